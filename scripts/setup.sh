@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need on Debian 12, when it is missing.
+set -euo pipefail
+packages=(cmake g++ ninja-build pkg-config qt6-base-dev libzip-dev googletest libgtest-dev
+          libgmock-dev zip unzip p7zip-full python3 xvfb xauth xdg-utils clang-format)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+fi

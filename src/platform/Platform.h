@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/PathStyle.h"
+
+namespace stowaway {
+
+// One entry of a folder listing.
+struct DirEntry {
+    std::string name;
+    bool isFolder = false;   // a real folder (a link to a folder is not one)
+    bool isLink = false;     // a symbolic link
+    bool hidden = false;     // POSIX: the name starts with "."
+    bool system = false;     // neither a regular file nor a folder (device, FIFO, socket)
+};
+
+// How a started program's console is shown.
+enum class WindowStyle { Hidden, NormalFocus };
+
+// Everything the operating system provides. The core never calls the OS itself.
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    virtual const PathStyle& style() const = 0;
+
+    // The folder of the running executable (no trailing separator except at a root).
+    virtual std::string programFolder() const = 0;
+    // Stand-in for the Windows folder: where the default text viewer lives.
+    virtual std::string windowsDir() const = 0;
+    // The path the OS opens for a path written in the program's style.
+    virtual std::string native(const std::string& path) const = 0;
+
+    // Clock and the system's date and time texts.
+    virtual std::time_t now() const = 0;
+    virtual std::string shortDate(std::time_t when) const = 0;  // month/day/year
+    virtual std::string longTime(std::time_t when) const = 0;
+
+    // File system.
+    virtual bool listDirectory(const std::string& folder, std::vector<DirEntry>& entries) const = 0;
+    virtual std::optional<std::time_t> fileModified(const std::string& path) const = 0;
+    virtual bool fileExists(const std::string& path) const = 0;
+    virtual bool folderExists(const std::string& path) const = 0;
+    virtual bool removeFile(const std::string& path) const = 0;
+    // Creates the file if it is missing and empties it; false when that fails.
+    virtual bool makeEmptyFile(const std::string& path) const = 0;
+    // Replaces a file's contents all at once: a temporary file beside it is written,
+    // flushed to disk and renamed over it. A read-only file is refused and the old
+    // contents stay as they were on any failure.
+    virtual bool replaceFile(const std::string& path, const std::string& bytes) const = 0;
+    // The mounted file systems, the root first.
+    virtual std::vector<std::string> drives() const = 0;
+
+    // Processes: start a command line, then poll it by id like the kernel32 calls.
+    static constexpr std::uint32_t StillActive = 259;
+    // Returns the process id, or 0 when the program could not be started.
+    virtual long startProcess(const std::string& commandLine, WindowStyle style) = 0;
+    // Returns a handle for polling, or 0 when there is no such process.
+    virtual long openProcess(long pid) = 0;
+    // StillActive while the process runs, then its exit code.
+    virtual bool getExitCodeProcess(long handle, std::uint32_t& exitCode) = 0;
+    virtual void closeHandle(long handle) = 0;
+    // What a process started in a normal window has written to its console since
+    // the last call (a console window shows it live); empty for hidden ones.
+    virtual std::string takeConsoleOutput(long pid) = 0;
+    // Pause between polls so that waiting does not spin.
+    virtual void sleepMilliseconds(int milliseconds) const = 0;
+};
+
+}  // namespace stowaway

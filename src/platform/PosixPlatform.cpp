@@ -1,0 +1,292 @@
+#include "platform/PosixPlatform.h"
+
+#include <fcntl.h>
+#include <mntent.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "platform/CommandLineSplit.h"
+#include "platform/Text.h"
+
+extern char** environ;
+
+namespace stowaway {
+
+namespace fs = std::filesystem;
+
+PosixPlatform::PosixPlatform(std::string programFolder)
+    : PosixPlatform(PathStyle::Posix(), std::move(programFolder)) {}
+
+PosixPlatform::PosixPlatform(PathStyle style, std::string programFolder)
+    : style_(style), programFolder_(std::move(programFolder)) {
+    if (programFolder_.empty()) programFolder_ = ExecutableFolder();
+}
+
+PosixPlatform::~PosixPlatform() {
+    for (auto& [pid, child] : children_) {
+        if (child.outputFd >= 0) ::close(child.outputFd);
+        if (!child.finished) ::waitpid(static_cast<pid_t>(pid), nullptr, WNOHANG);
+    }
+}
+
+std::string PosixPlatform::ExecutableFolder() {
+    std::error_code ec;
+    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    if (ec) return fs::current_path().string();
+    std::string folder = exe.parent_path().string();
+    return folder.empty() ? "/" : folder;
+}
+
+std::time_t PosixPlatform::now() const { return std::time(nullptr); }
+
+std::string PosixPlatform::shortDate(std::time_t when) const {
+    std::tm tm{};
+    localtime_r(&when, &tm);
+    return std::to_string(tm.tm_mon + 1) + "/" + std::to_string(tm.tm_mday) + "/" +
+           std::to_string(tm.tm_year + 1900);
+}
+
+std::string PosixPlatform::longTime(std::time_t when) const {
+    std::tm tm{};
+    localtime_r(&when, &tm);
+    int hour = tm.tm_hour % 12;
+    if (hour == 0) hour = 12;
+    std::array<char, 32> buffer{};
+    std::snprintf(buffer.data(), buffer.size(), "%d:%02d:%02d %s", hour, tm.tm_min, tm.tm_sec,
+                  tm.tm_hour < 12 ? "AM" : "PM");
+    return buffer.data();
+}
+
+bool PosixPlatform::listDirectory(const std::string& folder, std::vector<DirEntry>& entries) const {
+    entries.clear();
+    std::error_code ec;
+    fs::directory_iterator it(native(folder), ec);
+    if (ec) return false;
+    for (const fs::directory_entry& entry : it) {
+        DirEntry out;
+        out.name = entry.path().filename().string();
+        std::error_code typeError;
+        fs::file_status link = entry.symlink_status(typeError);
+        out.isLink = fs::is_symlink(link);
+        fs::file_status target = out.isLink ? entry.status(typeError) : link;
+        out.isFolder = !out.isLink && fs::is_directory(target);
+        bool regular = fs::is_regular_file(target) || (out.isLink && fs::is_directory(target));
+        out.system = !out.isFolder && !regular;
+        out.hidden = !out.name.empty() && out.name[0] == '.';
+        entries.push_back(std::move(out));
+    }
+    return true;
+}
+
+std::optional<std::time_t> PosixPlatform::fileModified(const std::string& path) const {
+    struct stat st{};
+    if (::stat(native(path).c_str(), &st) != 0) return std::nullopt;
+    return st.st_mtime;
+}
+
+bool PosixPlatform::fileExists(const std::string& path) const {
+    struct stat st{};
+    return ::stat(native(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool PosixPlatform::folderExists(const std::string& path) const {
+    struct stat st{};
+    return ::stat(native(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool PosixPlatform::removeFile(const std::string& path) const {
+    return ::unlink(native(path).c_str()) == 0;
+}
+
+bool PosixPlatform::makeEmptyFile(const std::string& path) const {
+    int fd = ::open(native(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    return ::close(fd) == 0;
+}
+
+bool PosixPlatform::replaceFile(const std::string& path, const std::string& bytes) const {
+    const std::string target = native(path);
+    struct stat st{};
+    mode_t mode = 0644;
+    if (::stat(target.c_str(), &st) == 0) {
+        // A file marked read-only stays refused: the rename must not get around it.
+        if (::access(target.c_str(), W_OK) != 0) return false;
+        mode = st.st_mode & 07777;
+    }
+    std::string temp = target + ".tmp-XXXXXX";
+    int fd = ::mkstemp(temp.data());
+    if (fd < 0) return false;
+    bool ok = true;
+    std::size_t done = 0;
+    while (ok && done < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) ok = false;
+        else done += static_cast<std::size_t>(n);
+    }
+    ok = ok && ::fchmod(fd, mode) == 0;
+    ok = ok && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    // Make the rename itself durable.
+    std::string folder = fs::path(target).parent_path().string();
+    int dirFd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return true;
+}
+
+std::vector<std::string> PosixPlatform::drives() const {
+    std::vector<std::string> out{"/"};
+    if (FILE* mounts = ::setmntent("/proc/self/mounts", "r")) {
+        while (mntent* m = ::getmntent(mounts)) {
+            std::string dir = m->mnt_dir;
+            std::string type = m->mnt_type;
+            // Only places a person keeps files: skip the kernel's own file systems.
+            static const char* const pseudo[] = {"proc",   "sysfs",  "devpts", "tmpfs",  "cgroup",
+                                                 "cgroup2", "mqueue", "devtmpfs", "securityfs",
+                                                 "pstore", "debugfs", "tracefs", "configfs",
+                                                 "fusectl", "binfmt_misc", "autofs", "hugetlbfs",
+                                                 "bpf",    "nsfs",   "overlay", "efivarfs", "rpc_pipefs"};
+            bool skip = dir == "/";
+            for (const char* p : pseudo) skip = skip || type == p;
+            if (!skip && !StartsWith(dir, "/proc") && !StartsWith(dir, "/sys") &&
+                !StartsWith(dir, "/dev") && !StartsWith(dir, "/run"))
+                out.push_back(dir);
+        }
+        ::endmntent(mounts);
+    }
+    return out;
+}
+
+std::string PosixPlatform::resolveProgram(const std::string& name) const {
+    std::string base = ToLower(name);
+    if (base == "command.com" || base == "command" || base == "cmd.exe" || base == "cmd")
+        return style_.join(programFolder_, InterpreterProgramName);
+    if (name.find('/') != std::string::npos) return name;
+    std::string local = style_.join(programFolder_, name);
+    if (::access(native(local).c_str(), X_OK) == 0) return local;
+    if (const char* path = std::getenv("PATH")) {
+        std::string all = path;
+        std::size_t start = 0;
+        while (start <= all.size()) {
+            std::size_t end = all.find(':', start);
+            if (end == std::string::npos) end = all.size();
+            std::string candidate = all.substr(start, end - start) + "/" + name;
+            if (end > start && ::access(candidate.c_str(), X_OK) == 0) return candidate;
+            start = end + 1;
+        }
+    }
+    return name;
+}
+
+long PosixPlatform::startProcess(const std::string& commandLine, WindowStyle windowStyle) {
+    std::vector<std::string> args = SplitCommandLine(commandLine);
+    if (args.empty()) return 0;
+    args[0] = native(resolveProgram(args[0]));
+    for (std::size_t i = 1; i < args.size(); ++i) args[i] = native(args[i]);
+
+    int pipeFds[2] = {-1, -1};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (windowStyle == WindowStyle::NormalFocus && ::pipe2(pipeFds, O_CLOEXEC) == 0) {
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 2);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    }
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    int rc = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (pipeFds[1] >= 0) ::close(pipeFds[1]);
+    if (rc != 0) {
+        if (pipeFds[0] >= 0) ::close(pipeFds[0]);
+        return 0;
+    }
+    Child child;
+    child.outputFd = pipeFds[0];
+    if (child.outputFd >= 0) ::fcntl(child.outputFd, F_SETFL, O_NONBLOCK);
+    children_[pid] = child;
+    return pid;
+}
+
+long PosixPlatform::openProcess(long pid) { return children_.count(pid) ? pid : 0; }
+
+void PosixPlatform::reap(long pid, Child& child) {
+    if (child.finished) return;
+    int status = 0;
+    pid_t r = ::waitpid(static_cast<pid_t>(pid), &status, WNOHANG);
+    if (r == static_cast<pid_t>(pid)) {
+        child.finished = true;
+        if (WIFEXITED(status)) child.exitCode = static_cast<std::uint32_t>(WEXITSTATUS(status));
+        else child.exitCode = 128u + static_cast<std::uint32_t>(WTERMSIG(status));
+    } else if (r < 0) {
+        child.finished = true;
+        child.exitCode = 1;
+    }
+}
+
+bool PosixPlatform::getExitCodeProcess(long handle, std::uint32_t& exitCode) {
+    auto it = children_.find(handle);
+    if (it == children_.end()) return false;
+    reap(handle, it->second);
+    exitCode = it->second.finished ? it->second.exitCode : StillActive;
+    return true;
+}
+
+void PosixPlatform::closeHandle(long handle) {
+    auto it = children_.find(handle);
+    if (it == children_.end() || !it->second.finished) return;
+    // Output still in the pipe is left for takeConsoleOutput until it is drained.
+    if (it->second.outputFd < 0) children_.erase(it);
+}
+
+std::string PosixPlatform::takeConsoleOutput(long pid) {
+    auto it = children_.find(pid);
+    if (it == children_.end() || it->second.outputFd < 0) return {};
+    std::string out;
+    std::array<char, 4096> buffer{};
+    for (;;) {
+        ssize_t n = ::read(it->second.outputFd, buffer.data(), buffer.size());
+        if (n > 0) {
+            out.append(buffer.data(), static_cast<std::size_t>(n));
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n == 0) {  // every writer has gone
+            ::close(it->second.outputFd);
+            it->second.outputFd = -1;
+            if (it->second.finished) children_.erase(it);
+        }
+        break;
+    }
+    return out;
+}
+
+void PosixPlatform::sleepMilliseconds(int milliseconds) const {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+}  // namespace stowaway

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "platform/Platform.h"
+
+namespace stowaway {
+
+// The platform layer on Linux and other POSIX systems.
+class PosixPlatform : public Platform {
+public:
+    // programFolder empty: the folder of the running executable.
+    explicit PosixPlatform(std::string programFolder = {});
+    ~PosixPlatform() override;
+
+    const PathStyle& style() const override { return style_; }
+    std::string programFolder() const override { return programFolder_; }
+    std::string windowsDir() const override { return "/usr/bin"; }
+    std::string native(const std::string& path) const override { return path; }
+
+    std::time_t now() const override;
+    std::string shortDate(std::time_t when) const override;
+    std::string longTime(std::time_t when) const override;
+
+    bool listDirectory(const std::string& folder, std::vector<DirEntry>& entries) const override;
+    std::optional<std::time_t> fileModified(const std::string& path) const override;
+    bool fileExists(const std::string& path) const override;
+    bool folderExists(const std::string& path) const override;
+    bool removeFile(const std::string& path) const override;
+    bool makeEmptyFile(const std::string& path) const override;
+    bool replaceFile(const std::string& path, const std::string& bytes) const override;
+    std::vector<std::string> drives() const override;
+
+    long startProcess(const std::string& commandLine, WindowStyle style) override;
+    long openProcess(long pid) override;
+    bool getExitCodeProcess(long handle, std::uint32_t& exitCode) override;
+    void closeHandle(long handle) override;
+    std::string takeConsoleOutput(long pid) override;
+    void sleepMilliseconds(int milliseconds) const override;
+
+    // Where a program name of a command line is found: the interpreter's name maps
+    // to the program folder's stand-in, a bare name to the program folder or PATH.
+    std::string resolveProgram(const std::string& name) const;
+
+    static std::string ExecutableFolder();
+
+protected:
+    explicit PosixPlatform(PathStyle style, std::string programFolder);
+
+private:
+    struct Child {
+        bool finished = false;
+        std::uint32_t exitCode = 0;
+        int outputFd = -1;
+    };
+    void reap(long pid, Child& child);
+
+    PathStyle style_;
+    std::string programFolder_;
+    std::map<long, Child> children_;
+};
+
+// Name of the command interpreter stand-in in the program folder.
+inline constexpr const char* InterpreterProgramName = "stowaway-cmd";
+
+}  // namespace stowaway

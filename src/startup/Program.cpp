@@ -1,0 +1,33 @@
+#include "startup/Program.h"
+
+#include <iostream>
+
+#include "startup/App.h"
+#include "startup/AutomatedBackup.h"
+#include "startup/CommandLine.h"
+#include "startup/Startup.h"
+
+namespace stowaway {
+
+int RunProgram(App& app, const std::string& arguments, FrontEnd& frontEnd) {
+    switch (ClassifyCommandLine(app, arguments)) {
+        case StartMode::Rejected:
+            ShowCommandLineError(app);
+            return 2;
+        case StartMode::Automated:
+            frontEnd.showAbuWindow(app);
+            return RunAutomatedBackup(app);
+        case StartMode::Interactive:
+            break;
+    }
+    if (!frontEnd.hasDisplay()) {
+        std::cerr << "Stowaway: the main window needs a display (set DISPLAY, or run it under "
+                     "xvfb-run); an automated backup runs without one: stowaway -abu NAME"
+                  << std::endl;
+        return 1;
+    }
+    RunInteractiveStartup(app);
+    return frontEnd.runMainWindow(app);
+}
+
+}  // namespace stowaway

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+
+namespace stowaway {
+
+class App;
+
+// What shows the program's windows: the Qt layer, or nothing without a display.
+class FrontEnd {
+public:
+    virtual ~FrontEnd() = default;
+    // False when there is no way to show a window.
+    virtual bool hasDisplay() const = 0;
+    // Shows the main window, mirroring the model, and runs until it closes.
+    virtual int runMainWindow(App& app) = 0;
+    // Shows the automated backup's progress window (returns at once).
+    virtual void showAbuWindow(App& app) = 0;
+};
+
+// The program: classifies the arguments and runs the mode they choose.
+// Returns the process's exit status.
+int RunProgram(App& app, const std::string& arguments, FrontEnd& frontEnd);
+
+}  // namespace stowaway

@@ -1,0 +1,295 @@
+#include "store/DataFile.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "platform/Text.h"
+#include "startup/App.h"
+#include "store/ItemReader.h"
+#include "ui/editor/CrateEditing.h"
+
+namespace stowaway {
+
+namespace {
+
+// A damaged data file: the load stops and reports it.
+struct LoadError {};
+
+short ToInt16(const std::string& text) {
+    auto value = ParseInt16(text);
+    if (!value) throw LoadError{};
+    return *value;
+}
+
+std::string DefaultLogPath(const App& app) { return app.style().join(app.ProgramFolder, "Log.txt"); }
+
+std::string DefaultViewer(const App& app) {
+    return app.style().join(app.WindowsDir, app.style().textViewerName());
+}
+
+// The second viewer default, reached only by the earlier version's format.
+std::string FallbackViewer(const App& app) {
+    return app.style().isWindows() ? "C:\\Windows\\Notepad.exe" : "/usr/bin/xdg-open";
+}
+
+class Loader {
+public:
+    Loader(App& app, std::istream& in) : app_(app), store_(app.store), reader_(in) {}
+
+    // Steps after the first item was found; throws LoadError or ReadPastEnd.
+    void run(std::string first) {
+        line_ = std::move(first);
+        if (StartsWith(line_, "MAX=") || StartsWith(line_, "LOGPATH=") ||
+            StartsWith(line_, "LOGVIEW="))
+            readKeyed();
+        else
+            readPositional();
+    }
+
+private:
+    void next() {
+        if (!reader_.atEnd()) line_ = reader_.ReadItem();
+    }
+
+    void readKeyed() {
+        for (int i = 0; i < 3; ++i) {
+            if (StartsWith(line_, "MAX=")) {
+                store_.CrateMax = ToInt16(line_.substr(4));
+            } else if (StartsWith(line_, "LOGPATH=")) {
+                store_.LogPath = line_.substr(8);
+            } else if (StartsWith(line_, "LOGVIEW=")) {
+                store_.LogViewer = line_.substr(8);
+            } else {
+                break;
+            }
+            next();
+        }
+        if (store_.LogPath.empty()) store_.LogPath = DefaultLogPath(app_);
+        if (store_.LogViewer.empty()) store_.LogViewer = DefaultViewer(app_);
+        if (store_.CrateMax > MaxCrateIndex) throw LoadError{};
+        for (int s = 0; s <= store_.CrateMax; ++s) {
+            CrateRecord& r = store_.CrateTable[static_cast<std::size_t>(s)];
+            r.Compression = r.UpdateOnly = r.MultiDisk = r.FolderMax = r.FileMax = -1;
+        }
+        for (int s = 0; s <= store_.CrateMax; ++s) readKeyedCrate(store_.CrateTable[static_cast<std::size_t>(s)]);
+    }
+
+    void readKeyedCrate(CrateRecord& r) {
+        for (int i = 0; i < 8; ++i) {
+            if (StartsWith(line_, "SNAME=")) r.Name = line_.substr(6);
+            else if (StartsWith(line_, "SBLOC=")) r.BackupLocation = line_.substr(6);
+            else if (StartsWith(line_, "SRLOC=")) r.RestoreLocation = line_.substr(6);
+            else if (StartsWith(line_, "SCOMP=")) r.Compression = ToInt16(line_.substr(6));
+            else if (StartsWith(line_, "SUPDATE=")) r.UpdateOnly = ToInt16(line_.substr(8));
+            else if (StartsWith(line_, "SMULTI=")) r.MultiDisk = ToInt16(line_.substr(7));
+            else if (StartsWith(line_, "SFOLDMAX=")) r.FolderMax = ToInt16(line_.substr(9));
+            else if (StartsWith(line_, "SFILEMAX=")) r.FileMax = ToInt16(line_.substr(9));
+            else break;
+            next();
+        }
+        const PathStyle& style = app_.style();
+        if (r.BackupLocation.empty()) r.BackupLocation = style.join(app_.ProgramFolder, "SWBackup.zip");
+        if (r.RestoreLocation.empty()) r.RestoreLocation = app_.ProgramFolder;
+        if (r.Compression == -1) r.Compression = 6;
+        if (r.MultiDisk == -1) r.MultiDisk = 0;
+        if (r.UpdateOnly == -1) r.UpdateOnly = 0;
+        for (int j = 0; j < r.FolderMax; ++j) {
+            if (j > MaxEntryIndex) throw LoadError{};
+            std::string text(Mid(line_, 6));
+            // Entries of versions without a recursion flag become recursive.
+            if (!StartsWith(text, "R")) text = "R+ " + text;
+            CrateRecord::SetEntry(r.Folders, j, std::move(text));
+            next();
+        }
+        for (int j = 0; j < r.FileMax; ++j) {
+            if (j > MaxEntryIndex) throw LoadError{};
+            CrateRecord::SetEntry(r.Files, j, std::string(Mid(line_, 6)));
+            next();
+        }
+    }
+
+    void readPositional() {
+        store_.CrateMax = ToInt16(line_);
+        store_.LogPath = reader_.ReadItem();
+        store_.LogViewer = reader_.ReadItem();
+        if (store_.CrateMax > MaxCrateIndex) throw LoadError{};
+        const std::string wholeFolder = app_.style().separatorText() + "*";
+        for (int s = 0; s <= store_.CrateMax; ++s) {
+            CrateRecord& r = store_.CrateTable[static_cast<std::size_t>(s)];
+            r.Name = reader_.ReadItem();
+            r.BackupLocation = reader_.ReadItem();
+            r.Compression = ToInt16(reader_.ReadItem());
+            r.UpdateOnly = ToInt16(reader_.ReadItem());
+            r.FolderMax = ToInt16(reader_.ReadItem());
+            r.FileMax = ToInt16(reader_.ReadItem());
+            for (int j = 0; j < r.FolderMax; ++j) {
+                if (j > MaxEntryIndex) throw LoadError{};
+                std::string item = reader_.ReadItem();
+                item = (EndsWith(item, wholeFolder) ? "R+ " : "R+ Include: ") + item;
+                CrateRecord::SetEntry(r.Folders, j, std::move(item));
+            }
+            for (int j = 0; j < r.FileMax; ++j) {
+                if (j > MaxEntryIndex) throw LoadError{};
+                CrateRecord::SetEntry(r.Files, j, reader_.ReadItem());
+            }
+        }
+    }
+
+    App& app_;
+    CrateStore& store_;
+    ItemReader reader_;
+    std::string line_;
+};
+
+// Keeps slot i and list entry i the same Crate: a hand-edited file may leave free
+// slots between named ones.
+void CloseGaps(CrateStore& store) {
+    std::size_t to = 0;
+    for (int s = 0; s <= store.CrateMax; ++s) {
+        CrateRecord& r = store.CrateTable[static_cast<std::size_t>(s)];
+        if (r.Name.empty()) continue;
+        if (to != static_cast<std::size_t>(s)) {
+            store.CrateTable[to] = std::move(r);
+            r = CrateRecord{};
+        }
+        ++to;
+    }
+    for (int s = static_cast<int>(to); s <= store.CrateMax; ++s)
+        store.CrateTable[static_cast<std::size_t>(s)] = CrateRecord{};
+}
+
+}  // namespace
+
+std::string NormalisedLogPath(const App& app, const std::string& typed) {
+    return Right(typed, 4) == ".txt" ? typed : DefaultLogPath(app);
+}
+
+void LoadDataFile(App& app) {
+    MainForm& f = app.FrmMain;
+    CrateStore& store = app.store;
+    f.LstCrate.clear();
+    f.LstFile.clear();
+    f.LstDir.clear();
+    store.clearTable();
+
+    store.LogPath = NormalisedLogPath(app, f.TxtLogPath.text());
+    f.TxtLogPath.setText(store.LogPath);
+    const std::string logPathAfterStep2 = store.LogPath;
+    const std::string viewerBefore = store.LogViewer;
+
+    if (!app.platform.fileExists(app.DataFilePath)) app.platform.makeEmptyFile(app.DataFilePath);
+    std::ifstream in(app.platform.native(app.DataFilePath), std::ios::binary);
+    ItemReader reader(in);
+
+    std::string first;
+    if (in && !reader.atEnd()) first = reader.ReadItem();
+    if (!in || reader.atEnd() || first.empty()) {
+        // No data: a missing, empty or one-item file.
+        store.LogPath = DefaultLogPath(app);
+        store.LogViewer = DefaultViewer(app);
+        f.TxtLogViewer.setText(store.LogViewer);
+        f.TxtLogPath.setText(store.LogPath);
+        return;
+    }
+
+    bool damaged = false;
+    try {
+        Loader(app, in).run(std::move(first));
+    } catch (const LoadError&) {
+        damaged = true;
+    } catch (const ReadPastEnd&) {
+        damaged = true;
+    }
+    in.close();
+    if (damaged) {
+        store.clearTable();
+        store.LogPath = logPathAfterStep2;
+        store.LogViewer = viewerBefore;
+        app.ui.messageBox(LoadErrorText, LoadErrorTitle, MsgButtons::OK, MsgIcon::Information);
+        return;
+    }
+
+    CloseGaps(store);
+    for (int s = 0; s <= store.CrateMax; ++s) {
+        const std::string& name = store.CrateTable[static_cast<std::size_t>(s)].Name;
+        if (!name.empty()) f.LstCrate.addItem(name);
+    }
+    store.CrateMax = static_cast<short>(f.LstCrate.count() - 1);
+
+    if (store.LogPath.empty()) store.LogPath = DefaultLogPath(app);
+    if (store.LogViewer.empty()) store.LogViewer = FallbackViewer(app);
+    f.TxtLogViewer.setText(store.LogViewer);
+    f.TxtLogPath.setText(store.LogPath);
+    store.CurrentIndex = -1;
+}
+
+std::string FormatDataFile(const App& app) {
+    const CrateStore& store = app.store;
+    std::string out;
+    auto line = [&out](const std::string& key, const std::string& value) {
+        out += '"';
+        out += key;
+        out += value;
+        out += "\"\r\n";
+    };
+    auto number = [&line](const std::string& key, short value) { line(key, std::to_string(value)); };
+    number("MAX=", store.CrateMax);
+    line("LOGPATH=", store.LogPath);
+    line("LOGVIEW=", store.LogViewer);
+    for (int s = 0; s <= store.CrateMax && s <= MaxCrateIndex; ++s) {
+        const CrateRecord& r = store.CrateTable[static_cast<std::size_t>(s)];
+        if (r.Name.empty()) continue;
+        line("SNAME=", r.Name);
+        line("SBLOC=", r.BackupLocation);
+        line("SRLOC=", r.RestoreLocation);
+        number("SCOMP=", r.Compression);
+        number("SUPDATE=", r.UpdateOnly);
+        number("SMULTI=", r.MultiDisk);
+        number("SFOLDMAX=", r.FolderMax);
+        number("SFILEMAX=", r.FileMax);
+        for (int j = 0; j < r.FolderMax; ++j) line("SFOLD=", CrateRecord::Entry(r.Folders, j));
+        for (int j = 0; j < r.FileMax; ++j) line("SFILE=", CrateRecord::Entry(r.Files, j));
+    }
+    return out;
+}
+
+void SaveDataFile(App& app) {
+    app.store.LogPath = NormalisedLogPath(app, app.FrmMain.TxtLogPath.text());
+    app.FrmMain.TxtLogPath.setText(app.store.LogPath);
+    // Written beside the old file and renamed over it: a failed save leaves it intact.
+    if (!app.platform.replaceFile(app.DataFilePath, FormatDataFile(app)))
+        app.ui.messageBox(SaveErrorText, SaveErrorTitle, MsgButtons::OK, MsgIcon::Critical);
+}
+
+void ClearCrateData(App& app) {
+    MsgResult answer = app.ui.messageBox(
+        "This is to be used if your Crate data is corrupted beyond repair. It is only to be used "
+        "if there is no other option and you understand the consequenses. This is will destroy "
+        "ALL your crate data, forcing you to start over. Pressing Cancel will stop this "
+        "operation, pressing Ok will continue.",
+        "Warning", MsgButtons::OKCancel, MsgIcon::Critical);
+    if (answer != MsgResult::OK) {
+        app.ui.messageBox("", "Crate Data Not Destroyed", MsgButtons::OK, MsgIcon::Information);
+        return;
+    }
+    app.FrmMain.LstDir.clear();
+    app.FrmMain.LstFile.clear();
+    app.FrmMain.LstCrate.clear();
+    app.store.clearTable();
+    app.platform.removeFile(app.DataFilePath);
+    app.platform.makeEmptyFile(app.DataFilePath);
+    app.ui.messageBox("Crate Data Destroyed", "Crate Data Destroyed", MsgButtons::OK,
+                      MsgIcon::Information);
+}
+
+void MnuAdvancedLoad(App& app) {
+    LoadDataFile(app);
+    if (app.FrmMain.LstCrate.count() > 0) app.FrmMain.LstCrate.setListIndex(0);
+}
+
+void MnuAdvancedSave(App& app) {
+    StoreCurrentCrate(app);
+    SaveDataFile(app);
+}
+
+}  // namespace stowaway

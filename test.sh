@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test: once optimised, once under ASan and UBSan.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/setup.sh
+export QT_QPA_PLATFORM=offscreen
+scripts/build.sh build RelWithDebInfo
+ctest --test-dir build --output-on-failure -j "$(nproc)"
+scripts/build.sh build-asan Asan
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp" \
+  ctest --test-dir build-asan --output-on-failure -j "$(nproc)"

@@ -1,0 +1,30 @@
+#include "support/FakeUi.h"
+
+namespace stowaway::test {
+
+MsgResult FakeUi::messageBox(const std::string& text, const std::string& title, MsgButtons buttons,
+                             MsgIcon icon) {
+    messages.push_back({text, title, buttons, icon});
+    if (answers.empty()) return buttons == MsgButtons::YesNo ? MsgResult::Yes : MsgResult::OK;
+    MsgResult answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+std::string FakeUi::browseForFile(const std::string& filter) {
+    fileFilters.push_back(filter);
+    if (nextFiles.empty()) return {};
+    std::string file = nextFiles.front();
+    nextFiles.pop_front();
+    return file;
+}
+
+std::string FakeUi::browseForFolder(const std::string& title) {
+    folderTitles.push_back(title);
+    if (nextFolders.empty()) return {};
+    std::string folder = nextFolders.front();
+    nextFolders.pop_front();
+    return folder;
+}
+
+}  // namespace stowaway::test

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "ui/controls/UiServices.h"
+
+namespace stowaway::test {
+
+// A scripted person: answers message boxes from a queue (OK when it runs dry),
+// returns the next scripted file and folder, and records what was shown.
+class FakeUi : public UiServices {
+public:
+    struct Message {
+        std::string text, title;
+        MsgButtons buttons;
+        MsgIcon icon;
+    };
+
+    MsgResult messageBox(const std::string& text, const std::string& title, MsgButtons buttons,
+                         MsgIcon icon) override;
+    void setBusyPointer(bool busy) override { busy_ = busy; }
+    void processEvents() override { ++eventPasses; }
+    std::string browseForFile(const std::string& filter) override;
+    std::string browseForFolder(const std::string& title) override;
+    void consoleStarted(const std::string& commandLine) override { consoleCommands.push_back(commandLine); }
+    void consoleOutput(const std::string& text) override { console += text; }
+
+    bool busy() const { return busy_; }
+
+    std::deque<MsgResult> answers;
+    std::deque<std::string> nextFiles;
+    std::deque<std::string> nextFolders;
+    std::vector<Message> messages;
+    std::vector<std::string> fileFilters;
+    std::vector<std::string> folderTitles;
+    std::vector<std::string> consoleCommands;
+    std::string console;
+    long eventPasses = 0;
+
+private:
+    bool busy_ = false;
+};
+
+}  // namespace stowaway::test

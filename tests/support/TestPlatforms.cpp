@@ -1,0 +1,68 @@
+#include "support/TestPlatforms.h"
+
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "ui/main/ControlStates.h"
+
+namespace stowaway::test {
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+    std::string pattern = (fs::temp_directory_path() / "stowaway-test-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    // Folders made read-only by a test must be writable again to be removed.
+    for (auto it = fs::recursive_directory_iterator(path_, ec); !ec && it != fs::end(it);
+         it.increment(ec)) {
+        if (it->is_directory(ec) && !it->is_symlink(ec))
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    }
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(path_, ec);
+}
+
+WindowsFlavourPlatform::WindowsFlavourPlatform(std::string root, std::string programFolder)
+    : PosixPlatform(PathStyle::Windows(), std::move(programFolder)), root_(std::move(root)) {}
+
+std::string WindowsFlavourPlatform::native(const std::string& path) const {
+    if (path.size() < 2 || path[1] != ':') return path;
+    std::string out = root_ + "/" + path.substr(0, 1);
+    for (char c : path.substr(2)) out += (c == '\\') ? '/' : c;
+    return out;
+}
+
+std::string ReadFile(const std::string& nativePath) {
+    std::ifstream in(nativePath, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void WriteFile(const std::string& nativePath, const std::string& bytes) {
+    fs::create_directories(fs::path(nativePath).parent_path());
+    std::ofstream out(nativePath, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+TestProgram::TestProgram(bool windowsFlavour, std::string programFolder) {
+    if (windowsFlavour) {
+        auto windows = std::make_unique<WindowsFlavourPlatform>(
+            dir.path(), programFolder.empty() ? "C:\\Backup" : programFolder);
+        fs::create_directories(windows->native(windows->programFolder()));
+        platform = std::move(windows);
+    } else {
+        platform = std::make_unique<PosixPlatform>(programFolder.empty() ? dir.path() : programFolder);
+    }
+    app = std::make_unique<App>(*platform, ui);
+    app->WindowsDir = platform->windowsDir();
+    app->DataFilePath = platform->style().join(app->ProgramFolder, "Stowaway.dat");
+}
+
+}  // namespace stowaway::test

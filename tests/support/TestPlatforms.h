@@ -1,0 +1,57 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "platform/PosixPlatform.h"
+#include "startup/App.h"
+#include "support/FakeUi.h"
+
+namespace stowaway::test {
+
+// A fresh folder under the system's temporary folder, removed afterwards.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+// Windows paths on a POSIX disk: "C:\Backup\x" lives at ROOT/C/Backup/x. Lets the
+// classic examples be checked text for text while the files are real.
+class WindowsFlavourPlatform : public PosixPlatform {
+public:
+    WindowsFlavourPlatform(std::string root, std::string programFolder = "C:\\Backup");
+    std::string windowsDir() const override { return "C:\\WINDOWS"; }
+    std::string native(const std::string& path) const override;
+    std::time_t now() const override { return fixedNow; }
+    std::time_t fixedNow = 1764908461;  // 12/5/2025, early morning
+
+private:
+    std::string root_;
+};
+
+std::string ReadFile(const std::string& nativePath);
+void WriteFile(const std::string& nativePath, const std::string& bytes);
+
+// A fresh program: a platform of the chosen flavour whose program folder is a
+// temporary folder (POSIX) or C:\Backup mapped into one (Windows), a scripted UI,
+// and the App with DataFilePath and WindowsDir set as start-up sets them.
+struct TestProgram {
+    explicit TestProgram(bool windowsFlavour = false, std::string programFolder = {});
+    TempDir dir;
+    std::unique_ptr<PosixPlatform> platform;
+    FakeUi ui;
+    std::unique_ptr<App> app;
+    // The real path of a path written in the program's style.
+    std::string native(const std::string& path) const { return platform->native(path); }
+};
+
+}  // namespace stowaway::test
