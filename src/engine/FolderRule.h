@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+
+namespace stowaway {
+
+class App;
+class PathStyle;
+
+// The filter a parsed folder rule hands to the walk.
+enum class SelectMode : short {
+    IncludePattern = 0,
+    ExcludePattern = 1,
+    AfterYear = 2,
+    BeforeYear = 3,
+    All = 4
+};
+
+struct ParsedFolderRule {
+    bool recurse = true;
+    SelectMode mode = SelectMode::All;
+    std::string folder;    // ends in the separator
+    std::string wildcard;
+    int year = 0;          // full year, for the two date kinds
+    bool yearValid = true; // false: the date could not give a year
+};
+
+// Builds the rule text from the editor's inputs (kind 0 whole folder, 1 wildcard,
+// 2 date) and adds it to the folder list unless it is already there.
+void BuildFolderRule(App& app, const std::string& folder, const std::string& first,
+                     const std::string& second, short kind, bool recurse);
+
+// Splits a rule text again for the jobs.
+ParsedFolderRule ParseFolderRule(const std::string& rule, const PathStyle& style);
+
+}  // namespace stowaway

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+
+#include "engine/JobKind.h"
+
+namespace stowaway {
+
+class App;
+
+// One archiver run: writes the batch file, starts it through the command
+// interpreter, waits while the window stays live, scans the captured output and
+// appends banner, start, error and end lines to the run log. True when the
+// closing scan found no error line. `line`, when given, replaces the line formed
+// from ArchiverCommand and ArchiverTail (the argument dialog's edited line).
+bool RunArchiver(App& app, const std::string& batchPath, const std::string& outputPath,
+                 JobKind kind, const std::string* line = nullptr);
+
+// Counts stored or extracted files, finds error lines and moves the progress bar.
+// The closing scan also appends the error lines to the run log.
+bool ScanArchiverOutput(App& app, const std::string& outputPath, JobKind kind);
+
+// Open the run log / the last captured archiver output in the text viewer.
+void ViewLog(App& app);
+void ViewArchiverOutput(App& app);
+
+}  // namespace stowaway
