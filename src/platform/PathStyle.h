@@ -8,7 +8,7 @@ namespace stowaway {
 // How paths are written. The program uses the POSIX flavour; the Windows flavour
 // lets tests check the classic examples ("C:\Backup\Stowaway.dat") text for text.
 class PathStyle {
-public:
+  public:
     enum class Flavour { Posix, Windows };
 
     static PathStyle Posix() { return PathStyle(Flavour::Posix); }
@@ -34,7 +34,7 @@ public:
     // Name of the default text viewer inside the "Windows folder".
     std::string textViewerName() const { return isWindows() ? "Notepad.exe" : "xdg-open"; }
 
-private:
+  private:
     explicit PathStyle(Flavour flavour) : flavour_(flavour) {}
     Flavour flavour_;
 };

@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -13,10 +15,10 @@ namespace stowaway {
 // One entry of a folder listing.
 struct DirEntry {
     std::string name;
-    bool isFolder = false;   // a real folder (a link to a folder is not one)
-    bool isLink = false;     // a symbolic link
-    bool hidden = false;     // POSIX: the name starts with "."
-    bool system = false;     // neither a regular file nor a folder (device, FIFO, socket)
+    bool isFolder = false;  // a real folder (a link to a folder is not one)
+    bool isLink = false;    // a symbolic link
+    bool hidden = false;    // POSIX: the name starts with "."
+    bool system = false;    // neither a regular file nor a folder (device, FIFO, socket)
 };
 
 // How a started program's console is shown.
@@ -24,7 +26,7 @@ enum class WindowStyle { Hidden, NormalFocus };
 
 // Everything the operating system provides. The core never calls the OS itself.
 class Platform {
-public:
+  public:
     virtual ~Platform() = default;
 
     virtual const PathStyle& style() const = 0;
@@ -52,7 +54,9 @@ public:
     // Replaces a file's contents all at once: a temporary file beside it is written,
     // flushed to disk and renamed over it. A read-only file is refused and the old
     // contents stay as they were on any failure.
-    virtual bool replaceFile(const std::string& path, const std::string& bytes) const = 0;
+    // The writer fills the temporary file and returns false when it failed.
+    virtual bool replaceFile(const std::string& path,
+                             const std::function<bool(std::ostream&)>& writer) const = 0;
     // The mounted file systems, the root first.
     virtual std::vector<std::string> drives() const = 0;
 

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "platform/CommandLineSplit.h"
@@ -47,7 +48,9 @@ std::string PosixPlatform::ExecutableFolder() {
     return folder.empty() ? "/" : folder;
 }
 
-std::time_t PosixPlatform::now() const { return std::time(nullptr); }
+std::time_t PosixPlatform::now() const {
+    return std::time(nullptr);
+}
 
 std::string PosixPlatform::shortDate(std::time_t when) const {
     std::tm tm{};
@@ -89,18 +92,18 @@ bool PosixPlatform::listDirectory(const std::string& folder, std::vector<DirEntr
 }
 
 std::optional<std::time_t> PosixPlatform::fileModified(const std::string& path) const {
-    struct stat st{};
+    struct stat st {};
     if (::stat(native(path).c_str(), &st) != 0) return std::nullopt;
     return st.st_mtime;
 }
 
 bool PosixPlatform::fileExists(const std::string& path) const {
-    struct stat st{};
+    struct stat st {};
     return ::stat(native(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
 bool PosixPlatform::folderExists(const std::string& path) const {
-    struct stat st{};
+    struct stat st {};
     return ::stat(native(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
@@ -114,29 +117,33 @@ bool PosixPlatform::makeEmptyFile(const std::string& path) const {
     return ::close(fd) == 0;
 }
 
-bool PosixPlatform::replaceFile(const std::string& path, const std::string& bytes) const {
+bool PosixPlatform::replaceFile(const std::string& path,
+                                const std::function<bool(std::ostream&)>& writer) const {
     const std::string target = native(path);
-    struct stat st{};
+    struct stat st {};
     mode_t mode = 0644;
     if (::stat(target.c_str(), &st) == 0) {
-        // A file marked read-only stays refused: the rename must not get around it.
-        if (::access(target.c_str(), W_OK) != 0) return false;
+        // A file marked read-only stays refused, for root too: the rename must not
+        // get around it.
+        if ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0) return false;
         mode = st.st_mode & 07777;
     }
     std::string temp = target + ".tmp-XXXXXX";
     int fd = ::mkstemp(temp.data());
     if (fd < 0) return false;
-    bool ok = true;
-    std::size_t done = 0;
-    while (ok && done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ok = false;
-        else done += static_cast<std::size_t>(n);
+    ::close(fd);
+    bool ok;
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        ok = out && writer(out);
+        out.flush();
+        ok = ok && out.good();
     }
-    ok = ok && ::fchmod(fd, mode) == 0;
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
+    ok = ok && ::chmod(temp.c_str(), mode) == 0;
+    // Flush the new contents to the disk before they replace the old ones.
+    fd = ok ? ::open(temp.c_str(), O_RDONLY | O_CLOEXEC) : -1;
+    ok = fd >= 0 && ::fsync(fd) == 0;
+    if (fd >= 0) ::close(fd);
     ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
     if (!ok) {
         ::unlink(temp.c_str());
@@ -159,11 +166,11 @@ std::vector<std::string> PosixPlatform::drives() const {
             std::string dir = m->mnt_dir;
             std::string type = m->mnt_type;
             // Only places a person keeps files: skip the kernel's own file systems.
-            static const char* const pseudo[] = {"proc",   "sysfs",  "devpts", "tmpfs",  "cgroup",
-                                                 "cgroup2", "mqueue", "devtmpfs", "securityfs",
-                                                 "pstore", "debugfs", "tracefs", "configfs",
-                                                 "fusectl", "binfmt_misc", "autofs", "hugetlbfs",
-                                                 "bpf",    "nsfs",   "overlay", "efivarfs", "rpc_pipefs"};
+            static const char* const pseudo[] = {
+                "proc",     "sysfs",    "devpts",      "tmpfs",     "cgroup",    "cgroup2",
+                "mqueue",   "devtmpfs", "securityfs",  "pstore",    "debugfs",   "tracefs",
+                "configfs", "fusectl",  "binfmt_misc", "autofs",    "hugetlbfs", "bpf",
+                "nsfs",     "overlay",  "efivarfs",    "rpc_pipefs"};
             bool skip = dir == "/";
             for (const char* p : pseudo) skip = skip || type == p;
             if (!skip && !StartsWith(dir, "/proc") && !StartsWith(dir, "/sys") &&
@@ -232,7 +239,9 @@ long PosixPlatform::startProcess(const std::string& commandLine, WindowStyle win
     return pid;
 }
 
-long PosixPlatform::openProcess(long pid) { return children_.count(pid) ? pid : 0; }
+long PosixPlatform::openProcess(long pid) {
+    return children_.count(pid) ? pid : 0;
+}
 
 void PosixPlatform::reap(long pid, Child& child) {
     if (child.finished) return;
@@ -240,8 +249,10 @@ void PosixPlatform::reap(long pid, Child& child) {
     pid_t r = ::waitpid(static_cast<pid_t>(pid), &status, WNOHANG);
     if (r == static_cast<pid_t>(pid)) {
         child.finished = true;
-        if (WIFEXITED(status)) child.exitCode = static_cast<std::uint32_t>(WEXITSTATUS(status));
-        else child.exitCode = 128u + static_cast<std::uint32_t>(WTERMSIG(status));
+        if (WIFEXITED(status))
+            child.exitCode = static_cast<std::uint32_t>(WEXITSTATUS(status));
+        else
+            child.exitCode = 128u + static_cast<std::uint32_t>(WTERMSIG(status));
     } else if (r < 0) {
         child.finished = true;
         child.exitCode = 1;

@@ -9,7 +9,7 @@ namespace stowaway {
 
 // The platform layer on Linux and other POSIX systems.
 class PosixPlatform : public Platform {
-public:
+  public:
     // programFolder empty: the folder of the running executable.
     explicit PosixPlatform(std::string programFolder = {});
     ~PosixPlatform() override;
@@ -29,7 +29,8 @@ public:
     bool folderExists(const std::string& path) const override;
     bool removeFile(const std::string& path) const override;
     bool makeEmptyFile(const std::string& path) const override;
-    bool replaceFile(const std::string& path, const std::string& bytes) const override;
+    bool replaceFile(const std::string& path,
+                     const std::function<bool(std::ostream&)>& writer) const override;
     std::vector<std::string> drives() const override;
 
     long startProcess(const std::string& commandLine, WindowStyle style) override;
@@ -45,10 +46,10 @@ public:
 
     static std::string ExecutableFolder();
 
-protected:
+  protected:
     explicit PosixPlatform(PathStyle style, std::string programFolder);
 
-private:
+  private:
     struct Child {
         bool finished = false;
         std::uint32_t exitCode = 0;

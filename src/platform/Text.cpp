@@ -7,8 +7,12 @@
 namespace stowaway {
 
 namespace {
-char LowerChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-char UpperChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char LowerChar(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+char UpperChar(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 }  // namespace
 
 std::string ToLower(std::string_view text) {
@@ -60,7 +64,9 @@ int CompareIgnoreCase(std::string_view a, std::string_view b) {
     return a.size() < b.size() ? -1 : 1;
 }
 
-std::string_view Left(std::string_view text, std::size_t count) { return text.substr(0, count); }
+std::string_view Left(std::string_view text, std::size_t count) {
+    return text.substr(0, count);
+}
 
 std::string_view Right(std::string_view text, std::size_t count) {
     return count >= text.size() ? text : text.substr(text.size() - count);

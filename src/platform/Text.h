@@ -9,7 +9,7 @@ namespace stowaway {
 // Byte-wise text helpers in the classic single-byte sense: ASCII letters only.
 std::string ToLower(std::string_view text);
 std::string ToUpper(std::string_view text);
-std::string Trim(std::string_view text);           // blanks only, both ends
+std::string Trim(std::string_view text);  // blanks only, both ends
 std::string TrimBlanksAndTabs(std::string_view text);
 bool StartsWith(std::string_view text, std::string_view prefix);
 bool EndsWith(std::string_view text, std::string_view suffix);

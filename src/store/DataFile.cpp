@@ -21,7 +21,9 @@ short ToInt16(const std::string& text) {
     return *value;
 }
 
-std::string DefaultLogPath(const App& app) { return app.style().join(app.ProgramFolder, "Log.txt"); }
+std::string DefaultLogPath(const App& app) {
+    return app.style().join(app.ProgramFolder, "Log.txt");
+}
 
 std::string DefaultViewer(const App& app) {
     return app.style().join(app.WindowsDir, app.style().textViewerName());
@@ -33,7 +35,7 @@ std::string FallbackViewer(const App& app) {
 }
 
 class Loader {
-public:
+  public:
     Loader(App& app, std::istream& in) : app_(app), store_(app.store), reader_(in) {}
 
     // Steps after the first item was found; throws LoadError or ReadPastEnd.
@@ -46,7 +48,7 @@ public:
             readPositional();
     }
 
-private:
+  private:
     void next() {
         if (!reader_.atEnd()) line_ = reader_.ReadItem();
     }
@@ -71,24 +73,35 @@ private:
             CrateRecord& r = store_.CrateTable[static_cast<std::size_t>(s)];
             r.Compression = r.UpdateOnly = r.MultiDisk = r.FolderMax = r.FileMax = -1;
         }
-        for (int s = 0; s <= store_.CrateMax; ++s) readKeyedCrate(store_.CrateTable[static_cast<std::size_t>(s)]);
+        for (int s = 0; s <= store_.CrateMax; ++s)
+            readKeyedCrate(store_.CrateTable[static_cast<std::size_t>(s)]);
     }
 
     void readKeyedCrate(CrateRecord& r) {
         for (int i = 0; i < 8; ++i) {
-            if (StartsWith(line_, "SNAME=")) r.Name = line_.substr(6);
-            else if (StartsWith(line_, "SBLOC=")) r.BackupLocation = line_.substr(6);
-            else if (StartsWith(line_, "SRLOC=")) r.RestoreLocation = line_.substr(6);
-            else if (StartsWith(line_, "SCOMP=")) r.Compression = ToInt16(line_.substr(6));
-            else if (StartsWith(line_, "SUPDATE=")) r.UpdateOnly = ToInt16(line_.substr(8));
-            else if (StartsWith(line_, "SMULTI=")) r.MultiDisk = ToInt16(line_.substr(7));
-            else if (StartsWith(line_, "SFOLDMAX=")) r.FolderMax = ToInt16(line_.substr(9));
-            else if (StartsWith(line_, "SFILEMAX=")) r.FileMax = ToInt16(line_.substr(9));
-            else break;
+            if (StartsWith(line_, "SNAME="))
+                r.Name = line_.substr(6);
+            else if (StartsWith(line_, "SBLOC="))
+                r.BackupLocation = line_.substr(6);
+            else if (StartsWith(line_, "SRLOC="))
+                r.RestoreLocation = line_.substr(6);
+            else if (StartsWith(line_, "SCOMP="))
+                r.Compression = ToInt16(line_.substr(6));
+            else if (StartsWith(line_, "SUPDATE="))
+                r.UpdateOnly = ToInt16(line_.substr(8));
+            else if (StartsWith(line_, "SMULTI="))
+                r.MultiDisk = ToInt16(line_.substr(7));
+            else if (StartsWith(line_, "SFOLDMAX="))
+                r.FolderMax = ToInt16(line_.substr(9));
+            else if (StartsWith(line_, "SFILEMAX="))
+                r.FileMax = ToInt16(line_.substr(9));
+            else
+                break;
             next();
         }
         const PathStyle& style = app_.style();
-        if (r.BackupLocation.empty()) r.BackupLocation = style.join(app_.ProgramFolder, "SWBackup.zip");
+        if (r.BackupLocation.empty())
+            r.BackupLocation = style.join(app_.ProgramFolder, "SWBackup.zip");
         if (r.RestoreLocation.empty()) r.RestoreLocation = app_.ProgramFolder;
         if (r.Compression == -1) r.Compression = 6;
         if (r.MultiDisk == -1) r.MultiDisk = 0;
@@ -223,16 +236,12 @@ void LoadDataFile(App& app) {
     store.CurrentIndex = -1;
 }
 
-std::string FormatDataFile(const App& app) {
+void WriteDataFile(const App& app, std::ostream& out) {
     const CrateStore& store = app.store;
-    std::string out;
-    auto line = [&out](const std::string& key, const std::string& value) {
-        out += '"';
-        out += key;
-        out += value;
-        out += "\"\r\n";
+    auto line = [&out](const char* key, const std::string& value) {
+        out << '"' << key << value << "\"\r\n";
     };
-    auto number = [&line](const std::string& key, short value) { line(key, std::to_string(value)); };
+    auto number = [&out](const char* key, short value) { out << '"' << key << value << "\"\r\n"; };
     number("MAX=", store.CrateMax);
     line("LOGPATH=", store.LogPath);
     line("LOGVIEW=", store.LogViewer);
@@ -250,14 +259,17 @@ std::string FormatDataFile(const App& app) {
         for (int j = 0; j < r.FolderMax; ++j) line("SFOLD=", CrateRecord::Entry(r.Folders, j));
         for (int j = 0; j < r.FileMax; ++j) line("SFILE=", CrateRecord::Entry(r.Files, j));
     }
-    return out;
 }
 
 void SaveDataFile(App& app) {
     app.store.LogPath = NormalisedLogPath(app, app.FrmMain.TxtLogPath.text());
     app.FrmMain.TxtLogPath.setText(app.store.LogPath);
     // Written beside the old file and renamed over it: a failed save leaves it intact.
-    if (!app.platform.replaceFile(app.DataFilePath, FormatDataFile(app)))
+    auto write = [&app](std::ostream& out) {
+        WriteDataFile(app, out);
+        return static_cast<bool>(out);
+    };
+    if (!app.platform.replaceFile(app.DataFilePath, write))
         app.ui.messageBox(SaveErrorText, SaveErrorTitle, MsgButtons::OK, MsgIcon::Critical);
 }
 

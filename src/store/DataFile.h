@@ -1,5 +1,6 @@
 #pragma once
 
+#include <ostream>
 #include <string>
 
 namespace stowaway {
@@ -21,8 +22,8 @@ inline constexpr const char* SaveErrorText =
 void LoadDataFile(App& app);
 // Writes the table and both options in the keyed format, all at once.
 void SaveDataFile(App& app);
-// The keyed format's bytes for the table as it stands.
-std::string FormatDataFile(const App& app);
+// Writes the table as it stands in the keyed format.
+void WriteDataFile(const App& app, std::ostream& out);
 // Destroys every Crate after the user confirms.
 void ClearCrateData(App& app);
 

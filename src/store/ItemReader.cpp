@@ -4,10 +4,14 @@ namespace stowaway {
 
 namespace {
 constexpr int End = std::char_traits<char>::eof();
-bool IsLineEnd(int c) { return c == '\r' || c == '\n'; }
+bool IsLineEnd(int c) {
+    return c == '\r' || c == '\n';
+}
 }  // namespace
 
-bool ItemReader::atEnd() const { return in_.sgetc() == End; }
+bool ItemReader::atEnd() const {
+    return in_.sgetc() == End;
+}
 
 bool ItemReader::consumeLineEnd() {
     int c = in_.sgetc();
@@ -40,16 +44,20 @@ std::string ItemReader::ReadItem() {
         if (c == '"') in_.sbumpc();
         // Move past the next comma or line end.
         for (c = in_.sgetc(); c != End && c != ',' && !IsLineEnd(c); c = in_.sgetc()) in_.sbumpc();
-        if (c == ',') in_.sbumpc();
-        else consumeLineEnd();
+        if (c == ',')
+            in_.sbumpc();
+        else
+            consumeLineEnd();
         return item;
     }
     for (c = in_.sgetc(); c != End && c != ',' && !IsLineEnd(c); c = in_.sgetc()) {
         item += static_cast<char>(c);
         in_.sbumpc();
     }
-    if (c == ',') in_.sbumpc();
-    else consumeLineEnd();
+    if (c == ',')
+        in_.sbumpc();
+    else
+        consumeLineEnd();
     std::size_t last = item.find_last_not_of(' ');
     item.erase(last == std::string::npos ? 0 : last + 1);
     return item;

@@ -48,7 +48,9 @@ struct Loaded : TestProgram {
         LoadDataFile(*app);
     }
     std::string dataFile() const { return native(app->DataFilePath); }
-    const CrateRecord& slot(int i) const { return app->store.CrateTable[static_cast<std::size_t>(i)]; }
+    const CrateRecord& slot(int i) const {
+        return app->store.CrateTable[static_cast<std::size_t>(i)];
+    }
     void expectLoadError() {
         ASSERT_EQ(ui.messages.size(), 1u);
         EXPECT_EQ(ui.messages[0].title, "Problem with Stowaway.dat");
@@ -147,8 +149,9 @@ TEST(DataFile, UpperCaseTxtLogPathIsReplacedByTheDefault) {
 }
 
 TEST(DataFile, ReadsTheEarlierPositionalFormat) {
-    Loaded p("0\r\nC:\\Old\\log.txt\r\nC:\\view.exe\r\nOld\r\nA:\\Old.zip\r\n6\r\n1\r\n2\r\n0\r\n"
-             "C:\\Data\\*\r\nC:\\Docs\\*.doc\r\n");
+    Loaded p(
+        "0\r\nC:\\Old\\log.txt\r\nC:\\view.exe\r\nOld\r\nA:\\Old.zip\r\n6\r\n1\r\n2\r\n0\r\n"
+        "C:\\Data\\*\r\nC:\\Docs\\*.doc\r\n");
     EXPECT_TRUE(p.ui.messages.empty());
     const CrateRecord& r = p.slot(0);
     EXPECT_EQ(r.Name, "Old");
@@ -170,15 +173,16 @@ TEST(DataFile, PositionalFileWithoutViewerFallsBack) {
 }
 
 TEST(DataFile, DamagedFilesGiveTheLoadErrorAndAnEmptyTable) {
-    std::string many = "\"MAX=0\"\r\n\"LOGPATH=x.txt\"\r\n\"LOGVIEW=v\"\r\n\"SNAME=Big\"\r\n\"SFOLDMAX=4098\"\r\n";
+    std::string many =
+        "\"MAX=0\"\r\n\"LOGPATH=x.txt\"\r\n\"LOGVIEW=v\"\r\n\"SNAME=Big\"\r\n\"SFOLDMAX=4098\"\r\n";
     for (int i = 0; i < 4098; ++i) many += "\"SFOLD=R+ C:\\f" + std::to_string(i) + "\\*.*\"\r\n";
     const std::string cases[] = {
-        "hello\r\nworld\r\n",                                            // neither key nor number
+        "hello\r\nworld\r\n",  // neither key nor number
         "\"MAX=1\"\r\n\"LOGPATH=x.txt\"\r\n\"LOGVIEW=v\"\r\n\"SNAME=A\"\r\n\"SCOMP=abc\"\r\n",
-        "\"MAX=513\"\r\n\"LOGPATH=x.txt\"\r\n\"LOGVIEW=v\"\r\n",          // beyond the table
-        "\"MAX=40000\"\r\n\"LOGPATH=x.txt\"\r\n",                         // not 16-bit
-        many,                                                            // more than 4097 entries
-        "0\r\nlog.txt\r\nviewer\r\nOld\r\nA:\\Old.zip\r\n6\r\n",          // positional, ends early
+        "\"MAX=513\"\r\n\"LOGPATH=x.txt\"\r\n\"LOGVIEW=v\"\r\n",  // beyond the table
+        "\"MAX=40000\"\r\n\"LOGPATH=x.txt\"\r\n",                 // not 16-bit
+        many,                                                     // more than 4097 entries
+        "0\r\nlog.txt\r\nviewer\r\nOld\r\nA:\\Old.zip\r\n6\r\n",  // positional, ends early
     };
     for (const std::string& bytes : cases) {
         Loaded p(bytes);
@@ -196,7 +200,8 @@ TEST(DataFile, FullTableAndFullListsLoad) {
                  "\"SCOMP=6\"\r\n\"SUPDATE=0\"\r\n\"SMULTI=0\"\r\n\"SFOLDMAX=" +
                  (s == 0 ? "4097" : "0") + "\"\r\n\"SFILEMAX=0\"\r\n";
         if (s == 0)
-            for (int j = 0; j < 4097; ++j) bytes += "\"SFOLD=R+ /f" + std::to_string(j) + "/*.*\"\r\n";
+            for (int j = 0; j < 4097; ++j)
+                bytes += "\"SFOLD=R+ /f" + std::to_string(j) + "/*.*\"\r\n";
     }
     Loaded p(bytes, false);
     EXPECT_TRUE(p.ui.messages.empty());
@@ -208,21 +213,26 @@ TEST(DataFile, FullTableAndFullListsLoad) {
 }
 
 TEST(DataFile, FailedSaveLeavesTheOldFileIntact) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root ignores permission bits";
     Loaded p(WorkedExample);
     p.app->store.CrateTable[0].Name = "Changed";
     const std::string folder = std::filesystem::path(p.dataFile()).parent_path();
+    // Root writes into any folder, so the save runs as an ordinary user then.
+    test::LetEveryoneIn(p.dir.path());
     ::chmod(folder.c_str(), 0555);
-    SaveDataFile(*p.app);
+    const bool refused = test::RunAsOrdinaryUser([&] {
+        SaveDataFile(*p.app);
+        return p.ui.messages.size() == 1 && p.ui.messages[0].title == SaveErrorTitle &&
+               p.ui.messages[0].icon == MsgIcon::Critical;
+    });
     ::chmod(folder.c_str(), 0755);
-    ASSERT_EQ(p.ui.messages.size(), 1u);
-    EXPECT_EQ(p.ui.messages[0].title, SaveErrorTitle);
-    EXPECT_EQ(p.ui.messages[0].icon, MsgIcon::Critical);
+    EXPECT_TRUE(refused);
     EXPECT_EQ(ReadFile(p.dataFile()), WorkedExample);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
+                            std::filesystem::directory_iterator()),
+              1);  // no temporary file left behind
 }
 
-TEST(DataFile, ReadOnlyDataFileIsRefused) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root ignores permission bits";
+TEST(DataFile, ReadOnlyDataFileIsRefusedEvenForRoot) {
     Loaded p(WorkedExample);
     ::chmod(p.dataFile().c_str(), 0444);
     p.app->store.CrateTable[0].Name = "Changed";

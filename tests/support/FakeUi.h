@@ -11,7 +11,7 @@ namespace stowaway::test {
 // A scripted person: answers message boxes from a queue (OK when it runs dry),
 // returns the next scripted file and folder, and records what was shown.
 class FakeUi : public UiServices {
-public:
+  public:
     struct Message {
         std::string text, title;
         MsgButtons buttons;
@@ -24,7 +24,9 @@ public:
     void processEvents() override { ++eventPasses; }
     std::string browseForFile(const std::string& filter) override;
     std::string browseForFolder(const std::string& title) override;
-    void consoleStarted(const std::string& commandLine) override { consoleCommands.push_back(commandLine); }
+    void consoleStarted(const std::string& commandLine) override {
+        consoleCommands.push_back(commandLine);
+    }
     void consoleOutput(const std::string& text) override { console += text; }
 
     bool busy() const { return busy_; }
@@ -39,7 +41,7 @@ public:
     std::string console;
     long eventPasses = 0;
 
-private:
+  private:
     bool busy_ = false;
 };
 

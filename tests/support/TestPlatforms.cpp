@@ -1,5 +1,7 @@
 #include "support/TestPlatforms.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -38,6 +40,24 @@ std::string WindowsFlavourPlatform::native(const std::string& path) const {
     return out;
 }
 
+void LetEveryoneIn(const std::string& folder) {
+    for (auto it = fs::recursive_directory_iterator(folder); it != fs::end(it); ++it)
+        fs::permissions(it->path(), fs::perms::all, fs::perm_options::add);
+    fs::permissions(folder, fs::perms::all, fs::perm_options::add);
+}
+
+bool RunAsOrdinaryUser(const std::function<bool()>& check) {
+    if (::geteuid() != 0) return check();
+    pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+        ::_exit(check() ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 std::string ReadFile(const std::string& nativePath) {
     std::ifstream in(nativePath, std::ios::binary);
     std::ostringstream out;
@@ -58,7 +78,8 @@ TestProgram::TestProgram(bool windowsFlavour, std::string programFolder) {
         fs::create_directories(windows->native(windows->programFolder()));
         platform = std::move(windows);
     } else {
-        platform = std::make_unique<PosixPlatform>(programFolder.empty() ? dir.path() : programFolder);
+        platform =
+            std::make_unique<PosixPlatform>(programFolder.empty() ? dir.path() : programFolder);
     }
     app = std::make_unique<App>(*platform, ui);
     app->WindowsDir = platform->windowsDir();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -12,7 +13,7 @@ namespace stowaway::test {
 
 // A fresh folder under the system's temporary folder, removed afterwards.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -20,25 +21,29 @@ public:
     const std::string& path() const { return path_; }
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
 };
 
 // Windows paths on a POSIX disk: "C:\Backup\x" lives at ROOT/C/Backup/x. Lets the
 // classic examples be checked text for text while the files are real.
 class WindowsFlavourPlatform : public PosixPlatform {
-public:
+  public:
     WindowsFlavourPlatform(std::string root, std::string programFolder = "C:\\Backup");
     std::string windowsDir() const override { return "C:\\WINDOWS"; }
     std::string native(const std::string& path) const override;
     std::time_t now() const override { return fixedNow; }
     std::time_t fixedNow = 1764908461;  // 12/5/2025, early morning
 
-private:
+  private:
     std::string root_;
 };
 
 std::string ReadFile(const std::string& nativePath);
+// Runs a check as an ordinary user (in a child process when the tests run as root,
+// whose writes no permission bit stops); LetEveryoneIn opens a folder up for it first.
+void LetEveryoneIn(const std::string& folder);
+bool RunAsOrdinaryUser(const std::function<bool()>& check);
 void WriteFile(const std::string& nativePath, const std::string& bytes);
 
 // A fresh program: a platform of the chosen flavour whose program folder is a

@@ -21,7 +21,7 @@ struct Place {
 // What every control of a form model has. Each change bumps the revision, so that
 // a view can bring across only what changed.
 class Control {
-public:
+  public:
     explicit Control(std::string name, Place place = {}) : name_(std::move(name)), place_(place) {}
     virtual ~Control() = default;
     Control(const Control&) = delete;
@@ -41,7 +41,7 @@ public:
 
     std::uint64_t revision() const { return revision_; }
 
-protected:
+  protected:
     void touch() { ++revision_; }
     template <typename T>
     void set(T& field, T value) {
@@ -50,7 +50,7 @@ protected:
         touch();
     }
 
-private:
+  private:
     std::string name_;
     Place place_;
     bool enabled_ = true;

@@ -9,10 +9,9 @@ namespace stowaway {
 int ListBox::addItem(std::string text) {
     std::size_t at = items_.size();
     if (sorted_) {
-        auto it = std::upper_bound(items_.begin(), items_.end(), text,
-                                   [](const std::string& a, const std::string& b) {
-                                       return CompareIgnoreCase(a, b) < 0;
-                                   });
+        auto it = std::upper_bound(
+            items_.begin(), items_.end(), text,
+            [](const std::string& a, const std::string& b) { return CompareIgnoreCase(a, b) < 0; });
         at = static_cast<std::size_t>(it - items_.begin());
     }
     items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(at), std::move(text));
@@ -26,8 +25,10 @@ void ListBox::removeItem(int index) {
     if (index < 0 || index >= count()) return;
     items_.erase(items_.begin() + index);
     selected_.erase(selected_.begin() + index);
-    if (listIndex_ == index) listIndex_ = -1;
-    else if (listIndex_ > index) --listIndex_;
+    if (listIndex_ == index)
+        listIndex_ = -1;
+    else if (listIndex_ > index)
+        --listIndex_;
     touch();
 }
 
@@ -89,7 +90,9 @@ void Slider::setValue(int value) {
     Fire(onChange);
 }
 
-void ProgressBar::setValue(double value) { set(value_, std::clamp(value, 0.0, 100.0)); }
+void ProgressBar::setValue(double value) {
+    set(value_, std::clamp(value, 0.0, 100.0));
+}
 
 void FileList::show(std::string path, std::vector<std::string> names) {
     path_ = std::move(path);

@@ -8,13 +8,13 @@
 namespace stowaway {
 
 class Label : public Control {
-public:
+  public:
     Label(std::string name, std::string caption, Place place = {})
         : Control(std::move(name), place), caption_(std::move(caption)) {}
     const std::string& caption() const { return caption_; }
     void setCaption(std::string caption) { set(caption_, std::move(caption)); }
 
-private:
+  private:
     std::string caption_;
 };
 
@@ -23,9 +23,10 @@ using Frame = Label;
 
 // A push button, with a caption or a picture.
 class Button : public Control {
-public:
+  public:
     Button(std::string name, std::string caption, Place place = {}, std::string picture = {})
-        : Control(std::move(name), place), caption_(std::move(caption)),
+        : Control(std::move(name), place),
+          caption_(std::move(caption)),
           picture_(std::move(picture)) {}
     const std::string& caption() const { return caption_; }
     void setCaption(std::string caption) { set(caption_, std::move(caption)); }
@@ -38,7 +39,7 @@ public:
     Handler onLostFocus;
     void loseFocus() { Fire(onLostFocus); }
 
-private:
+  private:
     std::string caption_;
     std::string picture_;
 };
@@ -46,7 +47,7 @@ private:
 // A check box with three states. Setting the value from code runs the click
 // behaviour, as a click by the user does.
 class CheckBox : public Control {
-public:
+  public:
     enum Value : short { Unchecked = 0, Checked = 1, Grayed = 2 };
 
     CheckBox(std::string name, std::string caption, short value, Place place = {})
@@ -68,7 +69,7 @@ public:
     Handler onClick;
     Handler onMouseMove;
 
-private:
+  private:
     std::string caption_;
     short value_;
 };
@@ -76,7 +77,7 @@ private:
 // A one-line text box. The change handler runs on every change of the text,
 // typed or set by code.
 class TextBox : public Control {
-public:
+  public:
     TextBox(std::string name, std::string text, Place place = {})
         : Control(std::move(name), place), text_(std::move(text)) {}
     const std::string& text() const { return text_; }
@@ -90,14 +91,14 @@ public:
     Handler onChange;
     Handler onDoubleClick;
 
-private:
+  private:
     std::string text_;
 };
 
 // A list box, sorted without regard to case or kept in the order of adding, with
 // multiple selection and a horizontal scroll extent.
 class ListBox : public Control {
-public:
+  public:
     ListBox(std::string name, bool sorted, Place place = {})
         : Control(std::move(name), place), sorted_(sorted) {}
 
@@ -126,7 +127,7 @@ public:
     Handler onClick;
     Handler onDoubleClick;
 
-private:
+  private:
     bool sorted_;
     std::vector<std::string> items_;
     std::vector<bool> selected_;
@@ -137,7 +138,7 @@ private:
 // A drop-down list to choose from (no typing). Choosing an entry from code raises
 // the selection notification at once, as a choice by the user does.
 class ComboBox : public Control {
-public:
+  public:
     ComboBox(std::string name, Place place = {}) : Control(std::move(name), place) {}
     int count() const { return static_cast<int>(items_.size()); }
     const std::string& item(int index) const { return items_.at(static_cast<std::size_t>(index)); }
@@ -146,17 +147,19 @@ public:
     void clear();
     int listIndex() const { return listIndex_; }
     void setListIndex(int index);
-    std::string text() const { return listIndex_ >= 0 ? items_[static_cast<std::size_t>(listIndex_)] : ""; }
+    std::string text() const {
+        return listIndex_ >= 0 ? items_[static_cast<std::size_t>(listIndex_)] : "";
+    }
     Handler onClick;
 
-private:
+  private:
     std::vector<std::string> items_;
     int listIndex_ = -1;
 };
 
 // A horizontal slider; its change handler runs whenever the position changes.
 class Slider : public Control {
-public:
+  public:
     Slider(std::string name, int min, int max, int value, Place place = {})
         : Control(std::move(name), place), min_(min), max_(max), value_(value) {}
     int min() const { return min_; }
@@ -168,37 +171,37 @@ public:
     void setValue(int value);
     Handler onChange;
 
-private:
+  private:
     int min_, max_, value_;
 };
 
 class ProgressBar : public Control {
-public:
+  public:
     ProgressBar(std::string name, Place place = {}) : Control(std::move(name), place) {}
     double value() const { return value_; }
     void setValue(double value);
 
-private:
+  private:
     double value_ = 0;
 };
 
 // The status bar; its first panel carries the status text.
 class StatusBar : public Control {
-public:
+  public:
     StatusBar(std::string name, Place place = {}) : Control(std::move(name), place) {}
     const std::string& panelText() const { return panelText_; }
     void setPanelText(std::string text) { set(panelText_, std::move(text)); }
     int panelWidth() const { return panelWidth_; }
     void setPanelWidth(int pixels) { set(panelWidth_, pixels); }
 
-private:
+  private:
     std::string panelText_;
     int panelWidth_ = 0;
 };
 
 // A tab control. The handler gets the tab shown before the user's click.
 class TabStrip : public Control {
-public:
+  public:
     TabStrip(std::string name, std::vector<std::string> captions, Place place = {})
         : Control(std::move(name), place), captions_(std::move(captions)) {}
     const std::vector<std::string>& captions() const { return captions_; }
@@ -213,14 +216,14 @@ public:
     }
     std::function<void(int previousTab)> onClick;
 
-private:
+  private:
     std::vector<std::string> captions_;
     int tab_ = 0;
 };
 
 // The drive list: the mounted file systems.
 class DriveList : public Control {
-public:
+  public:
     DriveList(std::string name, Place place = {}) : Control(std::move(name), place) {}
     const std::vector<std::string>& drives() const { return drives_; }
     void setDrives(std::vector<std::string> drives) { set(drives_, std::move(drives)); }
@@ -233,14 +236,14 @@ public:
     }
     Handler onChange;
 
-private:
+  private:
     std::vector<std::string> drives_;
     std::string drive_;
 };
 
 // The folder tree: its path is the folder open in it.
 class DirList : public Control {
-public:
+  public:
     DirList(std::string name, Place place = {}) : Control(std::move(name), place) {}
     const std::string& path() const { return path_; }
     void setPath(std::string path) {
@@ -253,13 +256,13 @@ public:
     void refresh() { touch(); }
     Handler onChange;
 
-private:
+  private:
     std::string path_;
 };
 
 // The file list of one folder, with multiple selection.
 class FileList : public Control {
-public:
+  public:
     FileList(std::string name, Place place = {}) : Control(std::move(name), place) {}
     const std::string& path() const { return path_; }
     const std::string& pattern() const { return pattern_; }
@@ -275,7 +278,7 @@ public:
     void doubleClick() { Fire(onDoubleClick); }
     Handler onDoubleClick;
 
-private:
+  private:
     std::string path_;
     std::string pattern_ = "*";
     std::vector<std::string> items_;
@@ -285,7 +288,7 @@ private:
 
 // A menu item; separators carry no caption and do nothing.
 class MenuItem : public Control {
-public:
+  public:
     MenuItem(std::string name, std::string caption, std::string shortcut = {})
         : Control(std::move(name)), caption_(std::move(caption)), shortcut_(std::move(shortcut)) {}
     const std::string& caption() const { return caption_; }
@@ -296,14 +299,14 @@ public:
     }
     Handler onClick;
 
-private:
+  private:
     std::string caption_;
     std::string shortcut_;
 };
 
 // A window of its own.
 class Form : public Control {
-public:
+  public:
     Form(std::string name, std::string caption, Place place = {})
         : Control(std::move(name), place), caption_(std::move(caption)) {}
     const std::string& caption() const { return caption_; }
@@ -311,7 +314,7 @@ public:
     void show() { setVisible(true); }
     void hide() { setVisible(false); }
 
-private:
+  private:
     std::string caption_;
 };
 

@@ -14,6 +14,8 @@ void HeadlessUiServices::consoleStarted(const std::string& commandLine) {
     std::cerr << commandLine << std::endl;
 }
 
-void HeadlessUiServices::consoleOutput(const std::string& text) { std::cerr << text << std::flush; }
+void HeadlessUiServices::consoleOutput(const std::string& text) {
+    std::cerr << text << std::flush;
+}
 
 }  // namespace stowaway

@@ -11,7 +11,7 @@ enum class MsgResult { OK, Cancel, Yes, No };
 // What needs a person or the window system. The Qt layer implements it for real,
 // tests script it, and without a display it prints and takes the default answer.
 class UiServices {
-public:
+  public:
     virtual ~UiServices() = default;
 
     // A modal message box; returns the button pressed.
@@ -36,7 +36,7 @@ public:
 // Without a display: messages go to standard error, the first button is taken,
 // the console output is echoed to standard error.
 class HeadlessUiServices : public UiServices {
-public:
+  public:
     MsgResult messageBox(const std::string& text, const std::string& title, MsgButtons buttons,
                          MsgIcon icon) override;
     void setBusyPointer(bool) override {}

@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "platform/CommandLineSplit.h"
+#include "platform/PathStyle.h"
+#include "platform/PosixPlatform.h"
+#include "platform/Text.h"
+#include "support/TestPlatforms.h"
+
+namespace stowaway {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(PathStyle, JoinsAndRootsInBothFlavours) {
+    PathStyle win = PathStyle::Windows(), posix = PathStyle::Posix();
+    EXPECT_EQ(win.join("C:\\Backup", "Stowaway.dat"), "C:\\Backup\\Stowaway.dat");
+    EXPECT_EQ(win.join("C:\\", "SWBackup.zip"), "C:\\\\SWBackup.zip");  // always inserts
+    EXPECT_EQ(win.joinOnce("C:\\", "SWTemp.bat"), "C:\\SWTemp.bat");
+    EXPECT_EQ(posix.joinOnce("/", "SWTemp.bat"), "/SWTemp.bat");
+    EXPECT_EQ(posix.joinOnce("/opt/sw", "SWTemp.bat"), "/opt/sw/SWTemp.bat");
+    EXPECT_EQ(win.rootOf("D:\\Apps\\Backup"), "D:\\");
+    EXPECT_EQ(posix.rootOf("/home/a"), "/");
+    EXPECT_EQ(win.foldCase("C:\\My Files"), "c:\\my files");
+    EXPECT_EQ(posix.foldCase("/My Files"), "/My Files");
+}
+
+TEST(Text, NumbersAreDecimalTakenDownAndSixteenBit) {
+    EXPECT_EQ(ParseInt16(" 12 "), 12);
+    EXPECT_EQ(ParseInt16("2.7"), 2);
+    EXPECT_EQ(ParseInt16("-0.5"), -1);
+    EXPECT_EQ(ParseInt16("-32768"), -32768);
+    EXPECT_FALSE(ParseInt16("32768"));
+    EXPECT_FALSE(ParseInt16("abc"));
+    EXPECT_FALSE(ParseInt16("1e3"));
+    EXPECT_FALSE(ParseInt16(""));
+    EXPECT_EQ(CompareIgnoreCase("abc", "ABD"), -1);
+    EXPECT_EQ(Right("log.TXT", 4), ".TXT");
+    EXPECT_EQ(Mid("ab", 5), "");
+}
+
+TEST(CommandLineSplit, QuotedStretchesKeepBlanksAndMayAbutText) {
+    EXPECT_EQ(SplitCommandLine("COMMAND.COM /c \"/tmp/my dir/SWTemp.bat\""),
+              (std::vector<std::string>{"COMMAND.COM", "/c", "/tmp/my dir/SWTemp.bat"}));
+    EXPECT_EQ(SplitCommandLine("  a   -temp=\"x y\" @\"l st\"  \"\" "),
+              (std::vector<std::string>{"a", "-temp=x y", "@l st", ""}));
+    EXPECT_EQ(SplitCommandLine("C:\\dir\\ $HOME;`x`|*"),
+              (std::vector<std::string>{"C:\\dir\\", "$HOME;`x`|*"}));
+}
+
+TEST(PosixPlatform, ListingTellsFoldersLinksHiddenAndSystemEntries) {
+    test::TempDir dir;
+    fs::create_directory(dir / "sub");
+    test::WriteFile(dir / "file.txt", "x");
+    test::WriteFile(dir / ".hidden", "x");
+    fs::create_directory_symlink(dir / "sub", dir / "linkdir");
+    fs::create_symlink(dir / "file.txt", dir / "linkfile");
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
+    PosixPlatform platform(dir.path());
+    std::vector<DirEntry> entries;
+    ASSERT_TRUE(platform.listDirectory(dir.path(), entries));
+    auto find = [&](const std::string& name) {
+        return *std::find_if(entries.begin(), entries.end(),
+                             [&](const DirEntry& e) { return e.name == name; });
+    };
+    EXPECT_EQ(entries.size(), 6u);
+    EXPECT_TRUE(find("sub").isFolder);
+    EXPECT_FALSE(find("file.txt").isFolder || find("file.txt").system || find("file.txt").hidden);
+    EXPECT_TRUE(find(".hidden").hidden);
+    EXPECT_TRUE(find("linkdir").isLink && !find("linkdir").isFolder);
+    EXPECT_TRUE(find("linkfile").isLink && !find("linkfile").system);
+    EXPECT_TRUE(find("fifo").system);
+    EXPECT_FALSE(platform.listDirectory(dir / "missing", entries));
+}
+
+TEST(PosixPlatform, ReplaceFileIsAllOrNothing) {
+    test::TempDir dir;
+    PosixPlatform platform(dir.path());
+    const std::string file = dir / "data";
+    test::WriteFile(file, "old");
+    ::chmod(file.c_str(), 0640);
+    EXPECT_FALSE(platform.replaceFile(file, [](std::ostream& out) {
+        out << "half";
+        return false;  // the writer failed midway
+    }));
+    EXPECT_EQ(test::ReadFile(file), "old");
+    EXPECT_TRUE(platform.replaceFile(file, [](std::ostream& out) { return bool(out << "new"); }));
+    EXPECT_EQ(test::ReadFile(file), "new");
+    EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+TEST(PosixPlatform, ProcessesArePolledUntilTheyEndAndTheirConsoleIsCaptured) {
+    test::TempDir dir;
+    PosixPlatform platform(dir.path());
+    long pid = platform.startProcess("/bin/sh -c \"echo hello; exit 3\"", WindowStyle::NormalFocus);
+    ASSERT_NE(pid, 0);
+    long handle = platform.openProcess(pid);
+    ASSERT_NE(handle, 0);
+    std::uint32_t code = Platform::StillActive;
+    std::string console;
+    while (code == Platform::StillActive) {
+        ASSERT_TRUE(platform.getExitCodeProcess(handle, code));
+        console += platform.takeConsoleOutput(pid);
+        platform.sleepMilliseconds(5);
+    }
+    console += platform.takeConsoleOutput(pid);
+    platform.closeHandle(handle);
+    EXPECT_EQ(code, 3u);
+    EXPECT_EQ(console, "hello\n");
+    EXPECT_EQ(platform.startProcess("/no/such/program", WindowStyle::Hidden), 0);
+    EXPECT_EQ(platform.openProcess(999999), 0);
+}
+
+TEST(PosixPlatform, DateAndTimeTextsAreMonthDayYearAndTwelveHour) {
+    PosixPlatform platform("/");
+    std::tm tm{};
+    tm.tm_year = 126;
+    tm.tm_mon = 11;
+    tm.tm_mday = 5;
+    tm.tm_hour = 16;
+    tm.tm_min = 21;
+    tm.tm_sec = 1;
+    tm.tm_isdst = -1;
+    std::time_t when = std::mktime(&tm);
+    EXPECT_EQ(platform.shortDate(when), "12/5/2026");
+    EXPECT_EQ(platform.longTime(when), "4:21:01 PM");
+    EXPECT_EQ(platform.drives().front(), "/");
+}
+
+}  // namespace
+}  // namespace stowaway
