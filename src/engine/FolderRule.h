@@ -19,10 +19,10 @@ enum class SelectMode : short {
 struct ParsedFolderRule {
     bool recurse = true;
     SelectMode mode = SelectMode::All;
-    std::string folder;    // ends in the separator
+    std::string folder;  // ends in the separator
     std::string wildcard;
-    int year = 0;          // full year, for the two date kinds
-    bool yearValid = true; // false: the date could not give a year
+    int year = 0;           // full year, for the two date kinds
+    bool yearValid = true;  // false: the date could not give a year
 };
 
 // Builds the rule text from the editor's inputs (kind 0 whole folder, 1 wildcard,

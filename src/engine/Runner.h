@@ -13,8 +13,17 @@ class App;
 // appends banner, start, error and end lines to the run log. True when the
 // closing scan found no error line. `line`, when given, replaces the line formed
 // from ArchiverCommand and ArchiverTail (the argument dialog's edited line).
+// While another job runs it starts nothing, says so and returns false.
 bool RunArchiver(App& app, const std::string& batchPath, const std::string& outputPath,
                  JobKind kind, const std::string* line = nullptr);
+
+// RunArchiver for a job that already holds the job slot (JobGuard).
+bool RunArchiverInJob(App& app, const std::string& batchPath, const std::string& outputPath,
+                      JobKind kind, const std::string* line = nullptr);
+
+// The line a run writes into the batch file: the trimmed command, one blank, the
+// trimmed tail; lower-cased where file names ignore case.
+std::string ArchiverLine(const App& app);
 
 // Counts stored or extracted files, finds error lines and moves the progress bar.
 // The closing scan also appends the error lines to the run log.

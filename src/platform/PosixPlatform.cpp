@@ -77,13 +77,14 @@ bool PosixPlatform::listDirectory(const std::string& folder, std::vector<DirEntr
     if (ec) return false;
     for (const fs::directory_entry& entry : it) {
         DirEntry out;
-        out.name = entry.path().filename().string();
+        const std::string& full = entry.path().native();
+        out.name = full.substr(full.rfind('/') + 1);
         std::error_code typeError;
-        fs::file_status link = entry.symlink_status(typeError);
-        out.isLink = fs::is_symlink(link);
-        fs::file_status target = out.isLink ? entry.status(typeError) : link;
-        out.isFolder = !out.isLink && fs::is_directory(target);
-        bool regular = fs::is_regular_file(target) || (out.isLink && fs::is_directory(target));
+        // The type the listing itself reports: no lstat per entry, only links are followed.
+        out.isLink = entry.is_symlink(typeError);
+        const bool targetFolder = entry.is_directory(typeError);
+        out.isFolder = !out.isLink && targetFolder;
+        bool regular = entry.is_regular_file(typeError) || (out.isLink && targetFolder);
         out.system = !out.isFolder && !regular;
         out.hidden = !out.name.empty() && out.name[0] == '.';
         entries.push_back(std::move(out));

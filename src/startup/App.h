@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/Platform.h"
 #include "store/CrateRecord.h"
@@ -28,6 +29,8 @@ struct JobState {
     bool Running = false;
     // The walk met a folder or rule it could not read; the job reports an error.
     bool WalkFailed = false;
+    // What the walk could not read, for the run log's error lines.
+    std::vector<std::string> WalkErrors;
     // The log could not be opened; told to the user once per run of the program.
     bool LogFailureReported = false;
 };
@@ -35,7 +38,7 @@ struct JobState {
 // The program's process-wide state: the store, the job, the form models and the
 // values start-up prepares. Every operation is handed the one instance.
 class App {
-public:
+  public:
     App(Platform& platformLayer, UiServices& uiServices) : platform(platformLayer), ui(uiServices) {
         ProgramFolder = platform.programFolder();
     }

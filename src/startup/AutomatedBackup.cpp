@@ -1,13 +1,36 @@
 #include "startup/AutomatedBackup.h"
 
+#include "engine/BackupJob.h"
+#include "platform/Text.h"
 #include "startup/App.h"
+#include "store/DataFile.h"
 
 namespace stowaway {
 
 int RunAutomatedBackup(App& app) {
-    app.ui.messageBox("The automated backup is not available yet.", "Error", MsgButtons::OK,
-                      MsgIcon::Critical);
-    return 1;
+    AbuForm& form = app.FrmABU;
+    // The status panel fills the bar: the window's width less 15 twips.
+    form.StBMain.setPanelWidth(form.place().width - 1);
+    app.DataFilePath = app.style().join(app.ProgramFolder, "Stowaway.dat");
+    LoadDataFile(app);
+
+    const std::string wanted = ToLower(Trim(app.AbuCrateName));
+    CrateStore& store = app.store;
+    for (short i = 0; i <= store.CrateMax; ++i) {
+        const std::string& name = store.CrateTable[static_cast<std::size_t>(i)].Name;
+        // Every slot is compared: with equal names the last one wins.
+        if (!name.empty() && ToLower(Trim(name)) == wanted) {
+            app.AbuMode = true;
+            store.CurrentIndex = i;
+        }
+    }
+    if (!app.AbuMode) {
+        app.ui.messageBox("Stowaway ABU was unable to find the crate titled \"" + app.AbuCrateName +
+                              "\". Stowaway ABU cannot continue.",
+                          "Error", MsgButtons::OK, MsgIcon::Critical);
+        return 1;
+    }
+    return BackupSelectedCrate(app) ? 0 : 1;
 }
 
 }  // namespace stowaway

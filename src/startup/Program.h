@@ -8,7 +8,7 @@ class App;
 
 // What shows the program's windows: the Qt layer, or nothing without a display.
 class FrontEnd {
-public:
+  public:
     virtual ~FrontEnd() = default;
     // False when there is no way to show a window.
     virtual bool hasDisplay() const = 0;

@@ -1,6 +1,7 @@
 #include "ui/editor/CrateEditing.h"
 
 #include "startup/App.h"
+#include "ui/main/Compression.h"
 #include "ui/main/ControlStates.h"
 #include "ui/main/ListScroll.h"
 
@@ -62,6 +63,8 @@ void ShowCurrentCrate(App& app) {
     f.TxtBackupLocation.setText(r.BackupLocation);
     f.TxtRestoreLocation.setText(r.RestoreLocation);
     f.HSlCompression.setValue(r.Compression);
+    // The slider raises no change when it already stood at this level.
+    f.LblCompression.setCaption(CompressionCaption(app));
     f.ChkUpdateOnly.setValue(CheckValue(r.UpdateOnly));
     f.ChkMultiDisk.setValue(CheckValue(r.MultiDisk));
     f.TxtLogViewer.setText(app.store.LogViewer);

@@ -135,9 +135,16 @@ public:
     short FolderExtentMax = 0;
     short FileExtentMax = 0;
 
-    // Closing the window through its close box.
+    // Ending the interactive mode. The front end calls close() when the user closes
+    // the window through its close box, before the window goes: it stores the shown
+    // Crate and saves the data file (connected by ConnectMainForm). "E&xit" stores
+    // and saves itself, then sets ExitRequested and runs onExit: the front end
+    // connects onExit to ending its event loop at once (the about box and the
+    // argument dialog go with it). A close() after ExitRequested saves nothing again.
     Handler onClose;
     void close() { Fire(onClose); }
+    bool ExitRequested = false;
+    Handler onExit;
 };
 
 // Sets the 39 tooltips, in their fixed order.

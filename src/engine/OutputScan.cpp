@@ -1,0 +1,68 @@
+#include "engine/OutputScan.h"
+
+#include <cmath>
+#include <fstream>
+
+#include "engine/JobDisplay.h"
+#include "platform/Text.h"
+#include "startup/App.h"
+
+namespace stowaway {
+
+void ArchiverOutputScan::reset() {
+    offset_ = 0;
+    pending_.clear();
+    filesDone_ = 0;
+    errors_.clear();
+}
+
+void ArchiverOutputScan::feed(const std::string& nativePath) {
+    std::ifstream in(nativePath, std::ios::binary | std::ios::ate);
+    if (!in) return;
+    auto size = static_cast<std::uint64_t>(static_cast<std::streamoff>(in.tellg()));
+    // A file that shrank was started again: count it afresh.
+    if (size < offset_) reset();
+    if (size == offset_) return;
+    in.seekg(static_cast<std::streamoff>(offset_));
+    std::string added(static_cast<std::size_t>(size - offset_), '\0');
+    in.read(added.data(), static_cast<std::streamsize>(added.size()));
+    added.resize(static_cast<std::size_t>(in.gcount()));
+    offset_ += added.size();
+    pending_ += added;
+
+    std::size_t start = 0;
+    for (std::size_t end; (end = pending_.find('\n', start)) != std::string::npos;
+         start = end + 1) {
+        std::string_view text(pending_.data() + start, end - start);
+        if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+        line(text);
+    }
+    pending_.erase(0, start);
+}
+
+void ArchiverOutputScan::finish() {
+    std::string_view text(pending_);
+    if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+    if (!text.empty()) line(text);
+    pending_.clear();
+}
+
+void ArchiverOutputScan::line(std::string_view text) {
+    std::string_view counted = kind_ == JobKind::Restore ? "Inflating:" : "done.";
+    if (text.find(counted) != std::string_view::npos) ++filesDone_;
+    if (ToUpper(text).find("PKZIP:") != std::string::npos) errors_.emplace_back(Mid(text, 7));
+}
+
+void MoveJobProgress(App& app, std::int32_t filesDone, std::int32_t filesToDo) {
+    ProgressBar& bar = JobProgress(app);
+    // nearbyint rounds halves to the even neighbour.
+    double p = filesToDo != 0
+                   ? std::nearbyint((static_cast<double>(filesDone) - 1.0) / filesToDo * 100.0)
+                   : std::nearbyint(bar.value());
+    if (bar.value() < p && p < 100)
+        bar.setValue(p);
+    else if (p >= 100)
+        bar.setValue(100);
+}
+
+}  // namespace stowaway

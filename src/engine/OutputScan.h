@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/JobKind.h"
+
+namespace stowaway {
+
+class App;
+
+// Reads the archiver's captured output as it grows: each feed reads only what was
+// added since the last one, and counts complete lines. finish() takes the last,
+// unterminated line as well.
+class ArchiverOutputScan {
+  public:
+    explicit ArchiverOutputScan(JobKind kind) : kind_(kind) {}
+
+    void feed(const std::string& nativePath);
+    void finish();
+
+    std::int32_t filesDone() const { return filesDone_; }
+    bool ok() const { return errors_.empty(); }
+    // Error lines without their first seven characters, as the log carries them.
+    const std::vector<std::string>& errors() const { return errors_; }
+
+  private:
+    void reset();
+    void line(std::string_view text);
+
+    JobKind kind_;
+    std::uint64_t offset_ = 0;
+    std::string pending_;
+    std::int32_t filesDone_ = 0;
+    std::vector<std::string> errors_;
+};
+
+// The progress rule: (done - 1) / toDo as a percentage, halves to even; the bar
+// never moves back and never passes 100. With nothing to do it stays.
+void MoveJobProgress(App& app, std::int32_t filesDone, std::int32_t filesToDo);
+
+}  // namespace stowaway

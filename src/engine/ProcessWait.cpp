@@ -1,0 +1,32 @@
+#include "engine/ProcessWait.h"
+
+#include "startup/App.h"
+
+namespace stowaway {
+
+namespace {
+void FeedConsole(App& app, long pid) {
+    std::string text = app.platform.takeConsoleOutput(pid);
+    if (!text.empty()) app.ui.consoleOutput(text);
+}
+}  // namespace
+
+void WaitForProcess(App& app, long pid, bool showConsole, const std::function<void()>& onPoll) {
+    Platform& platform = app.platform;
+    long handle = platform.openProcess(pid);
+    if (handle != 0) {
+        for (;;) {
+            std::uint32_t code = 0;
+            if (!platform.getExitCodeProcess(handle, code)) break;
+            if (showConsole) FeedConsole(app, pid);
+            app.ui.processEvents();
+            if (code != Platform::StillActive) break;
+            if (onPoll) onPoll();
+            platform.sleepMilliseconds(PollPauseMilliseconds);
+        }
+        platform.closeHandle(handle);
+    }
+    if (showConsole) FeedConsole(app, pid);
+}
+
+}  // namespace stowaway

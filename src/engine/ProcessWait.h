@@ -1,0 +1,17 @@
+#pragma once
+
+#include <functional>
+
+namespace stowaway {
+
+class App;
+
+// Pause between two polls of a running archiver: the window stays live and the
+// wait costs next to nothing.
+inline constexpr int PollPauseMilliseconds = 25;
+
+// Waits until the started process has ended. Every poll processes pending window
+// events, feeds a visible console, and calls onPoll while the process still runs.
+void WaitForProcess(App& app, long pid, bool showConsole, const std::function<void()>& onPoll);
+
+}  // namespace stowaway

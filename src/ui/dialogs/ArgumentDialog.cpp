@@ -1,0 +1,61 @@
+#include "ui/dialogs/ArgumentDialog.h"
+
+#include "engine/JobGuard.h"
+#include "engine/Runner.h"
+#include "startup/App.h"
+
+namespace stowaway {
+
+namespace {
+
+void Connect(App& app) {
+    ArgumentForm& d = app.FrmArgument;
+    d.CmdOKBackup.onClick = [&app] { ArgumentBackupClick(app); };
+    d.CmdCancelBackup.onClick = [&app] { ArgumentCancelClick(app); };
+    d.onUnload = [&app] { UnloadArgumentEditor(app); };
+}
+
+void ForgetLine(App& app) {
+    app.job.ArchiverCommand.clear();
+    app.job.ArchiverTail.clear();
+}
+
+}  // namespace
+
+void ShowArgumentEditor(App& app) {
+    ArgumentForm& d = app.FrmArgument;
+    if (!d.loaded) {
+        Connect(app);
+        d.loaded = true;
+    }
+    // The line exactly as a run without the dialog would write it.
+    d.TxtArgumentLine.setText(ArchiverLine(app));
+    d.show();
+}
+
+void ArgumentBackupClick(App& app) {
+    JobGuard guard(app);
+    if (!guard) return;  // another run holds the archiver; the status bar says so
+    // A copy: the box stays editable while the archiver runs.
+    const std::string line = app.FrmArgument.TxtArgumentLine.text();
+    const bool ok =
+        RunArchiverInJob(app, app.job.BatchPath, app.job.OutputPath, JobKind::Backup, &line);
+    MainForm& f = app.FrmMain;
+    f.StBMain.setPanelText(ok ? "Backup Complete"
+                              : "There was an Error in the Backup. See the PkZip Output log for "
+                                "details.");
+    f.PrBMain.setValue(0);
+}
+
+void ArgumentCancelClick(App& app) {
+    ForgetLine(app);
+    app.FrmArgument.hide();
+}
+
+void UnloadArgumentEditor(App& app) {
+    ForgetLine(app);
+    app.FrmArgument.hide();
+    app.FrmArgument.loaded = false;
+}
+
+}  // namespace stowaway

@@ -1,0 +1,48 @@
+#include "ui/qt/ConsoleWindow.h"
+
+#include <QFontDatabase>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+#include "ui/qt/FormView.h"
+#include "ui/qt/Icons.h"
+
+namespace stowaway {
+
+ConsoleWindow::ConsoleWindow(const std::string& commandLine) : QWidget(nullptr, Qt::Window) {
+    setObjectName("ConsoleWindow");
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(ToQ(commandLine));
+    setWindowIcon(ProgramIcon());
+    output_ = new QPlainTextEdit(this);
+    output_->setObjectName("ConsoleOutput");
+    output_->setReadOnly(true);
+    output_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    output_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    QPalette palette = output_->palette();
+    palette.setColor(QPalette::Base, Qt::black);
+    palette.setColor(QPalette::Text, QColor(0xd0, 0xd0, 0xd0));
+    output_->setPalette(palette);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(output_);
+    resize(640, 360);
+}
+
+void ConsoleWindow::append(const std::string& text) {
+    QString chunk = ToQ(text);
+    chunk.remove('\r');
+    QScrollBar* bar = output_->verticalScrollBar();
+    const bool atEnd = bar->value() == bar->maximum();
+    QTextCursor cursor(output_->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(chunk);
+    if (atEnd) bar->setValue(bar->maximum());
+}
+
+QString ConsoleWindow::text() const {
+    return output_->toPlainText();
+}
+
+}  // namespace stowaway

@@ -1,0 +1,426 @@
+#include "ui/qt/FormView.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QStyle>
+#include <algorithm>
+#include <cmath>
+
+#include "ui/qt/Icons.h"
+
+namespace stowaway {
+
+namespace {
+
+// Turns chosen events of a widget into calls; lives as long as the widget.
+class EventHook : public QObject {
+  public:
+    EventHook(QWidget* widget, QEvent::Type type, std::function<void(QEvent*)> call)
+        : QObject(widget), type_(type), call_(std::move(call)) {
+        widget->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == type_) call_(event);
+        return false;
+    }
+
+  private:
+    QEvent::Type type_;
+    std::function<void(QEvent*)> call_;
+};
+
+constexpr double MinimumPointSize = 5.0;
+
+// Room a button's frame and a check box's indicator take beside the text.
+int ButtonPadding(const QWidget* w) {
+    return 2 * w->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, w) + 4;
+}
+int IndicatorRoom(const QWidget* w) {
+    return w->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, w) +
+           w->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, w);
+}
+
+bool FitsWith(const QWidget* widget, const QFont& font) {
+    const QFontMetrics fm(font);
+    int w = widget->width();
+    const int h = widget->height();
+    if (auto* label = qobject_cast<const QLabel*>(widget)) {
+        const QString text = label->text();
+        if (text.isEmpty()) return true;
+        if (label->wordWrap()) {
+            const QRect r = fm.boundingRect(QRect(0, 0, w, 100000), Qt::TextWordWrap, text);
+            return r.height() <= h && r.width() <= w;
+        }
+        // A label sized to its text may grow up to its container's edge.
+        if (label->property("autoSize").toBool() && label->parentWidget())
+            return fm.horizontalAdvance(text) <= label->parentWidget()->width() - label->x() - 4;
+        return fm.horizontalAdvance(text) <= w && fm.height() <= h + 3;
+    }
+    if (auto* edit = qobject_cast<const QLineEdit*>(widget)) {
+        // Only the narrow boxes (wildcards, the date) are fitted to what they hold;
+        // paths scroll.
+        const int frame =
+            2 * edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, edit);
+        return w >= 100 || fm.horizontalAdvance(edit->text()) + frame + 4 <= w;
+    }
+    if (auto* box = qobject_cast<const QCheckBox*>(widget)) {
+        const QString text = PlainCaption(box->text());
+        if (text.isEmpty()) return true;
+        return IndicatorRoom(box) + fm.horizontalAdvance(text) <= w && fm.height() <= h + 3;
+    }
+    if (auto* button = qobject_cast<const QPushButton*>(widget)) {
+        const QString text = PlainCaption(button->text());
+        if (text.isEmpty()) return true;
+        return fm.horizontalAdvance(text) + ButtonPadding(button) <= w && fm.height() <= h;
+    }
+    if (auto* group = qobject_cast<const QGroupBox*>(widget)) {
+        return fm.horizontalAdvance(group->title()) + 16 <= w;
+    }
+    return true;
+}
+
+}  // namespace
+
+const char* const FrameStyleSheet =
+    "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
+    "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 6px;"
+    " padding: 0px 2px; background-color: palette(window); }";
+
+QString ToQ(const std::string& text) {
+    return QString::fromStdString(text);
+}
+std::string FromQ(const QString& text) {
+    return text.toStdString();
+}
+
+QString PlainCaption(const QString& caption) {
+    QString out;
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        if (caption[i] == '&' && i + 1 < caption.size()) ++i;
+        out += caption[i];
+    }
+    return out;
+}
+
+bool CaptionFits(const QWidget* widget) {
+    return FitsWith(widget, widget->font());
+}
+
+void FitHeight(QWidget* widget, int height) {
+    QFont font = widget->font();
+    double size = font.pointSizeF();
+    while (QFontMetrics(font).height() > height && size > MinimumPointSize) {
+        size -= 0.5;
+        font.setPointSizeF(size);
+    }
+    widget->setFont(font);
+}
+
+void FitCaption(QWidget* widget) {
+    // Always start again from the font the widget was given, so that a shorter
+    // caption gets the full size back.
+    QVariant base = widget->property("baseFont");
+    if (!base.isValid()) {
+        base = widget->testAttribute(Qt::WA_SetFont) ? widget->font() : QApplication::font(widget);
+        widget->setProperty("baseFont", base);
+    }
+    QFont font = base.value<QFont>();
+    double size = font.pointSizeF();
+    if (size <= 0) return;
+    while (!FitsWith(widget, font) && size > MinimumPointSize) {
+        size -= 0.5;
+        font.setPointSizeF(size);
+    }
+    widget->setFont(font);
+}
+
+// ---- ViewHub ----
+
+void ViewHub::add(FormView* view) {
+    views_.push_back(view);
+}
+
+void ViewHub::remove(FormView* view) {
+    std::erase(views_, view);
+}
+
+void ViewHub::refreshAll() {
+    ++updating_;
+    for (FormView* view : std::vector<FormView*>(views_))
+        if (std::find(views_.begin(), views_.end(), view) != views_.end()) view->refresh();
+    --updating_;
+}
+
+void ViewHub::forward(const std::function<void()>& input) {
+    if (updating()) return;
+    input();
+    refreshAll();
+}
+
+// ---- FormView ----
+
+void FormView::refresh() {
+    for (Binding& b : bindings_) {
+        if (!b.widget) continue;
+        std::uint64_t key = 0;
+        for (const Control* m : b.models) key += m->revision();
+        if (key == b.seen) continue;
+        b.seen = key;
+        const Control& first = *b.models.front();
+        const QSignalBlocker blocker(b.widget.data());
+        if (b.common) {
+            b.widget->setEnabled(first.enabled());
+            if (!b.widget->isWindow()) b.widget->setVisible(first.visible());
+            b.widget->setToolTip(ToQ(first.toolTip()));
+        }
+        if (b.apply) b.apply();
+    }
+}
+
+QWidget* FormView::widget(const std::string& name) const {
+    auto it = widgets_.find(name);
+    return it == widgets_.end() ? nullptr : it->second;
+}
+
+QWidget* FormView::containerOf(const Place& place) const {
+    auto it = containers_.find(place.container);
+    if (it == containers_.end()) it = containers_.find("");
+    return it->second.first;
+}
+
+void FormView::placeWidget(QWidget* widget, const Control& control) {
+    const Place& p = control.place();
+    auto it = containers_.find(p.container);
+    const int dy = it == containers_.end() ? 0 : it->second.second;
+    widget->setObjectName(ToQ(control.name()));
+    if (p.width > 0 && p.height > 0) {
+        widget->setGeometry(p.x, p.y + dy, p.width, p.height);
+    } else {
+        widget->move(p.x, p.y + dy);
+        widget->adjustSize();
+        if (p.width > 0) widget->resize(p.width, widget->height());
+    }
+    registerWidget(control.name(), widget);
+}
+
+void FormView::bind(std::vector<const Control*> models, QWidget* widget,
+                    std::function<void()> apply, bool common) {
+    bindings_.push_back({std::move(models), widget, std::move(apply), common});
+}
+
+void FormView::SetCaption(QWidget* widget, const std::string& caption) {
+    const QString text = ToQ(caption);
+    if (auto* label = qobject_cast<QLabel*>(widget)) {
+        label->setText(text);
+        FitCaption(widget);
+        if (label->property("autoSize").toBool()) label->adjustSize();
+        return;
+    } else if (auto* group = qobject_cast<QGroupBox*>(widget)) {
+        group->setTitle(text);
+    } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+        button->setText(text);
+    }
+    FitCaption(widget);
+}
+
+void FormView::ApplyColours(QWidget* widget, ColourState colours) {
+    if (colours == ColourState::Usable) {
+        widget->setPalette(QPalette());
+        return;
+    }
+    QPalette palette = QApplication::palette(widget);
+    const QColor face = palette.color(QPalette::Active, QPalette::Button);
+    const QColor grey = palette.color(QPalette::Disabled, QPalette::Text);
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        palette.setColor(group, QPalette::Base, face);
+        palette.setColor(group, QPalette::Window, face);
+        palette.setColor(group, QPalette::Text, grey);
+    }
+    widget->setPalette(palette);
+}
+
+QWidget* FormView::add(Label& label, bool frame) {
+    QWidget* parent = containerOf(label.place());
+    QWidget* w = nullptr;
+    if (frame) {
+        w = new QGroupBox(parent);
+    } else {
+        auto* l = new QLabel(parent);
+        l->setTextFormat(Qt::PlainText);
+        const Place& p = label.place();
+        if (p.height >= 30) {
+            l->setWordWrap(true);
+            l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        }
+        if (p.width == 0 || p.height == 0) l->setProperty("autoSize", true);
+        w = l;
+    }
+    placeWidget(w, label);
+    if (frame) addContainer(label.name(), w);
+    bind({&label}, w, [w, &label] {
+        SetCaption(w, label.caption());
+        ApplyColours(w, label.colours());
+    });
+    return w;
+}
+
+QWidget* FormView::add(Button& button) {
+    auto* w = new QPushButton(containerOf(button.place()));
+    placeWidget(w, button);
+    if (!button.picture().empty()) {
+        w->setIcon(PictureIcon(button.picture()));
+        w->setIconSize(QSize(std::min(20, w->width() - 8), std::min(20, w->height() - 6)));
+    }
+    QObject::connect(w, &QPushButton::clicked,
+                     [this, &button] { forward([&] { button.click(); }); });
+    new EventHook(w, QEvent::FocusOut, [this, &button](QEvent* e) {
+        // Focus that goes to a dialog or another window is not the user leaving the button.
+        auto reason = static_cast<QFocusEvent*>(e)->reason();
+        if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) return;
+        forward([&] { button.loseFocus(); });
+    });
+    bind({&button}, w, [w, &button] { SetCaption(w, button.caption()); });
+    return w;
+}
+
+QWidget* FormView::add(CheckBox& box) {
+    auto* w = new QCheckBox(containerOf(box.place()));
+    placeWidget(w, box);
+    // The style's indicator is taller than the lowest boxes; a smaller one shows whole.
+    if (w->height() < w->style()->pixelMetric(QStyle::PM_IndicatorHeight, nullptr, w) + 2) {
+        const int side = std::max(9, w->height() - 2);
+        w->setStyleSheet(QString("QCheckBox::indicator { width: %1px; height: %1px; }").arg(side));
+    }
+    w->setMouseTracking(true);
+    QObject::connect(w, &QCheckBox::clicked, [this, &box] { forward([&] { box.click(); }); });
+    new EventHook(w, QEvent::MouseMove,
+                  [this, &box](QEvent*) { forward([&] { box.mouseMove(); }); });
+    bind({&box}, w, [w, &box] {
+        SetCaption(w, box.caption());
+        w->setTristate(box.value() == CheckBox::Grayed);
+        w->setCheckState(box.value() == CheckBox::Checked  ? Qt::Checked
+                         : box.value() == CheckBox::Grayed ? Qt::PartiallyChecked
+                                                           : Qt::Unchecked);
+    });
+    return w;
+}
+
+QWidget* FormView::add(TextBox& box) {
+    auto* w = new QLineEdit(containerOf(box.place()));
+    placeWidget(w, box);
+    QObject::connect(w, &QLineEdit::textEdited, [this, &box](const QString& text) {
+        forward([&] { box.setText(FromQ(text)); });
+    });
+    new EventHook(w, QEvent::MouseButtonDblClick,
+                  [this, &box](QEvent*) { forward([&] { box.doubleClick(); }); });
+    bind({&box}, w, [w, &box] {
+        const QString text = ToQ(box.text());
+        if (w->text() != text) w->setText(text);
+        FitCaption(w);
+        ApplyColours(w, box.colours());
+    });
+    return w;
+}
+
+namespace {
+
+bool SameItems(const QListWidget* w, const std::vector<std::string>& items) {
+    if (w->count() != static_cast<int>(items.size())) return false;
+    for (int i = 0; i < w->count(); ++i)
+        if (w->item(i)->text() != ToQ(items[static_cast<std::size_t>(i)])) return false;
+    return true;
+}
+
+}  // namespace
+
+QWidget* FormView::add(ListBox& list) {
+    auto* w = new QListWidget(containerOf(list.place()));
+    placeWidget(w, list);
+    w->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    w->setTextElideMode(Qt::ElideNone);
+    w->setUniformItemSizes(true);
+    QObject::connect(w, &QListWidget::itemSelectionChanged, [this, w, &list] {
+        forward([&] {
+            for (int i = 0; i < w->count() && i < list.count(); ++i)
+                list.setSelected(i, w->item(i)->isSelected());
+        });
+    });
+    QObject::connect(w, &QListWidget::itemClicked,
+                     [this, &list] { forward([&] { Fire(list.onClick); }); });
+    QObject::connect(w, &QListWidget::doubleClicked,
+                     [this, &list] { forward([&] { list.doubleClick(); }); });
+    bind({&list}, w, [w, &list] {
+        if (!SameItems(w, list.items())) {
+            w->clear();
+            for (const std::string& item : list.items()) w->addItem(ToQ(item));
+        }
+        for (int i = 0; i < w->count(); ++i) w->item(i)->setSelected(list.selected(i));
+        // The list scrolls sideways only as far as the running extent reaches.
+        const int extent = list.horizontalExtent();
+        w->setHorizontalScrollBarPolicy(extent > 0 ? Qt::ScrollBarAsNeeded
+                                                   : Qt::ScrollBarAlwaysOff);
+        const int rowHeight = w->fontMetrics().height() + 2;
+        for (int i = 0; i < w->count(); ++i)
+            w->item(i)->setSizeHint(extent > 0 ? QSize(extent, rowHeight) : QSize());
+        ApplyColours(w, list.colours());
+    });
+    return w;
+}
+
+QWidget* FormView::add(ComboBox& combo) {
+    auto* w = new QComboBox(containerOf(combo.place()));
+    placeWidget(w, combo);
+    QObject::connect(w, &QComboBox::activated,
+                     [this, &combo](int index) { forward([&] { combo.setListIndex(index); }); });
+    bind({&combo}, w, [w, &combo] {
+        bool same = w->count() == combo.count();
+        for (int i = 0; same && i < w->count(); ++i) same = w->itemText(i) == ToQ(combo.item(i));
+        if (!same) {
+            w->clear();
+            for (const std::string& item : combo.items()) w->addItem(ToQ(item));
+        }
+        w->setCurrentIndex(combo.listIndex());
+        ApplyColours(w, combo.colours());
+    });
+    return w;
+}
+
+QWidget* FormView::add(Slider& slider) {
+    auto* w = new QSlider(Qt::Horizontal, containerOf(slider.place()));
+    placeWidget(w, slider);
+    w->setTickPosition(QSlider::TicksBelow);
+    w->setTickInterval(1);
+    QObject::connect(w, &QSlider::valueChanged,
+                     [this, &slider](int value) { forward([&] { slider.setValue(value); }); });
+    bind({&slider}, w, [w, &slider] {
+        w->setRange(slider.min(), slider.max());
+        w->setSingleStep(slider.smallChange);
+        w->setPageStep(slider.largeChange);
+        w->setValue(slider.value());
+    });
+    return w;
+}
+
+QWidget* FormView::add(ProgressBar& bar) {
+    auto* w = new QProgressBar(containerOf(bar.place()));
+    placeWidget(w, bar);
+    w->setRange(0, 100);
+    w->setTextVisible(false);
+    bind({&bar}, w, [w, &bar] { w->setValue(static_cast<int>(std::lround(bar.value()))); });
+    return w;
+}
+
+}  // namespace stowaway

@@ -1,0 +1,150 @@
+#include "ui/qt/QtUiServices.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include "ui/qt/FormView.h"
+
+namespace stowaway {
+
+QStringList QtNameFilters(const std::string& filter) {
+    const QStringList parts = ToQ(filter).split('|');
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString description = parts[i].trimmed();
+        QString patterns = parts[i + 1].trimmed();
+        if (description.isEmpty() && patterns.isEmpty()) continue;
+        patterns.replace(';', ' ');
+        const QString suffix = " (" + patterns + ")";
+        out << (description.endsWith("(" + patterns + ")") ? description : description + suffix);
+    }
+    return out;
+}
+
+QtUiServices::~QtUiServices() {
+    for (const QPointer<ConsoleWindow>& console : consoles_) delete console.data();
+    if (busy_) QApplication::restoreOverrideCursor();
+}
+
+int QtUiServices::runModal(QDialog& dialog) {
+    dialog.setWindowModality(Qt::ApplicationModal);
+    if (beforeModal) beforeModal(dialog);
+    return dialog.exec();
+}
+
+MsgResult QtUiServices::messageBox(const std::string& text, const std::string& title,
+                                   MsgButtons buttons, MsgIcon icon) {
+    QString body = ToQ(text);
+    body.replace("\r\n", "\n");
+    QMessageBox box(hub_.owner());
+    box.setObjectName("MessageBox");
+    box.setWindowTitle(ToQ(title));
+    box.setText(body);
+    switch (icon) {
+        case MsgIcon::Critical:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case MsgIcon::Question:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case MsgIcon::Exclamation:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case MsgIcon::Information:
+            box.setIcon(QMessageBox::Information);
+            break;
+        case MsgIcon::None:
+            break;
+    }
+    switch (buttons) {
+        case MsgButtons::OK:
+            box.setStandardButtons(QMessageBox::Ok);
+            break;
+        case MsgButtons::OKCancel:
+            box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+            box.setDefaultButton(QMessageBox::Ok);
+            break;
+        case MsgButtons::YesNo:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            box.setDefaultButton(QMessageBox::Yes);
+            break;
+    }
+    // The pointer is the arrow while the person answers, even during a job.
+    const bool wasBusy = busy_;
+    if (wasBusy) setBusyPointer(false);
+    runModal(box);
+    if (wasBusy) setBusyPointer(true);
+    const auto pressed = box.standardButton(box.clickedButton());
+    switch (buttons) {
+        case MsgButtons::OK:
+            return MsgResult::OK;
+        case MsgButtons::OKCancel:
+            return pressed == QMessageBox::Ok ? MsgResult::OK : MsgResult::Cancel;
+        case MsgButtons::YesNo:
+            return pressed == QMessageBox::Yes ? MsgResult::Yes : MsgResult::No;
+    }
+    return MsgResult::OK;
+}
+
+void QtUiServices::setBusyPointer(bool busy) {
+    if (busy == busy_) return;
+    busy_ = busy;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void QtUiServices::processEvents() {
+    hub_.refreshAll();
+    QApplication::processEvents();
+}
+
+std::string QtUiServices::browseForFile(const std::string& filter) {
+    QFileDialog dialog(hub_.owner());
+    dialog.setObjectName("FileDialog");
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // A name that does not exist yet is taken as typed (a new archive, a new log).
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters(QtNameFilters(filter));
+    if (runModal(dialog) != QDialog::Accepted) return {};
+    const QStringList files = dialog.selectedFiles();
+    return files.isEmpty() ? std::string() : FromQ(QDir::toNativeSeparators(files.front()));
+}
+
+std::string QtUiServices::browseForFolder(const std::string& title) {
+    QFileDialog dialog(hub_.owner(), ToQ(title));
+    dialog.setObjectName("FolderDialog");
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setDirectory(QDir::homePath());
+    if (runModal(dialog) != QDialog::Accepted) return {};
+    const QStringList folders = dialog.selectedFiles();
+    if (folders.isEmpty()) return {};
+    return FromQ(QDir::toNativeSeparators(QDir::cleanPath(folders.front())));
+}
+
+void QtUiServices::consoleStarted(const std::string& commandLine) {
+    auto* console = new ConsoleWindow(commandLine);
+    consoles_.emplace_back(console);
+    console->show();
+    QApplication::processEvents();
+}
+
+void QtUiServices::consoleOutput(const std::string& text) {
+    // Output belongs to the newest run's window; once it is closed, nowhere.
+    if (!consoles_.empty() && consoles_.back()) consoles_.back()->append(text);
+}
+
+std::vector<ConsoleWindow*> QtUiServices::consoles() const {
+    std::vector<ConsoleWindow*> open;
+    for (const QPointer<ConsoleWindow>& console : consoles_)
+        if (console) open.push_back(console.data());
+    return open;
+}
+
+}  // namespace stowaway

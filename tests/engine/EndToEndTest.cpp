@@ -1,0 +1,207 @@
+// The engine with the real archiver and interpreter, copied into a temporary
+// program folder.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+
+#include "EngineRig.h"
+#include "engine/RestoreJob.h"
+#include "platform/PosixPlatform.h"
+#include "startup/App.h"
+#include "startup/AutomatedBackup.h"
+#include "store/ArchiveHeader.h"
+#include "store/DataFile.h"
+#include "store/Import.h"
+#include "support/TestPlatforms.h"
+#include "ui/editor/CrateEditing.h"
+
+namespace stowaway {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::uint16_t U16(const std::string& b, std::size_t at) {
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(b[at]) |
+                                      static_cast<unsigned char>(b[at + 1]) << 8);
+}
+
+// The archive's entry names and comment, read from its central directory.
+struct Archive {
+    std::set<std::string> names;
+    std::string comment;
+};
+
+Archive ReadArchive(const std::string& path) {
+    const std::string b = test::ReadFile(path);
+    Archive out;
+    std::size_t end = b.rfind(std::string("PK\x05\x06", 4));
+    if (end == std::string::npos || end + 22 > b.size()) return out;
+    out.comment = b.substr(end + 22, U16(b, end + 20));
+    for (std::size_t at = b.find(std::string("PK\x01\x02", 4)); at != std::string::npos && at < end;
+         at = b.find(std::string("PK\x01\x02", 4), at + 46))
+        out.names.insert(b.substr(at + 46, U16(b, at + 28)));
+    return out;
+}
+
+class EndToEnd : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const std::string built = STOWAWAY_PROGRAM_DIR;
+        for (const char* tool : {"PKZIP25.EXE", "stowaway-cmd"})
+            if (!fs::exists(built + "/" + tool)) GTEST_SKIP() << tool << " is not built yet";
+        program = dir / "Program Files";
+        fs::create_directories(program);
+        for (const char* tool : {"PKZIP25.EXE", "stowaway-cmd"})
+            fs::copy_file(built + "/" + tool, program + "/" + tool);
+        data = dir / "data";
+        test::WriteFile(data + "/Letters/Dear Ann.txt", "Dear Ann,\nall well.\n");
+        test::WriteFile(data + "/Letters/old/1999.txt", std::string(5000, 'x'));
+        test::WriteFile(data + "/scratch.tmp", "temporary");
+        test::WriteFile(data + "/.cache", "hidden");
+        test::WriteFile(dir / "etc/app.cfg", "setting=1\n");
+        archive = dir / "out/Docs.zip";
+        fs::create_directories(dir / "out");
+        platform = std::make_unique<PosixPlatform>(program);
+        writeDataFile(0);
+    }
+
+    void writeDataFile(int updateOnly) {
+        test::WriteFile(program + "/Stowaway.dat",
+                        "\"MAX=0\"\r\n\"LOGPATH=" + program +
+                            "/Log.txt\"\r\n\"LOGVIEW=x\"\r\n"
+                            "\"SNAME=Docs\"\r\n\"SBLOC=" +
+                            archive + "\"\r\n\"SRLOC=" + (dir / "back") +
+                            "\"\r\n\"SCOMP=9\"\r\n\"SUPDATE=" + std::to_string(updateOnly) +
+                            "\"\r\n\"SMULTI=0\"\r\n\"SFOLDMAX=1\"\r\n\"SFILEMAX=1\"\r\n"
+                            "\"SFOLD=R+ Exclude: " +
+                            data + "/*.tmp\"\r\n\"SFILE=" + (dir / "etc/app.cfg") + "\"\r\n");
+    }
+
+    // A fresh program run, as a new process would make it.
+    App& fresh() {
+        ui = std::make_unique<test::FakeUi>();
+        app = std::make_unique<App>(*platform, *ui);
+        app->DataFilePath = platform->style().join(program, "Stowaway.dat");
+        return *app;
+    }
+
+    int automated(const std::string& name) {
+        App& a = fresh();
+        a.AbuCrateName = name;
+        return RunAutomatedBackup(a);
+    }
+
+    std::string output() const { return test::ReadFile(program + "/SWTemp.dat"); }
+
+    test::TempDir dir;
+    std::string program, data, archive;
+    std::unique_ptr<PosixPlatform> platform;
+    std::unique_ptr<test::FakeUi> ui;
+    std::unique_ptr<App> app;
+};
+
+std::string Relative(const std::string& path) {
+    return path.substr(1);
+}
+
+TEST_F(EndToEnd, AnAutomatedBackupStoresExactlyTheSelectionWithTheHeader) {
+    ASSERT_EQ(automated("docs"), 0) << output();
+    Archive zip = ReadArchive(archive);
+    EXPECT_EQ(zip.names, (std::set<std::string>{Relative(data + "/Letters/Dear Ann.txt"),
+                                                Relative(data + "/Letters/old/1999.txt"),
+                                                Relative(dir / "etc/app.cfg")}));
+    EXPECT_EQ(zip.comment, FormatArchiveHeader(app->store.CrateTable[0]));
+    EXPECT_EQ(app->job.FilesToDo, 3);
+    EXPECT_EQ(app->job.FilesDone, 3);
+    std::vector<std::string> log = test::Lines(test::ReadFile(program + "/Log.txt"));
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(log[0], "Stowaway v2.0 - Automated Backup");
+    EXPECT_NE(log[2].find("Number of files Backed up: 3"), std::string::npos);
+
+    // Update only: a second run stores just the file that changed.
+    test::WriteFile(data + "/Letters/Dear Ann.txt", "Dear Ann,\nall changed.\n");
+    fs::last_write_time(data + "/Letters/Dear Ann.txt",
+                        fs::file_time_type::clock::now() + std::chrono::seconds(30));
+    writeDataFile(1);
+    ASSERT_EQ(automated("Docs"), 0) << output();
+    EXPECT_EQ(app->job.FilesDone, 1) << output();
+    EXPECT_NE(output().find("Dear Ann.txt"), std::string::npos);
+    EXPECT_EQ(ReadArchive(archive).names.size(), 3u);
+
+    // A Crate whose archive cannot be written fails with status 1 and an error line.
+    archive = dir / "no such folder/Docs.zip";
+    writeDataFile(0);
+    EXPECT_EQ(automated("docs"), 1);
+    log = test::Lines(test::ReadFile(program + "/Log.txt"));
+    EXPECT_TRUE(std::any_of(log.begin(), log.end(),
+                            [](const std::string& l) { return l.rfind("    Error: ", 0) == 0; }));
+}
+
+TEST_F(EndToEnd, ARestoreReproducesTheFilesAndAnImportRecreatesTheCrate) {
+    ASSERT_EQ(automated("docs"), 0) << output();
+
+    App& a = fresh();
+    LoadDataFile(a);
+    a.FrmMain.LstCrate.setListIndex(0);
+    a.store.CurrentIndex = 0;
+    ShowCurrentCrate(a);
+    const std::string target = dir / "fresh restore";
+    fs::create_directories(target);
+    a.FrmMain.TxtRestoreLocation.setText(target);
+    RestoreCrate(a);
+    EXPECT_EQ(a.FrmMain.StBMain.panelText(), "Restore Complete") << output();
+    EXPECT_EQ(a.job.FilesDone, 3);
+    for (const std::string& file :
+         {data + "/Letters/Dear Ann.txt", data + "/Letters/old/1999.txt", dir / "etc/app.cfg"})
+        EXPECT_EQ(test::ReadFile(target + file), test::ReadFile(file)) << file;
+    EXPECT_FALSE(fs::exists(target + data + "/scratch.tmp"));
+
+    App& b = fresh();
+    fs::remove(program + "/Stowaway.dat");
+    LoadDataFile(b);
+    ImportCrate(b, archive);
+    EXPECT_EQ(b.FrmMain.StBMain.panelText(), "Added Crate Data Successfully");
+    ASSERT_EQ(b.store.CrateMax, 0);
+    const CrateRecord& c = b.store.CrateTable[0];
+    EXPECT_EQ(c.Name, "Docs");
+    EXPECT_EQ(c.BackupLocation, archive);
+    EXPECT_EQ(c.Compression, 9);
+    EXPECT_EQ(CrateRecord::Entry(c.Folders, 0), "R+ Exclude: " + data + "/*.tmp");
+    EXPECT_EQ(CrateRecord::Entry(c.Files, 0), dir / "etc/app.cfg");
+}
+
+TEST_F(EndToEnd, AnInfoZipArchiveWithAValidHeaderImports) {
+    if (std::system("command -v zip >/dev/null 2>&1") != 0) GTEST_SKIP() << "no zip";
+    CrateRecord c;
+    c.Name = "From Zip";
+    c.BackupLocation = dir / "other.zip";
+    c.RestoreLocation = dir / "back";
+    c.Compression = 3;
+    c.FolderMax = 1;
+    CrateRecord::SetEntry(c.Folders, 0, "R- " + data + "/*.*");
+    c.FileMax = 0;
+    test::WriteFile(dir / "header.txt", FormatArchiveHeader(c));
+    const std::string zip = dir / "other.zip";
+    std::string command =
+        "cd '" + data + "' && zip -q -z '" + zip + "' scratch.tmp < '" + (dir / "header.txt") + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+
+    App& a = fresh();
+    LoadDataFile(a);
+    ImportCrate(a, zip);
+    EXPECT_EQ(a.FrmMain.StBMain.panelText(), "Added Crate Data Successfully");
+    ASSERT_EQ(a.store.CurrentIndex, 1);  // after the Crate of the data file
+    const CrateRecord& added = a.store.CrateTable[1];
+    EXPECT_EQ(added.Name, "From Zip");
+    EXPECT_EQ(added.Compression, 3);
+    EXPECT_EQ(CrateRecord::Entry(added.Folders, 0), "R- " + data + "/*.*");
+    EXPECT_TRUE(ui->messages.empty());
+}
+
+}  // namespace
+}  // namespace stowaway

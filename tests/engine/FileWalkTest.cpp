@@ -1,0 +1,150 @@
+#include "engine/FileWalk.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <ctime>
+#include <filesystem>
+#include <sstream>
+
+#include "EngineRig.h"
+
+namespace stowaway {
+namespace {
+
+namespace fs = std::filesystem;
+
+void SetYear(const std::string& nativePath, int year) {
+    std::tm tm{};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = 6;
+    tm.tm_mday = 1;
+    tm.tm_hour = 12;
+    tm.tm_isdst = -1;
+    std::time_t when = std::mktime(&tm);
+    fs::last_write_time(nativePath, fs::file_time_type::clock::from_sys(
+                                        std::chrono::system_clock::from_time_t(when)));
+}
+
+struct Walked {
+    std::vector<std::string> lines;
+    std::int32_t count;
+};
+
+Walked Walk(App& app, const std::string& rule, bool write = true) {
+    std::ostringstream list;
+    app.job.FilesToDo = 0;
+    WalkFolderRule(app, rule, write, &list);
+    return {test::Lines(list.str()), app.job.FilesToDo};
+}
+
+// /data: Readme, a.txt, B.TXT, .hidden.txt, pagefile.sys, PageFile.SYS, a FIFO,
+// linked.txt (a link to a.txt), up (a link to the folder itself), sub/c.txt,
+// sub/deeper/d.txt.
+class PosixWalk : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        data = p.dir / "data";
+        for (const char* name : {"Readme", "a.txt", "B.TXT", ".hidden.txt", "pagefile.sys",
+                                 "PageFile.SYS", "sub/c.txt", "sub/deeper/d.txt"})
+            test::WriteFile(data + "/" + name, name);
+        ASSERT_EQ(::mkfifo((data + "/pipe.txt").c_str(), 0644), 0);
+        fs::create_symlink(data + "/a.txt", data + "/linked.txt");
+        fs::create_directory_symlink(data, data + "/up");
+    }
+    test::TestProgram p;
+    std::string data;
+};
+
+TEST_F(PosixWalk, WholeFolderWithoutRecursionTakesOnlyPlainVisibleFiles) {
+    Walked w = Walk(*p.app, "R- " + data + "/*.*");
+    std::vector<std::string> got = w.lines;
+    std::sort(got.begin(), got.end());
+    EXPECT_EQ(got, (std::vector<std::string>{data + "/B.TXT", data + "/Readme", data + "/a.txt",
+                                             data + "/linked.txt"}));
+    EXPECT_EQ(w.count, 4);
+    EXPECT_FALSE(p.app->job.WalkFailed);
+    // The window was served after every entry.
+    EXPECT_GE(p.ui.eventPasses, 9);
+}
+
+TEST_F(PosixWalk, RecursionListsAFoldersOwnFilesBeforeEachSubfolder) {
+    Walked w = Walk(*p.app, "R+ " + data + "/*.*");
+    ASSERT_EQ(w.lines.size(), 6u);
+    std::vector<std::string> own(w.lines.begin(), w.lines.begin() + 4);
+    EXPECT_EQ(std::count_if(own.begin(), own.end(),
+                            [&](const std::string& l) { return l.find("/sub/") != l.npos; }),
+              0);
+    EXPECT_EQ(w.lines[4], data + "/sub/c.txt");
+    EXPECT_EQ(w.lines[5], data + "/sub/deeper/d.txt");
+}
+
+TEST_F(PosixWalk, WildcardsIgnoreCaseButNamesKeepIt) {
+    Walked w = Walk(*p.app, "R+ Include: " + data + "/*.txt");
+    std::vector<std::string> got = w.lines;
+    std::sort(got.begin(), got.end());
+    EXPECT_EQ(got, (std::vector<std::string>{data + "/B.TXT", data + "/a.txt", data + "/linked.txt",
+                                             data + "/sub/c.txt", data + "/sub/deeper/d.txt"}));
+    // "*.*" wants a dot; the whole-folder rule does not.
+    EXPECT_EQ(Walk(*p.app, "R- Include: " + data + "/*.*").count, 3);
+    EXPECT_EQ(Walk(*p.app, "R- Exclude: " + data + "/*.*").lines,
+              (std::vector<std::string>{data + "/Readme"}));
+    // Counting only writes nothing.
+    Walked counted = Walk(*p.app, "R+ Exclude: " + data + "/*.TXT", false);
+    EXPECT_EQ(counted.count, 1);
+    EXPECT_TRUE(counted.lines.empty());
+}
+
+TEST(FileWalk, WindowsFlavourListsNamesInLowerCase) {
+    test::TestProgram p(true);
+    test::WriteFile(p.native("C:\\Data\\Report.DOC"), "x");
+    test::WriteFile(p.native("C:\\Data\\pagefile.sys"), "x");
+    Walked w = Walk(*p.app, "R- Include: C:\\Data\\*.doc");
+    EXPECT_EQ(w.lines, (std::vector<std::string>{"C:\\Data\\report.doc"}));
+    EXPECT_EQ(Walk(*p.app, "R- C:\\Data\\*.*").count, 1);
+}
+
+TEST(FileWalk, DateRulesCompareWholeYearsOnly) {
+    test::TestProgram p;
+    std::string d = p.dir / "dated";
+    for (int year : {1998, 2004, 2005, 2006}) {
+        std::string file = d + "/f" + std::to_string(year);
+        test::WriteFile(file, "x");
+        SetYear(file, year);
+    }
+    App& app = *p.app;
+    auto years = [&](const std::string& rule) {
+        std::vector<std::string> got = Walk(app, rule + " " + d + "/*.*").lines;
+        std::sort(got.begin(), got.end());
+        std::string out;
+        for (const std::string& l : got) out += l.substr(l.size() - 4) + " ";
+        return out;
+    };
+    EXPECT_EQ(years("R+ After 12/31/2005:"), "2005 2006 ");
+    EXPECT_EQ(years("R+ After 1/1/05:"), "2005 2006 ");
+    EXPECT_EQ(years("R+ Before 1/1/2005:"), "1998 2004 ");
+    EXPECT_EQ(years("R+ Before 6/1/05:"), "1998 2004 ");
+    // A two-digit rule year against a four-digit system year.
+    EXPECT_EQ(years("R+ Before 1/1/99:"), "1998 ");
+    EXPECT_EQ(years("R+ After 1/1/99:"), "2004 2005 2006 ");
+    EXPECT_FALSE(app.job.WalkFailed);
+}
+
+TEST(FileWalk, WhatCannotBeReadIsAnErrorAndTheRestStillRuns) {
+    test::TestProgram p;
+    App& app = *p.app;
+    test::WriteFile(p.dir / "ok/a.txt", "x");
+    std::ostringstream list;
+    WalkFolderRule(app, "R+ " + (p.dir / "missing") + "/*.*", true, &list);
+    WalkFolderRule(app, "R+ After someday: " + (p.dir / "ok") + "/*.*", true, &list);
+    WalkFolderRule(app, "R+ " + (p.dir / "ok") + "/*.*", true, &list);
+    EXPECT_TRUE(app.job.WalkFailed);
+    ASSERT_EQ(app.job.WalkErrors.size(), 2u);
+    EXPECT_NE(app.job.WalkErrors[0].find(p.dir / "missing"), std::string::npos);
+    EXPECT_NE(app.job.WalkErrors[1].find("After someday"), std::string::npos);
+    EXPECT_EQ(test::Lines(list.str()), (std::vector<std::string>{p.dir / "ok/a.txt"}));
+}
+
+}  // namespace
+}  // namespace stowaway

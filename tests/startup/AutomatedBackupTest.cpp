@@ -1,0 +1,76 @@
+#include "startup/AutomatedBackup.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/EngineRig.h"
+
+namespace stowaway {
+namespace {
+
+class AutomatedBackup : public ::testing::Test {
+  protected:
+    AutomatedBackup() {
+        std::string file = "\"MAX=2\"\r\n\"LOGPATH=C:\\Backup\\Log.txt\"\r\n\"LOGVIEW=v\"\r\n";
+        for (const char* crate :
+             {"Daily\"\r\n\"SBLOC=D:\\First.zip", "Weekly Docs\"\r\n\"SBLOC=D:\\Weekly.zip",
+              "daily\"\r\n\"SBLOC=D:\\Second.zip"})
+            file += std::string("\"SNAME=") + crate +
+                    "\"\r\n\"SRLOC=C:\\R\"\r\n\"SCOMP=5\"\r\n\"SUPDATE=0\"\r\n\"SMULTI=0\"\r\n"
+                    "\"SFOLDMAX=0\"\r\n\"SFILEMAX=0\"\r\n";
+        rig.write("C:\\Backup\\Stowaway.dat", file);
+        rig.app->DataFilePath.clear();
+    }
+    int run(const std::string& name) {
+        rig.app->AbuCrateName = name;
+        return RunAutomatedBackup(*rig.app);
+    }
+    test::Rig rig;
+};
+
+TEST_F(AutomatedBackup, TheLastMatchingCrateIsBackedUpAndSuccessExitsZero) {
+    App& a = *rig.app;
+    rig.script->onStart = [&](const std::string&) {};
+    EXPECT_EQ(run("daily"), 0);
+    EXPECT_EQ(a.DataFilePath, "C:\\Backup\\Stowaway.dat");
+    EXPECT_TRUE(a.AbuMode);
+    EXPECT_EQ(a.store.CurrentIndex, 2);
+    ASSERT_EQ(rig.script->started.size(), 1u);
+    EXPECT_NE(a.job.ArchiverCommand.find("\"D:\\Second.zip\""), std::string::npos);
+    EXPECT_EQ(a.FrmABU.StBMain.panelText(), "Backup Complete");
+    EXPECT_EQ(a.FrmABU.StBMain.panelWidth(), a.FrmABU.place().width - 1);
+    EXPECT_EQ(test::Lines(rig.read("C:\\Backup\\Log.txt"))[0], "Stowaway v2.0 - Automated Backup");
+    EXPECT_TRUE(rig.ui.messages.empty());
+}
+
+TEST_F(AutomatedBackup, NamesCompareTrimmedAndWithoutCase) {
+    EXPECT_EQ(run("  weekly docs "), 0);
+    EXPECT_EQ(rig.app->store.CurrentIndex, 1);
+}
+
+TEST_F(AutomatedBackup, AnArchiverErrorExitsOne) {
+    rig.script->onStart = [&](const std::string&) { rig.emit("PKZIP: (E) nothing to do"); };
+    EXPECT_EQ(run("weekly docs"), 1);
+    EXPECT_EQ(rig.app->FrmABU.StBMain.panelText(),
+              "There was an Error in the Backup. See the Log for information or the PkZip Output "
+              "Log for more details.");
+}
+
+TEST_F(AutomatedBackup, AnUnknownCrateIsReportedAndNothingRuns) {
+    EXPECT_EQ(run("nothing"), 1);
+    EXPECT_FALSE(rig.app->AbuMode);
+    EXPECT_TRUE(rig.script->started.empty());
+    ASSERT_EQ(rig.ui.messages.size(), 1u);
+    EXPECT_EQ(rig.ui.messages[0].text,
+              "Stowaway ABU was unable to find the crate titled \"nothing\". Stowaway ABU cannot "
+              "continue.");
+    EXPECT_EQ(rig.ui.messages[0].title, "Error");
+    EXPECT_EQ(rig.ui.messages[0].icon, MsgIcon::Critical);
+    EXPECT_FALSE(rig.platform->fileExists("C:\\Backup\\Log.txt"));
+
+    rig.platform->removeFile("C:\\Backup\\Stowaway.dat");
+    EXPECT_EQ(run("daily"), 1);
+    EXPECT_EQ(rig.ui.messages.size(), 2u);
+}
+
+}  // namespace
+}  // namespace stowaway

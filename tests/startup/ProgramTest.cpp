@@ -1,0 +1,49 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+struct ProgramRun {
+    int status;
+    std::string output;
+};
+
+// Starts the built program without a display and collects what it prints.
+ProgramRun RunProgram(const std::string& arguments) {
+    const std::string program = std::string(STOWAWAY_PROGRAM_DIR) + "/stowaway";
+    const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" + program +
+                                "' " + arguments + " 2>&1 </dev/null";
+    ProgramRun run{-1, {}};
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return run;
+    std::array<char, 512> buffer{};
+    while (std::fgets(buffer.data(), buffer.size(), pipe)) run.output += buffer.data();
+    int status = ::pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+TEST(Program, RejectedCommandLineIsReportedOnStandardErrorWithoutAWindow) {
+    if (!std::filesystem::exists(std::string(STOWAWAY_PROGRAM_DIR) + "/stowaway"))
+        GTEST_SKIP() << "program not built";
+    ProgramRun run = RunProgram("-X");
+    EXPECT_NE(run.status, 0);
+    EXPECT_NE(run.output.find("The command line arguments \"-x\" are not understood."),
+              std::string::npos)
+        << run.output;
+}
+
+TEST(Program, WindowWithoutADisplayExplainsItselfAndFails) {
+    if (!std::filesystem::exists(std::string(STOWAWAY_PROGRAM_DIR) + "/stowaway"))
+        GTEST_SKIP() << "program not built";
+    ProgramRun run = RunProgram("-main");
+    EXPECT_NE(run.status, 0);
+    EXPECT_NE(run.output.find("display"), std::string::npos) << run.output;
+}
+
+}  // namespace

@@ -1,0 +1,220 @@
+// The archiver's restore: what it writes, what it refuses, and how it meets
+// damaged archives.
+#include <gtest/gtest.h>
+
+#include "ToolTestSupport.h"
+
+namespace {
+
+using namespace tooltest;
+
+class ArchiverRestore : public ::testing::Test {
+  protected:
+    ScratchDir dir;
+    std::string archive = dir / "backup.zip";
+    std::string target = dir / "target";
+    std::string outside = dir / "outside";
+
+    void SetUp() override {
+        fs::create_directories(target);
+        fs::create_directories(outside);
+    }
+
+    RunResult Restore(bool update) {
+        return RunProgram({Archiver(), update ? "-extract=update" : "-extract=all", "-dir=relative",
+                           archive, target});
+    }
+
+    // Builds an archive with Python's zipfile; `entries` is Python code that
+    // calls add(name, data, mode=0o100644, date=(2020,1,2,3,4,6)) on the open ZipFile z.
+    void MakeArchive(const std::string& entries) {
+        const RunResult r = Python(
+            "import sys, zipfile\n"
+            "z = zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED)\n"
+            "def add(name, data, mode=0o100644, date=(2020, 1, 2, 3, 4, 6)):\n"
+            "    i = zipfile.ZipInfo(name, date)\n"
+            "    i.external_attr = mode << 16\n"
+            "    i.compress_type = zipfile.ZIP_DEFLATED\n"
+            "    z.writestr(i, data)\n" +
+                entries + "\nz.close()\n",
+            {archive});
+        ASSERT_EQ(r.status, 0) << r.output;
+    }
+
+    size_t CountFiles(const std::string& folder) {
+        size_t n = 0;
+        for (const auto& e : fs::recursive_directory_iterator(folder)) n += !e.is_directory();
+        return n;
+    }
+};
+
+TEST_F(ArchiverRestore, RecreatesFilesFoldersTimesAndPermissionsThroughTheBatch) {
+    MakeArchive(
+        "add('home/u/doc.txt', 'document')\n"
+        "add('home/u/script.sh', '#!/bin/sh\\n', mode=0o100750)\n"
+        "add('home/u/empty folder/', '', mode=0o40700)\n"
+        "add('home/u/deep/er/file.txt', 'x' * 100000, mode=0o100600)\n");
+    // The restore line carries no quotes; the output is captured with "> ".
+    const std::string batch = dir / "SWTemp.bat";
+    const std::string output = dir / "SWTemp.dat";
+    const std::string plainTarget = "/tmp/stowaway-restore-" + std::to_string(::getpid());
+    fs::remove_all(plainTarget);
+    const RunResult r = RunBatch(batch, "@ECHO OFF",
+                                 Archiver() + " -extract=all -dir=relative " + Quoted(archive) +
+                                     " " + plainTarget + "> " + Quoted(output));
+    const std::string out = ReadFile(output);
+    EXPECT_EQ(r.status, 0) << out;
+    EXPECT_EQ(CountLinesWith(out, "Inflating:"), 3) << out;
+    EXPECT_TRUE(ProblemLines(out).empty()) << out;
+
+    EXPECT_EQ(ReadFile(plainTarget + "/home/u/doc.txt"), "document");
+    EXPECT_EQ(ReadFile(plainTarget + "/home/u/deep/er/file.txt"), std::string(100000, 'x'));
+    EXPECT_EQ(fs::status(plainTarget + "/home/u/script.sh").permissions(), fs::perms(0750));
+    EXPECT_EQ(fs::status(plainTarget + "/home/u/deep/er/file.txt").permissions(), fs::perms(0600));
+    EXPECT_TRUE(fs::is_directory(plainTarget + "/home/u/empty folder"));
+    EXPECT_EQ(fs::status(plainTarget + "/home/u/empty folder").permissions(), fs::perms(0700));
+    struct tm tm {};
+    tm.tm_year = 120, tm.tm_mon = 0, tm.tm_mday = 2, tm.tm_hour = 3, tm.tm_min = 4, tm.tm_sec = 6;
+    tm.tm_isdst = -1;
+    EXPECT_EQ(Mtime(plainTarget + "/home/u/doc.txt"), mktime(&tm));
+    fs::remove_all(plainTarget);
+}
+
+TEST_F(ArchiverRestore, ArchivePathWithBlanksArrivesUnquotedAndIsStillFound) {
+    // The restore line passes the archive and target unquoted, so both may arrive
+    // split at their blanks.
+    archive = dir / "My Backups/the backup.zip";
+    fs::create_directories(dir / "My Backups");
+    MakeArchive("add('a.txt', 'a')\n");
+    const std::string batch = dir / "SWTemp.bat";
+    const RunResult r = RunBatch(
+        batch, "@ECHO ON",
+        Archiver() + " -extract=all -dir=relative " + archive + " " + target + "/new folder");
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(ReadFile(target + "/new folder/a.txt"), "a");
+}
+
+TEST_F(ArchiverRestore, UpdateExtractsOnlyMissingOrNewerEntriesWhileAllExtractsEvery) {
+    MakeArchive(
+        "add('older-on-disk.txt', 'archived')\n"
+        "add('newer-on-disk.txt', 'archived')\n"
+        "add('missing.txt', 'archived')\n");
+    WriteFile(target + "/older-on-disk.txt", "disk");
+    WriteFile(target + "/newer-on-disk.txt", "disk");
+    SetMtime(target + "/older-on-disk.txt", 1000000000);  // 2001
+    SetMtime(target + "/newer-on-disk.txt", 1700000000);  // 2023
+
+    RunResult r = Restore(true);
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(CountLinesWith(r.output, "Inflating:"), 2) << r.output;
+    EXPECT_EQ(ReadFile(target + "/older-on-disk.txt"), "archived");
+    EXPECT_EQ(ReadFile(target + "/newer-on-disk.txt"), "disk");
+    EXPECT_EQ(ReadFile(target + "/missing.txt"), "archived");
+
+    r = Restore(false);
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(CountLinesWith(r.output, "Inflating:"), 3) << r.output;
+    EXPECT_EQ(ReadFile(target + "/newer-on-disk.txt"), "archived");
+}
+
+TEST_F(ArchiverRestore, HostileEntriesAreRefusedAndWriteNothingOutsideTheTarget) {
+    const std::string escape = fs::path(outside).filename().string();
+    fs::create_symlink(outside, target + "/linked");
+    MakeArchive(
+        "add('/tmp/absolute-evil.txt', 'evil')\n"
+        "add('../" +
+        escape +
+        "/dotdot.txt', 'evil')\n"
+        "add('ok/../../" +
+        escape +
+        "/inner-dotdot.txt', 'evil')\n"
+        "add('C:/drive.txt', 'evil')\n"
+        "add('..\\\\" +
+        escape +
+        "\\\\backslash.txt', 'evil')\n"
+        "add('linked/through-link.txt', 'evil')\n"
+        "add('link-entry', '" +
+        outside +
+        "', mode=0o120777)\n"
+        "add('fifo-entry', '', mode=0o010644)\n"
+        "add('fine/inner/../good.txt', 'good')\n");
+    const RunResult r = Restore(false);
+    EXPECT_NE(r.status, 0);
+    EXPECT_EQ(ProblemLines(r.output).size(), 8u) << r.output;
+    EXPECT_EQ(CountLinesWith(r.output, "Inflating:"), 1) << r.output;
+    EXPECT_EQ(ReadFile(target + "/fine/good.txt"), "good");
+    EXPECT_EQ(CountFiles(outside), 0u);
+    EXPECT_FALSE(fs::exists("/tmp/absolute-evil.txt"));
+    EXPECT_FALSE(fs::exists(target + "/link-entry"));
+    EXPECT_FALSE(fs::exists(target + "/fifo-entry"));
+    // Only the good file is in the target (the walk does not enter the link).
+    EXPECT_EQ(CountFiles(target), 1u);
+}
+
+TEST_F(ArchiverRestore, DamagedEntryLeavesNoFileThatLooksRestored) {
+    MakeArchive(
+        "add('good.txt', 'fine')\n"
+        "add('bad.txt', 'this entry will have its data damaged ' * 100)\n");
+    // Flip one byte inside bad.txt's compressed data (Python finds its offset).
+    const RunResult corrupt = Python(
+        "import sys, zipfile\n"
+        "z = zipfile.ZipFile(sys.argv[1])\ni = z.getinfo('bad.txt')\nz.close()\n"
+        "f = open(sys.argv[1], 'r+b')\nf.seek(i.header_offset + 30 + len('bad.txt') + 5)\n"
+        "b = f.read(1)\nf.seek(-1, 1)\nf.write(bytes([b[0] ^ 0x55]))\n",
+        {archive});
+    ASSERT_EQ(corrupt.status, 0) << corrupt.output;
+    WriteFile(target + "/bad.txt", "previous copy");
+
+    const RunResult r = Restore(false);
+    EXPECT_NE(r.status, 0);
+    EXPECT_EQ(ProblemLines(r.output).size(), 1u) << r.output;
+    EXPECT_EQ(ReadFile(target + "/good.txt"), "fine");
+    EXPECT_EQ(ReadFile(target + "/bad.txt"), "previous copy");
+    EXPECT_EQ(CountFiles(target), 2u);  // no work file left behind
+}
+
+TEST_F(ArchiverRestore, BrokenArchivesGiveAProblemLineOnRestoreAndListing) {
+    MakeArchive("add('a.txt', 'x' * 5000)\nadd('b.txt', 'y' * 5000)\n");
+    const std::string whole = ReadFile(archive);
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"missing", ""},
+        {"empty", ""},
+        {"garbage", "this is no archive at all, not even close"},
+        {"truncated", whole.substr(0, whole.size() / 2)},
+        {"no end record", whole.substr(0, whole.size() - 10)},
+    };
+    for (const auto& [what, bytes] : cases) {
+        if (what == "missing") {
+            fs::remove(archive);
+        } else {
+            WriteFile(archive, bytes);
+        }
+        for (const std::vector<std::string>& argv :
+             {std::vector<std::string>{Archiver(), "-extract=all", "-dir=relative", archive,
+                                       target},
+              std::vector<std::string>{Archiver(), "-view=brief", archive}}) {
+            const RunResult r = RunProgram(argv);
+            EXPECT_GT(r.status, 0) << what;
+            EXPECT_LT(r.status, 128) << what << " (crashed)";
+            EXPECT_FALSE(ProblemLines(r.output).empty()) << what << ": " << r.output;
+        }
+    }
+    EXPECT_EQ(CountFiles(target), 0u);
+}
+
+TEST_F(ArchiverRestore, BackupThenRestoreRoundTripsBinaryData) {
+    std::string bytes;
+    for (int i = 0; i < 5 << 20; ++i) bytes += static_cast<char>((i * 2654435761u) >> 13);
+    const std::string file = dir / "source/data.bin";
+    WriteFile(file, bytes);
+    WriteFile(dir / "list.lst", file + "\n");
+    RunResult r = RunProgram(
+        {Archiver(), "-add=all", "-lev=1", "-path=full", archive, "@" + (dir / "list.lst")});
+    ASSERT_EQ(r.status, 0) << r.output;
+    r = Restore(false);
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_TRUE(ReadFile(target + file) == bytes);
+    EXPECT_EQ(Mtime(target + file), Mtime(file));
+}
+
+}  // namespace

@@ -1,0 +1,208 @@
+// Helpers for driving the archiver and the command interpreter the way the
+// backup program does: batch files with CR LF lines, captured output, and an
+// item reader like the one that reads the archiver's listing.
+#pragma once
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace tooltest {
+
+namespace fs = std::filesystem;
+
+inline std::string ProgramDir() {
+    return STOWAWAY_PROGRAM_DIR;
+}
+inline std::string Archiver() {
+    return ProgramDir() + "/PKZIP25.EXE";
+}
+inline std::string InterpreterPath() {
+    return ProgramDir() + "/stowaway-cmd";
+}
+
+inline void WriteFile(const std::string& path, const std::string& bytes) {
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+// A scratch folder whose path holds a blank and shell characters, so every
+// test also checks that no path is handed through a shell.
+class ScratchDir {
+  public:
+    ScratchDir() {
+        std::string templ = (fs::temp_directory_path() / "Stow Tools $HOME;&|`x`*-XXXXXX").string();
+        path_ = ::mkdtemp(templ.data());
+    }
+    ~ScratchDir() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    const std::string& Path() const { return path_; }
+    std::string operator/(const std::string& rel) const { return path_ + "/" + rel; }
+
+  private:
+    std::string path_;
+};
+
+struct RunResult {
+    int status = -1;  // exit status, or 128 + signal
+    std::string output;
+};
+
+inline int WaitStatus(pid_t pid) {
+    int st = 0;
+    while (::waitpid(pid, &st, 0) < 0) {
+        if (errno != EINTR) return -1;
+    }
+    if (WIFEXITED(st)) return WEXITSTATUS(st);
+    if (WIFSIGNALED(st)) return 128 + WTERMSIG(st);
+    return -1;
+}
+
+// Starts argv with standard output and error going to `outFile`; with a
+// file-size limit when `maxFileBytes` > 0 (a stand-in for a full disk).
+inline pid_t Start(const std::vector<std::string>& argv, const std::string& outFile,
+                   long maxFileBytes = 0) {
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int fd = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(fd, 1);
+        ::dup2(fd, 2);
+        if (maxFileBytes > 0) {
+            ::signal(SIGXFSZ, SIG_IGN);
+            struct rlimit rl {
+                static_cast<rlim_t>(maxFileBytes), static_cast<rlim_t>(maxFileBytes)
+            };
+            ::setrlimit(RLIMIT_FSIZE, &rl);
+        }
+        ::execv(args[0], args.data());
+        ::_exit(127);
+    }
+    return pid;
+}
+
+inline RunResult RunProgram(const std::vector<std::string>& argv, long maxFileBytes = 0) {
+    char templ[] = "/tmp/tooltest-out-XXXXXX";
+    const int fd = ::mkstemp(templ);
+    ::close(fd);
+    RunResult r;
+    r.status = WaitStatus(Start(argv, templ, maxFileBytes));
+    r.output = ReadFile(templ);
+    ::unlink(templ);
+    return r;
+}
+
+// Writes a batch file as the backup program does (echo line, then the
+// command, CR LF endings) and runs it through the interpreter.
+inline RunResult RunBatch(const std::string& batchPath, const std::string& echoLine,
+                          const std::string& command) {
+    WriteFile(batchPath, echoLine + "\r\n" + command + "\r\n");
+    return RunProgram({InterpreterPath(), "/c", batchPath});
+}
+
+inline std::string Quoted(const std::string& s) {
+    return "\"" + s + "\"";
+}
+
+inline std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::string line;
+    std::istringstream in(text);
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+inline int CountLinesWith(const std::string& text, const std::string& marker) {
+    int n = 0;
+    for (const std::string& l : Lines(text)) n += l.find(marker) != std::string::npos;
+    return n;
+}
+
+// Error lines as the program finds them: "PKZIP:" in any letter case.
+inline std::vector<std::string> ProblemLines(const std::string& text) {
+    std::vector<std::string> out;
+    for (const std::string& l : Lines(text)) {
+        std::string upper = l;
+        for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (upper.find("PKZIP:") != std::string::npos) out.push_back(l);
+    }
+    return out;
+}
+
+// The item reader: leading blanks and tabs skipped; a quoted item runs to
+// the next quote; otherwise up to a comma or line end, trailing blanks cut;
+// an empty line is one empty item.
+class ItemReader {
+  public:
+    explicit ItemReader(std::string text) : text_(std::move(text)) {}
+    bool AtEnd() const { return pos_ >= text_.size(); }
+    std::string Next() {
+        while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t')) ++pos_;
+        std::string item;
+        if (pos_ < text_.size() && text_[pos_] == '"') {
+            const size_t close = text_.find('"', pos_ + 1);
+            item = text_.substr(pos_ + 1, close - pos_ - 1);
+            pos_ = close == std::string::npos ? text_.size() : close + 1;
+            while (pos_ < text_.size() && text_[pos_] != ',' && text_[pos_] != '\n') ++pos_;
+        } else {
+            while (pos_ < text_.size() && text_[pos_] != ',' && text_[pos_] != '\n') {
+                item += text_[pos_++];
+            }
+            while (!item.empty() && (item.back() == ' ' || item.back() == '\r')) item.pop_back();
+        }
+        if (pos_ < text_.size()) ++pos_;  // past the comma or line end
+        return item;
+    }
+
+  private:
+    std::string text_;
+    size_t pos_ = 0;
+};
+
+// Runs a Python snippet with the given arguments (sys.argv[1:]).
+inline RunResult Python(const std::string& script, const std::vector<std::string>& args = {}) {
+    std::vector<std::string> argv = {"/usr/bin/python3", "-c", script};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return RunProgram(argv);
+}
+
+inline void SetMtime(const std::string& path, time_t t) {
+    const struct timespec times[2] = {{t, 0}, {t, 0}};
+    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+inline time_t Mtime(const std::string& path) {
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    return st.st_mtime;
+}
+
+}  // namespace tooltest

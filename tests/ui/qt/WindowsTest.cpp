@@ -1,0 +1,217 @@
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <filesystem>
+
+#include "QtHarness.h"
+
+namespace stowaway::test {
+namespace {
+
+TEST(QtUiServices, MessageBoxesAnswerWithTheButtonPressedAndShowTheTextAsked) {
+    QtProgram p;
+    p.start();
+    p.shown.clear();
+    p.answerButton(QMessageBox::No);
+    p.answerButton(QMessageBox::Cancel);
+    p.answerButton(0);
+    EXPECT_EQ(p.ui.messageBox("Delete it?", "Confirm", MsgButtons::YesNo, MsgIcon::Question),
+              MsgResult::No);
+    EXPECT_EQ(p.ui.messageBox("Restore?", "Confirm", MsgButtons::OKCancel, MsgIcon::Information),
+              MsgResult::Cancel);
+    // The default button of a Yes/No question is Yes.
+    EXPECT_EQ(
+        p.ui.messageBox("Line one\r\nLine two", "Problem", MsgButtons::YesNo, MsgIcon::Exclamation),
+        MsgResult::Yes);
+    ASSERT_EQ(p.shown.size(), 3u);
+    EXPECT_EQ(p.shown[2].title, "Problem");
+    EXPECT_EQ(p.shown[2].text, "Line one\nLine two");
+}
+
+TEST(QtUiServices, FileDialogsReturnThePathChosenOrNothing) {
+    QtProgram p;
+    p.start();
+    TempDir files;
+    WriteFile(files / "old.zip", "x");
+    QStringList filters;
+    p.ui.beforeModal = [&, answer = p.ui.beforeModal](QDialog& dialog) {
+        if (auto* fd = qobject_cast<QFileDialog*>(&dialog)) filters = fd->nameFilters();
+        answer(dialog);
+    };
+
+    p.answerPath(files / "old.zip");
+    EXPECT_EQ(p.ui.browseForFile("Zip Files (*.zip)|*.zip|"), files / "old.zip");
+    EXPECT_EQ(filters, QStringList{"Zip Files (*.zip)"});
+    // A name that does not exist yet is taken as typed.
+    p.answerPath(files / "new.zip");
+    EXPECT_EQ(p.ui.browseForFile("Zip Files (*.zip)|*.zip|"), files / "new.zip");
+    p.answerPath("");
+    EXPECT_EQ(p.ui.browseForFile("Text Files (*.txt)|*.txt|"), "");
+
+    std::filesystem::create_directories(files / "restore here");
+    p.answerPath(files / "restore here");
+    EXPECT_EQ(p.ui.browseForFolder("Restore Location"), files / "restore here");
+    EXPECT_EQ(p.shown.back().title, "Restore Location");
+    p.answerPath("");
+    EXPECT_EQ(p.ui.browseForFolder("Restore Location"), "");
+
+    EXPECT_EQ(QtNameFilters("Executable Files (*.exe)|*.exe|"),
+              QStringList{"Executable Files (*.exe)"});
+    EXPECT_EQ(QtNameFilters("Archives|*.zip;*.jar|All|*|"),
+              (QStringList{"Archives (*.zip *.jar)", "All (*)"}));
+}
+
+TEST(QtUiServices, BrowseButtonsFillTheirBoxesThroughTheDialogs) {
+    QtProgram p;
+    p.start();
+    p.type("TxtAddCrate", "Documents");
+    p.click("CmdAddCrate");
+    TempDir files;
+    p.answerPath(files / "Documents.zip");
+    p.click("CmdBrowseBackupLoacation");
+    EXPECT_EQ(p.widget<QLineEdit>("TxtBackupLocation")->text().toStdString(),
+              files / "Documents.zip");
+    p.answerPath(files.path());
+    p.click("CmdBrowseRestore");
+    EXPECT_EQ(p.widget<QLineEdit>("TxtRestoreLocation")->text().toStdString(), files.path());
+    // Cancelling the folder browser keeps the box as it was.
+    p.answerPath("");
+    p.click("CmdBrowseRestore");
+    EXPECT_EQ(p.widget<QLineEdit>("TxtRestoreLocation")->text().toStdString(), files.path());
+}
+
+TEST(QtUiServices, BusyPointerAndEventPassesBringTheWindowUpToDate) {
+    QtProgram p;
+    p.start();
+    p.ui.setBusyPointer(true);
+    p.ui.setBusyPointer(true);
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    // A question during a job gets the ordinary pointer, and the hourglass comes back.
+    p.ui.beforeModal = [answer = p.ui.beforeModal](QDialog& dialog) {
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        answer(dialog);
+    };
+    p.ui.messageBox("Sure?", "Confirm", MsgButtons::YesNo, MsgIcon::Question);
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    p.ui.setBusyPointer(false);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST(QtConsoleWindow, ShowsTheProgramsOutputLiveAndStaysUntilClosed) {
+    QtProgram p;
+    p.start();
+    p.ui.consoleStarted("stowaway-cmd /c /tmp/SWTemp.bat");
+    ASSERT_EQ(p.ui.consoles().size(), 1u);
+    ConsoleWindow* console = p.ui.consoles().front();
+    EXPECT_TRUE(console->isVisible());
+    EXPECT_EQ(console->windowTitle(), "stowaway-cmd /c /tmp/SWTemp.bat");
+    p.ui.consoleOutput("Adding a.txt\r\n");
+    p.ui.consoleOutput("Adding b");
+    p.ui.consoleOutput(".txt\r\n");
+    EXPECT_EQ(console->text(), "Adding a.txt\nAdding b.txt\n");
+    // It outlives the run; the next run gets a window of its own.
+    p.ui.processEvents();
+    EXPECT_TRUE(console->isVisible());
+    p.ui.consoleStarted("stowaway-cmd /c /tmp/SWTemp.bat");
+    p.ui.consoleOutput("second run");
+    ASSERT_EQ(p.ui.consoles().size(), 2u);
+    EXPECT_EQ(console->text(), "Adding a.txt\nAdding b.txt\n");
+    EXPECT_EQ(p.ui.consoles().back()->text(), "second run");
+    // Closed by the user: gone, and later output goes nowhere.
+    p.ui.consoles().back()->close();
+    QApplication::processEvents();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(p.ui.consoles().size(), 1u);
+    p.ui.consoleOutput("late");
+    EXPECT_EQ(p.ui.consoles().front()->text(), "Adding a.txt\nAdding b.txt\n");
+}
+
+TEST(QtAboutBox, OpensBesideTheUsableMainWindowAndOkHidesIt) {
+    QtProgram p;
+    MainWindow& window = p.start();
+    p.action("MnuHelpAbout")->trigger();
+    AboutBox* about = p.frontEnd.aboutBox();
+    ASSERT_NE(about, nullptr);
+    EXPECT_TRUE(about->isVisible());
+    EXPECT_EQ(about->windowTitle(), "About");
+    EXPECT_EQ(about->size(), QSize(530, 369));
+    EXPECT_EQ(QtProgram::WidgetIn<QLabel>(about, "LblVersion")->text(), "Version 2.0");
+    EXPECT_FALSE(QtProgram::WidgetIn<QLabel>(about, "ImgLogo")->pixmap().isNull());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_TRUE(window.isEnabled());
+
+    auto* ok = QtProgram::WidgetIn<QPushButton>(about, "CmdOkAbout");
+    QTest::mouseClick(ok, Qt::LeftButton);
+    EXPECT_FALSE(about->isVisible());
+    p.action("MnuHelpAbout")->trigger();
+    EXPECT_TRUE(about->isVisible());
+    EXPECT_EQ(QtProgram::WidgetIn<QLabel>(about, "LblVersion")->text(), "Version 2.0");
+    // Its close box hides it too.
+    about->close();
+    EXPECT_FALSE(p.app.FrmAbout.visible());
+}
+
+TEST(QtArgumentDialog, MirrorsTheLineForwardsEditsAndButtonsAndUnloadsOnClose) {
+    QtProgram p;
+    p.start();
+    ArgumentForm& form = p.app.FrmArgument;
+    int backups = 0, cancels = 0, unloads = 0;
+    form.CmdOKBackup.onClick = [&] { ++backups; };
+    form.CmdCancelBackup.onClick = [&] {
+        ++cancels;
+        form.hide();
+    };
+    form.onUnload = [&] { ++unloads; };
+    form.TxtArgumentLine.setText("pkzip25.exe -add a.zip @list");
+    form.show();
+    p.hub.refreshAll();
+    ArgumentDialog* dialog = p.frontEnd.argumentDialog();
+    ASSERT_TRUE(dialog && dialog->isVisible());
+    EXPECT_EQ(dialog->windowTitle(), "PKZIP Command Line Argument Editing");
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    auto* line = QtProgram::WidgetIn<QLineEdit>(dialog, "TxtArgumentLine");
+    EXPECT_EQ(line->text(), "pkzip25.exe -add a.zip @list");
+
+    line->setFocus();
+    line->end(false);
+    QTest::keyClicks(line, " -x");
+    EXPECT_EQ(form.TxtArgumentLine.text(), "pkzip25.exe -add a.zip @list -x");
+    QTest::mouseClick(QtProgram::WidgetIn<QPushButton>(dialog, "CmdOKBackup"), Qt::LeftButton);
+    QTest::mouseClick(QtProgram::WidgetIn<QPushButton>(dialog, "CmdOKBackup"), Qt::LeftButton);
+    EXPECT_EQ(backups, 2);
+    QTest::mouseClick(QtProgram::WidgetIn<QPushButton>(dialog, "CmdCancelBackup"), Qt::LeftButton);
+    EXPECT_EQ(cancels, 1);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(unloads, 0);
+
+    form.show();
+    p.hub.refreshAll();
+    dialog->close();
+    EXPECT_EQ(unloads, 1);
+    EXPECT_FALSE(form.visible());
+}
+
+TEST(QtAbuWindow, ShowsTheBackupsStatusAndProgressOnEachEventPass) {
+    QtProgram p;
+    p.frontEnd.showAbuWindow(p.app);
+    AbuWindow* abu = p.frontEnd.abuWindow();
+    ASSERT_NE(abu, nullptr);
+    EXPECT_TRUE(abu->isVisible());
+    EXPECT_EQ(abu->windowTitle(), "Stowaway - Automated Backup Utility");
+    p.app.FrmABU.StBMain.setPanelText("Working...");
+    p.app.FrmABU.PrBMain.setValue(60);
+    p.ui.processEvents();
+    EXPECT_EQ(QtProgram::WidgetIn<QLabel>(abu, "StBMainPanel")->text(), "Working...");
+    EXPECT_EQ(QtProgram::WidgetIn<QProgressBar>(abu, "PrBMain")->value(), 60);
+    EXPECT_EQ(p.frontEnd.mainWindow(), nullptr);
+}
+
+}  // namespace
+}  // namespace stowaway::test

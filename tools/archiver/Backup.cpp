@@ -1,0 +1,410 @@
+#include "Backup.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <set>
+#include <thread>
+
+#include "Compressor.h"
+#include "Names.h"
+#include "OutFile.h"
+#include "Output.h"
+#include "PathCase.h"
+#include "TempFile.h"
+#include "Verify.h"
+#include "ZipFormat.h"
+#include "ZipReader.h"
+
+namespace pkzip {
+namespace {
+
+using tools::ResolvePathCase;
+
+constexpr int kFatal = 2;
+constexpr int kWarnings = 1;
+
+unsigned ThreadCount() {
+    const unsigned n = std::thread::hardware_concurrency();
+    return n == 0 ? 1 : std::min(n, 8u);
+}
+
+bool ReadWhole(const std::string& path, std::string& out, std::string& error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = std::strerror(errno);
+        return false;
+    }
+    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        error = "read error";
+        return false;
+    }
+    return true;
+}
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+std::string BaseOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+uint16_t NameFlags(const std::string& name) {
+    return (!IsAscii(name) && IsValidUtf8(name)) ? kFlagUtf8 : 0;
+}
+
+// Whether the file on disk is newer than the archived copy. The extended
+// timestamp has whole seconds; a bare DOS time only even seconds.
+bool DiskIsNewer(const struct stat& st, const EntryInfo& old) {
+    if (old.hasUnixTime) return st.st_mtime > old.mtime;
+    uint16_t t, d;
+    ToDosTime(st.st_mtime, t, d);
+    return FromDosTime(t, d) > old.mtime;
+}
+
+std::string Percent(uint64_t packed, uint64_t size) {
+    if (size == 0 || packed >= size) return "0%";
+    return std::to_string(100 - (packed * 100 + size - 1) / size) + "%";
+}
+
+class BackupRun {
+  public:
+    explicit BackupRun(const Options& o) : o_(o) {}
+    int Run();
+
+  private:
+    bool LoadList(std::vector<std::string>& paths);
+    bool OpenOldArchive();
+    void ChooseSources(const std::vector<std::string>& paths);
+    void WriteHeaderEntry(OutFile& out);
+    void StorePieces(OutFile& out);
+    void CopyOldEntries(OutFile& out);
+    std::string CommentToStore() const;
+
+    const Options& o_;
+    std::string archive_;
+    bool haveOld_ = false;
+    struct stat oldStat_ {};
+    ZipReader old_;
+    std::map<std::string, EntryInfo> oldByName_;
+    std::string header_;
+    bool headerAsEntry_ = false;
+    std::vector<SourceFile> sources_;
+    std::vector<EntryRecord> records_;
+    std::set<std::string> storedNames_;
+    size_t added_ = 0;
+    size_t kept_ = 0;
+};
+
+bool BackupRun::LoadList(std::vector<std::string>& paths) {
+    for (const std::string& list : o_.listFiles) {
+        const std::string resolved = ResolvePathCase(list);
+        std::string error;
+        if (!ReadListFile(resolved, paths, error)) {
+            Problem("cannot read the list file " + Shown(list) + ": " + error +
+                    "; the archive was not changed");
+            return false;
+        }
+    }
+    paths.insert(paths.end(), o_.files.begin(), o_.files.end());
+    return true;
+}
+
+bool BackupRun::OpenOldArchive() {
+    struct stat st;
+    if (::stat(archive_.c_str(), &st) != 0) {
+        if (errno == ENOENT) return true;  // a new archive
+        Problem("cannot reach the archive " + Shown(archive_) + ": " + ErrnoText(errno));
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        Problem("the archive " + Shown(archive_) + " is not a file; nothing was changed");
+        return false;
+    }
+    oldStat_ = st;
+    haveOld_ = true;
+    if (st.st_size == 0) return true;  // an empty file holds nothing to keep
+    std::string error;
+    if (!old_.Open(archive_, error)) {
+        Problem("cannot read the existing archive " + Shown(archive_) + ": " + error +
+                "; it was left unchanged");
+        return false;
+    }
+    for (uint64_t i = 0; i < old_.Count(); ++i) {
+        EntryInfo info;
+        if (!old_.Info(i, info, error)) {
+            Problem("cannot read the existing archive " + Shown(archive_) + ": " + error +
+                    "; it was left unchanged");
+            return false;
+        }
+        if (info.encrypted) {
+            Problem("the existing archive " + Shown(archive_) + " holds an encrypted entry (" +
+                    Shown(info.name) + ") that cannot be carried over; it was left unchanged");
+            return false;
+        }
+        if (info.isHeader) continue;
+        oldByName_.insert({info.name, info});
+    }
+    return true;
+}
+
+void BackupRun::ChooseSources(const std::vector<std::string>& paths) {
+    std::set<std::string> seen;
+    for (const std::string& path : paths) {
+        const std::optional<std::string> name = StoredName(path);
+        if (!name) {
+            Problem("cannot store " + Shown(path) + ": not a usable file path");
+            continue;
+        }
+        if (!seen.insert(*name).second) continue;  // listed twice: stored once
+        if (headerAsEntry_ && *name == kHeaderEntryName) {
+            Problem("cannot store " + Shown(path) +
+                    ": the name is reserved for the archive header");
+            continue;
+        }
+        struct stat st;
+        if (::stat(path.c_str(), &st) != 0) {
+            Problem("cannot open " + Shown(path) + ": " + ErrnoText(errno));
+            continue;
+        }
+        const auto old = oldByName_.find(S_ISDIR(st.st_mode) ? *name + "/" : *name);
+        if (o_.updateOnly && old != oldByName_.end() && !DiskIsNewer(st, old->second)) continue;
+        sources_.push_back({path, *name, old != oldByName_.end()});
+    }
+}
+
+std::string BackupRun::CommentToStore() const {
+    if (!headerAsEntry_) return header_;
+    return "Stowaway archive header: too long for a ZIP comment, stored whole in the entry " +
+           std::string(kHeaderEntryName) + " (" + std::to_string(header_.size()) + " bytes)";
+}
+
+void BackupRun::WriteHeaderEntry(OutFile& out) {
+    EntryRecord e;
+    e.name = kHeaderEntryName;
+    e.headerMarker = true;
+    e.size = header_.size();
+    e.crc = static_cast<uint32_t>(
+        crc32_z(0, reinterpret_cast<const unsigned char*>(header_.data()), header_.size()));
+    e.mtime = ::time(nullptr);
+    e.hasUnixTime = true;
+    ToDosTime(e.mtime, e.dosTime, e.dosDate);
+    e.externalAttrs = UnixExternalAttrs(S_IFREG | 0644);
+
+    uLongf bound = compressBound(static_cast<uLong>(header_.size()));
+    std::string packed(bound, '\0');
+    z_stream zs{};
+    deflateInit2(&zs, 9, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+    zs.next_in = reinterpret_cast<Bytef*>(header_.data());
+    zs.avail_in = static_cast<uInt>(header_.size());
+    zs.next_out = reinterpret_cast<Bytef*>(packed.data());
+    zs.avail_out = static_cast<uInt>(packed.size());
+    deflate(&zs, Z_FINISH);
+    packed.resize(zs.total_out);
+    deflateEnd(&zs);
+    e.method = kMethodDeflate;
+    e.compSize = packed.size();
+    e.localOffset = out.Tell();
+    out.Write(LocalHeader(e));
+    out.Write(packed);
+    records_.push_back(e);
+}
+
+void BackupRun::StorePieces(OutFile& out) {
+    Compressor compressor(sources_, o_.level, ThreadCount());
+    EntryRecord cur;
+    bool inEntry = false;
+    bool skipping = false;  // rest of a file whose entry was dropped
+    while (std::unique_ptr<Piece> p = compressor.Next()) {
+        const SourceFile& src = sources_[p->file];
+        if (p->first) {
+            skipping = false;
+            inEntry = false;
+        }
+        if (skipping) continue;
+        if (!p->error.empty()) {
+            if (inEntry) out.Rollback(cur.localOffset);
+            Problem("cannot read " + Shown(src.path) + ": " + p->error + "; not stored");
+            inEntry = false;
+            skipping = !p->last;
+            continue;
+        }
+        if (p->first) {
+            cur = EntryRecord{};
+            const bool isDir = S_ISDIR(p->st.st_mode);
+            cur.name = isDir ? src.name + "/" : src.name;
+            cur.flags = NameFlags(cur.name);
+            cur.mtime = p->st.st_mtime;
+            cur.hasUnixTime = true;
+            ToDosTime(cur.mtime, cur.dosTime, cur.dosDate);
+            cur.externalAttrs = UnixExternalAttrs(p->st.st_mode & (S_IFMT | 07777));
+            cur.zip64Sizes = p->reserveZip64;
+            const bool storeIt =
+                o_.level == 0 || isDir || (p->last && p->out.size() >= p->in.size());
+            cur.method = storeIt ? kMethodStore : kMethodDeflate;
+            cur.localOffset = out.Tell();
+            out.Write(LocalHeader(cur));
+            inEntry = true;
+        }
+        const std::vector<unsigned char>& data = cur.method == kMethodStore ? p->in : p->out;
+        out.Write(data.data(), data.size());
+        cur.crc = p->first ? p->crc
+                           : static_cast<uint32_t>(crc32_combine(
+                                 cur.crc, p->crc, static_cast<z_off_t>(p->in.size())));
+        cur.size += p->in.size();
+        cur.compSize += data.size();
+        if (!p->last) continue;
+
+        if (!cur.zip64Sizes && (cur.size >= kMax32 || cur.compSize >= kMax32)) {
+            out.Rollback(cur.localOffset);
+            Problem("cannot store " + Shown(src.path) + ": it grew past 4 GiB while being read");
+            inEntry = false;
+            continue;
+        }
+        out.Patch(cur.localOffset, LocalHeader(cur));
+        records_.push_back(cur);
+        storedNames_.insert(cur.name);
+        ++added_;
+        inEntry = false;
+        Line(std::string(src.replacing ? "  Updating: " : "  Adding: ") + Shown(cur.name) +
+             (cur.method == kMethodDeflate ? "  Deflating (" : "  Storing (") +
+             Percent(cur.compSize, cur.size) + "), done.");
+    }
+}
+
+void BackupRun::CopyOldEntries(OutFile& out) {
+    std::vector<unsigned char> buf(1 << 20);
+    for (uint64_t i = 0; i < old_.Count(); ++i) {
+        EntryInfo info;
+        std::string error;
+        if (!old_.Info(i, info, error)) throw WriteError("reading the old archive: " + error);
+        if (info.isHeader || storedNames_.count(info.name)) continue;
+        EntryRecord e;
+        e.name = info.name;
+        e.flags = NameFlags(info.name);
+        e.method = info.method;
+        e.crc = info.crc;
+        e.size = info.size;
+        e.compSize = info.compSize;
+        e.mtime = info.mtime;
+        e.hasUnixTime = info.hasUnixTime;
+        ToDosTime(info.mtime, e.dosTime, e.dosDate);
+        e.externalAttrs = info.externalAttrs;
+        e.zip64Sizes = info.size >= kMax32 || info.compSize >= kMax32;
+        e.localOffset = out.Tell();
+        out.Write(LocalHeader(e));
+        zip_file_t* f = zip_fopen_index(old_.Handle(), i, ZIP_FL_COMPRESSED);
+        if (!f) throw WriteError("reading the old archive: " + ZipErrorText(old_.Handle()));
+        uint64_t copied = 0;
+        zip_int64_t n;
+        while ((n = zip_fread(f, buf.data(), buf.size())) > 0) {
+            out.Write(buf.data(), static_cast<size_t>(n));
+            copied += static_cast<uint64_t>(n);
+        }
+        const std::string readError = n < 0 ? ZipFileErrorText(f) : std::string();
+        zip_fclose(f);
+        if (n < 0 || copied != info.compSize) {
+            throw WriteError("the existing archive is damaged at " + Shown(info.name) +
+                             (readError.empty() ? std::string() : ": " + readError));
+        }
+        records_.push_back(e);
+        storedNames_.insert(e.name);
+        ++kept_;
+    }
+}
+
+int BackupRun::Run() {
+    archive_ = ResolvePathCase(o_.archive);
+    // Replace what a symbolic link points at, not the link.
+    if (char* real = ::realpath(archive_.c_str(), nullptr)) {
+        archive_ = real;
+        std::free(real);
+    }
+
+    if (!o_.headerFile.empty()) {
+        std::string error;
+        if (!ReadWhole(ResolvePathCase(o_.headerFile), header_, error)) {
+            Problem("cannot read the header file " + Shown(o_.headerFile) + ": " + error +
+                    "; the archive is made without a header");
+            header_.clear();
+        }
+    }
+    // A header too long for the comment, or one that holds the end record's
+    // signature (which would confuse readers), travels as an entry instead.
+    headerAsEntry_ = header_.size() > kMaxComment ||
+                     header_.find(std::string("PK\x05\x06", 4)) != std::string::npos;
+
+    std::vector<std::string> paths;
+    if (!LoadList(paths) || !OpenOldArchive()) return kFatal;
+    ChooseSources(paths);
+
+    TempFile temp;
+    std::string error;
+    if (!temp.Create(FolderOf(archive_), BaseOf(archive_), error)) {
+        Problem("cannot create a work file beside the archive " + Shown(archive_) + ": " + error +
+                "; nothing was changed");
+        return kFatal;
+    }
+    const std::string comment = CommentToStore();
+    try {
+        OutFile out(temp.Fd());
+        if (headerAsEntry_) WriteHeaderEntry(out);
+        StorePieces(out);
+        CopyOldEntries(out);
+        const uint64_t cdOffset = out.Tell();
+        for (const EntryRecord& e : records_) out.Write(CentralHeader(e));
+        const uint64_t cdSize = out.Tell() - cdOffset;
+        out.Write(EndRecords(records_.size(), cdOffset, cdSize, comment));
+        out.Finish();
+    } catch (const WriteError& e) {
+        Problem("cannot write the new archive beside " + Shown(archive_) + ": " + e.what() +
+                "; the old archive was left unchanged");
+        return kFatal;
+    }
+
+    if (!VerifyArchive(temp.Path(), records_, comment, ThreadCount(), error)) {
+        Problem("the new archive failed its check (" + error + "); the old archive " +
+                Shown(archive_) + " was left unchanged");
+        return kFatal;
+    }
+    mode_t mode;
+    if (haveOld_) {
+        mode = oldStat_.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    if (!temp.CommitTo(archive_, mode, error)) {
+        Problem("cannot put the new archive in place of " + Shown(archive_) + ": " + error +
+                "; the old archive was left unchanged");
+        return kFatal;
+    }
+    Line("Archive " + Shown(archive_) + " written and checked: " + std::to_string(added_) +
+         " files added or updated, " + std::to_string(kept_) + " kept");
+    return ProblemCount() > 0 ? kWarnings : 0;
+}
+
+}  // namespace
+
+int RunBackup(const Options& options) {
+    BackupRun run(options);
+    return run.Run();
+}
+
+}  // namespace pkzip

@@ -1,0 +1,69 @@
+// Reads the files to store and deflates them on all cores, handing the pieces
+// back in file order. A large file is cut into pieces that are compressed
+// independently, each primed with the 32 KiB before it, and joined on a byte
+// boundary, so the result is one ordinary deflate stream; memory stays
+// bounded whatever the file sizes.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace pkzip {
+
+struct SourceFile {
+    std::string path;  // as listed
+    std::string name;  // as stored
+    bool replacing = false;
+};
+
+struct Piece {
+    size_t file = 0;
+    bool first = false;
+    bool last = false;
+    std::string error;  // the file could not be opened or read: no entry for it
+    struct stat st {};  // on the first piece
+    bool reserveZip64 = false;
+    std::vector<unsigned char> in;
+    std::vector<unsigned char> dict;
+    std::vector<unsigned char> out;  // deflated (empty at level 0)
+    uint32_t crc = 0;                // of `in`
+    bool ready = false;
+};
+
+class Compressor {
+  public:
+    Compressor(const std::vector<SourceFile>& files, int level, unsigned threads);
+    ~Compressor();
+    Compressor(const Compressor&) = delete;
+    Compressor& operator=(const Compressor&) = delete;
+
+    // The next piece in order, or null when all files are done.
+    std::unique_ptr<Piece> Next();
+
+  private:
+    void Produce();
+    void Work();
+    void Submit(std::unique_ptr<Piece> p);
+    void Compress(Piece& p, void* stream);
+
+    const std::vector<SourceFile>& files_;
+    int level_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::unique_ptr<Piece>> ordered_;
+    std::deque<Piece*> todo_;
+    size_t bytesInFlight_ = 0;
+    bool producerDone_ = false;
+    bool stop_ = false;
+    std::vector<std::thread> threads_;
+};
+
+}  // namespace pkzip

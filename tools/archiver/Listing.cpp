@@ -1,0 +1,111 @@
+#include "Listing.h"
+
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+#include "Output.h"
+#include "PathCase.h"
+#include "ZipReader.h"
+
+namespace pkzip {
+namespace {
+
+constexpr int kFatal = 2;
+
+const char* MethodName(uint16_t method) {
+    switch (method) {
+        case 0:
+            return "Stored";
+        case 8:
+            return "Deflated";
+        case 9:
+            return "Deflate64";
+        case 12:
+            return "BZip2";
+        case 14:
+            return "LZMA";
+        default:
+            return "Other";
+    }
+}
+
+std::string DateText(int64_t t) {
+    time_t tt = static_cast<time_t>(t);
+    struct tm tm {};
+    char buf[32] = "----------  --:--";
+    if (localtime_r(&tt, &tm)) std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
+    return buf;
+}
+
+// Header lines as stored: CR LF or LF ended; the final line end closes the
+// last line and does not start a new one.
+void PrintHeaderLines(const std::string& header) {
+    size_t pos = 0;
+    while (pos < header.size()) {
+        size_t end = header.find('\n', pos);
+        const bool lastLine = end == std::string::npos;
+        if (lastLine) end = header.size();
+        size_t stop = end;
+        if (stop > pos && header[stop - 1] == '\r') --stop;
+        Line(std::string_view(header).substr(pos, stop - pos));
+        Line("");
+        pos = end + 1;
+    }
+}
+
+}  // namespace
+
+int RunListing(const Options& o) {
+    const std::string archive = tools::ResolvePathCase(o.archive);
+    ZipReader zr;
+    std::string error;
+    if (!zr.Open(archive, error)) {
+        Problem("cannot open the archive " + Shown(o.archive) + ": " + error);
+        return kFatal;
+    }
+    std::string header;
+    if (!zr.Header(header, error)) {
+        Problem("cannot read the archive header: " + error);
+        return kFatal;
+    }
+    std::vector<EntryInfo> entries;
+    uint64_t totalSize = 0;
+    uint64_t totalPacked = 0;
+    for (uint64_t i = 0; i < zr.Count(); ++i) {
+        EntryInfo info;
+        if (!zr.Info(i, info, error)) {
+            Problem("cannot read entry " + std::to_string(i) + ": " + error);
+            continue;
+        }
+        if (info.isHeader) continue;
+        totalSize += info.size;
+        totalPacked += info.compSize;
+        entries.push_back(info);
+    }
+
+    // Exactly six lines of one item each before the header.
+    Line("PKZIP25.EXE archive listing (brief)");
+    Line("Stand-in for PKZIP 2.5 on this system");
+    Line("Entries: " + std::to_string(entries.size()));
+    Line("Total size: " + std::to_string(totalSize) + " bytes");
+    Line("Total packed: " + std::to_string(totalPacked) + " bytes");
+    Line(header.empty() ? "Archive header: none" : "Archive header:");
+    PrintHeaderLines(header);
+
+    Line("Archive: " + Shown(o.archive));
+    char row[160];
+    std::snprintf(row, sizeof row, "%14s %14s  %-9s %-19s  %-8s  %s", "Length", "Packed", "Method",
+                  "Date", "CRC-32", "Name");
+    Line(row);
+    for (const EntryInfo& e : entries) {
+        std::snprintf(row, sizeof row, "%14llu %14llu  %-9s %-19s  %08x  ",
+                      static_cast<unsigned long long>(e.size),
+                      static_cast<unsigned long long>(e.compSize), MethodName(e.method),
+                      DateText(e.mtime).c_str(), e.crc);
+        Line(row + Shown(e.name));
+    }
+    return ProblemCount() > 0 ? 1 : 0;
+}
+
+}  // namespace pkzip

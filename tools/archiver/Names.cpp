@@ -1,0 +1,135 @@
+#include "Names.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace pkzip {
+namespace {
+
+bool HasBackslashParent(std::string_view part) {
+    size_t pos = 0;
+    while (pos <= part.size()) {
+        size_t bs = part.find('\\', pos);
+        if (bs == std::string_view::npos) bs = part.size();
+        if (part.substr(pos, bs - pos) == "..") return true;
+        pos = bs + 1;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::optional<std::string> StoredName(std::string_view path) {
+    std::string out;
+    size_t pos = 0;
+    while (pos <= path.size()) {
+        size_t slash = path.find('/', pos);
+        if (slash == std::string_view::npos) slash = path.size();
+        std::string_view part = path.substr(pos, slash - pos);
+        pos = slash + 1;
+        if (part.empty() || part == ".") continue;
+        if (part == "..") return std::nullopt;
+        if (!out.empty()) out += '/';
+        out += part;
+    }
+    if (out.empty()) return std::nullopt;
+    return out;
+}
+
+std::optional<std::vector<std::string>> SafeComponents(std::string_view name) {
+    if (name.empty() || name[0] == '/' || name[0] == '\\') return std::nullopt;
+    if (name.size() >= 2 && name[1] == ':' && std::isalpha(static_cast<unsigned char>(name[0]))) {
+        return std::nullopt;
+    }
+    std::vector<std::string> parts;
+    size_t pos = 0;
+    while (pos <= name.size()) {
+        size_t slash = name.find('/', pos);
+        if (slash == std::string_view::npos) slash = name.size();
+        std::string_view part = name.substr(pos, slash - pos);
+        pos = slash + 1;
+        if (part.empty() || part == ".") continue;
+        if (part == "..") {
+            if (parts.empty()) return std::nullopt;
+            parts.pop_back();
+            continue;
+        }
+        // A name made on Windows may use a backslash as separator: "..\x" must not pass.
+        if (HasBackslashParent(part)) return std::nullopt;
+        parts.emplace_back(part);
+    }
+    if (parts.empty()) return std::nullopt;
+    return parts;
+}
+
+bool IsAscii(std::string_view s) {
+    for (unsigned char c : s) {
+        if (c >= 0x80) return false;
+    }
+    return true;
+}
+
+bool IsValidUtf8(std::string_view s) {
+    size_t i = 0;
+    while (i < s.size()) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        int extra;
+        unsigned min;
+        unsigned cp;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if ((c & 0xE0) == 0xC0) {
+            extra = 1, min = 0x80, cp = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            extra = 2, min = 0x800, cp = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            extra = 3, min = 0x10000, cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (i + extra >= s.size()) return false;
+        for (int k = 1; k <= extra; ++k) {
+            const auto d = static_cast<unsigned char>(s[i + k]);
+            if ((d & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (d & 0x3F);
+        }
+        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+bool ReadListFile(const std::string& path, std::vector<std::string>& out, std::string& error) {
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        error = std::strerror(errno);
+        return false;
+    }
+    std::string line;
+    int c;
+    auto finish = [&] {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty()) out.push_back(line);
+        line.clear();
+    };
+    while ((c = std::getc(f)) != EOF) {
+        if (c == '\n') {
+            finish();
+        } else {
+            line += static_cast<char>(c);
+        }
+    }
+    finish();
+    const bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    if (failed) {
+        error = "read error";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace pkzip

@@ -1,0 +1,31 @@
+// Entry names: how a listed file's path becomes the name stored in the
+// archive, how a stored name is checked before anything is written for it on
+// restore, and the text encoding flag.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pkzip {
+
+// "/home/a/x.txt" -> "home/a/x.txt": the full path without its root, with
+// empty and "." components dropped. Refuses (nullopt) a path with a ".."
+// component or with nothing left, since such a name would point outside the
+// folder it is later restored into.
+std::optional<std::string> StoredName(std::string_view path);
+
+// Splits a stored name into the components to create under the restore
+// folder. Refuses (nullopt) an absolute name, a drive ("C:"), a backslash
+// root, or ".." that climbs out of the folder; inner ".." components are
+// resolved. A trailing '/' marks a folder and is not part of the result.
+std::optional<std::vector<std::string>> SafeComponents(std::string_view name);
+
+bool IsValidUtf8(std::string_view s);
+bool IsAscii(std::string_view s);
+
+// Reads a list file: one path per line, CR LF or LF ended; empty lines skipped.
+bool ReadListFile(const std::string& path, std::vector<std::string>& out, std::string& error);
+
+}  // namespace pkzip

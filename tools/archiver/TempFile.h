@@ -1,0 +1,34 @@
+// The new archive is written to a work file beside the old one and renamed
+// over it only when complete and verified: a kill or a failure at any moment
+// leaves the old archive as it was.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+namespace pkzip {
+
+class TempFile {
+  public:
+    TempFile() = default;
+    ~TempFile();
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+
+    // Creates the work file in `dir`, named after `base`, and arranges for it
+    // to be removed if the process is interrupted.
+    bool Create(const std::string& dir, const std::string& base, std::string& error);
+    int Fd() const { return fd_; }
+    const std::string& Path() const { return path_; }
+    // Gives the file `mode`, closes it and renames it to `target`.
+    bool CommitTo(const std::string& target, mode_t mode, std::string& error);
+    void Discard();
+
+  private:
+    int fd_ = -1;
+    std::string path_;
+    bool committed_ = false;
+};
+
+}  // namespace pkzip

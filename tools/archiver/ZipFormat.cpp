@@ -1,0 +1,204 @@
+#include "ZipFormat.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+
+namespace pkzip {
+namespace {
+
+constexpr uint16_t kMadeByUnix = (3 << 8) | 45;  // Unix host, 4.5 of the format
+
+void Put16(std::string& s, uint32_t v) {
+    s += static_cast<char>(v & 0xFF);
+    s += static_cast<char>((v >> 8) & 0xFF);
+}
+void Put32(std::string& s, uint32_t v) {
+    Put16(s, v & 0xFFFF);
+    Put16(s, v >> 16);
+}
+void Put64(std::string& s, uint64_t v) {
+    Put32(s, static_cast<uint32_t>(v & 0xFFFFFFFFu));
+    Put32(s, static_cast<uint32_t>(v >> 32));
+}
+
+void PutUnixTime(std::string& extra, const EntryRecord& e) {
+    if (!e.hasUnixTime) return;
+    const int64_t t = std::clamp<int64_t>(e.mtime, INT32_MIN, INT32_MAX);
+    Put16(extra, 0x5455);
+    Put16(extra, 5);
+    extra += '\x01';  // modification time only
+    Put32(extra, static_cast<uint32_t>(static_cast<int32_t>(t)));
+}
+
+void PutMarker(std::string& extra, const EntryRecord& e) {
+    if (!e.headerMarker) return;
+    Put16(extra, kHeaderMarkerId);
+    Put16(extra, 4);
+    extra += "SWHD";
+}
+
+}  // namespace
+
+void ToDosTime(int64_t t, uint16_t& dosTime, uint16_t& dosDate) {
+    time_t tt = static_cast<time_t>(t);
+    struct tm tm {};
+    if (!localtime_r(&tt, &tm) || tm.tm_year < 80) {
+        dosTime = 0;
+        dosDate = (1 << 5) | 1;  // 1980-01-01
+        return;
+    }
+    if (tm.tm_year > 207) {
+        dosTime = (23 << 11) | (59 << 5) | 29;
+        dosDate = static_cast<uint16_t>((127 << 9) | (12 << 5) | 31);
+        return;
+    }
+    dosTime = static_cast<uint16_t>((tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2));
+    dosDate = static_cast<uint16_t>(((tm.tm_year - 80) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday);
+}
+
+int64_t FromDosTime(uint16_t dosTime, uint16_t dosDate) {
+    struct tm tm {};
+    tm.tm_year = ((dosDate >> 9) & 0x7F) + 80;
+    tm.tm_mon = ((dosDate >> 5) & 0x0F) - 1;
+    tm.tm_mday = dosDate & 0x1F;
+    tm.tm_hour = (dosTime >> 11) & 0x1F;
+    tm.tm_min = (dosTime >> 5) & 0x3F;
+    tm.tm_sec = (dosTime & 0x1F) * 2;
+    tm.tm_isdst = -1;
+    return static_cast<int64_t>(mktime(&tm));
+}
+
+uint16_t VersionNeeded(const EntryRecord& e, bool zip64) {
+    uint16_t v = 20;
+    switch (e.method) {
+        case kMethodStore:
+            v = e.name.ends_with('/') ? 20 : 10;
+            break;
+        case kMethodDeflate:
+            v = 20;
+            break;
+        case 9:  // deflate64
+            v = 21;
+            break;
+        case 12:  // bzip2
+            v = 46;
+            break;
+        default:
+            v = 63;
+            break;
+    }
+    return zip64 ? std::max<uint16_t>(v, 45) : v;
+}
+
+uint32_t UnixExternalAttrs(uint32_t mode) {
+    uint32_t attrs = mode << 16;
+    if (S_ISDIR(mode)) attrs |= 0x10;      // MS-DOS folder
+    if (!(mode & S_IWUSR)) attrs |= 0x01;  // MS-DOS read-only
+    return attrs;
+}
+
+std::string LocalHeader(const EntryRecord& e) {
+    std::string extra;
+    if (e.zip64Sizes) {
+        Put16(extra, 0x0001);
+        Put16(extra, 16);
+        Put64(extra, e.size);
+        Put64(extra, e.compSize);
+    }
+    PutUnixTime(extra, e);
+    PutMarker(extra, e);
+
+    std::string h;
+    Put32(h, 0x04034b50);
+    Put16(h, VersionNeeded(e, e.zip64Sizes));
+    Put16(h, e.flags);
+    Put16(h, e.method);
+    Put16(h, e.dosTime);
+    Put16(h, e.dosDate);
+    Put32(h, e.crc);
+    Put32(h, e.zip64Sizes ? kMax32 : static_cast<uint32_t>(e.compSize));
+    Put32(h, e.zip64Sizes ? kMax32 : static_cast<uint32_t>(e.size));
+    Put16(h, static_cast<uint32_t>(e.name.size()));
+    Put16(h, static_cast<uint32_t>(extra.size()));
+    h += e.name;
+    h += extra;
+    return h;
+}
+
+std::string CentralHeader(const EntryRecord& e) {
+    const bool bigSize = e.zip64Sizes || e.size >= kMax32;
+    const bool bigComp = e.zip64Sizes || e.compSize >= kMax32;
+    const bool bigOffset = e.localOffset >= kMax32;
+    std::string extra;
+    if (bigSize || bigComp || bigOffset) {
+        std::string z;
+        if (bigSize) Put64(z, e.size);
+        if (bigComp) Put64(z, e.compSize);
+        if (bigOffset) Put64(z, e.localOffset);
+        Put16(extra, 0x0001);
+        Put16(extra, static_cast<uint32_t>(z.size()));
+        extra += z;
+    }
+    PutUnixTime(extra, e);
+    PutMarker(extra, e);
+    const bool zip64 = bigSize || bigComp || bigOffset;
+
+    std::string h;
+    Put32(h, 0x02014b50);
+    Put16(h, kMadeByUnix);
+    Put16(h, VersionNeeded(e, zip64));
+    Put16(h, e.flags);
+    Put16(h, e.method);
+    Put16(h, e.dosTime);
+    Put16(h, e.dosDate);
+    Put32(h, e.crc);
+    Put32(h, bigComp ? kMax32 : static_cast<uint32_t>(e.compSize));
+    Put32(h, bigSize ? kMax32 : static_cast<uint32_t>(e.size));
+    Put16(h, static_cast<uint32_t>(e.name.size()));
+    Put16(h, static_cast<uint32_t>(extra.size()));
+    Put16(h, 0);  // comment length
+    Put16(h, 0);  // disk number
+    Put16(h, 0);  // internal attributes
+    Put32(h, e.externalAttrs);
+    Put32(h, bigOffset ? kMax32 : static_cast<uint32_t>(e.localOffset));
+    h += e.name;
+    h += extra;
+    return h;
+}
+
+std::string EndRecords(uint64_t entries, uint64_t cdOffset, uint64_t cdSize,
+                       const std::string& comment) {
+    const bool zip64 = entries >= 0xFFFF || cdOffset >= kMax32 || cdSize >= kMax32;
+    std::string r;
+    if (zip64) {
+        const uint64_t eocd64Offset = cdOffset + cdSize;
+        Put32(r, 0x06064b50);
+        Put64(r, 44);
+        Put16(r, kMadeByUnix);
+        Put16(r, 45);
+        Put32(r, 0);
+        Put32(r, 0);
+        Put64(r, entries);
+        Put64(r, entries);
+        Put64(r, cdSize);
+        Put64(r, cdOffset);
+        Put32(r, 0x07064b50);
+        Put32(r, 0);
+        Put64(r, eocd64Offset);
+        Put32(r, 1);
+    }
+    const uint32_t n16 = entries >= 0xFFFF ? 0xFFFF : static_cast<uint32_t>(entries);
+    Put32(r, 0x06054b50);
+    Put16(r, 0);
+    Put16(r, 0);
+    Put16(r, n16);
+    Put16(r, n16);
+    Put32(r, cdSize >= kMax32 ? kMax32 : static_cast<uint32_t>(cdSize));
+    Put32(r, cdOffset >= kMax32 ? kMax32 : static_cast<uint32_t>(cdOffset));
+    Put16(r, static_cast<uint32_t>(comment.size()));
+    r += comment;
+    return r;
+}
+
+}  // namespace pkzip

@@ -1,0 +1,55 @@
+// The ZIP records we write: local headers, central directory, end records,
+// with Zip64 where sizes, offsets or the entry count need it.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+namespace pkzip {
+
+constexpr uint16_t kMethodStore = 0;
+constexpr uint16_t kMethodDeflate = 8;
+constexpr uint16_t kFlagUtf8 = 0x0800;
+constexpr uint32_t kMax32 = 0xFFFFFFFFu;
+
+// The archive header, when it is too long for the ZIP comment, travels as this
+// entry, marked by a private extra field so a user file of the same name is
+// never mistaken for it.
+constexpr const char* kHeaderEntryName = "STOWAWAY-HEADER.TXT";
+constexpr uint16_t kHeaderMarkerId = 0x5753;  // "SW"
+constexpr size_t kMaxComment = 65535;
+
+struct EntryRecord {
+    std::string name;  // as stored, raw bytes
+    uint16_t flags = 0;
+    uint16_t method = kMethodStore;
+    uint16_t dosTime = 0;
+    uint16_t dosDate = 0;
+    uint32_t crc = 0;
+    uint64_t compSize = 0;
+    uint64_t size = 0;
+    uint64_t localOffset = 0;
+    uint32_t externalAttrs = 0;
+    int64_t mtime = 0;         // seconds since the epoch, UTC
+    bool hasUnixTime = false;  // write the extended timestamp field
+    bool zip64Sizes = false;   // sizes in Zip64 fields, in local and central header alike
+    bool headerMarker = false;
+};
+
+void ToDosTime(int64_t t, uint16_t& dosTime, uint16_t& dosDate);
+int64_t FromDosTime(uint16_t dosTime, uint16_t dosDate);
+
+// Same length for the same record whatever its crc and sizes, so a header
+// written first with zeros can be rewritten in place once the data is known.
+std::string LocalHeader(const EntryRecord& e);
+std::string CentralHeader(const EntryRecord& e);
+std::string EndRecords(uint64_t entries, uint64_t cdOffset, uint64_t cdSize,
+                       const std::string& comment);
+
+// Version needed to extract for a method we copy but do not write ourselves.
+uint16_t VersionNeeded(const EntryRecord& e, bool zip64);
+
+uint32_t UnixExternalAttrs(uint32_t mode);
+
+}  // namespace pkzip

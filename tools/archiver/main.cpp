@@ -1,0 +1,37 @@
+// PKZIP25.EXE: the archiver the backup program drives. Backup, restore and a
+// brief listing on standard ZIP archives.
+#include <signal.h>
+
+#include <string>
+#include <vector>
+
+#include "Backup.h"
+#include "Extract.h"
+#include "Listing.h"
+#include "Options.h"
+#include "Output.h"
+
+int main(int argc, char** argv) {
+    // Output may go to a pipe whose reader goes away; the archive is still finished.
+    ::signal(SIGPIPE, SIG_IGN);
+
+    std::vector<std::string> args(argv + 1, argv + argc);
+    pkzip::Options options;
+    std::string error;
+    if (!pkzip::ParseOptions(args, options, error)) {
+        pkzip::Problem(error + " (run with --help for the usage)");
+        return 2;
+    }
+    switch (options.mode) {
+        case pkzip::Mode::Help:
+            pkzip::PrintUsage();
+            return 0;
+        case pkzip::Mode::Backup:
+            return pkzip::RunBackup(options);
+        case pkzip::Mode::Restore:
+            return pkzip::RunRestore(options);
+        case pkzip::Mode::List:
+            return pkzip::RunListing(options);
+    }
+    return 2;
+}

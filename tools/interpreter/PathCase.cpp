@@ -1,0 +1,79 @@
+#include "PathCase.h"
+
+#include <dirent.h>
+#include <strings.h>
+#include <sys/stat.h>
+
+#include <vector>
+
+namespace tools {
+namespace {
+
+bool Exists(const std::string& p) {
+    struct stat st;
+    return ::lstat(p.c_str(), &st) == 0;
+}
+
+// The single entry of `dir` equal to `name` ignoring case, or "" if none or several.
+std::string FindIgnoringCase(const std::string& dir, const std::string& name) {
+    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+    if (!d) return {};
+    std::string found;
+    int matches = 0;
+    while (dirent* e = ::readdir(d)) {
+        if (::strcasecmp(e->d_name, name.c_str()) == 0) {
+            found = e->d_name;
+            ++matches;
+        }
+    }
+    ::closedir(d);
+    return matches == 1 ? found : std::string();
+}
+
+}  // namespace
+
+std::string ResolvePathCase(const std::string& path) {
+    if (path.empty() || Exists(path)) return path;
+
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t slash = path.find('/', start);
+        if (slash == std::string::npos) slash = path.size();
+        parts.push_back(path.substr(start, slash - start));
+        start = slash + 1;
+    }
+
+    std::string result = path[0] == '/' ? "/" : "";
+    bool matching = true;
+    bool first = true;
+    for (const std::string& part : parts) {
+        if (part.empty()) continue;
+        std::string next = result;
+        if (!first && !next.empty() && next.back() != '/') next += '/';
+        first = false;
+        if (matching && !Exists(next + part) && part != "." && part != "..") {
+            const std::string found = FindIgnoringCase(result, part);
+            if (found.empty()) {
+                matching = false;
+                next += part;
+            } else {
+                next += found;
+            }
+        } else {
+            next += part;
+        }
+        result = next;
+    }
+    if (!path.empty() && path.back() == '/' && (result.empty() || result.back() != '/')) {
+        result += '/';
+    }
+    return result;
+}
+
+bool IsRegularFile(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+}  // namespace tools
