@@ -11,13 +11,17 @@ void FeedConsole(App& app, long pid) {
 }
 }  // namespace
 
-void WaitForProcess(App& app, long pid, bool showConsole, const std::function<void()>& onPoll) {
+std::uint32_t WaitForProcess(App& app, long pid, bool showConsole,
+                             const std::function<void()>& onPoll) {
     Platform& platform = app.platform;
     long handle = platform.openProcess(pid);
+    std::uint32_t code = 0;
     if (handle != 0) {
         for (;;) {
-            std::uint32_t code = 0;
-            if (!platform.getExitCodeProcess(handle, code)) break;
+            if (!platform.getExitCodeProcess(handle, code)) {
+                code = 0;
+                break;
+            }
             if (showConsole) FeedConsole(app, pid);
             app.ui.processEvents();
             if (code != Platform::StillActive) break;
@@ -27,6 +31,7 @@ void WaitForProcess(App& app, long pid, bool showConsole, const std::function<vo
         platform.closeHandle(handle);
     }
     if (showConsole) FeedConsole(app, pid);
+    return code;
 }
 
 }  // namespace stowaway

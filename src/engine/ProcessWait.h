@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 
 namespace stowaway {
@@ -12,6 +13,8 @@ inline constexpr int PollPauseMilliseconds = 25;
 
 // Waits until the started process has ended. Every poll processes pending window
 // events, feeds a visible console, and calls onPoll while the process still runs.
-void WaitForProcess(App& app, long pid, bool showConsole, const std::function<void()>& onPoll);
+// Returns the process's exit status (0 when it could not be read).
+std::uint32_t WaitForProcess(App& app, long pid, bool showConsole,
+                             const std::function<void()>& onPoll);
 
 }  // namespace stowaway

@@ -82,8 +82,9 @@ bool RunArchiverInJob(App& app, const std::string& batchPath, const std::string&
 
     const std::string nativeOutput = app.platform.native(outputPath);
     ArchiverOutputScan scan(kind);
+    std::uint32_t exitStatus = 0;
     if (pid != 0) {
-        WaitForProcess(app, pid, showConsole, [&] {
+        exitStatus = WaitForProcess(app, pid, showConsole, [&] {
             if (!captured) return;
             scan.feed(nativeOutput);
             app.job.FilesDone = scan.filesDone();
@@ -95,6 +96,13 @@ bool RunArchiverInJob(App& app, const std::string& batchPath, const std::string&
     scan.finish();
     app.job.FilesDone = scan.filesDone();
     MoveJobProgress(app, scan.filesDone(), app.job.FilesToDo);
+
+    // An archiver that failed without an error line (it crashed, or could not be
+    // started by the interpreter, or its output went to the console) must not
+    // pass for a success.
+    if (exitStatus != 0 && scan.ok() && startErrors.empty())
+        startErrors.push_back("The archiver ended with status " + std::to_string(exitStatus) +
+                              " without reporting why.");
 
     std::vector<std::string> log;
     AddErrorLines(log, app.job.WalkErrors);

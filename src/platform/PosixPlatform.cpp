@@ -205,6 +205,14 @@ std::string PosixPlatform::resolveProgram(const std::string& name) const {
 }
 
 long PosixPlatform::startProcess(const std::string& commandLine, WindowStyle windowStyle) {
+    // Programs nobody polls (a viewer) are reaped here, so none stays a zombie.
+    for (auto it = children_.begin(); it != children_.end();) {
+        if (!it->second.opened) reap(it->first, it->second);
+        if (!it->second.opened && it->second.finished && it->second.outputFd < 0)
+            it = children_.erase(it);
+        else
+            ++it;
+    }
     std::vector<std::string> args = SplitCommandLine(commandLine);
     if (args.empty()) return 0;
     args[0] = native(resolveProgram(args[0]));
@@ -241,7 +249,10 @@ long PosixPlatform::startProcess(const std::string& commandLine, WindowStyle win
 }
 
 long PosixPlatform::openProcess(long pid) {
-    return children_.count(pid) ? pid : 0;
+    auto it = children_.find(pid);
+    if (it == children_.end()) return 0;
+    it->second.opened = true;
+    return pid;
 }
 
 void PosixPlatform::reap(long pid, Child& child) {

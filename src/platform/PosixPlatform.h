@@ -52,6 +52,7 @@ class PosixPlatform : public Platform {
   private:
     struct Child {
         bool finished = false;
+        bool opened = false;  // someone polls it; otherwise it is reaped in passing
         std::uint32_t exitCode = 0;
         int outputFd = -1;
     };

@@ -24,6 +24,7 @@ struct ProcessScript {
     // Called when the process starts (the archiver's work when it needs no polls).
     std::function<void(const std::string& commandLine)> onStart;
     bool failStart = false;
+    std::uint32_t exitStatus = 0;  // the status the process ends with
     std::string console;  // what the console shows next
 
     std::vector<std::string> started;
@@ -55,7 +56,7 @@ class Scripted : public Base {
     bool getExitCodeProcess(long, std::uint32_t& code) override {
         int poll = script.polls++;
         if (script.onPoll) script.onPoll(poll);
-        code = poll < script.pollsUntilExit ? Platform::StillActive : 0;
+        code = poll < script.pollsUntilExit ? Platform::StillActive : script.exitStatus;
         return true;
     }
     void closeHandle(long) override { --script.handlesOpen; }

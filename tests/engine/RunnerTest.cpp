@@ -133,6 +133,17 @@ TEST_F(Runner, RestoreCountsInflatedFilesAndAutomatedRunsSayWhatTheyAre) {
     EXPECT_EQ(Lines(rig.read("C:\\Backup\\Log.txt"))[3], "Stowaway v2.0 - Restore");
 }
 
+TEST_F(Runner, AnArchiverThatFailsWithoutAnErrorLineFailsTheRun) {
+    rig.script->exitStatus = 139;  // crashed before it could say anything
+    EXPECT_FALSE(run());
+    EXPECT_EQ(log()[2], "    Error: The archiver ended with status 139 without reporting why.");
+    rig.script->exitStatus = 1;  // its own error lines already say why: no second line
+    rig.script->onStart = [&](const std::string&) { rig.emit("PKZIP: cannot open x"); };
+    EXPECT_FALSE(run());
+    EXPECT_EQ(log()[6], "    Error: cannot open x");
+    EXPECT_EQ(log().size(), 8u);
+}
+
 TEST_F(Runner, AVisibleRunEchoesItsLineAndShowsItsConsole) {
     App& a = *rig.app;
     a.FrmMain.ChkHideOutput.setValue(CheckBox::Unchecked);

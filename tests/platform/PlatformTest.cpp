@@ -112,7 +112,12 @@ TEST(PosixPlatform, ProcessesArePolledUntilTheyEndAndTheirConsoleIsCaptured) {
     platform.closeHandle(handle);
     EXPECT_EQ(code, 3u);
     EXPECT_EQ(console, "hello\n");
+    // A program nobody polls is reaped when the next one starts: no zombie stays.
+    long viewer = platform.startProcess("/bin/true", WindowStyle::Hidden);
+    ASSERT_NE(viewer, 0);
+    platform.sleepMilliseconds(200);
     EXPECT_EQ(platform.startProcess("/no/such/program", WindowStyle::Hidden), 0);
+    EXPECT_EQ(platform.openProcess(viewer), 0);
     EXPECT_EQ(platform.openProcess(999999), 0);
 }
 
