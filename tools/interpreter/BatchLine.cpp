@@ -1,6 +1,6 @@
 #include "BatchLine.h"
 
-#include "CommandLineSplit.h"
+#include "platform/CommandLineSplit.h"
 
 namespace interp {
 
@@ -40,7 +40,7 @@ bool ParseBatchLine(const std::string& line, BatchCommand& out, std::string& err
         out.outputFile = file;
         command += ' ';
     }
-    out.args = SplitCommandLine(command);
+    out.args = stowaway::SplitCommandLine(command);
     return true;
 }
 
