@@ -41,11 +41,7 @@ bool WriteListFile(App& app, const CrateRecord& crate, const std::string& listPa
 
 bool RunBackup(App& app) {
     JobState& job = app.job;
-    job.FilesToDo = 0;
-    job.ArchiverCommand.clear();
-    job.ArchiverTail.clear();
-    job.WalkErrors.clear();
-    job.WalkFailed = false;
+    job.startNew();
     ShowJobStatus(app, "Initalizing...");
     if (!app.AbuMode) StoreCurrentCrate(app);
     const short slot = SelectedSlot(app);

@@ -74,11 +74,7 @@ void RestoreCrate(App& app) {
     JobGuard guard(app);
     if (!guard) return;
     JobState& job = app.job;
-    job.FilesToDo = 0;
-    job.ArchiverCommand.clear();
-    job.ArchiverTail.clear();
-    job.WalkErrors.clear();
-    job.WalkFailed = false;
+    job.startNew();
     SetJobBusy(app, true);
     // A copy: the window stays live during the count and the run.
     const CrateRecord crate = app.store.CrateTable[static_cast<std::size_t>(slot)];

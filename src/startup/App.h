@@ -33,6 +33,15 @@ struct JobState {
     std::vector<std::string> WalkErrors;
     // The log could not be opened; told to the user once per run of the program.
     bool LogFailureReported = false;
+
+    // What every job clears when it starts.
+    void startNew() {
+        FilesToDo = 0;
+        ArchiverCommand.clear();
+        ArchiverTail.clear();
+        WalkErrors.clear();
+        WalkFailed = false;
+    }
 };
 
 // The program's process-wide state: the store, the job, the form models and the

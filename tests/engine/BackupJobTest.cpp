@@ -16,10 +16,6 @@ namespace {
 
 using test::Lines;
 
-bool Has(const std::vector<std::string>& list, const std::string& text) {
-    return std::find(list.begin(), list.end(), text) != list.end();
-}
-
 TEST(BackupJob, TheWorkedExampleRunsTextForText) {
     test::Rig rig(true, "C:\\Apps\\Backup");
     App& a = *rig.app;
@@ -196,7 +192,8 @@ TEST(BackupJob, TheAutomatedModeUsesItsOwnWindowAndAlwaysCaptures) {
     EXPECT_EQ(a.FrmMain.StBMain.panelText(), "");
     EXPECT_EQ(rig.script->styles, (std::vector<WindowStyle>{WindowStyle::Hidden}));
     EXPECT_EQ(Lines(rig.read("C:\\Backup\\Log.txt"))[0], "Stowaway v2.0 - Automated Backup");
-    EXPECT_TRUE(Has(rig.statuses, "Working..."));
+    EXPECT_NE(std::find(rig.statuses.begin(), rig.statuses.end(), "Working..."),
+              rig.statuses.end());
 }
 
 TEST(DeletePreviousBackup, AsksThenDeletesOrSaysNothingWasFound) {

@@ -65,7 +65,6 @@ TEST_F(RestoreJob, VisibleOutputAllFilesAndBlanksInPaths) {
     a.FrmMain.ChkOverwriteOlder.setValue(CheckBox::Unchecked);
     a.FrmMain.ChkHideOutput.setValue(CheckBox::Unchecked);
     a.FrmMain.TxtRestoreLocation.setText("C:\\My Restore");
-    a.FrmMain.ChkHideOutput.setValue(CheckBox::Unchecked);
     RestoreCrate(a);
     EXPECT_EQ(a.job.ArchiverCommand,
               "C:\\Apps\\Backup\\PKZIP25.EXE -extract=all -dir=relative D:\\Backups\\SWBackup.zip "

@@ -13,10 +13,11 @@ struct ProgramRun {
     std::string output;
 };
 
+const std::string Program = std::string(STOWAWAY_PROGRAM_DIR) + "/stowaway";
+
 // Starts the built program without a display and collects what it prints.
 ProgramRun RunProgram(const std::string& arguments) {
-    const std::string program = std::string(STOWAWAY_PROGRAM_DIR) + "/stowaway";
-    const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" + program +
+    const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" + Program +
                                 "' " + arguments + " 2>&1 </dev/null";
     ProgramRun run{-1, {}};
     FILE* pipe = ::popen(command.c_str(), "r");
@@ -29,8 +30,7 @@ ProgramRun RunProgram(const std::string& arguments) {
 }
 
 TEST(Program, RejectedCommandLineIsReportedOnStandardErrorWithoutAWindow) {
-    if (!std::filesystem::exists(std::string(STOWAWAY_PROGRAM_DIR) + "/stowaway"))
-        GTEST_SKIP() << "program not built";
+    if (!std::filesystem::exists(Program)) GTEST_SKIP() << "program not built";
     ProgramRun run = RunProgram("-X");
     EXPECT_NE(run.status, 0);
     EXPECT_NE(run.output.find("The command line arguments \"-x\" are not understood."),
@@ -39,8 +39,7 @@ TEST(Program, RejectedCommandLineIsReportedOnStandardErrorWithoutAWindow) {
 }
 
 TEST(Program, WindowWithoutADisplayExplainsItselfAndFails) {
-    if (!std::filesystem::exists(std::string(STOWAWAY_PROGRAM_DIR) + "/stowaway"))
-        GTEST_SKIP() << "program not built";
+    if (!std::filesystem::exists(Program)) GTEST_SKIP() << "program not built";
     ProgramRun run = RunProgram("-main");
     EXPECT_NE(run.status, 0);
     EXPECT_NE(run.output.find("display"), std::string::npos) << run.output;

@@ -103,7 +103,6 @@ TEST(DataFile, PosixDefaultsUseTheDesktopOpener) {
     LoadDataFile(*p.app);
     EXPECT_EQ(p.app->store.LogViewer, "/usr/bin/xdg-open");
     EXPECT_EQ(p.app->store.LogPath, p.dir.path() + "/Log.txt");
-    EXPECT_EQ(p.app->DataFilePath, p.dir.path() + "/Stowaway.dat");
 }
 
 TEST(DataFile, MissingValuesTakeTheirDefaults) {

@@ -72,28 +72,23 @@ TEST(HeaderListing, RefusesAnythingItCannotReadWhole) {
     auto verdict = [&](const std::string& listing) { return ParseHeaderListing(listing, read); };
     EXPECT_EQ(verdict(""), ListingVerdict::NotCompliant);
     EXPECT_EQ(verdict(ListingOf("")), ListingVerdict::NotCompliant);
-    EXPECT_EQ(verdict(ListingOf(Replace(good, "Stowaway Internal", "stowaway internal"))),
-              ListingVerdict::NotCompliant);
     EXPECT_EQ(verdict(ListingOf(Replace(good, "Version: 2.0", "Version: 1.5"))),
               ListingVerdict::OtherVersion);
-    EXPECT_EQ(verdict(ListingOf(Replace(good, "Version: 2.0", "Version: two"))),
-              ListingVerdict::NotCompliant);
     // A listing that ends early.
     std::string cut = ListingOf(good);
     EXPECT_EQ(verdict(cut.substr(0, cut.find("Options:"))), ListingVerdict::NotCompliant);
     // Commas shift every later line; one on the very last line is caught as well.
-    EXPECT_EQ(verdict(ListingOf(Replace(good, "Name: Documents", "Name: Docs, old"))),
-              ListingVerdict::NotCompliant);
-    EXPECT_EQ(verdict(ListingOf(Replace(good, "AUTOEXEC.BAT", "A,B.BAT"))),
-              ListingVerdict::NotCompliant);
-    EXPECT_EQ(verdict(ListingOf(Replace(good, "Level: 5", "Level: five"))),
-              ListingVerdict::NotCompliant);
-    EXPECT_EQ(verdict(ListingOf(Replace(good, "Max Files: 1", "Max Files: 4098"))),
-              ListingVerdict::NotCompliant);
-    EXPECT_EQ(verdict(ListingOf(Replace(good, "Max Folders: 2", "Max Folders: 3"))),
-              ListingVerdict::NotCompliant);
-    EXPECT_EQ(verdict(ListingOf(Replace(good, "Name: Documents", "Name: "))),
-              ListingVerdict::NotCompliant);
+    const std::pair<const char*, const char*> damaged[] = {
+        {"Stowaway Internal", "stowaway internal"},
+        {"Version: 2.0", "Version: two"},
+        {"Name: Documents", "Name: Docs, old"},
+        {"AUTOEXEC.BAT", "A,B.BAT"},
+        {"Level: 5", "Level: five"},
+        {"Max Files: 1", "Max Files: 4098"},
+        {"Max Folders: 2", "Max Folders: 3"},
+        {"Name: Documents", "Name: "}};
+    for (const auto& [from, to] : damaged)
+        EXPECT_EQ(verdict(ListingOf(Replace(good, from, to))), ListingVerdict::NotCompliant) << to;
     EXPECT_EQ(read.Name, "untouched");
     EXPECT_EQ(verdict(ListingOf(Replace(good, "Version: 2.0", "Version: 2"))),
               ListingVerdict::Crate);

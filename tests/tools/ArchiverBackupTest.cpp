@@ -81,6 +81,24 @@ class ArchiverBackup : public ::testing::Test {
             {archive, header});
     }
 
+    long FilesInBackups() {
+        return std::distance(fs::directory_iterator(dir / "Backups"), fs::directory_iterator());
+    }
+
+    // Reads the listing back: the magic line after eight items, then every header
+    // line after the magic line, without its leading blanks.
+    void ExpectListingHolds(const std::string& text) {
+        ItemReader items(ListingFile());
+        for (int i = 0; i < 8; ++i) items.Next();
+        ASSERT_EQ(items.Next(), "Stowaway Internal Crate Data");
+        const std::vector<std::string> lines = Lines(text);
+        for (size_t i = 2; i < lines.size(); ++i) {
+            items.Next();
+            ASSERT_EQ(items.Next(), lines[i].substr(lines[i].find_first_not_of(' ')))
+                << "header line " << i + 1;
+        }
+    }
+
     std::string ListingFile() {
         const std::string listing = program + "/listing.dat";
         WriteFile(listing, "");
@@ -93,6 +111,14 @@ class ArchiverBackup : public ::testing::Test {
 
 std::string Stored(const std::string& path) {
     return path.substr(1);
+}
+
+// Bytes that do not compress, so a large file takes a while to write.
+std::string Noise(int size, unsigned seed) {
+    std::string noise;
+    for (int i = 0; i < size; ++i)
+        noise += static_cast<char>((seed = seed * 1103515245 + 12345) >> 24);
+    return noise;
 }
 
 TEST_F(ArchiverBackup, StoresEveryListedFileWithTheHeaderAsComment) {
@@ -230,17 +256,7 @@ TEST_F(ArchiverBackup, ListingGivesTheHeaderBackToTheItemReader) {
     WriteFile(header, text);
     ASSERT_EQ(Backup(false).status, 0);
 
-    ItemReader items(ListingFile());
-    for (int i = 0; i < 8; ++i) ASSERT_FALSE(items.AtEnd());
-    for (int i = 0; i < 8; ++i) items.Next();
-    EXPECT_EQ(items.Next(), "Stowaway Internal Crate Data");
-    // Every header line after the magic line, without its leading blanks.
-    const std::vector<std::string> lines = Lines(text);
-    for (size_t i = 2; i < lines.size(); ++i) {
-        items.Next();
-        const std::string want = lines[i].substr(lines[i].find_first_not_of(' '));
-        EXPECT_EQ(items.Next(), want) << "header line " << i + 1;
-    }
+    ExpectListingHolds(text);
 }
 
 TEST_F(ArchiverBackup, ListingOfAnArchiveWithoutHeaderDoesNotShowTheMagicLine) {
@@ -262,16 +278,7 @@ TEST_F(ArchiverBackup, HeaderBeyondCommentSizeIsKeptWholeAndNeverRestored) {
     const RunResult r = Backup(false);
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(RunProgram({"/usr/bin/unzip", "-tq", archive}).status, 0);
-
-    ItemReader items(ListingFile());
-    for (int i = 0; i < 8; ++i) items.Next();
-    ASSERT_EQ(items.Next(), "Stowaway Internal Crate Data");
-    const std::vector<std::string> lines = Lines(text);
-    for (size_t i = 2; i < lines.size(); ++i) {
-        items.Next();
-        ASSERT_EQ(items.Next(), lines[i].substr(lines[i].find_first_not_of(' ')))
-            << "header line " << i + 1;
-    }
+    ExpectListingHolds(text);
 
     // An update keeps the header whole too, and a restore writes only user files.
     ASSERT_EQ(Backup(true).status, 0);
@@ -298,7 +305,7 @@ TEST_F(ArchiverBackup, DamagedOldArchiveIsLeftAsItWas) {
     EXPECT_NE(r.status, 0);
     ASSERT_EQ(ProblemLines(r.output).size(), 1u) << r.output;
     EXPECT_EQ(ReadFile(archive), garbage);
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "Backups"), fs::directory_iterator()), 1);
+    EXPECT_EQ(FilesInBackups(), 1);
 }
 
 TEST_F(ArchiverBackup, FullDiskLeavesTheOldArchiveAndNoWorkFile) {
@@ -308,11 +315,7 @@ TEST_F(ArchiverBackup, FullDiskLeavesTheOldArchiveAndNoWorkFile) {
     ASSERT_EQ(Backup(false).status, 0);
     const std::string before = ReadFile(archive);
 
-    std::string noise;
-    unsigned x = 12345;
-    for (int i = 0; i < 3 << 20; ++i)
-        noise += static_cast<char>((x = x * 1103515245 + 12345) >> 24);
-    const std::string big = AddFile("big.bin", noise);
+    const std::string big = AddFile("big.bin", Noise(3 << 20, 12345));
     WriteList({a, big});
     // The file-size limit stands in for a disk that fills up during the write.
     const RunResult r = RunProgram(
@@ -321,7 +324,7 @@ TEST_F(ArchiverBackup, FullDiskLeavesTheOldArchiveAndNoWorkFile) {
     EXPECT_NE(r.status, 0);
     EXPECT_FALSE(ProblemLines(r.output).empty()) << r.output;
     EXPECT_EQ(ReadFile(archive), before);
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "Backups"), fs::directory_iterator()), 1);
+    EXPECT_EQ(FilesInBackups(), 1);
 }
 
 TEST_F(ArchiverBackup, KilledMidBackupLeavesTheOldArchiveByteIdentical) {
@@ -331,11 +334,7 @@ TEST_F(ArchiverBackup, KilledMidBackupLeavesTheOldArchiveByteIdentical) {
     ASSERT_EQ(Backup(false).status, 0);
     const std::string before = ReadFile(archive);
 
-    std::string noise;
-    unsigned x = 99;
-    for (int i = 0; i < 48 << 20; ++i)
-        noise += static_cast<char>((x = x * 1103515245 + 12345) >> 24);
-    const std::string big = AddFile("big.bin", noise);
+    const std::string big = AddFile("big.bin", Noise(48 << 20, 99));
     WriteList({a, big});
 
     for (int sig : {SIGKILL, SIGTERM}) {
@@ -359,17 +358,14 @@ TEST_F(ArchiverBackup, KilledMidBackupLeavesTheOldArchiveByteIdentical) {
         EXPECT_TRUE(writing);
         EXPECT_EQ(status, 128 + sig);
         EXPECT_EQ(ReadFile(archive), before) << "signal " << sig;
-        const auto filesInBackups = [&] {
-            return std::distance(fs::directory_iterator(dir / "Backups"), fs::directory_iterator());
-        };
         // SIGKILL leaves the work file beside the archive, SIGTERM removes it.
-        EXPECT_EQ(filesInBackups(), sig == SIGKILL ? 2 : 1) << "signal " << sig;
+        EXPECT_EQ(FilesInBackups(), sig == SIGKILL ? 2 : 1) << "signal " << sig;
     }
     EXPECT_EQ(RunProgram({"/usr/bin/unzip", "-tq", archive}).status, 0);
     // The next run clears the work file that the killed run left.
     WriteList({a});
     ASSERT_EQ(Backup(false).status, 0);
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "Backups"), fs::directory_iterator()), 1);
+    EXPECT_EQ(FilesInBackups(), 1);
     EXPECT_EQ(RunProgram({"/usr/bin/unzip", "-tq", archive}).status, 0);
 }
 

@@ -120,24 +120,15 @@ TEST_F(ArchiverRestore, UpdateExtractsOnlyMissingOrNewerEntriesWhileAllExtractsE
 TEST_F(ArchiverRestore, HostileEntriesAreRefusedAndWriteNothingOutsideTheTarget) {
     const std::string escape = fs::path(outside).filename().string();
     fs::create_symlink(outside, target + "/linked");
-    MakeArchive(
-        "add('/tmp/absolute-evil.txt', 'evil')\n"
-        "add('../" +
-        escape +
-        "/dotdot.txt', 'evil')\n"
-        "add('ok/../../" +
-        escape +
-        "/inner-dotdot.txt', 'evil')\n"
-        "add('C:/drive.txt', 'evil')\n"
-        "add('..\\\\" +
-        escape +
-        "\\\\backslash.txt', 'evil')\n"
-        "add('linked/through-link.txt', 'evil')\n"
-        "add('link-entry', '" +
-        outside +
-        "', mode=0o120777)\n"
-        "add('fifo-entry', '', mode=0o010644)\n"
-        "add('fine/inner/../good.txt', 'good')\n");
+    std::string entries;
+    for (const std::string& name : std::vector<std::string>{
+             "/tmp/absolute-evil.txt", "../" + escape + "/dotdot.txt",
+             "ok/../../" + escape + "/inner-dotdot.txt", "C:/drive.txt",
+             "..\\\\" + escape + "\\\\backslash.txt", "linked/through-link.txt"})
+        entries += "add('" + name + "', 'evil')\n";
+    MakeArchive(entries + "add('link-entry', '" + outside +
+                "', mode=0o120777)\nadd('fifo-entry', '', mode=0o010644)\n"
+                "add('fine/inner/../good.txt', 'good')\n");
     const RunResult r = Restore(false);
     EXPECT_NE(r.status, 0);
     EXPECT_EQ(ProblemLines(r.output).size(), 8u) << r.output;

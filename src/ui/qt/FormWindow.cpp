@@ -57,9 +57,8 @@ AboutBox::AboutBox(AboutForm& f, ViewHub& hub, QWidget* parent)
     big.setPointSizeF(21.75);
     big.setBold(true);
     title->setFont(big);
-    QPalette palette = title->palette();
-    palette.setColor(QPalette::WindowText, Qt::blue);
-    title->setPalette(palette);
+    // A style sheet, because the colour refresh resets palettes.
+    title->setStyleSheet("color: blue;");
 
     add(f.CmdOkAbout);
     add(f.Frame1, true);

@@ -9,17 +9,11 @@
 namespace stowaway {
 namespace {
 
+using test::Count;
 using test::StartedProgram;
 
 constexpr const char* RunError =
     "There was an Error in the Backup. See the PkZip Output log for details.";
-
-int Count(const std::string& text, const std::string& what) {
-    int n = 0;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        ++n;
-    return n;
-}
 
 // A backup of the first Crate with argument editing on: the dialog takes over.
 StartedProgram& StopAtTheDialog(StartedProgram& s) {

@@ -7,14 +7,9 @@
 namespace stowaway {
 namespace {
 
+using test::Count;
 using test::StartedProgram;
 using Names = std::vector<std::string>;
-
-int Count(const std::string& text, const std::string& what) {
-    int n = 0;
-    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
-}
 
 void ExpectCrateControls(MainForm& f, bool on) {
     for (Control* c : std::initializer_list<Control*>{&f.DrvSelect, &f.LstDir, &f.CmdSelectDir,

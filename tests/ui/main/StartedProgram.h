@@ -37,4 +37,11 @@ struct StartedProgram {
     MainForm& f;
 };
 
+// How often `what` occurs in `text`.
+inline int Count(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
 }  // namespace stowaway::test

@@ -2,7 +2,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFocusEvent>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -12,7 +11,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
-#include <QTabBar>
 #include <QTest>
 #include <filesystem>
 #include <map>
@@ -21,12 +19,6 @@
 
 namespace stowaway::test {
 namespace {
-
-// Replaces a handler by a counter, remembering whether a command was connected.
-struct Tap {
-    bool wired = false;
-    int count = 0;
-};
 
 TEST(QtMainWindow, WidgetsSitAtTheFormsPlacesUnderTheControlsNames) {
     QtProgram p;
@@ -60,9 +52,7 @@ TEST(QtMainWindow, WidgetsSitAtTheFormsPlacesUnderTheControlsNames) {
     EXPECT_EQ(bar->geometry().right() + 1, 600);
     EXPECT_EQ(bar->y(), p.widget("StBMain")->y());
     EXPECT_LE(panel->mapTo(p.widget("ClientArea"), QPoint(panel->width(), 0)).x(), bar->x());
-    EXPECT_EQ(panel->property("text").toString(), "Stowaway Loaded Successfully");
     EXPECT_EQ(p.widget("CmdBackup")->toolTip(), "Backup Crate");
-    EXPECT_EQ(p.widget("StBMain")->toolTip(), "Status Bar");
 
     // The menu bar: four menus with the items, captions and shortcuts in order.
     const QList<QAction*> titles = window.menuBar()->actions();
@@ -91,32 +81,27 @@ TEST(QtMainWindow, EveryButtonMenuItemAndShortcutReachesItsCommand) {
     QtProgram p;
     MainWindow& window = p.start();
     MainForm& f = p.app.FrmMain;
-    std::map<std::string, Tap> taps;
+    // Each command replaced by a counter (that every one is connected is a model test).
+    std::map<std::string, int> taps;
     std::vector<Button*> buttons;
     for (Control* control : f.controls())
         if (auto* button = dynamic_cast<Button*>(control)) buttons.push_back(button);
     for (Button* button : buttons) {
-        Tap& tap = taps[button->name()];
-        tap.wired = static_cast<bool>(button->onClick);
-        button->onClick = [&tap] { ++tap.count; };
+        button->onClick = [&taps, name = button->name()] { ++taps[name]; };
         button->setEnabled(true);
     }
     p.hub.refreshAll();
     for (Button* button : buttons) {
         p.click(button->name());
-        EXPECT_TRUE(taps[button->name()].wired) << button->name() << " has no command";
-        EXPECT_EQ(taps[button->name()].count, 1) << button->name();
+        EXPECT_EQ(taps[button->name()], 1) << button->name();
     }
 
     for (auto& menu : f.menus()) {
         for (MenuItem* item : menu.items) {
             if (item->separator()) continue;
-            Tap& tap = taps[item->name()];
-            tap.wired = static_cast<bool>(item->onClick);
-            item->onClick = [&tap] { ++tap.count; };
+            item->onClick = [&taps, name = item->name()] { ++taps[name]; };
             p.action(item->name())->trigger();
-            EXPECT_TRUE(tap.wired) << item->name() << " has no command";
-            EXPECT_EQ(tap.count, 1) << item->name();
+            EXPECT_EQ(taps[item->name()], 1) << item->name();
         }
     }
 
@@ -127,10 +112,9 @@ TEST(QtMainWindow, EveryButtonMenuItemAndShortcutReachesItsCommand) {
     QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier);
     QTest::keyClick(&window, Qt::Key_F5);
     QTest::keyClick(&window, Qt::Key_X, Qt::ControlModifier);
-    EXPECT_EQ(taps["MnuEditBackupCrate"].count, 2);
-    EXPECT_EQ(taps["MnuAdvancedSave"].count, 2);
-    EXPECT_EQ(taps["MnuEditRefresh"].count, 2);
-    EXPECT_EQ(taps["MnuFileExit"].count, 2);
+    for (const char* item :
+         {"MnuEditBackupCrate", "MnuAdvancedSave", "MnuEditRefresh", "MnuFileExit"})
+        EXPECT_EQ(taps[item], 2) << item;
 }
 
 TEST(QtMainWindow, TypingANameAndPressingAddListsTheCrateAndCtrlSSavesIt) {
@@ -234,15 +218,11 @@ TEST(QtMainWindow, WidgetsFollowTheModelWithoutFeedingBackAndForwardInput) {
     p.hub.refreshAll();
     EXPECT_TRUE(recurse->isChecked());
 
-    // The filter boxes: checking one enables its button and box through the model.
+    // The filter boxes (their rules are model tests): the model's answer comes back.
     p.click("ChkIncludeExclude");
     EXPECT_TRUE(p.widget("CmdIncludeExclude")->isEnabled());
-    EXPECT_TRUE(p.widget("TxtDirWildcard")->isEnabled());
     p.click("CmdIncludeExclude");
-    EXPECT_EQ(qobject_cast<QPushButton*>(p.widget("CmdIncludeExclude"))->text(), "Exclude");
-    p.click("ChkDateIncludeExclude");
-    EXPECT_FALSE(p.widget<QCheckBox>("ChkIncludeExclude")->isChecked());
-    EXPECT_FALSE(p.widget("TxtDirWildcard")->isEnabled());
+    EXPECT_EQ(p.widget<QPushButton>("CmdIncludeExclude")->text(), "Exclude");
 
     // The slider: a key moves it, the model stores it, the label follows.
     p.showTab(1);
