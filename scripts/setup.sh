@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on Debian 12, when it is missing.
 set -euo pipefail
-packages=(cmake g++ ninja-build pkg-config qt6-base-dev qt6-svg-dev libzip-dev libzip-tools googletest libgtest-dev
+packages=(cmake g++ ninja-build pkg-config qt6-base-dev qt6-svg-dev libzip-dev googletest libgtest-dev
           libgmock-dev zip unzip p7zip-full python3 xvfb xauth xdg-utils clang-format)
 missing=()
 for p in "${packages[@]}"; do

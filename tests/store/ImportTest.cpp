@@ -11,17 +11,8 @@ namespace stowaway {
 namespace {
 
 CrateRecord Documents() {
-    CrateRecord c;
-    c.Name = "Documents";
-    c.BackupLocation = "C:\\Backup\\SWBackup.zip";
-    c.RestoreLocation = "C:\\Backup";
-    c.Compression = 5;
+    CrateRecord c = test::Documents();
     c.UpdateOnly = 1;
-    c.FolderMax = 2;
-    CrateRecord::SetEntry(c.Folders, 0, "R+ C:\\My Documents\\*.*");
-    CrateRecord::SetEntry(c.Folders, 1, "R- Include: C:\\Work\\*.doc");
-    c.FileMax = 1;
-    CrateRecord::SetEntry(c.Files, 0, "C:\\AUTOEXEC.BAT");
     return c;
 }
 

@@ -58,6 +58,20 @@ bool RunAsOrdinaryUser(const std::function<bool()>& check) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+CrateRecord Documents() {
+    CrateRecord c;
+    c.Name = "Documents";
+    c.BackupLocation = "C:\\Backup\\SWBackup.zip";
+    c.RestoreLocation = "C:\\Backup";
+    c.Compression = 5;
+    c.FolderMax = 2;
+    CrateRecord::SetEntry(c.Folders, 0, "R+ C:\\My Documents\\*.*");
+    CrateRecord::SetEntry(c.Folders, 1, "R- Include: C:\\Work\\*.doc");
+    c.FileMax = 1;
+    CrateRecord::SetEntry(c.Files, 0, "C:\\AUTOEXEC.BAT");
+    return c;
+}
+
 std::string ReadFile(const std::string& nativePath) {
     std::ifstream in(nativePath, std::ios::binary);
     std::ostringstream out;

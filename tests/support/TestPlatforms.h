@@ -40,6 +40,8 @@ class WindowsFlavourPlatform : public PosixPlatform {
 };
 
 std::string ReadFile(const std::string& nativePath);
+// The classic example Crate "Documents" of a program in C:\Backup.
+CrateRecord Documents();
 // Runs a check as an ordinary user (in a child process when the tests run as root,
 // whose writes no permission bit stops); LetEveryoneIn opens a folder up for it first.
 void LetEveryoneIn(const std::string& folder);

@@ -18,6 +18,9 @@
 #include <string>
 #include <vector>
 
+#include "store/ItemReader.h"
+#include "support/TestPlatforms.h"
+
 extern char** environ;
 
 namespace tooltest {
@@ -34,18 +37,8 @@ inline std::string InterpreterPath() {
     return ProgramDir() + "/stowaway-cmd";
 }
 
-inline void WriteFile(const std::string& path, const std::string& bytes) {
-    fs::create_directories(fs::path(path).parent_path());
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
-inline std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using stowaway::test::ReadFile;
+using stowaway::test::WriteFile;
 
 // A scratch folder whose path holds a blank and shell characters, so every
 // test also checks that no path is handed through a shell.
@@ -157,34 +150,15 @@ inline std::vector<std::string> ProblemLines(const std::string& text) {
     return out;
 }
 
-// The item reader: leading blanks and tabs skipped; a quoted item runs to
-// the next quote; otherwise up to a comma or line end, trailing blanks cut;
-// an empty line is one empty item.
+// The program's own item reader over a listing's text.
 class ItemReader {
   public:
-    explicit ItemReader(std::string text) : text_(std::move(text)) {}
-    bool AtEnd() const { return pos_ >= text_.size(); }
-    std::string Next() {
-        while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t')) ++pos_;
-        std::string item;
-        if (pos_ < text_.size() && text_[pos_] == '"') {
-            const size_t close = text_.find('"', pos_ + 1);
-            item = text_.substr(pos_ + 1, close - pos_ - 1);
-            pos_ = close == std::string::npos ? text_.size() : close + 1;
-            while (pos_ < text_.size() && text_[pos_] != ',' && text_[pos_] != '\n') ++pos_;
-        } else {
-            while (pos_ < text_.size() && text_[pos_] != ',' && text_[pos_] != '\n') {
-                item += text_[pos_++];
-            }
-            while (!item.empty() && (item.back() == ' ' || item.back() == '\r')) item.pop_back();
-        }
-        if (pos_ < text_.size()) ++pos_;  // past the comma or line end
-        return item;
-    }
+    explicit ItemReader(std::string text) : in_(std::move(text)), reader_(in_) {}
+    std::string Next() { return reader_.ReadItem(); }
 
   private:
-    std::string text_;
-    size_t pos_ = 0;
+    std::istringstream in_;
+    stowaway::ItemReader reader_;
 };
 
 // Runs a Python snippet with the given arguments (sys.argv[1:]).
