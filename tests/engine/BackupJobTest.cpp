@@ -211,20 +211,22 @@ TEST(DeletePreviousBackup, AsksThenDeletesOrSaysNothingWasFound) {
     DeletePreviousBackup(a);
     DeletePreviousBackup(a);
     ASSERT_EQ(rig.ui.messages.size(), 5u);
-    EXPECT_EQ(rig.ui.messages[0].text,
-              "Are you sure you wish to attempt to delete a previous backup of Docs backed up at "
-              "D:\\Docs.zip?");
-    EXPECT_EQ(rig.ui.messages[0].title, "Confirmation");
-    EXPECT_EQ(rig.ui.messages[0].icon, MsgIcon::Question);
-    EXPECT_EQ(rig.ui.messages[0].buttons, MsgButtons::OKCancel);
-    EXPECT_EQ(rig.ui.messages[2].text, "Previous backup at D:\\Docs.zip was deleted.");
-    EXPECT_EQ(rig.ui.messages[2].title, "Previous Backup Deleted");
-    EXPECT_EQ(rig.ui.messages[2].icon, MsgIcon::Information);
+    EXPECT_TRUE(test::Shows(rig.ui.messages[0],
+                            {.text = "Are you sure you wish to attempt to delete a previous backup "
+                                     "of Docs backed up at D:\\Docs.zip?",
+                             .title = "Confirmation",
+                             .icon = MsgIcon::Question,
+                             .buttons = MsgButtons::OKCancel}));
+    EXPECT_TRUE(
+        test::Shows(rig.ui.messages[2], {.text = "Previous backup at D:\\Docs.zip was deleted.",
+                                         .title = "Previous Backup Deleted",
+                                         .icon = MsgIcon::Information}));
     EXPECT_FALSE(rig.platform->fileExists("D:\\Docs.zip"));
-    EXPECT_EQ(rig.ui.messages[4].text,
-              "No previous backup was found at D:\\Docs.zip. Nothing was done.");
-    EXPECT_EQ(rig.ui.messages[4].icon, MsgIcon::Exclamation);
-    EXPECT_EQ(rig.ui.messages[4].title, "Error");
+    EXPECT_TRUE(
+        test::Shows(rig.ui.messages[4],
+                    {.text = "No previous backup was found at D:\\Docs.zip. Nothing was done.",
+                     .title = "Error",
+                     .icon = MsgIcon::Exclamation}));
 }
 
 }  // namespace

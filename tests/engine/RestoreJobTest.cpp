@@ -44,11 +44,11 @@ TEST_F(RestoreJob, TheWorkedExampleRunsTextForText) {
     EXPECT_EQ(rig.read("C:\\Apps\\Backup\\SWTemp.bat"),
               "@ECHO OFF\r\n" + ToLower(expected) + "\r\n");
     ASSERT_EQ(rig.ui.messages.size(), 1u);
-    EXPECT_EQ(rig.ui.messages[0].text,
-              "You are about to restore the crate Documents to C:\\Restore. Are you sure this is "
-              "right?");
-    EXPECT_EQ(rig.ui.messages[0].title, "Confirmation of Restore");
-    EXPECT_EQ(rig.ui.messages[0].icon, MsgIcon::Information);
+    EXPECT_TRUE(
+        test::Shows(rig.ui.messages[0], {.text = "You are about to restore the crate Documents to "
+                                                 "C:\\Restore. Are you sure this is right?",
+                                         .title = "Confirmation of Restore",
+                                         .icon = MsgIcon::Information}));
     EXPECT_EQ(a.job.FilesToDo, 3);  // two files on disk, one single file
     EXPECT_EQ(a.job.FilesDone, 2);
     EXPECT_EQ(rig.statuses, (std::vector<std::string>{"Initializing...", "Working..."}));
@@ -94,8 +94,8 @@ TEST_F(RestoreJob, CancelEmptiesTheWorkFilesAndRunsNothing) {
     RestoreCrate(a);
     EXPECT_TRUE(rig.script->started.empty());
     ASSERT_EQ(rig.ui.messages.size(), 2u);
-    EXPECT_EQ(rig.ui.messages[1].text, "Restore Aborted.");
-    EXPECT_EQ(rig.ui.messages[1].title, "Confirmation of Restore");
+    EXPECT_TRUE(test::Shows(rig.ui.messages[1],
+                            {.text = "Restore Aborted.", .title = "Confirmation of Restore"}));
     EXPECT_EQ(a.FrmMain.StBMain.panelText(), "Restore Aborted");
     EXPECT_EQ(rig.read("C:\\Apps\\Backup\\SWTemp.dat"), "");
     EXPECT_FALSE(rig.ui.busy());

@@ -258,11 +258,11 @@ TEST_F(Viewer, OpensTheLogOrTheLastOutputAndSaysSoWhenItCannot) {
     EXPECT_EQ(rig.ui.messages[0].text,
               "Log File Viewer is invalid. You must manually open the log file if you wish to "
               "view it.");
-    EXPECT_EQ(rig.ui.messages[1].text,
-              "Text Viewer is invalid. You must manually open the PKZIP log file if you wish to "
-              "view it.");
-    EXPECT_EQ(rig.ui.messages[1].icon, MsgIcon::Information);
-    EXPECT_EQ(rig.ui.messages[1].title, "Error");
+    EXPECT_TRUE(
+        test::Shows(rig.ui.messages[1], {.text = "Text Viewer is invalid. You must manually open "
+                                                 "the PKZIP log file if you wish to view it.",
+                                         .title = "Error",
+                                         .icon = MsgIcon::Information}));
 }
 
 }  // namespace

@@ -60,11 +60,11 @@ TEST_F(AutomatedBackup, AnUnknownCrateIsReportedAndNothingRuns) {
     EXPECT_FALSE(rig.app->AbuMode);
     EXPECT_TRUE(rig.script->started.empty());
     ASSERT_EQ(rig.ui.messages.size(), 1u);
-    EXPECT_EQ(rig.ui.messages[0].text,
-              "Stowaway ABU was unable to find the crate titled \"nothing\". Stowaway ABU cannot "
-              "continue.");
-    EXPECT_EQ(rig.ui.messages[0].title, "Error");
-    EXPECT_EQ(rig.ui.messages[0].icon, MsgIcon::Critical);
+    EXPECT_TRUE(
+        test::Shows(rig.ui.messages[0], {.text = "Stowaway ABU was unable to find the crate titled "
+                                                 "\"nothing\". Stowaway ABU cannot continue.",
+                                         .title = "Error",
+                                         .icon = MsgIcon::Critical}));
     EXPECT_FALSE(rig.platform->fileExists("C:\\Backup\\Log.txt"));
 
     rig.platform->removeFile("C:\\Backup\\Stowaway.dat");

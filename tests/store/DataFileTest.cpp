@@ -53,9 +53,9 @@ struct Loaded : TestProgram {
     }
     void expectLoadError() {
         ASSERT_EQ(ui.messages.size(), 1u);
-        EXPECT_EQ(ui.messages[0].title, "Problem with Stowaway.dat");
-        EXPECT_EQ(ui.messages[0].text, LoadErrorText);
-        EXPECT_EQ(ui.messages[0].icon, MsgIcon::Information);
+        EXPECT_TRUE(test::Shows(ui.messages[0], {.text = LoadErrorText,
+                                                 .title = "Problem with Stowaway.dat",
+                                                 .icon = MsgIcon::Information}));
         EXPECT_EQ(app->store.CrateMax, -1);
         EXPECT_EQ(app->FrmMain.LstCrate.count(), 0);
         EXPECT_TRUE(slot(0).Name.empty());

@@ -131,10 +131,10 @@ TEST_F(Import, ANameThatExistsInAnyCaseIsRefused) {
     listing = Replace(listing, "Name: Documents", "Name: DOCUMENTS");
     ImportCrate(a, "C:\\Saves\\Docs.zip");
     ASSERT_EQ(rig.ui.messages.size(), 1u);
-    EXPECT_EQ(rig.ui.messages[0].text,
-              "The Crate titled DOCUMENTS already exists. Stowaway cannot continue importing the "
-              "data");
-    EXPECT_EQ(rig.ui.messages[0].icon, MsgIcon::Exclamation);
+    EXPECT_TRUE(
+        test::Shows(rig.ui.messages[0], {.text = "The Crate titled DOCUMENTS already exists. "
+                                                 "Stowaway cannot continue importing the data",
+                                         .icon = MsgIcon::Exclamation}));
     EXPECT_EQ(a.FrmMain.StBMain.panelText(), "Failed to add Crate Data");
     EXPECT_EQ(a.FrmMain.LstCrate.count(), 2);
     EXPECT_FALSE(a.ListUpdating);

@@ -27,4 +27,20 @@ std::string FakeUi::browseForFolder(const std::string& title) {
     return folder;
 }
 
+testing::AssertionResult Shows(const FakeUi::Message& shown, const ExpectedMessage& expected) {
+    if (expected.text && shown.text != *expected.text)
+        return testing::AssertionFailure()
+               << "text \"" << shown.text << "\" is not \"" << *expected.text << "\"";
+    if (expected.title && shown.title != *expected.title)
+        return testing::AssertionFailure()
+               << "title \"" << shown.title << "\" is not \"" << *expected.title << "\"";
+    if (expected.icon && shown.icon != *expected.icon)
+        return testing::AssertionFailure()
+               << "another icon (" << static_cast<int>(shown.icon) << ")";
+    if (expected.buttons && shown.buttons != *expected.buttons)
+        return testing::AssertionFailure()
+               << "other buttons (" << static_cast<int>(shown.buttons) << ")";
+    return testing::AssertionSuccess();
+}
+
 }  // namespace stowaway::test

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,5 +47,13 @@ class FakeUi : public UiServices {
   private:
     bool busy_ = false;
 };
+
+// What a test expects of a message box; fields left out are not checked.
+struct ExpectedMessage {
+    std::optional<std::string> text, title;
+    std::optional<MsgIcon> icon;
+    std::optional<MsgButtons> buttons;
+};
+testing::AssertionResult Shows(const FakeUi::Message& shown, const ExpectedMessage& expected);
 
 }  // namespace stowaway::test

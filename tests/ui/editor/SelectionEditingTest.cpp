@@ -56,9 +56,10 @@ TEST(AddSelectedFolder, BuildsOneRuleFromTheFolderOptions) {
     f.CmdSelectDir.click();
     EXPECT_EQ(f.LstDir.count(), 5);
     ASSERT_EQ(s.p.ui.messages.size(), 1u);
-    EXPECT_EQ(s.p.ui.messages[0].text,
-              "(Date) is not a valid date. Please enter a valid date and try again.");
-    EXPECT_EQ(s.p.ui.messages[0].title, "Invalid Date");
+    EXPECT_TRUE(
+        test::Shows(s.p.ui.messages[0],
+                    {.text = "(Date) is not a valid date. Please enter a valid date and try again.",
+                     .title = "Invalid Date"}));
 }
 
 TEST(AddSelectedFiles, AddsTheChosenFilesInSortedPlaceSkippingListedOnes) {

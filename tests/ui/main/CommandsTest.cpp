@@ -189,8 +189,9 @@ TEST(Browsing, TheFileListFollowsTheTreeAndBadPlacesAreReported) {
     ASSERT_EQ(s.p.ui.messages.size(), 2u);
     EXPECT_EQ(s.p.ui.messages[0].text,
               "Directory " + folder + "/missing doesn't exist or is invalid");
-    EXPECT_EQ(s.p.ui.messages[1].text, "Drive /NO-SUCH-DRIVE is not able to be read.");
-    EXPECT_EQ(s.p.ui.messages[1].title, "Invalid Drive");
+    EXPECT_TRUE(test::Shows(
+        s.p.ui.messages[1],
+        {.text = "Drive /NO-SUCH-DRIVE is not able to be read.", .title = "Invalid Drive"}));
 }
 
 TEST(HelpAndAbout, HelpStartsTheViewerOrSaysItCannotAndAboutShowsTheVersion) {
