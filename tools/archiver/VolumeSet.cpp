@@ -22,8 +22,13 @@ bool ConsoleVolumeAsker::CanAsk() {
 
 std::optional<std::string> ConsoleVolumeAsker::AskFolder(const std::string& volume) {
     if (!CanAsk()) return std::nullopt;
-    Line("Cannot find the volume " + Shown(volume) +
-         ". Type the folder that holds it (an empty line looks again, q stops):");
+    // On the error stream: the listing on standard output is read item by
+    // item by the import, and a prompt there would shift it.
+    const std::string prompt = "Cannot find the volume " + Shown(volume) +
+                               ". Type the folder that holds it (an empty line looks again, q "
+                               "stops):\n";
+    std::fwrite(prompt.data(), 1, prompt.size(), stderr);
+    std::fflush(stderr);
     std::string answer;
     if (!std::getline(std::cin, answer)) return std::nullopt;
     if (!answer.empty() && answer.back() == '\r') answer.pop_back();
@@ -90,9 +95,15 @@ bool VolumeSet::OpenSplit(uint32_t disks, VolumeAsker* asker, std::string& error
         const std::string name = VolumeName(last, d, disks);
         const size_t slash = name.rfind('/');
         const std::string leaf = slash == std::string::npos ? name : name.substr(slash + 1);
-        std::string look = folder.empty() ? name : folder + "/" + leaf;
+        // Beside the last volume, else in the folder the user named last.
+        std::string look = name;
         std::string why;
-        while (!OpenOne(look, all[d], why)) {
+        for (;;) {
+            if (OpenOne(name, all[d], why)) break;
+            if (!folder.empty()) {
+                look = folder + "/" + leaf;
+                if (OpenOne(look, all[d], why)) break;
+            }
             std::optional<std::string> answer = asker ? asker->AskFolder(look) : std::nullopt;
             if (!answer) {
                 for (uint32_t k = 0; k < d; ++k) ::close(all[k].fd);
@@ -103,7 +114,6 @@ bool VolumeSet::OpenSplit(uint32_t disks, VolumeAsker* asker, std::string& error
             if (!answer->empty()) {
                 folder = *answer;
                 while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-                look = folder + "/" + leaf;
             }
         }
     }
