@@ -274,8 +274,9 @@ TEST_F(ArchiverRead, DamagedEntriesAndArchivesAreReportedAndLeaveNoFile) {
         EXPECT_EQ(fs::exists(target + "/bad.txt"), c.badRestored) << c.what;
         EXPECT_EQ(CountFiles(target), c.badRestored ? 2u : 1u) << c.what;
         const RunResult list = List();
-        if (std::string(c.what) == "nul in name" || std::string(c.what) == "short comment")
+        if (std::string(c.what) == "nul in name" || std::string(c.what) == "short comment") {
             EXPECT_EQ(list.status, 1) << c.what << ": " << list.output;
+        }
     }
 }
 
