@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "ZipFormat.h"
 
@@ -74,12 +75,10 @@ void Derive(ArchiveEntry& e) {
     e.encrypted = e.flags & 1;
     e.hasDescriptor = e.flags & 8;
 
+    // The DOS time (local time, through mktime) only when needed: it is slow.
     const bool dosUsable = !(e.dosDate == ((1 << 5) | 1) && e.dosTime == 0) && e.dosDate != 0;
-    const int64_t dos = FromDosTime(e.dosTime, e.dosDate);
-    e.mtime = dos;
-    e.timeSource = TimeSource::Dos;
     bool haveNtfs = false, haveExt = false, haveUnix = false;
-    int64_t ext = 0, unixT = 0;
+    uint32_t ext = 0, unixT = 0;
     ForEachExtra(e.extra, [&](uint16_t id, const unsigned char* d, uint16_t len) {
         if (id == 0x000a && len >= 4 && !haveNtfs) {
             size_t pos = 4;  // reserved
@@ -91,20 +90,18 @@ void Derive(ArchiveEntry& e) {
                     const uint64_t ft = Get64(d + pos + 4);
                     if (ft != 0 && ft <= static_cast<uint64_t>(INT64_MAX)) {
                         const int64_t ticks = static_cast<int64_t>(ft);
-                        int64_t secs = ticks / 10000000;
-                        int64_t rest = ticks % 10000000;
-                        e.mtime = secs - kNtfsEpochDiff;
-                        e.mtimeNsec = static_cast<uint32_t>(rest * 100);
+                        e.mtime = ticks / 10000000 - kNtfsEpochDiff;
+                        e.mtimeNsec = static_cast<uint32_t>(ticks % 10000000 * 100);
                         haveNtfs = true;
                     }
                 }
                 pos += 4 + size;
             }
         } else if (id == 0x5455 && len >= 5 && (d[0] & 1) && !haveExt) {
-            ext = Unix32(Get32(d + 1), dos, dosUsable);
+            ext = Get32(d + 1);
             haveExt = true;
         } else if (id == 0x5855 && len >= 8 && !haveUnix) {
-            unixT = Unix32(Get32(d + 4), dos, dosUsable);
+            unixT = Get32(d + 4);
             haveUnix = true;
         } else if (id == kHeaderMarkerId) {
             e.isHeader = e.name == kHeaderEntryName;
@@ -112,12 +109,14 @@ void Derive(ArchiveEntry& e) {
     });
     if (haveNtfs) {
         e.timeSource = TimeSource::Ntfs;
-    } else if (haveExt) {
-        e.mtime = ext;
-        e.timeSource = TimeSource::Extended;
-    } else if (haveUnix) {
-        e.mtime = unixT;
-        e.timeSource = TimeSource::InfoZipUnix;
+    } else if (haveExt || haveUnix) {
+        const uint32_t v = haveExt ? ext : unixT;
+        const bool ambiguous = (v & 0x80000000u) && dosUsable;
+        e.mtime = Unix32(v, ambiguous ? FromDosTime(e.dosTime, e.dosDate) : 0, ambiguous);
+        e.timeSource = haveExt ? TimeSource::Extended : TimeSource::InfoZipUnix;
+    } else {
+        e.mtime = FromDosTime(e.dosTime, e.dosDate);
+        e.timeSource = TimeSource::Dos;
     }
 
     const uint32_t mode = e.externalAttrs >> 16;
@@ -384,6 +383,14 @@ bool ArchiveReader::ReadCentral(std::string& error) {
 
 ReadStatus ArchiveReader::Locate(const ArchiveEntry& e, DataLocation& out,
                                  std::string& error) const {
+    return LocateIn(e, out, nullptr, 0, error);
+}
+
+// `pre` holds `preLen` bytes read from where the local header should start,
+// when the caller read ahead; what they lack is read here.
+ReadStatus ArchiveReader::LocateIn(const ArchiveEntry& e, DataLocation& out,
+                                   const unsigned char* pre, size_t preLen,
+                                   std::string& error) const {
     if (!e.damage.empty()) {
         error = e.damage;
         return ReadStatus::Damaged;
@@ -394,18 +401,33 @@ ReadStatus ArchiveReader::Locate(const ArchiveEntry& e, DataLocation& out,
     }
     out.localDisk = e.diskStart;
     out.headerStart = e.localOffset + (volumes_.IsSplit() ? 0 : prefix_);
-    unsigned char h[30];
+    unsigned char hbuf[30];
+    const unsigned char* h = pre;
     std::string why;
-    if (!volumes_.ReadAt(out.localDisk, out.headerStart, h, sizeof h, why) ||
-        Get32(h) != kSigLocal) {
+    if (preLen < 30) {
+        if (!volumes_.ReadAt(out.localDisk, out.headerStart, hbuf, sizeof hbuf, why)) {
+            error = "its local header is missing or damaged";
+            return ReadStatus::Damaged;
+        }
+        h = hbuf;
+    }
+    if (Get32(h) != kSigLocal) {
         error = "its local header is missing or damaged";
         return ReadStatus::Damaged;
     }
     const size_t nameLen = Get16(h + 26), extraLen = Get16(h + 28);
-    std::string rest(nameLen + extraLen, '\0');
-    if (!volumes_.ReadAt(out.localDisk, out.headerStart + 30, rest.data(), rest.size(), why)) {
-        error = "its local header is cut short";
-        return ReadStatus::Damaged;
+    std::string_view rest;
+    std::string restBuf;
+    if (preLen >= 30 + nameLen + extraLen) {
+        rest = std::string_view(reinterpret_cast<const char*>(pre) + 30, nameLen + extraLen);
+    } else {
+        restBuf.resize(nameLen + extraLen);
+        if (!volumes_.ReadAt(out.localDisk, out.headerStart + 30, restBuf.data(), restBuf.size(),
+                             why)) {
+            error = "its local header is cut short";
+            return ReadStatus::Damaged;
+        }
+        rest = restBuf;
     }
     if (rest.compare(0, nameLen, e.name) != 0 || nameLen != e.name.size()) {
         error = "the name in its local header differs from the central directory";
@@ -418,7 +440,7 @@ ReadStatus ArchiveReader::Locate(const ArchiveEntry& e, DataLocation& out,
     if (!e.hasDescriptor) {
         uint64_t comp = Get32(h + 18), size = Get32(h + 22);
         if (comp == kMax32 || size == kMax32) {
-            ForEachExtra(rest.substr(nameLen),
+            ForEachExtra(std::string(rest.substr(nameLen)),
                          [&](uint16_t id, const unsigned char* d, uint16_t len) {
                              if (id != 1) return;
                              size_t at = 0;
@@ -477,6 +499,9 @@ ReadStatus ArchiveReader::Extract(const ArchiveEntry& e, const DataSink& sink,
         error = "encrypted entries are not supported";
         return ReadStatus::Unsupported;
     }
+    if (FitsInMemory(e) &&
+        (e.method == kMethodDeflate || (e.method == kMethodStore && e.compSize == e.size)))
+        return ExtractInMemory(e, sink, error);
     DataLocation loc;
     const ReadStatus located = Locate(e, loc, error);
     if (located != ReadStatus::Ok) return located;
@@ -486,8 +511,7 @@ ReadStatus ArchiveReader::Extract(const ArchiveEntry& e, const DataSink& sink,
         error = "a stored entry whose sizes differ";
         return ReadStatus::Damaged;
     }
-    return FitsInMemory(e) ? ExtractInMemory(e, loc, sink, error)
-                           : ExtractStreaming(e, loc, sink, error);
+    return ExtractStreaming(e, loc, sink, error);
 }
 
 ReadStatus ArchiveReader::ExtractToString(const ArchiveEntry& e, std::string& out,
@@ -502,24 +526,39 @@ ReadStatus ArchiveReader::ExtractToString(const ArchiveEntry& e, std::string& ou
         error);
 }
 
-ReadStatus ArchiveReader::ExtractInMemory(const ArchiveEntry& e, const DataLocation& loc,
-                                          const DataSink& sink, std::string& error) const {
+ReadStatus ArchiveReader::ExtractInMemory(const ArchiveEntry& e, const DataSink& sink,
+                                          std::string& error) const {
     thread_local Buffers buf;
     thread_local Decompressor dec;
     const size_t comp = static_cast<size_t>(e.compSize), size = static_cast<size_t>(e.size);
-    unsigned char* in = buf.In(comp);
+    // One read for the local header, the data and a data descriptor, with
+    // room for a local extra field somewhat longer than the central one.
+    const size_t guess = 30 + e.name.size() + e.extra.size() + 64 + comp + 24;
+    unsigned char* block = buf.In(guess);
+    const uint64_t headerStart = e.localOffset + (volumes_.IsSplit() ? 0 : prefix_);
+    const size_t got = e.diskStart < volumes_.DiskCount()
+                           ? volumes_.ReadSome(e.diskStart, headerStart, block, guess)
+                           : 0;
+    DataLocation loc;
+    ReadStatus st = LocateIn(e, loc, block, got, error);
+    if (st != ReadStatus::Ok) return st;
+    const unsigned char* in = block + loc.headerSize;
     std::string why;
-    if (!ReadRaw(loc, 0, in, comp, why)) {
-        error = "its data is cut short (" + why + ")";
-        return ReadStatus::Damaged;
+    if (loc.headerSize + comp > got) {
+        unsigned char* again = buf.In(comp);  // the block is no longer needed
+        if (!ReadRaw(loc, 0, again, comp, why)) {
+            error = "its data is cut short (" + why + ")";
+            return ReadStatus::Damaged;
+        }
+        in = again;
     }
     const unsigned char* data = in;
     if (e.method == kMethodDeflate) {
         unsigned char* out = buf.Out(size);
-        size_t got = 0, used = 0;
+        size_t produced = 0, used = 0;
         const libdeflate_result r =
-            libdeflate_deflate_decompress_ex(dec.d, in, comp, out, size, &used, &got);
-        if (r != LIBDEFLATE_SUCCESS || got != size) {
+            libdeflate_deflate_decompress_ex(dec.d, in, comp, out, size, &used, &produced);
+        if (r != LIBDEFLATE_SUCCESS || produced != size) {
             error = "its compressed data is damaged";
             buf.Trim();
             return ReadStatus::Damaged;
@@ -531,7 +570,7 @@ ReadStatus ArchiveReader::ExtractInMemory(const ArchiveEntry& e, const DataLocat
         buf.Trim();
         return ReadStatus::Damaged;
     }
-    ReadStatus st = CheckDescriptor(e, loc, error);
+    st = CheckDescriptor(e, loc, error);
     if (st == ReadStatus::Ok && !sink(data, size)) st = ReadStatus::SinkStopped;
     buf.Trim();
     return st;

@@ -129,7 +129,9 @@ class ArchiveReader {
     bool ReadCentral(std::string& error);
     ReadStatus CheckDescriptor(const ArchiveEntry& e, const DataLocation& loc,
                                std::string& error) const;
-    ReadStatus ExtractInMemory(const ArchiveEntry& e, const DataLocation& loc, const DataSink& sink,
+    ReadStatus LocateIn(const ArchiveEntry& e, DataLocation& out, const unsigned char* pre,
+                        size_t preLen, std::string& error) const;
+    ReadStatus ExtractInMemory(const ArchiveEntry& e, const DataSink& sink,
                                std::string& error) const;
     ReadStatus ExtractStreaming(const ArchiveEntry& e, const DataLocation& loc,
                                 const DataSink& sink, std::string& error) const;

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -90,9 +91,23 @@ class Restorer {
     void RemoveLeftoverWorkFiles();
 
   private:
+    // What one thread keeps between entries: its last folder, and its
+    // "Inflating:" lines, written a few at a time.
     struct DirCache {
         std::string key;
         int fd = -1;
+        std::string done;
+        int doneCount = 0;
+        std::chrono::steady_clock::time_point since = std::chrono::steady_clock::now();
+        void Flush() {
+            if (!done.empty()) {
+                done.pop_back();
+                Line(done);
+            }
+            done.clear();
+            doneCount = 0;
+            since = std::chrono::steady_clock::now();
+        }
         ~DirCache() {
             if (fd >= 0) ::close(fd);
         }
@@ -365,7 +380,10 @@ void Restorer::One(const Job& job, DirCache& cache) {
     }
     if (skipped) return;
     if (st == ReadStatus::Ok) {
-        Line("  Inflating: " + shown);
+        cache.done += "  Inflating: " + shown + "\n";
+        if (++cache.doneCount >= 64 ||
+            std::chrono::steady_clock::now() - cache.since > std::chrono::milliseconds(50))
+            cache.Flush();
         return;
     }
     if (st == ReadStatus::Damaged) {
@@ -380,9 +398,10 @@ void Restorer::Work() {
     DirCache cache;
     for (;;) {
         const size_t i = next_++;
-        if (i >= jobs_.size()) return;
+        if (i >= jobs_.size()) break;
         One(jobs_[i], cache);
     }
+    cache.Flush();
 }
 
 void Restorer::FinishFolders() {
