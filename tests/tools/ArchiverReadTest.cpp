@@ -280,6 +280,22 @@ TEST_F(ArchiverRead, DamagedEntriesAndArchivesAreReportedAndLeaveNoFile) {
     }
 }
 
+TEST_F(ArchiverRead, ListingOfADamagedArchiveKeepsTheHeaderInPlaceAndReportsAfterIt) {
+    Make(
+        "z.comment = b'\\r\\nMAGIC LINE\\r\\nsecond\\r\\n'\n"
+        "add('good.txt', 'good')\nadd('bad.txt', 'bad')\n");
+    Patch("b[:] = b.replace(b'bad.txt', b'b\\x00d.txt')");
+    const RunResult r = List();
+    EXPECT_EQ(r.status, 1) << r.output;
+    ItemReader items(r.output);
+    for (int i = 0; i < 8; ++i) items.Next();
+    EXPECT_EQ(items.Next(), "MAGIC LINE") << r.output;
+    items.Next();
+    EXPECT_EQ(items.Next(), "second") << r.output;
+    ASSERT_EQ(ProblemLines(r.output).size(), 1u) << r.output;
+    EXPECT_EQ(Lines(r.output).back(), ProblemLines(r.output)[0]);
+}
+
 TEST_F(ArchiverRead, DataDescriptorWhoseCrcDisagreesIsDamage) {
     // Written to a stream that cannot seek, Python puts CRC and sizes in a
     // data descriptor after the data.
