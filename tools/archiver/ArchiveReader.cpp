@@ -171,6 +171,31 @@ std::string MethodText(uint16_t m) {
 
 }  // namespace
 
+// Threads that decompress large entries in memory at once wait for each
+// other, so the buffers in use stay within kMemoryBudget together.
+class ArchiveReader::MemoryClaim {
+  public:
+    MemoryClaim(const ArchiveReader& r, uint64_t bytes)
+        : r_(r), bytes_(bytes < (1u << 20) ? 0 : std::min(bytes, kMemoryBudget)) {
+        if (bytes_ == 0) return;
+        std::unique_lock<std::mutex> lock(r_.memMutex_);
+        r_.memCv_.wait(lock, [&] { return r_.memUsed_ + bytes_ <= kMemoryBudget; });
+        r_.memUsed_ += bytes_;
+    }
+    ~MemoryClaim() {
+        if (bytes_ == 0) return;
+        {
+            std::lock_guard<std::mutex> lock(r_.memMutex_);
+            r_.memUsed_ -= bytes_;
+        }
+        r_.memCv_.notify_all();
+    }
+
+  private:
+    const ArchiveReader& r_;
+    uint64_t bytes_;
+};
+
 ArchiveReader::ArchiveReader() = default;
 ArchiveReader::~ArchiveReader() = default;
 
@@ -531,6 +556,7 @@ ReadStatus ArchiveReader::ExtractInMemory(const ArchiveEntry& e, const DataSink&
     thread_local Buffers buf;
     thread_local Decompressor dec;
     const size_t comp = static_cast<size_t>(e.compSize), size = static_cast<size_t>(e.size);
+    MemoryClaim claim(*this, comp + size);
     // One read for the local header, the data and a data descriptor, with
     // room for a local extra field somewhat longer than the central one.
     const size_t guess = 30 + e.name.size() + e.extra.size() + 64 + comp + 24;
