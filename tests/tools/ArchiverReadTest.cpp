@@ -322,6 +322,29 @@ TEST_F(ArchiverRead, DataDescriptorWhoseCrcDisagreesIsDamage) {
     EXPECT_FALSE(fs::exists(target + "/bad.txt"));
 }
 
+TEST_F(ArchiverRead, EntriesTooLargeForMemoryAreCheckedAndKeepTheOldCopyWhenDamaged) {
+    // Over the in-memory limit, so inflated in pieces and checked at the end.
+    Make(
+        "big = b''.join(b'%08d line of a large file\\n' % i for i in range(2300000))\n"
+        "i = zipfile.ZipInfo('big.txt', (2020, 1, 2, 3, 4, 6))\n"
+        "i.compress_type = zipfile.ZIP_DEFLATED\n"
+        "z.writestr(i, big, compresslevel=1)\n");
+    RunResult r = Restore();
+    ASSERT_EQ(r.status, 0) << r.output;
+    const std::string restored = ReadFile(target + "/big.txt");
+    EXPECT_EQ(restored.size(), 2300000u * 30);  // more than 64 MiB
+    EXPECT_EQ(restored.substr(restored.size() - 60),
+              "02299998 line of a large file\n02299999 line of a large file\n");
+
+    Patch("b[len(b) // 2] ^= 0x10");
+    WriteFile(target + "/big.txt", "old copy");
+    r = Restore();
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_EQ(ProblemLines(r.output).size(), 1u) << r.output;
+    EXPECT_EQ(ReadFile(target + "/big.txt"), "old copy");
+    EXPECT_EQ(CountFiles(target), 1u);  // no work file left
+}
+
 // ---- Duplicates and leftovers ----
 
 TEST_F(ArchiverRead, DuplicateNamesRestoreTheLastEntryWithAWarning) {

@@ -7,7 +7,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <string_view>
+#include <system_error>
+#include <thread>
 
 #include "ZipFormat.h"
 
@@ -623,43 +626,131 @@ ReadStatus ArchiveReader::ExtractStreaming(const ArchiveEntry& e, const DataLoca
         }
         produced = consumed;
     } else {
-        z_stream zs{};
-        if (inflateInit2(&zs, -15) != Z_OK) {
-            error = "out of memory";
-            return ReadStatus::IoError;
-        }
-        int r = Z_OK;
-        while (r != Z_STREAM_END) {
-            if (zs.avail_in == 0) {
-                const size_t n =
-                    static_cast<size_t>(std::min<uint64_t>(kPiece, e.compSize - consumed));
-                if (n == 0 || !ReadRaw(loc, consumed, in.get(), n, why)) {
-                    inflateEnd(&zs);
-                    error = "its compressed data ends early";
-                    return ReadStatus::Damaged;
+        // `next` takes a filled piece and gives the buffer for the next one
+        // (nullptr: stop).
+        auto inflateAll = [&](unsigned char* buf,
+                              const std::function<unsigned char*(unsigned char*, size_t)>& next,
+                              std::string& fault) -> ReadStatus {
+            z_stream zs{};
+            if (inflateInit2(&zs, -15) != Z_OK) {
+                fault = "out of memory";
+                return ReadStatus::IoError;
+            }
+            ReadStatus st = ReadStatus::Ok;
+            uint64_t made = 0;
+            int r = Z_OK;
+            while (r != Z_STREAM_END && st == ReadStatus::Ok) {
+                if (zs.avail_in == 0) {
+                    const size_t n =
+                        static_cast<size_t>(std::min<uint64_t>(kPiece, e.compSize - consumed));
+                    std::string cause;
+                    if (n == 0 || !ReadRaw(loc, consumed, in.get(), n, cause)) {
+                        fault = "its compressed data ends early";
+                        st = ReadStatus::Damaged;
+                        break;
+                    }
+                    consumed += n;
+                    zs.next_in = in.get();
+                    zs.avail_in = static_cast<uInt>(n);
                 }
-                consumed += n;
-                zs.next_in = in.get();
-                zs.avail_in = static_cast<uInt>(n);
+                zs.next_out = buf;
+                zs.avail_out = kPiece;
+                r = inflate(&zs, Z_NO_FLUSH);
+                if (r != Z_OK && r != Z_STREAM_END) {
+                    fault = "its compressed data is damaged";
+                    st = ReadStatus::Damaged;
+                    break;
+                }
+                const size_t n = kPiece - zs.avail_out;
+                made += n;
+                if (made > e.size) {
+                    fault = "it holds more data than recorded";
+                    st = ReadStatus::Damaged;
+                } else if (n > 0 && !(buf = next(buf, n))) {
+                    st = ReadStatus::SinkStopped;
+                }
             }
-            zs.next_out = out.get();
-            zs.avail_out = kPiece;
-            r = inflate(&zs, Z_NO_FLUSH);
-            if (r != Z_OK && r != Z_STREAM_END) {
-                inflateEnd(&zs);
-                error = "its compressed data is damaged";
-                return ReadStatus::Damaged;
-            }
-            const size_t n = kPiece - zs.avail_out;
+            inflateEnd(&zs);
+            return st;
+        };
+        auto checkAndPass = [&](unsigned char* piece, size_t n) {
+            crc = libdeflate_crc32(crc, piece, n);
             produced += n;
-            if (produced > e.size) break;
-            crc = libdeflate_crc32(crc, out.get(), n);
-            if (n > 0 && !sink(out.get(), n)) {
-                inflateEnd(&zs);
-                return ReadStatus::SinkStopped;
+            return sink(piece, n);
+        };
+
+        // Inflating takes the most time: a helper thread inflates while this
+        // one checks the CRC and writes what came out.
+        struct Pipe {
+            std::mutex m;
+            std::condition_variable cv;
+            std::deque<std::pair<unsigned char*, size_t>> full;
+            std::vector<std::unique_ptr<unsigned char[]>> owned;
+            std::vector<unsigned char*> spare;
+            bool done = false, stop = false;
+        } pipe;
+        for (int i = 0; i < 3; ++i) {
+            pipe.owned.emplace_back(new unsigned char[kPiece]);
+            pipe.spare.push_back(pipe.owned.back().get());
+        }
+        ReadStatus made = ReadStatus::Ok;
+        std::string fault;
+        auto produce = [&] {
+            unsigned char* first = pipe.spare.back();
+            pipe.spare.pop_back();
+            made = inflateAll(
+                first,
+                [&](unsigned char* piece, size_t n) -> unsigned char* {
+                    std::unique_lock<std::mutex> lock(pipe.m);
+                    pipe.full.emplace_back(piece, n);
+                    pipe.cv.notify_all();
+                    pipe.cv.wait(lock, [&] { return pipe.stop || !pipe.spare.empty(); });
+                    if (pipe.stop) return nullptr;
+                    unsigned char* b = pipe.spare.back();
+                    pipe.spare.pop_back();
+                    return b;
+                },
+                fault);
+            std::lock_guard<std::mutex> lock(pipe.m);
+            pipe.done = true;
+            pipe.cv.notify_all();
+        };
+        std::thread helper;
+        try {
+            helper = std::thread(produce);
+        } catch (const std::system_error&) {
+            // No thread to be had: inflate here, one piece after the other.
+            const ReadStatus st = inflateAll(
+                out.get(),
+                [&](unsigned char* piece, size_t n) {
+                    return checkAndPass(piece, n) ? piece : nullptr;
+                },
+                error);
+            if (st != ReadStatus::Ok) return st;
+        }
+        if (helper.joinable()) {
+            bool sinkOk = true;
+            for (;;) {
+                std::unique_lock<std::mutex> lock(pipe.m);
+                pipe.cv.wait(lock, [&] { return pipe.done || !pipe.full.empty(); });
+                if (pipe.full.empty()) break;
+                const auto [piece, n] = pipe.full.front();
+                pipe.full.pop_front();
+                lock.unlock();
+                sinkOk = checkAndPass(piece, n);
+                lock.lock();
+                pipe.spare.push_back(piece);
+                if (!sinkOk) pipe.stop = true;
+                pipe.cv.notify_all();
+                if (!sinkOk) break;
+            }
+            helper.join();
+            if (!sinkOk) return ReadStatus::SinkStopped;
+            if (made != ReadStatus::Ok) {
+                error = fault;
+                return made;
             }
         }
-        inflateEnd(&zs);
     }
     if (produced != e.size || crc != e.crc) {
         error = "CRC or size check failed";
