@@ -5,7 +5,9 @@
 #   bench/restore_bench.sh [CORPUS_DIR] [PROGRAM_DIR] [RUNS]
 #
 # CORPUS_DIR (default /tmp/stowaway-restore-corpus) gets the source and large
-# sets of make_corpus.py and a set of 100,000 small files in 1,000 folders.
+# sets of make_corpus.py, a mixed set of 500 files of 0.2-1.8 MB (every other
+# one incompressible), and a set of 100,000 small files in 1,000 folders.
+# SETS="source large" limits the run to some of the sets.
 # Prints the wall-time medians, their spread, and ours / unzip's.
 set -euo pipefail
 
@@ -36,6 +38,23 @@ EOF
     (cd "$corpus/small" && find . -type f | sort) >"$corpus/small.lst"
     touch "$corpus/.complete"
 fi
+if [[ ! -d "$corpus/mixed" ]]; then
+    python3 - "$corpus/mixed" <<'EOF'
+import os, random, sys
+rng = random.Random(7)
+words = "alpha beta gamma delta record value index table log entry".split()
+for i in range(500):
+    d = os.path.join(sys.argv[1], "g%02d" % (i // 50))
+    os.makedirs(d, exist_ok=True)
+    n = rng.randint(200_000, 1_800_000)
+    with open(os.path.join(d, "f%04d.bin" % i), "wb") as f:
+        if i % 2:
+            f.write(rng.randbytes(n))
+        else:
+            text = " ".join(rng.choice(words) + str(rng.randint(0, 999)) for _ in range(n // 9))
+            f.write(text.encode()[:n])
+EOF
+fi
 work="$corpus/work"
 mkdir -p "$work"
 
@@ -49,11 +68,13 @@ spread() { sort -n | awk 'NR == 1 {lo = $1} {hi = $1} END {printf "%s-%s", lo, h
 
 echo "Machine: $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
 printf "%-7s %9s %13s %9s %13s %7s\n" set unzip_s spread ours_s spread ratio
-for set in source large small; do
+for set in ${SETS:-source large mixed small}; do
     z="$work/$set.zip"
     if [[ ! -f "$z" ]]; then
         if [[ $set == small ]]; then
             (cd "$corpus/small" && zip -q -6 -@ "$z" <"$corpus/small.lst")
+        elif [[ $set == mixed ]]; then
+            (cd "$corpus/mixed" && zip -q -r -6 "$z" .)
         else
             zip -q -6 -@ "$z" <"$corpus/$set.lst"
         fi
