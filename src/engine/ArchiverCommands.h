@@ -2,17 +2,22 @@
 
 #include <string>
 
+#include "platform/PathStyle.h"
+
 namespace stowaway {
 
 class App;
 struct CrateRecord;
 struct WorkFiles;
 
-// A path in double quotes when it holds a blank, as it is otherwise.
-std::string QuoteIfBlank(const std::string& path);
+// A path as one argument of a batch line, in double quotes; on POSIX the
+// backslashes before the closing quote are doubled so they stay part of the name.
+std::string QuotedArgument(const PathStyle& style, const std::string& path);
+// The same when the path holds a blank or tab, as it is otherwise.
+std::string QuoteIfBlank(const PathStyle& style, const std::string& path);
 
-// A double quote cannot be written into a batch line. Tells the user which path
-// holds one and returns false.
+// A double quote, a line break or a NUL cannot be written into a batch line (a NUL
+// names no file at all). Tells the user which path holds one and returns false.
 bool CheckBatchPath(App& app, const std::string& path);
 
 // The archiver beside the program.

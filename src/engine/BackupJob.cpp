@@ -8,6 +8,7 @@
 #include "engine/JobGuard.h"
 #include "engine/Runner.h"
 #include "engine/WorkFiles.h"
+#include "platform/VisibleText.h"
 #include "startup/App.h"
 #include "store/ArchiveHeader.h"
 #include "ui/dialogs/ArgumentDialog.h"
@@ -32,7 +33,14 @@ bool WriteListFile(App& app, const CrateRecord& crate, const std::string& listPa
     for (int j = 0; j < crate.FolderMax; ++j)
         WalkFolderRule(app, CrateRecord::Entry(crate.Folders, j), true, &list);
     for (int j = 0; j < crate.FileMax; ++j) {
-        list << CrateRecord::Entry(crate.Files, j) << "\r\n";
+        const std::string& file = CrateRecord::Entry(crate.Files, j);
+        if (HoldsLineBreak(file) || HoldsNul(file)) {
+            AddWalkError(app, "The file " + VisibleText(file) +
+                                  " holds a line break or NUL character, which the list file "
+                                  "cannot carry; it was left out.");
+            continue;
+        }
+        list << file << "\r\n";
         ++app.job.FilesToDo;
     }
     list.flush();

@@ -5,6 +5,7 @@
 #include "engine/Wildcard.h"
 #include "engine/Years.h"
 #include "platform/Text.h"
+#include "platform/VisibleText.h"
 #include "startup/App.h"
 
 namespace stowaway {
@@ -49,6 +50,12 @@ struct Walk {
         return YearOfDate(app.platform.shortDate(*modified));
     }
 
+    void LeaveOutLineBreak(const std::string& path) {
+        AddWalkError(app, "The name " + VisibleText(path) +
+                              " holds a line break, which the list file cannot carry; it was "
+                              "left out.");
+    }
+
     void folder(const std::string& folderPath) {
         std::vector<DirEntry> listing;
         if (!app.platform.listDirectory(folderPath, listing)) {
@@ -73,12 +80,23 @@ struct Walk {
         std::string name = foldCase ? ToLower(entry.name) : std::move(entry.name);
         if (name == "." || name == ".." || EqualsIgnoreCase(name, "pagefile.sys")) return;
         if (entry.isFolder) {
+            if (!recurse) return;
+            if (HoldsLineBreak(name)) {
+                LeaveOutLineBreak(folderPath + name);
+                return;
+            }
             subfolders.push_back(folderPath + name);
             return;
         }
         // A link to a folder is not followed: it could lead back up the tree.
         if (entry.isLink && app.platform.folderExists(folderPath + name)) return;
         if (!selects(folderPath, name)) return;
+        // One line of the list file per path: a line break would let a name
+        // smuggle other paths into the archive.
+        if (HoldsLineBreak(name)) {
+            LeaveOutLineBreak(folderPath + name);
+            return;
+        }
         ++app.job.FilesToDo;
         if (write && list) *list << folderPath << name << "\r\n";
     }
@@ -99,6 +117,12 @@ void EnumerateFolder(App& app, const std::string& folder, const std::string& wil
 }
 
 void WalkFolderRule(App& app, const std::string& rule, bool write, std::ostream* list) {
+    if (HoldsNul(rule) || HoldsLineBreak(rule)) {
+        AddWalkError(app, "The folder rule \"" + VisibleText(rule) +
+                              "\" holds a line break or NUL character, which the list file "
+                              "cannot carry; the rule was left out.");
+        return;
+    }
     ParsedFolderRule parsed = ParseFolderRule(rule, app.style());
     if (!parsed.yearValid) {
         AddWalkError(app, "The date of the folder rule \"" + rule +

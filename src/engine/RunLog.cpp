@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include "platform/VisibleText.h"
 #include "startup/App.h"
 
 namespace stowaway {
@@ -39,7 +40,8 @@ std::string RunEndLine(const App& app, JobKind kind, std::int32_t filesDone) {
 void AppendToRunLog(App& app, const std::vector<std::string>& lines) {
     const std::string& path = app.store.LogPath;
     std::ofstream log;
-    if (!path.empty()) log.open(app.platform.native(path), std::ios::binary | std::ios::app);
+    // A NUL would cut the name short: such a path names no file.
+    if (!path.empty() && !HoldsNul(path)) log.open(app.platform.native(path), std::ios::binary | std::ios::app);
     if (log) {
         for (const std::string& line : lines) log << line << "\r\n";
         log.flush();
@@ -47,7 +49,7 @@ void AppendToRunLog(App& app, const std::vector<std::string>& lines) {
     if (log) return;
     if (app.job.LogFailureReported) return;
     app.job.LogFailureReported = true;
-    app.ui.messageBox("The log file \"" + path +
+    app.ui.messageBox("The log file \"" + VisibleText(path) +
                           "\" cannot be opened for writing, so this run is not logged. Check "
                           "the Log File Path on the Program Options page.",
                       "Error", MsgButtons::OK, MsgIcon::Exclamation);

@@ -10,6 +10,7 @@
 #include "engine/ProcessWait.h"
 #include "engine/RunLog.h"
 #include "platform/Text.h"
+#include "platform/VisibleText.h"
 #include "startup/App.h"
 
 namespace stowaway {
@@ -110,7 +111,9 @@ bool RunArchiverInJob(App& app, const std::string& batchPath, const std::string&
     AddErrorLines(log, scan.errors());
     log.push_back(RunEndLine(app, kind, app.job.FilesDone));
     AppendToRunLog(app, log);
-    return scan.ok() && startErrors.empty() && app.job.WalkErrors.empty();
+    // A log path that names no file leaves the run unrecorded: not a success.
+    const bool logged = !HoldsNul(app.store.LogPath);
+    return scan.ok() && startErrors.empty() && app.job.WalkErrors.empty() && logged;
 }
 
 bool ScanArchiverOutput(App& app, const std::string& outputPath, JobKind kind) {

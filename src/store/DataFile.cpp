@@ -1,6 +1,5 @@
 #include "store/DataFile.h"
 
-#include <fstream>
 #include <sstream>
 
 #include "platform/Text.h"
@@ -190,30 +189,44 @@ void LoadDataFile(App& app) {
     const std::string logPathAfterStep2 = store.LogPath;
     const std::string viewerBefore = store.LogViewer;
 
-    if (!app.platform.fileExists(app.DataFilePath)) app.platform.makeEmptyFile(app.DataFilePath);
-    std::ifstream in(app.platform.native(app.DataFilePath), std::ios::binary);
+    // Read whole and at once: a folder, FIFO or device in its place is damage, not
+    // a hang or a crash.
+    std::string bytes;
+    bool damaged = false;
+    switch (app.platform.readWholeFile(app.DataFilePath, bytes)) {
+        case ReadStatus::Missing:
+            app.platform.makeEmptyFile(app.DataFilePath);
+            break;
+        case ReadStatus::DanglingLink:
+            // A load creates nothing; the next save creates the link's target.
+            break;
+        case ReadStatus::Read:
+            break;
+        case ReadStatus::NotAFile:
+        case ReadStatus::Failed:
+            damaged = true;
+            break;
+    }
+    std::istringstream in(bytes);
     ItemReader reader(in);
 
-    std::string first;
-    if (in && !reader.atEnd()) first = reader.ReadItem();
-    if (!in || reader.atEnd() || first.empty()) {
-        // No data: a missing, empty or one-item file.
-        store.LogPath = DefaultLogPath(app);
-        store.LogViewer = DefaultViewer(app);
-        f.TxtLogViewer.setText(store.LogViewer);
-        f.TxtLogPath.setText(store.LogPath);
-        return;
-    }
-
-    bool damaged = false;
     try {
-        Loader(app, in).run(std::move(first));
+        std::string first;
+        if (!damaged && !reader.atEnd()) first = reader.ReadItem();
+        if (!damaged && (reader.atEnd() || first.empty())) {
+            // No data: a missing, empty or one-item file.
+            store.LogPath = DefaultLogPath(app);
+            store.LogViewer = DefaultViewer(app);
+            f.TxtLogViewer.setText(store.LogViewer);
+            f.TxtLogPath.setText(store.LogPath);
+            return;
+        }
+        if (!damaged) Loader(app, in).run(std::move(first));
     } catch (const LoadError&) {
         damaged = true;
-    } catch (const ReadPastEnd&) {
+    } catch (const DamagedItems&) {
         damaged = true;
     }
-    in.close();
     if (damaged) {
         store.clearTable();
         store.LogPath = logPathAfterStep2;

@@ -155,7 +155,7 @@ ListingVerdict ParseHeaderListing(const std::string& text, CrateRecord& crate) {
         read.FileMax = listing.count("Max Files: ");
         for (int j = 0; j < read.FileMax; ++j)
             CrateRecord::SetEntry(read.Files, j, listing.value("File: "));
-    } catch (const ReadPastEnd&) {
+    } catch (const DamagedItems&) {
         return ListingVerdict::NotCompliant;
     } catch (const NotCompliant&) {
         return ListingVerdict::NotCompliant;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "EngineRig.h"
 #include "engine/ArchiverCommands.h"
@@ -194,6 +195,68 @@ TEST(BackupJob, TheAutomatedModeUsesItsOwnWindowAndAlwaysCaptures) {
     EXPECT_EQ(Lines(rig.read("C:\\Backup\\Log.txt"))[0], "Stowaway v2.0 - Automated Backup");
     EXPECT_NE(std::find(rig.statuses.begin(), rig.statuses.end(), "Working..."),
               rig.statuses.end());
+}
+
+TEST(BackupJob, NamesTheListCannotCarryAreLeftOutLoggedAndMakeTheRunAnError) {
+    test::Rig rig(false);
+    App& a = *rig.app;
+    a.AbuMode = true;
+    const std::string dir = rig.dir.path();
+    test::WriteFile(dir + "/private/key.txt", "secret");
+    std::filesystem::create_directories(dir + "/data/evil\n" + dir + "/private");
+    test::WriteFile(dir + "/data/ok.txt", "x");
+    CrateRecord& c = rig.crate("Smuggle");
+    c.FolderMax = 1;
+    CrateRecord::SetEntry(c.Folders, 0, "R+ " + dir + "/data/*.*");
+    c.FileMax = 2;
+    CrateRecord::SetEntry(c.Files, 0, dir + "/one\n" + dir + "/private/key.txt");
+    CrateRecord::SetEntry(c.Files, 1, dir + "/data/ok.txt");
+    rig.script->onStart = [&](const std::string&) {
+        rig.emit("  Deflating: ok.txt ... done.");
+        rig.emit("  Deflating: ok.txt ... done.");
+    };
+    EXPECT_FALSE(BackupSelectedCrate(a));
+    EXPECT_EQ(rig.read(rig.programFile("SWTemp.lst")),
+              dir + "/data/ok.txt\r\n" + dir + "/data/ok.txt\r\n");
+    EXPECT_EQ(a.job.FilesToDo, 2);
+    EXPECT_EQ(a.FrmABU.StBMain.panelText(), BackupErrorText);
+    std::vector<std::string> log = Lines(rig.read(rig.programFile("Log.txt")));
+    ASSERT_EQ(log.size(), 5u);
+    EXPECT_EQ(log[2], "    Error: The name " + dir +
+                          "/data/evil\\n holds a line break, which the list file cannot carry; "
+                          "it was left out.");
+    EXPECT_EQ(log[3], "    Error: The file " + dir + "/one\\n" + dir +
+                          "/private/key.txt holds a line break or NUL character, which the list "
+                          "file cannot carry; it was left out.");
+}
+
+// A NUL ends a name where the OS reads it: "job<NUL>.zip" would write "job".
+TEST(BackupJob, ABackupLocationOrLogPathWithANulIsRefusedNeverCut) {
+    {
+        test::Rig rig(false);
+        App& a = *rig.app;
+        a.AbuMode = true;
+        rig.crate("Cut").BackupLocation = rig.dir.path() + std::string("/job\0.zip", 9);
+        EXPECT_FALSE(BackupSelectedCrate(a));
+        EXPECT_TRUE(rig.script->started.empty());
+        EXPECT_EQ(a.FrmABU.StBMain.panelText(), "Backup Not Started");
+        ASSERT_EQ(rig.ui.messages.size(), 1u);
+        EXPECT_NE(rig.ui.messages[0].text.find("/job\\0.zip contains a NUL character"),
+                  std::string::npos);
+    }
+    {
+        test::Rig rig(false);
+        App& a = *rig.app;
+        a.AbuMode = true;
+        rig.crate("Unlogged");
+        a.store.LogPath = rig.dir.path() + std::string("/run\0.txt", 9);
+        EXPECT_FALSE(BackupSelectedCrate(a));
+        EXPECT_EQ(rig.script->started.size(), 1u);
+        EXPECT_EQ(a.FrmABU.StBMain.panelText(), BackupErrorText);
+        EXPECT_FALSE(std::filesystem::exists(rig.dir.path() + "/run"));
+        ASSERT_EQ(rig.ui.messages.size(), 1u);
+        EXPECT_NE(rig.ui.messages[0].text.find("/run\\0.txt"), std::string::npos);
+    }
 }
 
 TEST(DeletePreviousBackup, AsksThenDeletesOrSaysNothingWasFound) {
