@@ -7,8 +7,8 @@
 #include <string>
 
 #include "platform/PosixPlatform.h"
-#include "startup/App.h"
 #include "store/DataFile.h"
+#include "store/StoreContext.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ class InputPlatform : public PosixPlatform {
 };
 
 // Message boxes are answered at once and not printed.
-class QuietUi : public HeadlessUiServices {
+class QuietBoxes : public MessageBoxes {
   public:
     MsgResult messageBox(const std::string&, const std::string&, MsgButtons, MsgIcon) override {
         return MsgResult::OK;
@@ -36,12 +36,14 @@ class QuietUi : public HeadlessUiServices {
 
 struct Program {
     InputPlatform platform;
-    QuietUi ui;
-    App app{platform, ui};
-    Program() {
-        app.WindowsDir = platform.windowsDir();
-        app.DataFilePath = platform.style().join(app.ProgramFolder, "Stowaway.dat");
-    }
+    QuietBoxes boxes;
+    CrateStore store;
+    StoreContext ctx{platform,
+                     boxes,
+                     store,
+                     platform.programFolder(),
+                     platform.programFolder() + "/Stowaway.dat",
+                     platform.windowsDir()};
 };
 
 const char* const Seeds[] = {
@@ -69,18 +71,19 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static Program program;
-    App& app = program.app;
     program.platform.input.assign(reinterpret_cast<const char*>(data), size);
-    app.FrmMain.TxtLogPath.setText("/p/Log.txt");
-    LoadDataFile(app);
-    const CrateStore& store = app.store;
+    CrateStore& store = program.store;
+    store.clearTable();
+    store.LogPath = "/p/Log.txt";
+    LoadCrateFile(program.ctx);
     if (store.CrateMax < -1 || store.CrateMax > MaxCrateIndex) std::abort();
-    if (app.FrmMain.LstCrate.count() != store.CrateMax + 1) std::abort();
-    for (int s = 0; s <= store.CrateMax; ++s) {
+    for (int s = 0; s <= MaxCrateIndex; ++s) {
         const CrateRecord& r = store.CrateTable[static_cast<std::size_t>(s)];
-        if (r.Name.empty() || r.FolderMax > EntrySlots || r.FileMax > EntrySlots) std::abort();
+        // Named slots are exactly 0 to CrateMax, so the Crate list matches the table.
+        if (r.Name.empty() != (s > store.CrateMax)) std::abort();
+        if (r.FolderMax > EntrySlots || r.FileMax > EntrySlots) std::abort();
     }
     std::ostringstream out;
-    WriteDataFile(app, out);
+    WriteDataFile(store, out);
     return 0;
 }

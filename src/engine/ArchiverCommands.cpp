@@ -1,8 +1,8 @@
 #include "engine/ArchiverCommands.h"
 
+#include "engine/JobContext.h"
 #include "engine/WorkFiles.h"
 #include "platform/VisibleText.h"
-#include "startup/App.h"
 
 namespace stowaway {
 
@@ -17,8 +17,8 @@ std::string RedirectTarget(const std::string& path) {
     return path.find_first_of(" \t") == std::string::npos ? path : Quoted(path);
 }
 
-bool RefusePath(App& app, const std::string& path, const std::string& why) {
-    app.ui.messageBox("The path " + VisibleText(path) + " contains " + why +
+bool RefusePath(const JobContext& ctx, const std::string& path, const std::string& why) {
+    ctx.ui.messageBox("The path " + VisibleText(path) + " contains " + why +
                           ". Rename it or choose another path, then try again.",
                       "Error", MsgButtons::OK, MsgIcon::Exclamation);
     return false;
@@ -38,35 +38,33 @@ std::string QuoteIfBlank(const PathStyle& style, const std::string& path) {
     return path.find_first_of(" \t") == std::string::npos ? path : QuotedArgument(style, path);
 }
 
-bool CheckBatchPath(App& app, const std::string& path) {
+bool CheckBatchPath(const JobContext& ctx, const std::string& path) {
     if (path.find('"') != std::string::npos)
-        return RefusePath(app, path,
-                          "a double quote, which cannot be handed to the archiver");
-    if (HoldsNul(path))
-        return RefusePath(app, path, "a NUL character, so it can name no file");
+        return RefusePath(ctx, path, "a double quote, which cannot be handed to the archiver");
+    if (HoldsNul(path)) return RefusePath(ctx, path, "a NUL character, so it can name no file");
     if (HoldsLineBreak(path))
-        return RefusePath(app, path,
-                          "a line break, which cannot be handed to the archiver");
+        return RefusePath(ctx, path, "a line break, which cannot be handed to the archiver");
     return true;
 }
 
-std::string ArchiverPath(const App& app) {
-    return app.programFile("PKZIP25.EXE");
+std::string ArchiverPath(const JobContext& ctx) {
+    return ctx.programFile("PKZIP25.EXE");
 }
 
-std::string ComposeBackupCommand(const App& app, const CrateRecord& crate, const WorkFiles& files) {
-    std::string cmd = Quoted(ArchiverPath(app)) + " -default ";
+std::string ComposeBackupCommand(const JobContext& ctx, const CrateRecord& crate,
+                                 const WorkFiles& files) {
+    std::string cmd = Quoted(ArchiverPath(ctx)) + " -default ";
     if (crate.UpdateOnly == 1)
         cmd += "-add=update ";
     else if (crate.UpdateOnly == 0)
         cmd += "-add=all ";
     cmd += "-header=@" + Quoted(files.header) + " ";
     if (crate.MultiDisk == 1) cmd += "-span ";
-    cmd += "-temp=" + QuotedArgument(app.style(), app.ProgramFolder) + " ";
+    cmd += "-temp=" + QuotedArgument(ctx.style(), ctx.ProgramFolder) + " ";
     // The last digit of the level: position 10 of the slider hands over 0.
     std::string level = std::to_string(crate.Compression);
     cmd += "-lev=" + level.substr(level.size() - 1) + " ";
-    cmd += "-path=full -nofix " + QuotedArgument(app.style(), crate.BackupLocation) + " ";
+    cmd += "-path=full -nofix " + QuotedArgument(ctx.style(), crate.BackupLocation) + " ";
     return cmd;
 }
 
@@ -76,10 +74,10 @@ std::string ComposeBackupTail(const WorkFiles& files, bool captureOutput) {
     return tail;
 }
 
-std::string ComposeRestoreCommand(const App& app, const std::string& archive,
+std::string ComposeRestoreCommand(const JobContext& ctx, const std::string& archive,
                                   const std::string& target, bool overwriteOlder) {
-    const PathStyle& style = app.style();
-    return QuoteIfBlank(style, ArchiverPath(app)) + " " +
+    const PathStyle& style = ctx.style();
+    return QuoteIfBlank(style, ArchiverPath(ctx)) + " " +
            (overwriteOlder ? "-extract=update " : "-extract=all ") + "-dir=relative " +
            QuoteIfBlank(style, archive) + " " + QuoteIfBlank(style, target);
 }
@@ -88,9 +86,9 @@ std::string ComposeRestoreTail(const WorkFiles& files, bool captureOutput) {
     return captureOutput ? "> " + RedirectTarget(files.output) : std::string();
 }
 
-std::string ComposeListingCommand(const App& app, const std::string& archive,
+std::string ComposeListingCommand(const JobContext& ctx, const std::string& archive,
                                   const std::string& listing) {
-    return Quoted(ArchiverPath(app)) + " -view=brief " + QuoteIfBlank(app.style(), archive) +
+    return Quoted(ArchiverPath(ctx)) + " -view=brief " + QuoteIfBlank(ctx.style(), archive) +
            " > " + RedirectTarget(listing);
 }
 

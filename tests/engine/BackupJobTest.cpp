@@ -11,6 +11,7 @@
 #include "engine/WorkFiles.h"
 #include "platform/Text.h"
 #include "store/ArchiveHeader.h"
+#include "ui/main/JobCommands.h"
 
 namespace stowaway {
 namespace {
@@ -66,28 +67,30 @@ TEST(BackupJob, OptionsGiveTheirPiecesInOrder) {
     c.UpdateOnly = 1;
     c.MultiDisk = 1;
     c.Compression = 9;
-    const WorkFiles files = WorkFilePaths(a);
-    EXPECT_EQ(ComposeBackupCommand(a, c, files),
+    const WorkFiles files = WorkFilePaths(a.jobContext());
+    EXPECT_EQ(ComposeBackupCommand(a.jobContext(), c, files),
               "\"C:\\Backup\\PKZIP25.EXE\" -default -add=update "
               "-header=@\"C:\\Backup\\SWHeader.dat\" -span -temp=\"C:\\Backup\" -lev=9 -path=full "
               "-nofix \"A:\\Mail.zip\" ");
     c.UpdateOnly = 0;
     c.MultiDisk = 0;
     c.Compression = 10;  // the slider's right end hands over level 0
-    std::string cmd = ComposeBackupCommand(a, c, files);
+    std::string cmd = ComposeBackupCommand(a.jobContext(), c, files);
     EXPECT_NE(cmd.find("-default -add=all -header="), std::string::npos);
     EXPECT_EQ(cmd.find("-span"), std::string::npos);
     EXPECT_NE(cmd.find("-lev=0 "), std::string::npos);
     c.Compression = 6;
-    EXPECT_NE(ComposeBackupCommand(a, c, files).find("-lev=6 "), std::string::npos);
+    EXPECT_NE(ComposeBackupCommand(a.jobContext(), c, files).find("-lev=6 "), std::string::npos);
     c.UpdateOnly = 2;  // neither flag: no piece
-    EXPECT_NE(ComposeBackupCommand(a, c, files).find("-default -header="), std::string::npos);
+    EXPECT_NE(ComposeBackupCommand(a.jobContext(), c, files).find("-default -header="),
+              std::string::npos);
     EXPECT_EQ(ComposeBackupTail(files, false), "@\"C:\\Backup\\SWTemp.lst\"");
 
     test::Rig root(true, "C:\\");
-    EXPECT_EQ(ComposeBackupCommand(*root.app, c, WorkFilePaths(*root.app)),
-              "\"C:\\PKZIP25.EXE\" -default -header=@\"C:\\SWHeader.dat\" -temp=\"C:\\\" -lev=6 "
-              "-path=full -nofix \"A:\\Mail.zip\" ");
+    EXPECT_EQ(
+        ComposeBackupCommand(root.app->jobContext(), c, WorkFilePaths(root.app->jobContext())),
+        "\"C:\\PKZIP25.EXE\" -default -header=@\"C:\\SWHeader.dat\" -temp=\"C:\\\" -lev=6 "
+        "-path=full -nofix \"A:\\Mail.zip\" ");
 }
 
 TEST(BackupJob, TheListHoldsRuleFilesThenSingleFilesAndWorkFilesStartEmpty) {
@@ -151,7 +154,7 @@ TEST(BackupJob, RefusesWithoutACrateWhileAnotherJobRunsOrForAQuotedPath) {
     rig.crate("Daily");
     rig.show();
     {
-        JobGuard other(a);
+        JobGuard other(a.jobContext());
         BackupCrate(a);
         EXPECT_EQ(a.FrmMain.StBMain.panelText(), JobRunningText);
     }

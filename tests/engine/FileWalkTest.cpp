@@ -35,7 +35,7 @@ struct Walked {
 Walked Walk(App& app, const std::string& rule, bool write = true) {
     std::ostringstream list;
     app.job.FilesToDo = 0;
-    WalkFolderRule(app, rule, write, &list);
+    WalkFolderRule(app.jobContext(), rule, write, &list);
     return {test::Lines(list.str()), app.job.FilesToDo};
 }
 
@@ -136,9 +136,9 @@ TEST(FileWalk, WhatCannotBeReadIsAnErrorAndTheRestStillRuns) {
     App& app = *p.app;
     test::WriteFile(p.dir / "ok/a.txt", "x");
     std::ostringstream list;
-    WalkFolderRule(app, "R+ " + (p.dir / "missing") + "/*.*", true, &list);
-    WalkFolderRule(app, "R+ After someday: " + (p.dir / "ok") + "/*.*", true, &list);
-    WalkFolderRule(app, "R+ " + (p.dir / "ok") + "/*.*", true, &list);
+    WalkFolderRule(app.jobContext(), "R+ " + (p.dir / "missing") + "/*.*", true, &list);
+    WalkFolderRule(app.jobContext(), "R+ After someday: " + (p.dir / "ok") + "/*.*", true, &list);
+    WalkFolderRule(app.jobContext(), "R+ " + (p.dir / "ok") + "/*.*", true, &list);
     EXPECT_TRUE(app.job.WalkFailed);
     ASSERT_EQ(app.job.WalkErrors.size(), 2u);
     EXPECT_NE(app.job.WalkErrors[0].find(p.dir / "missing"), std::string::npos);
@@ -167,9 +167,10 @@ TEST_F(PosixWalk, NamesWithLineBreaksNeverReachTheListAndAreReported) {
     std::vector<std::string> errors = p.app->job.WalkErrors;
     std::sort(errors.begin(), errors.end());
     ASSERT_EQ(errors.size(), 3u);
-    EXPECT_EQ(errors[0], "The name " + data +
-                             "/evil\\n holds a line break, which the list file cannot carry; it was left "
-                             "out.");
+    EXPECT_EQ(errors[0],
+              "The name " + data +
+                  "/evil\\n holds a line break, which the list file cannot carry; it was left "
+                  "out.");
     EXPECT_NE(errors[1].find(data + "/sub/cr\\rname.txt"), std::string::npos);
     EXPECT_NE(errors[2].find(data + "/two\\nlines.txt"), std::string::npos);
 
@@ -192,8 +193,8 @@ TEST_F(PosixWalk, ARuleWithANulEndsWithAnErrorInsteadOfWalkingForever) {
     // The walk itself, given such a folder, lists nothing either.
     p.app->job.WalkErrors.clear();
     std::ostringstream list;
-    EnumerateFolder(*p.app, data + std::string("\0/sub/", 6), "", 0, true, true, SelectMode::All,
-                    &list);
+    EnumerateFolder(p.app->jobContext(), data + std::string("\0/sub/", 6), "", 0, true, true,
+                    SelectMode::All, &list);
     EXPECT_EQ(list.str(), "");
     EXPECT_EQ(p.app->job.WalkErrors.size(), 1u);
 }

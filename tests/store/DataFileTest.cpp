@@ -11,6 +11,7 @@
 #include "support/TestPlatforms.h"
 #include "ui/editor/CrateEditing.h"
 #include "ui/main/Commands.h"
+#include "ui/main/DataFileCommands.h"
 
 namespace stowaway {
 namespace {
@@ -238,8 +239,7 @@ TEST(DataFile, ThroughALinkALoadCreatesNothingAndASaveKeepsTheLink) {
         SaveDataFile(*p.app);
         EXPECT_TRUE(p.ui.messages.empty());
         EXPECT_TRUE(std::filesystem::is_symlink(data));
-        EXPECT_NE(ReadFile(target).find("\"SNAME=" + std::string(name) + "\""),
-                  std::string::npos);
+        EXPECT_NE(ReadFile(target).find("\"SNAME=" + std::string(name) + "\""), std::string::npos);
     }
 }
 
