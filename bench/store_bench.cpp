@@ -12,6 +12,7 @@
 #include "platform/PosixPlatform.h"
 #include "startup/App.h"
 #include "store/DataFile.h"
+#include "ui/main/DataFileCommands.h"
 
 namespace {
 

@@ -52,10 +52,10 @@ int main(int argc, char** argv) {
     const double cpuBefore = CpuSeconds();
     stowaway::ArchiverOutputScan scan(stowaway::JobKind::Backup);
     long polls = 0;
-    stowaway::WaitForProcess(app, pid, false, [&] {
+    stowaway::WaitForProcess(app.jobContext(), pid, false, [&] {
         ++polls;
         scan.feed(output);
-        stowaway::MoveJobProgress(app, scan.filesDone(), app.job.FilesToDo);
+        stowaway::MoveJobProgress(app.jobContext(), scan.filesDone(), app.job.FilesToDo);
     });
     scan.feed(output);
     scan.finish();

@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
         // A list file, as the backup writes it.
         std::ofstream list("/tmp/stowaway-walk-bench.lst", std::ios::binary | std::ios::trunc);
         app.job.FilesToDo = 0;
-        stowaway::EnumerateFolder(app, folder, "*.*", 0, true, true, stowaway::SelectMode::All,
+        stowaway::EnumerateFolder(app.jobContext(), folder, "*.*", 0, true, true, stowaway::SelectMode::All,
                                   &list);
         double w = Seconds(start);
         walkFiles = app.job.FilesToDo;

@@ -1,7 +1,8 @@
 #include "engine/ArchiverCommands.h"
 
+#include "engine/JobContext.h"
 #include "engine/WorkFiles.h"
-#include "startup/App.h"
+#include "platform/VisibleText.h"
 
 namespace stowaway {
 
@@ -9,38 +10,61 @@ namespace {
 std::string Quoted(const std::string& text) {
     return "\"" + text + "\"";
 }
-}  // namespace
 
-std::string QuoteIfBlank(const std::string& path) {
-    return path.find(' ') == std::string::npos ? path : Quoted(path);
+// Tells the user why a path cannot go into a batch line.
+// The interpreter takes a redirection's file name between quotes as it stands.
+std::string RedirectTarget(const std::string& path) {
+    return path.find_first_of(" \t") == std::string::npos ? path : Quoted(path);
 }
 
-bool CheckBatchPath(App& app, const std::string& path) {
-    if (path.find('"') == std::string::npos) return true;
-    app.ui.messageBox("The path " + path +
-                          " contains a double quote, which cannot be handed to the archiver. "
-                          "Rename it or choose another path, then try again.",
+bool RefusePath(const JobContext& ctx, const std::string& path, const std::string& why) {
+    ctx.ui.messageBox("The path " + VisibleText(path) + " contains " + why +
+                          ". Rename it or choose another path, then try again.",
                       "Error", MsgButtons::OK, MsgIcon::Exclamation);
     return false;
 }
+}  // namespace
 
-std::string ArchiverPath(const App& app) {
-    return app.programFile("PKZIP25.EXE");
+std::string QuotedArgument(const PathStyle& style, const std::string& path) {
+    if (style.isWindows()) return Quoted(path);
+    // The interpreter reads 2n backslashes before a quote as n: a POSIX name may
+    // end in backslashes, which must not escape the closing quote.
+    const std::size_t last = path.find_last_not_of('\\');
+    const std::size_t trailing = last == std::string::npos ? path.size() : path.size() - last - 1;
+    return "\"" + path + std::string(trailing, '\\') + "\"";
 }
 
-std::string ComposeBackupCommand(const App& app, const CrateRecord& crate, const WorkFiles& files) {
-    std::string cmd = Quoted(ArchiverPath(app)) + " -default ";
+std::string QuoteIfBlank(const PathStyle& style, const std::string& path) {
+    return path.find_first_of(" \t") == std::string::npos ? path : QuotedArgument(style, path);
+}
+
+bool CheckBatchPath(const JobContext& ctx, const std::string& path) {
+    if (path.find('"') != std::string::npos)
+        return RefusePath(ctx, path, "a double quote, which cannot be handed to the archiver");
+    if (HoldsNul(path)) return RefusePath(ctx, path, "a NUL character, so it can name no file");
+    if (HoldsLineBreak(path))
+        return RefusePath(ctx, path, "a line break, which cannot be handed to the archiver");
+    return true;
+}
+
+std::string ArchiverPath(const JobContext& ctx) {
+    return ctx.programFile("PKZIP25.EXE");
+}
+
+std::string ComposeBackupCommand(const JobContext& ctx, const CrateRecord& crate,
+                                 const WorkFiles& files) {
+    std::string cmd = Quoted(ArchiverPath(ctx)) + " -default ";
     if (crate.UpdateOnly == 1)
         cmd += "-add=update ";
     else if (crate.UpdateOnly == 0)
         cmd += "-add=all ";
     cmd += "-header=@" + Quoted(files.header) + " ";
     if (crate.MultiDisk == 1) cmd += "-span ";
-    cmd += "-temp=" + Quoted(app.ProgramFolder) + " ";
+    cmd += "-temp=" + QuotedArgument(ctx.style(), ctx.ProgramFolder) + " ";
     // The last digit of the level: position 10 of the slider hands over 0.
     std::string level = std::to_string(crate.Compression);
     cmd += "-lev=" + level.substr(level.size() - 1) + " ";
-    cmd += "-path=full -nofix " + Quoted(crate.BackupLocation) + " ";
+    cmd += "-path=full -nofix " + QuotedArgument(ctx.style(), crate.BackupLocation) + " ";
     return cmd;
 }
 
@@ -50,21 +74,22 @@ std::string ComposeBackupTail(const WorkFiles& files, bool captureOutput) {
     return tail;
 }
 
-std::string ComposeRestoreCommand(const App& app, const std::string& archive,
+std::string ComposeRestoreCommand(const JobContext& ctx, const std::string& archive,
                                   const std::string& target, bool overwriteOlder) {
-    return QuoteIfBlank(ArchiverPath(app)) + " " +
+    const PathStyle& style = ctx.style();
+    return QuoteIfBlank(style, ArchiverPath(ctx)) + " " +
            (overwriteOlder ? "-extract=update " : "-extract=all ") + "-dir=relative " +
-           QuoteIfBlank(archive) + " " + QuoteIfBlank(target);
+           QuoteIfBlank(style, archive) + " " + QuoteIfBlank(style, target);
 }
 
 std::string ComposeRestoreTail(const WorkFiles& files, bool captureOutput) {
-    return captureOutput ? "> " + QuoteIfBlank(files.output) : std::string();
+    return captureOutput ? "> " + RedirectTarget(files.output) : std::string();
 }
 
-std::string ComposeListingCommand(const App& app, const std::string& archive,
+std::string ComposeListingCommand(const JobContext& ctx, const std::string& archive,
                                   const std::string& listing) {
-    return Quoted(ArchiverPath(app)) + " -view=brief " + QuoteIfBlank(archive) + " > " +
-           QuoteIfBlank(listing);
+    return Quoted(ArchiverPath(ctx)) + " -view=brief " + QuoteIfBlank(ctx.style(), archive) +
+           " > " + RedirectTarget(listing);
 }
 
 std::string InterpreterCommand(const std::string& batchPath) {

@@ -4,14 +4,12 @@
 
 #include "engine/ArchiverCommands.h"
 #include "engine/FileWalk.h"
-#include "engine/JobDisplay.h"
+#include "engine/JobContext.h"
 #include "engine/JobGuard.h"
 #include "engine/Runner.h"
 #include "engine/WorkFiles.h"
-#include "startup/App.h"
+#include "platform/VisibleText.h"
 #include "store/ArchiveHeader.h"
-#include "ui/dialogs/ArgumentDialog.h"
-#include "ui/editor/CrateEditing.h"
 
 namespace stowaway {
 
@@ -20,102 +18,106 @@ namespace {
 constexpr const char* NotStartedText = "Backup Not Started";
 
 // The slot of the selected Crate, or -1 when none is selected.
-short SelectedSlot(const App& app) {
-    short slot = app.store.CurrentIndex;
+short SelectedSlot(const JobContext& ctx) {
+    short slot = ctx.store.CurrentIndex;
     if (slot < 0 || slot > MaxCrateIndex) return -1;
-    return app.store.CrateTable[static_cast<std::size_t>(slot)].Name.empty() ? short(-1) : slot;
+    return ctx.store.CrateTable[static_cast<std::size_t>(slot)].Name.empty() ? short(-1) : slot;
 }
 
 // Writes the list file: every folder rule's selection, then the single files.
-bool WriteListFile(App& app, const CrateRecord& crate, const std::string& listPath) {
-    std::ofstream list(app.platform.native(listPath), std::ios::binary | std::ios::trunc);
+bool WriteListFile(const JobContext& ctx, const CrateRecord& crate, const std::string& listPath) {
+    std::ofstream list(ctx.platform.native(listPath), std::ios::binary | std::ios::trunc);
     for (int j = 0; j < crate.FolderMax; ++j)
-        WalkFolderRule(app, CrateRecord::Entry(crate.Folders, j), true, &list);
+        WalkFolderRule(ctx, CrateRecord::Entry(crate.Folders, j), true, &list);
     for (int j = 0; j < crate.FileMax; ++j) {
-        list << CrateRecord::Entry(crate.Files, j) << "\r\n";
-        ++app.job.FilesToDo;
+        const std::string& file = CrateRecord::Entry(crate.Files, j);
+        if (HoldsLineBreak(file) || HoldsNul(file)) {
+            AddWalkError(ctx, "The file " + VisibleText(file) +
+                                  " holds a line break or NUL character, which the list file "
+                                  "cannot carry; it was left out.");
+            continue;
+        }
+        list << file << "\r\n";
+        ++ctx.job.FilesToDo;
     }
     list.flush();
     return static_cast<bool>(list);
 }
 
-bool RunBackup(App& app) {
-    JobState& job = app.job;
-    job.startNew();
-    ShowJobStatus(app, "Initalizing...");
-    if (!app.AbuMode) StoreCurrentCrate(app);
-    const short slot = SelectedSlot(app);
+}  // namespace
+
+void BeginBackup(const JobContext& ctx) {
+    ctx.job.startNew();
+    ctx.display.showStatus("Initalizing...");
+}
+
+bool PrepareBackup(const JobContext& ctx) {
+    JobState& job = ctx.job;
+    const short slot = SelectedSlot(ctx);
     if (slot < 0) {
-        ShowJobStatus(app, "Please select a crate before backing up.");
+        ctx.display.showStatus("Please select a crate before backing up.");
         return false;
     }
     // A copy: the window stays live during the walk and may change the table.
-    const CrateRecord crate = app.store.CrateTable[static_cast<std::size_t>(slot)];
+    const CrateRecord crate = ctx.store.CrateTable[static_cast<std::size_t>(slot)];
 
-    const WorkFiles files = WorkFilePaths(app);
+    const WorkFiles files = WorkFilePaths(ctx);
     job.BatchPath = files.batch;
     job.OutputPath = files.output;
-    if (!CheckBatchPath(app, app.ProgramFolder) || !CheckBatchPath(app, crate.BackupLocation) ||
-        !EmptyWorkFiles(app, {files.batch, files.header, files.list, files.output})) {
-        ShowJobStatus(app, NotStartedText);
+    if (!CheckBatchPath(ctx, ctx.ProgramFolder) || !CheckBatchPath(ctx, crate.BackupLocation) ||
+        !EmptyWorkFiles(ctx, {files.batch, files.header, files.list, files.output})) {
+        ctx.display.showStatus(NotStartedText);
         return false;
     }
-    if (!WriteArchiveHeader(app, slot, files.header)) {
-        ReportWorkFileFailure(app, files.header);
-        ShowJobStatus(app, NotStartedText);
+    if (!WriteArchiveHeader(ctx.platform, crate, files.header)) {
+        ReportWorkFileFailure(ctx, files.header);
+        ctx.display.showStatus(NotStartedText);
         return false;
     }
-    job.ArchiverCommand = ComposeBackupCommand(app, crate, files);
-    if (!WriteListFile(app, crate, files.list)) {
-        ReportWorkFileFailure(app, files.list);
-        ShowJobStatus(app, NotStartedText);
+    job.ArchiverCommand = ComposeBackupCommand(ctx, crate, files);
+    if (!WriteListFile(ctx, crate, files.list)) {
+        ReportWorkFileFailure(ctx, files.list);
+        ctx.display.showStatus(NotStartedText);
         return false;
     }
-    const bool captured = app.AbuMode || app.FrmMain.ChkHideOutput.value() == CheckBox::Checked;
-    job.ArchiverTail = ComposeBackupTail(files, captured);
-    ShowJobStatus(app, "Starting...");
+    job.ArchiverTail = ComposeBackupTail(files, ctx.outputCaptured());
+    ctx.display.showStatus("Starting...");
+    return true;
+}
 
-    if (!app.AbuMode && app.FrmMain.ChkArgumentEditing.value() == CheckBox::Checked) {
-        ShowArgumentEditor(app);
-        return true;
-    }
-    const bool ok = RunArchiverInJob(app, files.batch, files.output, JobKind::Backup);
-    ShowJobStatus(app, ok ? "Backup Complete" : BackupErrorText);
-    JobProgress(app).setValue(0);
+bool RunPreparedBackup(const JobContext& ctx) {
+    const bool ok = RunArchiverInJob(ctx, ctx.job.BatchPath, ctx.job.OutputPath, JobKind::Backup);
+    ctx.display.showStatus(ok ? "Backup Complete" : BackupErrorText);
+    ctx.display.setProgress(0);
     return ok;
 }
 
-}  // namespace
-
-bool BackupSelectedCrate(App& app) {
-    JobGuard guard(app);
+bool RunBackup(const JobContext& ctx) {
+    JobGuard guard(ctx);
     if (!guard) return false;
-    SetJobBusy(app, true);
-    const bool ok = RunBackup(app);
-    SetJobBusy(app, false);
+    ctx.display.setBusy(true);
+    BeginBackup(ctx);
+    const bool ok = PrepareBackup(ctx) && RunPreparedBackup(ctx);
+    ctx.display.setBusy(false);
     return ok;
 }
 
-void BackupCrate(App& app) {
-    BackupSelectedCrate(app);
-}
-
-void DeletePreviousBackup(App& app) {
-    const short slot = SelectedSlot(app);
+void DeletePreviousBackup(const JobContext& ctx) {
+    const short slot = SelectedSlot(ctx);
     if (slot < 0) return;
-    JobGuard guard(app);
+    JobGuard guard(ctx);
     if (!guard) return;
-    const CrateRecord& crate = app.store.CrateTable[static_cast<std::size_t>(slot)];
+    const CrateRecord& crate = ctx.store.CrateTable[static_cast<std::size_t>(slot)];
     const std::string location = crate.BackupLocation;
-    if (app.ui.messageBox("Are you sure you wish to attempt to delete a previous backup of " +
+    if (ctx.ui.messageBox("Are you sure you wish to attempt to delete a previous backup of " +
                               crate.Name + " backed up at " + location + "?",
                           "Confirmation", MsgButtons::OKCancel, MsgIcon::Question) != MsgResult::OK)
         return;
-    if (app.platform.removeFile(location)) {
-        app.ui.messageBox("Previous backup at " + location + " was deleted.",
+    if (ctx.platform.removeFile(location)) {
+        ctx.ui.messageBox("Previous backup at " + location + " was deleted.",
                           "Previous Backup Deleted", MsgButtons::OK, MsgIcon::Information);
     } else {
-        app.ui.messageBox("No previous backup was found at " + location + ". Nothing was done.",
+        ctx.ui.messageBox("No previous backup was found at " + location + ". Nothing was done.",
                           "Error", MsgButtons::OK, MsgIcon::Exclamation);
     }
 }

@@ -2,17 +2,18 @@
 
 #include <vector>
 
+#include "engine/JobContext.h"
 #include "engine/Wildcard.h"
 #include "engine/Years.h"
 #include "platform/Text.h"
-#include "startup/App.h"
+#include "platform/VisibleText.h"
 
 namespace stowaway {
 
 namespace {
 
 struct Walk {
-    App& app;
+    const JobContext& ctx;
     std::string loweredWildcard;
     int ruleYear;
     bool recurse;
@@ -32,7 +33,7 @@ struct Walk {
                 const std::string path = folderPath + name;
                 auto year = fileYear(path);
                 if (!year) {
-                    AddWalkError(app, "Cannot read the date of " + path + "; it was left out.");
+                    AddWalkError(ctx, "Cannot read the date of " + path + "; it was left out.");
                     return false;
                 }
                 return mode == SelectMode::AfterYear ? *year >= ruleYear : *year < ruleYear;
@@ -44,15 +45,21 @@ struct Walk {
     }
 
     std::optional<int> fileYear(const std::string& path) const {
-        auto modified = app.platform.fileModified(path);
+        auto modified = ctx.platform.fileModified(path);
         if (!modified) return std::nullopt;
-        return YearOfDate(app.platform.shortDate(*modified));
+        return YearOfDate(ctx.platform.shortDate(*modified));
+    }
+
+    void LeaveOutLineBreak(const std::string& path) {
+        AddWalkError(ctx, "The name " + VisibleText(path) +
+                              " holds a line break, which the list file cannot carry; it was "
+                              "left out.");
     }
 
     void folder(const std::string& folderPath) {
         std::vector<DirEntry> listing;
-        if (!app.platform.listDirectory(folderPath, listing)) {
-            AddWalkError(app,
+        if (!ctx.platform.listDirectory(folderPath, listing)) {
+            AddWalkError(ctx,
                          "Cannot read the folder " + folderPath + "; its files were left out.");
             return;
         }
@@ -61,10 +68,10 @@ struct Walk {
         std::vector<std::string> subfolders;
         for (DirEntry& entry : listing) {
             visit(folderPath, entry, subfolders);
-            app.ui.processEvents();
+            ctx.ui.processEvents();
         }
         if (!recurse) return;
-        for (std::string& sub : subfolders) folder(sub + app.style().separator());
+        for (std::string& sub : subfolders) folder(sub + ctx.style().separator());
     }
 
     void visit(const std::string& folderPath, DirEntry& entry,
@@ -73,43 +80,61 @@ struct Walk {
         std::string name = foldCase ? ToLower(entry.name) : std::move(entry.name);
         if (name == "." || name == ".." || EqualsIgnoreCase(name, "pagefile.sys")) return;
         if (entry.isFolder) {
+            if (!recurse) return;
+            if (HoldsLineBreak(name)) {
+                LeaveOutLineBreak(folderPath + name);
+                return;
+            }
             subfolders.push_back(folderPath + name);
             return;
         }
         // A link to a folder is not followed: it could lead back up the tree.
-        if (entry.isLink && app.platform.folderExists(folderPath + name)) return;
+        if (entry.isLink && ctx.platform.folderExists(folderPath + name)) return;
         if (!selects(folderPath, name)) return;
-        ++app.job.FilesToDo;
+        // One line of the list file per path: a line break would let a name
+        // smuggle other paths into the archive.
+        if (HoldsLineBreak(name)) {
+            LeaveOutLineBreak(folderPath + name);
+            return;
+        }
+        ++ctx.job.FilesToDo;
         if (write && list) *list << folderPath << name << "\r\n";
     }
 };
 
 }  // namespace
 
-void AddWalkError(App& app, std::string text) {
-    app.job.WalkFailed = true;
-    app.job.WalkErrors.push_back(std::move(text));
+void AddWalkError(const JobContext& ctx, std::string text) {
+    ctx.job.WalkFailed = true;
+    ctx.job.WalkErrors.push_back(std::move(text));
 }
 
-void EnumerateFolder(App& app, const std::string& folder, const std::string& wildcard, int ruleYear,
-                     bool recurse, bool write, SelectMode mode, std::ostream* list) {
-    Walk walk{app,  ToLower(wildcard),      ruleYear, recurse, write, mode,
-              list, app.style().foldsCase()};
+void EnumerateFolder(const JobContext& ctx, const std::string& folder, const std::string& wildcard,
+                     int ruleYear, bool recurse, bool write, SelectMode mode, std::ostream* list) {
+    Walk walk{ctx,  ToLower(wildcard),      ruleYear, recurse, write, mode,
+              list, ctx.style().foldsCase()};
     walk.folder(folder);
 }
 
-void WalkFolderRule(App& app, const std::string& rule, bool write, std::ostream* list) {
-    ParsedFolderRule parsed = ParseFolderRule(rule, app.style());
+void WalkFolderRule(const JobContext& ctx, const std::string& rule, bool write,
+                    std::ostream* list) {
+    if (HoldsNul(rule) || HoldsLineBreak(rule)) {
+        AddWalkError(ctx, "The folder rule \"" + VisibleText(rule) +
+                              "\" holds a line break or NUL character, which the list file "
+                              "cannot carry; the rule was left out.");
+        return;
+    }
+    ParsedFolderRule parsed = ParseFolderRule(rule, ctx.style());
     if (!parsed.yearValid) {
-        AddWalkError(app, "The date of the folder rule \"" + rule +
+        AddWalkError(ctx, "The date of the folder rule \"" + rule +
                               "\" has no month/day/year; the rule was left out.");
         return;
     }
     if (parsed.folder.empty()) {
-        AddWalkError(app, "The folder rule \"" + rule + "\" names no folder; it was left out.");
+        AddWalkError(ctx, "The folder rule \"" + rule + "\" names no folder; it was left out.");
         return;
     }
-    EnumerateFolder(app, parsed.folder, parsed.wildcard, parsed.year, parsed.recurse, write,
+    EnumerateFolder(ctx, parsed.folder, parsed.wildcard, parsed.year, parsed.recurse, write,
                     parsed.mode, list);
 }
 

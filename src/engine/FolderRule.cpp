@@ -3,8 +3,6 @@
 #include "engine/Years.h"
 #include "platform/PathStyle.h"
 #include "platform/Text.h"
-#include "startup/App.h"
-#include "ui/main/ListScroll.h"
 
 namespace stowaway {
 
@@ -45,10 +43,10 @@ void ParseDateRule(std::string_view rest, std::size_t dateStart, const PathStyle
 
 }  // namespace
 
-void BuildFolderRule(App& app, const std::string& folder, const std::string& first,
-                     const std::string& second, short kind, bool recurse) {
-    if (folder.empty() || kind < 0 || kind > 2) return;
-    const PathStyle& style = app.style();
+std::string ComposeFolderRule(const PathStyle& style, const std::string& folder,
+                              const std::string& first, const std::string& second, short kind,
+                              bool recurse, bool include, bool after) {
+    if (folder.empty() || kind < 0 || kind > 2) return {};
     std::string path = folder;
     if (!style.endsWithSeparator(path)) path += style.separator();
     std::string rule = recurse ? "R+ " : "R- ";
@@ -57,15 +55,12 @@ void BuildFolderRule(App& app, const std::string& folder, const std::string& fir
             rule += path + "*.*";
             break;
         case 1:
-            rule += (app.IncludeMode ? "Include: " : "Exclude: ") + path + first;
+            rule += (include ? "Include: " : "Exclude: ") + path + first;
             break;
         default:
-            rule += (app.AfterMode ? "After " : "Before ") + first + ": " + path + second;
+            rule += (after ? "After " : "Before ") + first + ": " + path + second;
     }
-    ListBox& list = app.FrmMain.LstDir;
-    if (list.indexOf(rule) >= 0) return;
-    list.addItem(rule);
-    ExtendListScroll(app, list, rule);
+    return rule;
 }
 
 ParsedFolderRule ParseFolderRule(const std::string& rule, const PathStyle& style) {

@@ -4,7 +4,6 @@
 
 namespace stowaway {
 
-class App;
 class PathStyle;
 
 // The filter a parsed folder rule hands to the walk.
@@ -25,10 +24,12 @@ struct ParsedFolderRule {
     bool yearValid = true;  // false: the date could not give a year
 };
 
-// Builds the rule text from the editor's inputs (kind 0 whole folder, 1 wildcard,
-// 2 date) and adds it to the folder list unless it is already there.
-void BuildFolderRule(App& app, const std::string& folder, const std::string& first,
-                     const std::string& second, short kind, bool recurse);
+// The rule text from the editor's inputs (kind 0 whole folder, 1 wildcard, 2 date)
+// and its two toggles (include or exclude, after or before); empty for no folder
+// or an unknown kind.
+std::string ComposeFolderRule(const PathStyle& style, const std::string& folder,
+                              const std::string& first, const std::string& second, short kind,
+                              bool recurse, bool include, bool after);
 
 // Splits a rule text again for the jobs.
 ParsedFolderRule ParseFolderRule(const std::string& rule, const PathStyle& style);

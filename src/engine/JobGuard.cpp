@@ -1,21 +1,20 @@
 #include "engine/JobGuard.h"
 
-#include "engine/JobDisplay.h"
-#include "startup/App.h"
+#include "engine/JobContext.h"
 
 namespace stowaway {
 
-JobGuard::JobGuard(App& app) : app_(app) {
-    if (app.job.Running) {
-        ShowJobStatus(app, JobRunningText);
+JobGuard::JobGuard(const JobContext& ctx) : job_(ctx.job) {
+    if (ctx.job.Running) {
+        ctx.display.showStatus(JobRunningText);
         return;
     }
-    app.job.Running = true;
+    ctx.job.Running = true;
     owns_ = true;
 }
 
 JobGuard::~JobGuard() {
-    if (owns_) app_.job.Running = false;
+    if (owns_) job_.Running = false;
 }
 
 }  // namespace stowaway

@@ -2,7 +2,8 @@
 
 namespace stowaway {
 
-class App;
+struct JobContext;
+struct JobState;
 
 inline constexpr const char* JobRunningText =
     "Another backup, restore or import is still running. Please wait until it has finished.";
@@ -11,14 +12,14 @@ inline constexpr const char* JobRunningText =
 // guard is empty and the status bar says so; the caller then does nothing.
 class JobGuard {
   public:
-    explicit JobGuard(App& app);
+    explicit JobGuard(const JobContext& ctx);
     ~JobGuard();
     JobGuard(const JobGuard&) = delete;
     JobGuard& operator=(const JobGuard&) = delete;
     explicit operator bool() const { return owns_; }
 
   private:
-    App& app_;
+    JobState& job_;
     bool owns_ = false;
 };
 

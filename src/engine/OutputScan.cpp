@@ -3,9 +3,8 @@
 #include <cmath>
 #include <fstream>
 
-#include "engine/JobDisplay.h"
+#include "engine/JobContext.h"
 #include "platform/Text.h"
-#include "startup/App.h"
 
 namespace stowaway {
 
@@ -53,16 +52,16 @@ void ArchiverOutputScan::line(std::string_view text) {
     if (ToUpper(text).find("PKZIP:") != std::string::npos) errors_.emplace_back(Mid(text, 7));
 }
 
-void MoveJobProgress(App& app, std::int32_t filesDone, std::int32_t filesToDo) {
-    ProgressBar& bar = JobProgress(app);
+void MoveJobProgress(const JobContext& ctx, std::int32_t filesDone, std::int32_t filesToDo) {
+    JobDisplay& bar = ctx.display;
     // nearbyint rounds halves to the even neighbour.
     double p = filesToDo != 0
                    ? std::nearbyint((static_cast<double>(filesDone) - 1.0) / filesToDo * 100.0)
-                   : std::nearbyint(bar.value());
-    if (bar.value() < p && p < 100)
-        bar.setValue(p);
+                   : std::nearbyint(bar.progress());
+    if (bar.progress() < p && p < 100)
+        bar.setProgress(p);
     else if (p >= 100)
-        bar.setValue(100);
+        bar.setProgress(100);
 }
 
 }  // namespace stowaway

@@ -8,7 +8,7 @@
 
 namespace stowaway {
 
-class App;
+struct JobContext;
 
 // Reads the archiver's captured output as it grows: each feed reads only what was
 // added since the last one, and counts complete lines. finish() takes the last,
@@ -38,6 +38,6 @@ class ArchiverOutputScan {
 
 // The progress rule: (done - 1) / toDo as a percentage, halves to even; the bar
 // never moves back and never passes 100. With nothing to do it stays.
-void MoveJobProgress(App& app, std::int32_t filesDone, std::int32_t filesToDo);
+void MoveJobProgress(const JobContext& ctx, std::int32_t filesDone, std::int32_t filesToDo);
 
 }  // namespace stowaway

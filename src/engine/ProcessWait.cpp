@@ -1,19 +1,19 @@
 #include "engine/ProcessWait.h"
 
-#include "startup/App.h"
+#include "engine/JobContext.h"
 
 namespace stowaway {
 
 namespace {
-void FeedConsole(App& app, long pid) {
-    std::string text = app.platform.takeConsoleOutput(pid);
-    if (!text.empty()) app.ui.consoleOutput(text);
+void FeedConsole(const JobContext& ctx, long pid) {
+    std::string text = ctx.platform.takeConsoleOutput(pid);
+    if (!text.empty()) ctx.ui.consoleOutput(text);
 }
 }  // namespace
 
-std::uint32_t WaitForProcess(App& app, long pid, bool showConsole,
+std::uint32_t WaitForProcess(const JobContext& ctx, long pid, bool showConsole,
                              const std::function<void()>& onPoll) {
-    Platform& platform = app.platform;
+    Platform& platform = ctx.platform;
     long handle = platform.openProcess(pid);
     std::uint32_t code = 0;
     if (handle != 0) {
@@ -22,15 +22,15 @@ std::uint32_t WaitForProcess(App& app, long pid, bool showConsole,
                 code = 0;
                 break;
             }
-            if (showConsole) FeedConsole(app, pid);
-            app.ui.processEvents();
+            if (showConsole) FeedConsole(ctx, pid);
+            ctx.ui.processEvents();
             if (code != Platform::StillActive) break;
             if (onPoll) onPoll();
             platform.sleepMilliseconds(PollPauseMilliseconds);
         }
         platform.closeHandle(handle);
     }
-    if (showConsole) FeedConsole(app, pid);
+    if (showConsole) FeedConsole(ctx, pid);
     return code;
 }
 

@@ -5,7 +5,7 @@
 
 namespace stowaway {
 
-class App;
+struct JobContext;
 
 // Pause between two polls of a running archiver: the window stays live and the
 // wait costs next to nothing.
@@ -14,7 +14,7 @@ inline constexpr int PollPauseMilliseconds = 25;
 // Waits until the started process has ended. Every poll processes pending window
 // events, feeds a visible console, and calls onPoll while the process still runs.
 // Returns the process's exit status (0 when it could not be read).
-std::uint32_t WaitForProcess(App& app, long pid, bool showConsole,
+std::uint32_t WaitForProcess(const JobContext& ctx, long pid, bool showConsole,
                              const std::function<void()>& onPoll);
 
 }  // namespace stowaway

@@ -2,12 +2,11 @@
 
 #include "engine/ArchiverCommands.h"
 #include "engine/FileWalk.h"
-#include "engine/JobDisplay.h"
+#include "engine/JobContext.h"
 #include "engine/JobGuard.h"
 #include "engine/Runner.h"
 #include "engine/WorkFiles.h"
 #include "platform/Text.h"
-#include "startup/App.h"
 
 namespace stowaway {
 
@@ -15,71 +14,70 @@ namespace {
 
 constexpr const char* AbortedText = "Restore Aborted";
 
-void RunRestore(App& app, const CrateRecord& crate) {
-    JobState& job = app.job;
-    MainForm& f = app.FrmMain;
-    ShowJobStatus(app, "Initializing...");
-    const WorkFiles files = WorkFilePaths(app);
+void RunRestore(const JobContext& ctx, const CrateRecord& crate, const std::string& typedTarget,
+                bool overwriteOlder) {
+    JobState& job = ctx.job;
+    ctx.display.showStatus("Initializing...");
+    const WorkFiles files = WorkFilePaths(ctx);
     job.BatchPath = files.batch;
     job.OutputPath = files.output;
-    if (!EmptyWorkFiles(app, {files.batch, files.list, files.output})) {
-        ShowJobStatus(app, AbortedText);
+    if (!EmptyWorkFiles(ctx, {files.batch, files.list, files.output})) {
+        ctx.display.showStatus(AbortedText);
         return;
     }
-    const std::string target = Trim(f.TxtRestoreLocation.text());
+    const std::string target = Trim(typedTarget);
     if (target.empty()) {
-        app.ui.messageBox("Type the folder to restore into as the Restore Location first.", "Error",
+        ctx.ui.messageBox("Type the folder to restore into as the Restore Location first.", "Error",
                           MsgButtons::OK, MsgIcon::Exclamation);
-        ShowJobStatus(app, AbortedText);
+        ctx.display.showStatus(AbortedText);
         return;
     }
-    if (!CheckBatchPath(app, app.ProgramFolder) || !CheckBatchPath(app, crate.BackupLocation) ||
-        !CheckBatchPath(app, target)) {
-        ShowJobStatus(app, AbortedText);
+    if (!CheckBatchPath(ctx, ctx.ProgramFolder) || !CheckBatchPath(ctx, crate.BackupLocation) ||
+        !CheckBatchPath(ctx, target)) {
+        ctx.display.showStatus(AbortedText);
         return;
     }
-    if (app.ui.messageBox("You are about to restore the crate " + crate.Name + " to " + target +
+    if (ctx.ui.messageBox("You are about to restore the crate " + crate.Name + " to " + target +
                               ". Are you sure this is right?",
                           "Confirmation of Restore", MsgButtons::OKCancel,
                           MsgIcon::Information) != MsgResult::OK) {
-        app.ui.messageBox("Restore Aborted.", "Confirmation of Restore", MsgButtons::OK,
+        ctx.ui.messageBox("Restore Aborted.", "Confirmation of Restore", MsgButtons::OK,
                           MsgIcon::Information);
-        ShowJobStatus(app, AbortedText);
+        ctx.display.showStatus(AbortedText);
         return;
     }
-    job.ArchiverCommand = ComposeRestoreCommand(app, crate.BackupLocation, target,
-                                                f.ChkOverwriteOlder.value() == CheckBox::Checked);
+    job.ArchiverCommand = ComposeRestoreCommand(ctx, crate.BackupLocation, target, overwriteOlder);
     // The count of files now on disk that the Crate selects, for the log and the bar.
     for (int j = 0; j < crate.FolderMax; ++j)
-        WalkFolderRule(app, CrateRecord::Entry(crate.Folders, j), false, nullptr);
+        WalkFolderRule(ctx, CrateRecord::Entry(crate.Folders, j), false, nullptr);
     if (crate.FileMax > 0) job.FilesToDo += crate.FileMax;
     // The whole archive is extracted whatever the walk met: its errors only touch the count.
     job.WalkErrors.clear();
     job.WalkFailed = false;
-    job.ArchiverTail = ComposeRestoreTail(files, f.ChkHideOutput.value() == CheckBox::Checked);
+    job.ArchiverTail = ComposeRestoreTail(files, ctx.outputCaptured());
 
-    const bool ok = RunArchiverInJob(app, files.batch, files.output, JobKind::Restore);
-    ShowJobStatus(app, ok ? "Restore Complete"
-                          : "There was an Error in the Restore. See the PkZip Output log for "
-                            "details.");
-    JobProgress(app).setValue(0);
+    const bool ok = RunArchiverInJob(ctx, files.batch, files.output, JobKind::Restore);
+    ctx.display.showStatus(ok ? "Restore Complete"
+                              : "There was an Error in the Restore. See the PkZip Output log for "
+                                "details.");
+    ctx.display.setProgress(0);
 }
 
 }  // namespace
 
-void RestoreCrate(App& app) {
-    const short slot = app.store.CurrentIndex;
+void RestoreCrate(const JobContext& ctx, const std::string& typedTarget, bool overwriteOlder) {
+    const short slot = ctx.store.CurrentIndex;
     if (slot < 0 || slot > MaxCrateIndex) return;
-    if (app.store.CrateTable[static_cast<std::size_t>(slot)].Name.empty()) return;
-    JobGuard guard(app);
+    if (ctx.store.CrateTable[static_cast<std::size_t>(slot)].Name.empty()) return;
+    JobGuard guard(ctx);
     if (!guard) return;
-    JobState& job = app.job;
+    JobState& job = ctx.job;
     job.startNew();
-    SetJobBusy(app, true);
+    ctx.display.setBusy(true);
     // A copy: the window stays live during the count and the run.
-    const CrateRecord crate = app.store.CrateTable[static_cast<std::size_t>(slot)];
-    RunRestore(app, crate);
-    SetJobBusy(app, false);
+    const CrateRecord crate = ctx.store.CrateTable[static_cast<std::size_t>(slot)];
+    RunRestore(ctx, crate, typedTarget, overwriteOlder);
+    ctx.display.setBusy(false);
 }
 
 }  // namespace stowaway

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <string>
+
 namespace stowaway {
 
-class App;
+struct JobContext;
 
-// Extracts the selected Crate's archive into the restore location after confirmation.
-void RestoreCrate(App& app);
+// Extracts the selected Crate's archive into the typed restore location after
+// confirmation; overwriteOlder replaces only files older than the archive's.
+void RestoreCrate(const JobContext& ctx, const std::string& typedTarget, bool overwriteOlder);
 
 }  // namespace stowaway

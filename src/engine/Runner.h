@@ -6,7 +6,7 @@
 
 namespace stowaway {
 
-class App;
+struct JobContext;
 
 // One archiver run: writes the batch file, starts it through the command
 // interpreter, waits while the window stays live, scans the captured output and
@@ -14,23 +14,24 @@ class App;
 // closing scan found no error line. `line`, when given, replaces the line formed
 // from ArchiverCommand and ArchiverTail (the argument dialog's edited line).
 // While another job runs it starts nothing, says so and returns false.
-bool RunArchiver(App& app, const std::string& batchPath, const std::string& outputPath,
+bool RunArchiver(const JobContext& ctx, const std::string& batchPath, const std::string& outputPath,
                  JobKind kind, const std::string* line = nullptr);
 
 // RunArchiver for a job that already holds the job slot (JobGuard).
-bool RunArchiverInJob(App& app, const std::string& batchPath, const std::string& outputPath,
-                      JobKind kind, const std::string* line = nullptr);
+bool RunArchiverInJob(const JobContext& ctx, const std::string& batchPath,
+                      const std::string& outputPath, JobKind kind,
+                      const std::string* line = nullptr);
 
 // The line a run writes into the batch file: the trimmed command, one blank, the
 // trimmed tail; lower-cased where file names ignore case.
-std::string ArchiverLine(const App& app);
+std::string ArchiverLine(const JobContext& ctx);
 
 // Counts stored or extracted files, finds error lines and moves the progress bar.
 // The closing scan also appends the error lines to the run log.
-bool ScanArchiverOutput(App& app, const std::string& outputPath, JobKind kind);
+bool ScanArchiverOutput(const JobContext& ctx, const std::string& outputPath, JobKind kind);
 
 // Open the run log / the last captured archiver output in the text viewer.
-void ViewLog(App& app);
-void ViewArchiverOutput(App& app);
+void ViewLog(const JobContext& ctx);
+void ViewArchiverOutput(const JobContext& ctx);
 
 }  // namespace stowaway

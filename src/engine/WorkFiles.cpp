@@ -1,27 +1,27 @@
 #include "engine/WorkFiles.h"
 
-#include "startup/App.h"
+#include "engine/JobContext.h"
 
 namespace stowaway {
 
-WorkFiles WorkFilePaths(const App& app) {
-    return {app.programFile("SWTemp.bat"), app.programFile("SWHeader.dat"),
-            app.programFile("SWTemp.lst"), app.programFile("SWTemp.dat")};
+WorkFiles WorkFilePaths(const JobContext& ctx) {
+    return {ctx.programFile("SWTemp.bat"), ctx.programFile("SWHeader.dat"),
+            ctx.programFile("SWTemp.lst"), ctx.programFile("SWTemp.dat")};
 }
 
-bool EmptyWorkFiles(App& app, std::initializer_list<std::string> paths) {
+bool EmptyWorkFiles(const JobContext& ctx, std::initializer_list<std::string> paths) {
     for (const std::string& path : paths) {
-        app.platform.removeFile(path);
-        if (!app.platform.makeEmptyFile(path)) {
-            ReportWorkFileFailure(app, path);
+        ctx.platform.removeFile(path);
+        if (!ctx.platform.makeEmptyFile(path)) {
+            ReportWorkFileFailure(ctx, path);
             return false;
         }
     }
     return true;
 }
 
-void ReportWorkFileFailure(App& app, const std::string& path) {
-    app.ui.messageBox("The work file \"" + path +
+void ReportWorkFileFailure(const JobContext& ctx, const std::string& path) {
+    ctx.ui.messageBox("The work file \"" + path +
                           "\" cannot be written, so nothing was run. Make sure the program's "
                           "folder can be written to and the disk is not full.",
                       "Error", MsgButtons::OK, MsgIcon::Exclamation);

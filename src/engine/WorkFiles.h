@@ -5,7 +5,7 @@
 
 namespace stowaway {
 
-class App;
+struct JobContext;
 
 // The work files of archiver runs, beside the program.
 struct WorkFiles {
@@ -15,13 +15,13 @@ struct WorkFiles {
     std::string output;  // SWTemp.dat
 };
 
-WorkFiles WorkFilePaths(const App& app);
+WorkFiles WorkFilePaths(const JobContext& ctx);
 
 // Empties each file (deleted and created again). When one cannot be written the
 // user is told and false is returned; the job must not run.
-bool EmptyWorkFiles(App& app, std::initializer_list<std::string> paths);
+bool EmptyWorkFiles(const JobContext& ctx, std::initializer_list<std::string> paths);
 
 // Tells the user that a work file could not be written.
-void ReportWorkFileFailure(App& app, const std::string& path);
+void ReportWorkFileFailure(const JobContext& ctx, const std::string& path);
 
 }  // namespace stowaway

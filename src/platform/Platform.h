@@ -21,6 +21,15 @@ struct DirEntry {
     bool system = false;    // neither a regular file nor a folder (device, FIFO, socket)
 };
 
+// How reading a whole file went.
+enum class ReadStatus {
+    Read,          // the contents were read
+    Missing,       // nothing at the path
+    DanglingLink,  // a symbolic link whose target does not exist
+    NotAFile,      // a folder, FIFO, device or socket
+    Failed         // a read error or no permission
+};
+
 // How a started program's console is shown.
 enum class WindowStyle { Hidden, NormalFocus };
 
@@ -43,17 +52,22 @@ class Platform {
     virtual std::string shortDate(std::time_t when) const = 0;  // month/day/year
     virtual std::string longTime(std::time_t when) const = 0;
 
-    // File system.
+    // File system. A path holding a NUL names no file: every call fails for it.
     virtual bool listDirectory(const std::string& folder, std::vector<DirEntry>& entries) const = 0;
     virtual std::optional<std::time_t> fileModified(const std::string& path) const = 0;
     virtual bool fileExists(const std::string& path) const = 0;
     virtual bool folderExists(const std::string& path) const = 0;
     virtual bool removeFile(const std::string& path) const = 0;
+    // Reads a regular file whole, following links. Nothing that could block (a
+    // FIFO) or never end (a device) is read.
+    virtual ReadStatus readWholeFile(const std::string& path, std::string& contents) const = 0;
     // Creates the file if it is missing and empties it; false when that fails.
     virtual bool makeEmptyFile(const std::string& path) const = 0;
     // Replaces a file's contents all at once: a temporary file beside it is written,
     // flushed to disk and renamed over it. A read-only file is refused and the old
-    // contents stay as they were on any failure.
+    // contents stay as they were on any failure. Through a symbolic link the link's
+    // target is replaced and the link stays. Temporary files that an interrupted
+    // replace left beside the file are removed.
     // The writer fills the temporary file and returns false when it failed.
     virtual bool replaceFile(const std::string& path,
                              const std::function<bool(std::ostream&)>& writer) const = 0;

@@ -18,12 +18,46 @@
 
 #include "platform/CommandLineSplit.h"
 #include "platform/Text.h"
+#include "platform/VisibleText.h"
 
 extern char** environ;
 
 namespace stowaway {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// The path a chain of symbolic links ends at (the path itself when it is no link).
+std::string FollowLinks(std::string path) {
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+        std::error_code ec;
+        fs::path link = fs::read_symlink(path, ec);
+        if (ec) return path;
+        path = link.is_absolute() ? link.string() : (fs::path(path).parent_path() / link).string();
+    }
+    return path;
+}
+
+// Temporary files of replaces that were killed before their rename: NAME.tmp-XXXXXX.
+void RemoveLeftoverTemps(const std::string& target) {
+    const fs::path folder = fs::path(target).parent_path();
+    const std::string prefix = fs::path(target).filename().string() + ".tmp-";
+    std::error_code ec;
+    fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, ec);
+    if (ec) return;
+    for (const fs::directory_entry& entry : it) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() != prefix.size() + 6 || !StartsWith(name, prefix)) continue;
+        struct stat st {};
+        if (::lstat(entry.path().c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            ::unlink(entry.path().c_str());
+    }
+}
+
+}  // namespace
 
 PosixPlatform::PosixPlatform(std::string programFolder)
     : PosixPlatform(PathStyle::Posix(), std::move(programFolder)) {}
@@ -72,6 +106,7 @@ std::string PosixPlatform::longTime(std::time_t when) const {
 
 bool PosixPlatform::listDirectory(const std::string& folder, std::vector<DirEntry>& entries) const {
     entries.clear();
+    if (HoldsNul(folder)) return false;
     std::error_code ec;
     fs::directory_iterator it(native(folder), ec);
     if (ec) return false;
@@ -93,6 +128,7 @@ bool PosixPlatform::listDirectory(const std::string& folder, std::vector<DirEntr
 }
 
 std::optional<std::time_t> PosixPlatform::fileModified(const std::string& path) const {
+    if (HoldsNul(path)) return std::nullopt;
     struct stat st {};
     if (::stat(native(path).c_str(), &st) != 0) return std::nullopt;
     return st.st_mtime;
@@ -100,19 +136,52 @@ std::optional<std::time_t> PosixPlatform::fileModified(const std::string& path) 
 
 bool PosixPlatform::fileExists(const std::string& path) const {
     struct stat st {};
-    return ::stat(native(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+    return !HoldsNul(path) && ::stat(native(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
 bool PosixPlatform::folderExists(const std::string& path) const {
     struct stat st {};
-    return ::stat(native(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return !HoldsNul(path) && ::stat(native(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool PosixPlatform::removeFile(const std::string& path) const {
-    return ::unlink(native(path).c_str()) == 0;
+    return !HoldsNul(path) && ::unlink(native(path).c_str()) == 0;
+}
+
+ReadStatus PosixPlatform::readWholeFile(const std::string& path, std::string& contents) const {
+    contents.clear();
+    if (HoldsNul(path)) return ReadStatus::Failed;
+    const std::string file = native(path);
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0) {
+        if (errno != ENOENT) return ReadStatus::Failed;
+        return ::lstat(file.c_str(), &st) == 0 ? ReadStatus::DanglingLink : ReadStatus::Missing;
+    }
+    if (!S_ISREG(st.st_mode)) return ReadStatus::NotAFile;
+    // Non-blocking, and checked again once open: it may have been swapped meanwhile.
+    int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return ReadStatus::Failed;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return ReadStatus::NotAFile;
+    }
+    std::array<char, 65536> buffer{};
+    for (;;) {
+        ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        if (n > 0) {
+            contents.append(buffer.data(), static_cast<std::size_t>(n));
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        ::close(fd);
+        if (n == 0) return ReadStatus::Read;
+        contents.clear();
+        return ReadStatus::Failed;
+    }
 }
 
 bool PosixPlatform::makeEmptyFile(const std::string& path) const {
+    if (HoldsNul(path)) return false;
     int fd = ::open(native(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return false;
     return ::close(fd) == 0;
@@ -120,7 +189,10 @@ bool PosixPlatform::makeEmptyFile(const std::string& path) const {
 
 bool PosixPlatform::replaceFile(const std::string& path,
                                 const std::function<bool(std::ostream&)>& writer) const {
-    const std::string target = native(path);
+    if (HoldsNul(path)) return false;
+    // Through a link the file it points at is replaced; the link stays a link.
+    const std::string target = FollowLinks(native(path));
+    RemoveLeftoverTemps(target);
     struct stat st {};
     mode_t mode = 0644;
     if (::stat(target.c_str(), &st) == 0) {
@@ -213,6 +285,7 @@ long PosixPlatform::startProcess(const std::string& commandLine, WindowStyle win
         else
             ++it;
     }
+    if (HoldsNul(commandLine)) return 0;
     std::vector<std::string> args = SplitCommandLine(commandLine);
     if (args.empty()) return 0;
     args[0] = native(resolveProgram(args[0]));

@@ -28,6 +28,7 @@ class PosixPlatform : public Platform {
     bool fileExists(const std::string& path) const override;
     bool folderExists(const std::string& path) const override;
     bool removeFile(const std::string& path) const override;
+    ReadStatus readWholeFile(const std::string& path, std::string& contents) const override;
     bool makeEmptyFile(const std::string& path) const override;
     bool replaceFile(const std::string& path,
                      const std::function<bool(std::ostream&)>& writer) const override;

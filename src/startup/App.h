@@ -1,51 +1,27 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
-#include <vector>
 
+#include "engine/JobContext.h"
+#include "engine/JobState.h"
 #include "platform/Platform.h"
 #include "store/CrateRecord.h"
+#include "store/StoreContext.h"
+#include "store/Version.h"
 #include "ui/controls/UiServices.h"
 #include "ui/dialogs/AbuForm.h"
+#include "ui/dialogs/AbuJobDisplay.h"
 #include "ui/dialogs/ArgumentForm.h"
 #include "ui/main/AboutForm.h"
 #include "ui/main/MainForm.h"
+#include "ui/main/MainJobDisplay.h"
 
 namespace stowaway {
 
-inline constexpr int VersionMajor = STOWAWAY_VERSION_MAJOR;
-inline constexpr int VersionMinor = STOWAWAY_VERSION_MINOR;
-
-// The one archiver job of the program: its line, work files and counters.
-struct JobState {
-    std::string ArchiverCommand;
-    std::string ArchiverTail;
-    std::string BatchPath;
-    std::string OutputPath;
-    std::int32_t FilesToDo = 0;
-    std::int32_t FilesDone = 0;
-    // A second job must not start while one runs.
-    bool Running = false;
-    // The walk met a folder or rule it could not read; the job reports an error.
-    bool WalkFailed = false;
-    // What the walk could not read, for the run log's error lines.
-    std::vector<std::string> WalkErrors;
-    // The log could not be opened; told to the user once per run of the program.
-    bool LogFailureReported = false;
-
-    // What every job clears when it starts.
-    void startNew() {
-        FilesToDo = 0;
-        ArchiverCommand.clear();
-        ArchiverTail.clear();
-        WalkErrors.clear();
-        WalkFailed = false;
-    }
-};
-
 // The program's process-wide state: the store, the job, the form models and the
-// values start-up prepares. Every operation is handed the one instance.
+// values start-up prepares. It owns everything and wires the pieces: the user
+// interface's commands take it and hand the store and the jobs only their
+// contexts.
 class App {
   public:
     App(Platform& platformLayer, UiServices& uiServices) : platform(platformLayer), ui(uiServices) {
@@ -77,6 +53,19 @@ class App {
     AbuForm FrmABU;
     ArgumentForm FrmArgument;
     AboutForm FrmAbout;
+
+    MainJobDisplay mainDisplay{FrmMain, ui};
+    AbuJobDisplay abuDisplay{FrmABU};
+
+    // The job's display follows the mode: the progress window once the automated
+    // backup has found its Crate, the main window otherwise.
+    JobContext jobContext() {
+        JobDisplay& display = AbuMode ? static_cast<JobDisplay&>(abuDisplay) : mainDisplay;
+        return JobContext{platform, ui, display, store, job, ProgramFolder, AbuMode};
+    }
+    StoreContext storeContext() {
+        return StoreContext{platform, ui, store, ProgramFolder, DataFilePath, WindowsDir};
+    }
 
     // A file beside the program: ProgramFolder, a separator unless it already ends
     // in one, the name. (The data file always inserts the separator.)

@@ -1,9 +1,9 @@
 #include "startup/AutomatedBackup.h"
 
-#include "engine/BackupJob.h"
 #include "platform/Text.h"
 #include "startup/App.h"
-#include "store/DataFile.h"
+#include "ui/main/DataFileCommands.h"
+#include "ui/main/JobCommands.h"
 
 namespace stowaway {
 

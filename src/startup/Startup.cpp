@@ -1,9 +1,9 @@
 #include "startup/Startup.h"
 
 #include "startup/App.h"
-#include "store/DataFile.h"
 #include "ui/main/Commands.h"
 #include "ui/main/ControlStates.h"
+#include "ui/main/DataFileCommands.h"
 #include "ui/main/MainFormLoad.h"
 
 namespace stowaway {

@@ -2,7 +2,9 @@
 
 #include <fstream>
 
-#include "startup/App.h"
+#include "platform/Platform.h"
+#include "store/CrateRecord.h"
+#include "store/Version.h"
 
 namespace stowaway {
 
@@ -29,10 +31,10 @@ std::string FormatArchiveHeader(const CrateRecord& crate) {
     return out;
 }
 
-bool WriteArchiveHeader(App& app, short slot, const std::string& path) {
-    if (slot < 0 || slot > MaxCrateIndex) return false;
-    std::ofstream out(app.platform.native(path), std::ios::binary | std::ios::trunc);
-    out << FormatArchiveHeader(app.store.CrateTable[static_cast<std::size_t>(slot)]);
+bool WriteArchiveHeader(const Platform& platform, const CrateRecord& crate,
+                        const std::string& path) {
+    std::ofstream out(platform.native(path), std::ios::binary | std::ios::trunc);
+    out << FormatArchiveHeader(crate);
     out.flush();
     return static_cast<bool>(out);
 }

@@ -1,12 +1,10 @@
 #include "store/DataFile.h"
 
-#include <fstream>
 #include <sstream>
 
 #include "platform/Text.h"
-#include "startup/App.h"
 #include "store/ItemReader.h"
-#include "ui/editor/CrateEditing.h"
+#include "store/StoreContext.h"
 
 namespace stowaway {
 
@@ -21,22 +19,22 @@ short ToInt16(const std::string& text) {
     return *value;
 }
 
-std::string DefaultLogPath(const App& app) {
-    return app.style().join(app.ProgramFolder, "Log.txt");
+std::string DefaultLogPath(const StoreContext& ctx) {
+    return ctx.style().join(ctx.ProgramFolder, "Log.txt");
 }
 
-std::string DefaultViewer(const App& app) {
-    return app.style().join(app.WindowsDir, app.style().textViewerName());
+std::string DefaultViewer(const StoreContext& ctx) {
+    return ctx.style().join(ctx.WindowsDir, ctx.style().textViewerName());
 }
 
 // The second viewer default, reached only by the earlier version's format.
-std::string FallbackViewer(const App& app) {
-    return app.style().isWindows() ? "C:\\Windows\\Notepad.exe" : "/usr/bin/xdg-open";
+std::string FallbackViewer(const StoreContext& ctx) {
+    return ctx.style().isWindows() ? "C:\\Windows\\Notepad.exe" : "/usr/bin/xdg-open";
 }
 
 class Loader {
   public:
-    Loader(App& app, std::istream& in) : app_(app), store_(app.store), reader_(in) {}
+    Loader(const StoreContext& ctx, std::istream& in) : ctx_(ctx), store_(ctx.store), reader_(in) {}
 
     // Steps after the first item was found; throws LoadError or ReadPastEnd.
     void run(std::string first) {
@@ -66,8 +64,8 @@ class Loader {
             }
             next();
         }
-        if (store_.LogPath.empty()) store_.LogPath = DefaultLogPath(app_);
-        if (store_.LogViewer.empty()) store_.LogViewer = DefaultViewer(app_);
+        if (store_.LogPath.empty()) store_.LogPath = DefaultLogPath(ctx_);
+        if (store_.LogViewer.empty()) store_.LogViewer = DefaultViewer(ctx_);
         if (store_.CrateMax > MaxCrateIndex) throw LoadError{};
         for (int s = 0; s <= store_.CrateMax; ++s) {
             CrateRecord& r = store_.CrateTable[static_cast<std::size_t>(s)];
@@ -99,10 +97,10 @@ class Loader {
                 break;
             next();
         }
-        const PathStyle& style = app_.style();
+        const PathStyle& style = ctx_.style();
         if (r.BackupLocation.empty())
-            r.BackupLocation = style.join(app_.ProgramFolder, "SWBackup.zip");
-        if (r.RestoreLocation.empty()) r.RestoreLocation = app_.ProgramFolder;
+            r.BackupLocation = style.join(ctx_.ProgramFolder, "SWBackup.zip");
+        if (r.RestoreLocation.empty()) r.RestoreLocation = ctx_.ProgramFolder;
         if (r.Compression == -1) r.Compression = 6;
         if (r.MultiDisk == -1) r.MultiDisk = 0;
         if (r.UpdateOnly == -1) r.UpdateOnly = 0;
@@ -126,7 +124,7 @@ class Loader {
         store_.LogPath = reader_.ReadItem();
         store_.LogViewer = reader_.ReadItem();
         if (store_.CrateMax > MaxCrateIndex) throw LoadError{};
-        const std::string wholeFolder = app_.style().separatorText() + "*";
+        const std::string wholeFolder = ctx_.style().separatorText() + "*";
         for (int s = 0; s <= store_.CrateMax; ++s) {
             CrateRecord& r = store_.CrateTable[static_cast<std::size_t>(s)];
             r.Name = reader_.ReadItem();
@@ -148,7 +146,7 @@ class Loader {
         }
     }
 
-    App& app_;
+    const StoreContext& ctx_;
     CrateStore& store_;
     ItemReader reader_;
     std::string line_;
@@ -173,71 +171,72 @@ void CloseGaps(CrateStore& store) {
 
 }  // namespace
 
-std::string NormalisedLogPath(const App& app, const std::string& typed) {
-    return Right(typed, 4) == ".txt" ? typed : DefaultLogPath(app);
+std::string NormalisedLogPath(const StoreContext& ctx, const std::string& typed) {
+    return Right(typed, 4) == ".txt" ? typed : DefaultLogPath(ctx);
 }
 
-void LoadDataFile(App& app) {
-    MainForm& f = app.FrmMain;
-    CrateStore& store = app.store;
-    f.LstCrate.clear();
-    f.LstFile.clear();
-    f.LstDir.clear();
-    store.clearTable();
-
-    store.LogPath = NormalisedLogPath(app, f.TxtLogPath.text());
-    f.TxtLogPath.setText(store.LogPath);
+LoadOutcome LoadCrateFile(const StoreContext& ctx) {
+    CrateStore& store = ctx.store;
     const std::string logPathAfterStep2 = store.LogPath;
     const std::string viewerBefore = store.LogViewer;
 
-    if (!app.platform.fileExists(app.DataFilePath)) app.platform.makeEmptyFile(app.DataFilePath);
-    std::ifstream in(app.platform.native(app.DataFilePath), std::ios::binary);
+    // Read whole and at once: a folder, FIFO or device in its place is damage, not
+    // a hang or a crash.
+    std::string bytes;
+    bool damaged = false;
+    switch (ctx.platform.readWholeFile(ctx.DataFilePath, bytes)) {
+        case ReadStatus::Missing:
+            ctx.platform.makeEmptyFile(ctx.DataFilePath);
+            break;
+        case ReadStatus::DanglingLink:
+            // A load creates nothing; the next save creates the link's target.
+            break;
+        case ReadStatus::Read:
+            break;
+        case ReadStatus::NotAFile:
+        case ReadStatus::Failed:
+            damaged = true;
+            break;
+    }
+    std::istringstream in(bytes);
     ItemReader reader(in);
 
-    std::string first;
-    if (in && !reader.atEnd()) first = reader.ReadItem();
-    if (!in || reader.atEnd() || first.empty()) {
-        // No data: a missing, empty or one-item file.
-        store.LogPath = DefaultLogPath(app);
-        store.LogViewer = DefaultViewer(app);
-        f.TxtLogViewer.setText(store.LogViewer);
-        f.TxtLogPath.setText(store.LogPath);
-        return;
-    }
-
-    bool damaged = false;
     try {
-        Loader(app, in).run(std::move(first));
+        std::string first;
+        if (!damaged && !reader.atEnd()) first = reader.ReadItem();
+        if (!damaged && (reader.atEnd() || first.empty())) {
+            // No data: a missing, empty or one-item file.
+            store.LogPath = DefaultLogPath(ctx);
+            store.LogViewer = DefaultViewer(ctx);
+            return LoadOutcome::NoData;
+        }
+        if (!damaged) Loader(ctx, in).run(std::move(first));
     } catch (const LoadError&) {
         damaged = true;
-    } catch (const ReadPastEnd&) {
+    } catch (const DamagedItems&) {
         damaged = true;
     }
-    in.close();
     if (damaged) {
         store.clearTable();
         store.LogPath = logPathAfterStep2;
         store.LogViewer = viewerBefore;
-        app.ui.messageBox(LoadErrorText, LoadErrorTitle, MsgButtons::OK, MsgIcon::Information);
-        return;
+        ctx.boxes.messageBox(LoadErrorText, LoadErrorTitle, MsgButtons::OK, MsgIcon::Information);
+        return LoadOutcome::Damaged;
     }
 
     CloseGaps(store);
-    for (int s = 0; s <= store.CrateMax; ++s) {
-        const std::string& name = store.CrateTable[static_cast<std::size_t>(s)].Name;
-        if (!name.empty()) f.LstCrate.addItem(name);
-    }
-    store.CrateMax = static_cast<short>(f.LstCrate.count() - 1);
+    short named = 0;
+    for (int s = 0; s <= store.CrateMax; ++s)
+        if (!store.CrateTable[static_cast<std::size_t>(s)].Name.empty()) ++named;
+    store.CrateMax = static_cast<short>(named - 1);
 
-    if (store.LogPath.empty()) store.LogPath = DefaultLogPath(app);
-    if (store.LogViewer.empty()) store.LogViewer = FallbackViewer(app);
-    f.TxtLogViewer.setText(store.LogViewer);
-    f.TxtLogPath.setText(store.LogPath);
+    if (store.LogPath.empty()) store.LogPath = DefaultLogPath(ctx);
+    if (store.LogViewer.empty()) store.LogViewer = FallbackViewer(ctx);
     store.CurrentIndex = -1;
+    return LoadOutcome::Loaded;
 }
 
-void WriteDataFile(const App& app, std::ostream& out) {
-    const CrateStore& store = app.store;
+void WriteDataFile(const CrateStore& store, std::ostream& out) {
     auto line = [&out](const char* key, const std::string& value) {
         out << '"' << key << value << "\"\r\n";
     };
@@ -261,47 +260,35 @@ void WriteDataFile(const App& app, std::ostream& out) {
     }
 }
 
-void SaveDataFile(App& app) {
-    app.store.LogPath = NormalisedLogPath(app, app.FrmMain.TxtLogPath.text());
-    app.FrmMain.TxtLogPath.setText(app.store.LogPath);
+bool SaveCrateFile(const StoreContext& ctx) {
     // Written beside the old file and renamed over it: a failed save leaves it intact.
-    auto write = [&app](std::ostream& out) {
-        WriteDataFile(app, out);
+    auto write = [&ctx](std::ostream& out) {
+        WriteDataFile(ctx.store, out);
         return static_cast<bool>(out);
     };
-    if (!app.platform.replaceFile(app.DataFilePath, write))
-        app.ui.messageBox(SaveErrorText, SaveErrorTitle, MsgButtons::OK, MsgIcon::Critical);
+    if (ctx.platform.replaceFile(ctx.DataFilePath, write)) return true;
+    ctx.boxes.messageBox(SaveErrorText, SaveErrorTitle, MsgButtons::OK, MsgIcon::Critical);
+    return false;
 }
 
-void ClearCrateData(App& app) {
-    MsgResult answer = app.ui.messageBox(
+bool ConfirmClearCrateData(const StoreContext& ctx) {
+    MsgResult answer = ctx.boxes.messageBox(
         "This is to be used if your Crate data is corrupted beyond repair. It is only to be used "
         "if there is no other option and you understand the consequenses. This is will destroy "
         "ALL your crate data, forcing you to start over. Pressing Cancel will stop this "
         "operation, pressing Ok will continue.",
         "Warning", MsgButtons::OKCancel, MsgIcon::Critical);
-    if (answer != MsgResult::OK) {
-        app.ui.messageBox("", "Crate Data Not Destroyed", MsgButtons::OK, MsgIcon::Information);
-        return;
-    }
-    app.FrmMain.LstDir.clear();
-    app.FrmMain.LstFile.clear();
-    app.FrmMain.LstCrate.clear();
-    app.store.clearTable();
-    app.platform.removeFile(app.DataFilePath);
-    app.platform.makeEmptyFile(app.DataFilePath);
-    app.ui.messageBox("Crate Data Destroyed", "Crate Data Destroyed", MsgButtons::OK,
-                      MsgIcon::Information);
+    if (answer == MsgResult::OK) return true;
+    ctx.boxes.messageBox("", "Crate Data Not Destroyed", MsgButtons::OK, MsgIcon::Information);
+    return false;
 }
 
-void MnuAdvancedLoad(App& app) {
-    LoadDataFile(app);
-    if (app.FrmMain.LstCrate.count() > 0) app.FrmMain.LstCrate.setListIndex(0);
-}
-
-void MnuAdvancedSave(App& app) {
-    StoreCurrentCrate(app);
-    SaveDataFile(app);
+void DestroyCrateData(const StoreContext& ctx) {
+    ctx.store.clearTable();
+    ctx.platform.removeFile(ctx.DataFilePath);
+    ctx.platform.makeEmptyFile(ctx.DataFilePath);
+    ctx.boxes.messageBox("Crate Data Destroyed", "Crate Data Destroyed", MsgButtons::OK,
+                         MsgIcon::Information);
 }
 
 }  // namespace stowaway

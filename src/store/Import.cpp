@@ -1,19 +1,13 @@
 #include "store/Import.h"
 
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 
-#include "engine/ArchiverCommands.h"
-#include "engine/JobDisplay.h"
-#include "engine/JobGuard.h"
-#include "engine/ProcessWait.h"
-#include "engine/WorkFiles.h"
 #include "platform/Text.h"
-#include "startup/App.h"
 #include "store/ArchiveHeader.h"
+#include "store/CrateRecord.h"
 #include "store/ItemReader.h"
-#include "ui/editor/CrateEditing.h"
+#include "store/Version.h"
 
 namespace stowaway {
 
@@ -79,58 +73,6 @@ void ReadVersion(Listing& listing) {
     if (version != ours) throw OtherVersion{};
 }
 
-void ShowNotCompliant(App& app, const std::string& path) {
-    ShowJobStatus(app, "ZIP file is not Stowaway compliant. Cannot import Crate Data");
-    app.ui.messageBox("The ZIP file " + path +
-                          " was not created by Stowaway. Therefore it is not possible to retrieve "
-                          "Crate data from it. This operation cannot continue.",
-                      "Error", MsgButtons::OK, MsgIcon::Exclamation);
-}
-
-bool ReadArchiveHeaderInJob(App& app, const std::string& path) {
-    const WorkFiles files = WorkFilePaths(app);
-    if (!CheckBatchPath(app, path) || !CheckBatchPath(app, app.ProgramFolder) ||
-        !EmptyWorkFiles(app, {files.batch, files.header}))
-        return false;
-    const std::string command = ComposeListingCommand(app, path, files.header);
-    ShowJobStatus(app, "Checking ZIP file for Stowaway compliance...");
-    {
-        std::ofstream batch(app.platform.native(files.batch), std::ios::binary | std::ios::trunc);
-        batch << "@ECHO ON\r\n" << command << "\r\n";
-        if (!batch.flush()) {
-            ReportWorkFileFailure(app, files.batch);
-            return false;
-        }
-    }
-    // A missing archiver leaves the listing empty, which reads as not compliant.
-    long pid = app.platform.startProcess(InterpreterCommand(files.batch), WindowStyle::Hidden);
-    if (pid != 0) WaitForProcess(app, pid, false, {});
-
-    std::ifstream in(app.platform.native(files.header), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    CrateRecord crate;
-    switch (ParseHeaderListing(text.str(), crate)) {
-        case ListingVerdict::NotCompliant:
-            ShowNotCompliant(app, path);
-            return false;
-        case ListingVerdict::OtherVersion:
-            ShowJobStatus(app, "Verified! Reading Crate info...");
-            app.ui.messageBox("The ZIP file " + path +
-                                  " was not created by an old version of Stowaway. It is not "
-                                  "possible to retrieve Crate data from old versions. This "
-                                  "operation cannot continue.",
-                              "Error", MsgButtons::OK, MsgIcon::Exclamation);
-            return false;
-        case ListingVerdict::Crate:
-            break;
-    }
-    ShowJobStatus(app, "Verified! Reading Crate info...");
-    app.store.ImportRecord = std::move(crate);
-    ShowJobStatus(app, "Adding Crate Data...");
-    return true;
-}
-
 }  // namespace
 
 ListingVerdict ParseHeaderListing(const std::string& text, CrateRecord& crate) {
@@ -155,7 +97,7 @@ ListingVerdict ParseHeaderListing(const std::string& text, CrateRecord& crate) {
         read.FileMax = listing.count("Max Files: ");
         for (int j = 0; j < read.FileMax; ++j)
             CrateRecord::SetEntry(read.Files, j, listing.value("File: "));
-    } catch (const ReadPastEnd&) {
+    } catch (const DamagedItems&) {
         return ListingVerdict::NotCompliant;
     } catch (const NotCompliant&) {
         return ListingVerdict::NotCompliant;
@@ -166,47 +108,6 @@ ListingVerdict ParseHeaderListing(const std::string& text, CrateRecord& crate) {
     if (read.Name.empty()) return ListingVerdict::NotCompliant;
     crate = std::move(read);
     return ListingVerdict::Crate;
-}
-
-bool ReadArchiveHeader(App& app, const std::string& path) {
-    JobGuard guard(app);
-    if (!guard) return false;
-    return ReadArchiveHeaderInJob(app, path);
-}
-
-void ImportCrate(App& app, const std::string& path) {
-    JobGuard guard(app);
-    if (!guard) return;
-    if (!ReadArchiveHeaderInJob(app, path)) return;
-    CrateStore& store = app.store;
-    MainForm& f = app.FrmMain;
-    const CrateRecord& in = store.ImportRecord;
-    app.ui.setBusyPointer(true);
-    app.ListUpdating = true;
-    bool duplicate = false;
-    for (const std::string& name : f.LstCrate.items())
-        duplicate = duplicate || ToLower(name) == ToLower(in.Name);
-    if (f.LstCrate.count() >= CrateSlots) {
-        // A full table: nothing is added.
-    } else if (duplicate) {
-        app.ui.messageBox("The Crate titled " + in.Name +
-                              " already exists. Stowaway cannot continue importing the data",
-                          "Error", MsgButtons::OK, MsgIcon::Exclamation);
-        ShowJobStatus(app, "Failed to add Crate Data");
-    } else {
-        store.CrateMax = static_cast<short>(f.LstCrate.count() - 1);
-        store.CurrentIndex = static_cast<short>(store.CrateMax + 1);
-        CrateRecord& slot = store.CrateTable[static_cast<std::size_t>(store.CurrentIndex)];
-        slot = in;
-        f.LstCrate.addItem(in.Name);
-        store.CrateMax = store.CurrentIndex;
-        f.LstCrate.setListIndex(store.CurrentIndex);
-        ShowCurrentCrate(app);
-        f.HSlCompression.setValue(in.Compression);
-        ShowJobStatus(app, "Added Crate Data Successfully");
-    }
-    app.ListUpdating = false;
-    app.ui.setBusyPointer(false);
 }
 
 }  // namespace stowaway

@@ -4,14 +4,7 @@
 
 namespace stowaway {
 
-class App;
 struct CrateRecord;
-
-// Lists an archive through the archiver and reads the stored Crate description
-// into ImportRecord; false (after telling the user) when it cannot.
-bool ReadArchiveHeader(App& app, const std::string& path);
-// Re-creates a Crate from an archive that a backup made.
-void ImportCrate(App& app, const std::string& path);
 
 // How a listing reads: a Crate, a header of another version, or not one of ours
 // (an archive without the header, a short or damaged listing, a value holding a

@@ -27,6 +27,12 @@ bool ItemReader::consumeLineEnd() {
     return false;
 }
 
+void ItemReader::take(std::string& item, int c) {
+    if (item.size() >= MaxItemLength) throw ItemTooLong();
+    item += static_cast<char>(c);
+    in_.sbumpc();
+}
+
 std::string ItemReader::ReadItem() {
     if (atEnd()) throw ReadPastEnd();
     int c = in_.sgetc();
@@ -37,10 +43,7 @@ std::string ItemReader::ReadItem() {
     std::string item;
     if (c == '"') {
         in_.sbumpc();
-        for (c = in_.sgetc(); c != End && c != '"'; c = in_.sgetc()) {
-            item += static_cast<char>(c);
-            in_.sbumpc();
-        }
+        for (c = in_.sgetc(); c != End && c != '"'; c = in_.sgetc()) take(item, c);
         if (c == '"') in_.sbumpc();
         // Move past the next comma or line end.
         for (c = in_.sgetc(); c != End && c != ',' && !IsLineEnd(c); c = in_.sgetc()) in_.sbumpc();
@@ -50,10 +53,7 @@ std::string ItemReader::ReadItem() {
             consumeLineEnd();
         return item;
     }
-    for (c = in_.sgetc(); c != End && c != ',' && !IsLineEnd(c); c = in_.sgetc()) {
-        item += static_cast<char>(c);
-        in_.sbumpc();
-    }
+    for (c = in_.sgetc(); c != End && c != ',' && !IsLineEnd(c); c = in_.sgetc()) take(item, c);
     if (c == ',')
         in_.sbumpc();
     else

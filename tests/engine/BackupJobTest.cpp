@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "EngineRig.h"
 #include "engine/ArchiverCommands.h"
@@ -10,6 +11,7 @@
 #include "engine/WorkFiles.h"
 #include "platform/Text.h"
 #include "store/ArchiveHeader.h"
+#include "ui/main/JobCommands.h"
 
 namespace stowaway {
 namespace {
@@ -65,28 +67,30 @@ TEST(BackupJob, OptionsGiveTheirPiecesInOrder) {
     c.UpdateOnly = 1;
     c.MultiDisk = 1;
     c.Compression = 9;
-    const WorkFiles files = WorkFilePaths(a);
-    EXPECT_EQ(ComposeBackupCommand(a, c, files),
+    const WorkFiles files = WorkFilePaths(a.jobContext());
+    EXPECT_EQ(ComposeBackupCommand(a.jobContext(), c, files),
               "\"C:\\Backup\\PKZIP25.EXE\" -default -add=update "
               "-header=@\"C:\\Backup\\SWHeader.dat\" -span -temp=\"C:\\Backup\" -lev=9 -path=full "
               "-nofix \"A:\\Mail.zip\" ");
     c.UpdateOnly = 0;
     c.MultiDisk = 0;
     c.Compression = 10;  // the slider's right end hands over level 0
-    std::string cmd = ComposeBackupCommand(a, c, files);
+    std::string cmd = ComposeBackupCommand(a.jobContext(), c, files);
     EXPECT_NE(cmd.find("-default -add=all -header="), std::string::npos);
     EXPECT_EQ(cmd.find("-span"), std::string::npos);
     EXPECT_NE(cmd.find("-lev=0 "), std::string::npos);
     c.Compression = 6;
-    EXPECT_NE(ComposeBackupCommand(a, c, files).find("-lev=6 "), std::string::npos);
+    EXPECT_NE(ComposeBackupCommand(a.jobContext(), c, files).find("-lev=6 "), std::string::npos);
     c.UpdateOnly = 2;  // neither flag: no piece
-    EXPECT_NE(ComposeBackupCommand(a, c, files).find("-default -header="), std::string::npos);
+    EXPECT_NE(ComposeBackupCommand(a.jobContext(), c, files).find("-default -header="),
+              std::string::npos);
     EXPECT_EQ(ComposeBackupTail(files, false), "@\"C:\\Backup\\SWTemp.lst\"");
 
     test::Rig root(true, "C:\\");
-    EXPECT_EQ(ComposeBackupCommand(*root.app, c, WorkFilePaths(*root.app)),
-              "\"C:\\PKZIP25.EXE\" -default -header=@\"C:\\SWHeader.dat\" -temp=\"C:\\\" -lev=6 "
-              "-path=full -nofix \"A:\\Mail.zip\" ");
+    EXPECT_EQ(
+        ComposeBackupCommand(root.app->jobContext(), c, WorkFilePaths(root.app->jobContext())),
+        "\"C:\\PKZIP25.EXE\" -default -header=@\"C:\\SWHeader.dat\" -temp=\"C:\\\" -lev=6 "
+        "-path=full -nofix \"A:\\Mail.zip\" ");
 }
 
 TEST(BackupJob, TheListHoldsRuleFilesThenSingleFilesAndWorkFilesStartEmpty) {
@@ -150,7 +154,7 @@ TEST(BackupJob, RefusesWithoutACrateWhileAnotherJobRunsOrForAQuotedPath) {
     rig.crate("Daily");
     rig.show();
     {
-        JobGuard other(a);
+        JobGuard other(a.jobContext());
         BackupCrate(a);
         EXPECT_EQ(a.FrmMain.StBMain.panelText(), JobRunningText);
     }
@@ -194,6 +198,68 @@ TEST(BackupJob, TheAutomatedModeUsesItsOwnWindowAndAlwaysCaptures) {
     EXPECT_EQ(Lines(rig.read("C:\\Backup\\Log.txt"))[0], "Stowaway v2.0 - Automated Backup");
     EXPECT_NE(std::find(rig.statuses.begin(), rig.statuses.end(), "Working..."),
               rig.statuses.end());
+}
+
+TEST(BackupJob, NamesTheListCannotCarryAreLeftOutLoggedAndMakeTheRunAnError) {
+    test::Rig rig(false);
+    App& a = *rig.app;
+    a.AbuMode = true;
+    const std::string dir = rig.dir.path();
+    test::WriteFile(dir + "/private/key.txt", "secret");
+    std::filesystem::create_directories(dir + "/data/evil\n" + dir + "/private");
+    test::WriteFile(dir + "/data/ok.txt", "x");
+    CrateRecord& c = rig.crate("Smuggle");
+    c.FolderMax = 1;
+    CrateRecord::SetEntry(c.Folders, 0, "R+ " + dir + "/data/*.*");
+    c.FileMax = 2;
+    CrateRecord::SetEntry(c.Files, 0, dir + "/one\n" + dir + "/private/key.txt");
+    CrateRecord::SetEntry(c.Files, 1, dir + "/data/ok.txt");
+    rig.script->onStart = [&](const std::string&) {
+        rig.emit("  Deflating: ok.txt ... done.");
+        rig.emit("  Deflating: ok.txt ... done.");
+    };
+    EXPECT_FALSE(BackupSelectedCrate(a));
+    EXPECT_EQ(rig.read(rig.programFile("SWTemp.lst")),
+              dir + "/data/ok.txt\r\n" + dir + "/data/ok.txt\r\n");
+    EXPECT_EQ(a.job.FilesToDo, 2);
+    EXPECT_EQ(a.FrmABU.StBMain.panelText(), BackupErrorText);
+    std::vector<std::string> log = Lines(rig.read(rig.programFile("Log.txt")));
+    ASSERT_EQ(log.size(), 5u);
+    EXPECT_EQ(log[2], "    Error: The name " + dir +
+                          "/data/evil\\n holds a line break, which the list file cannot carry; "
+                          "it was left out.");
+    EXPECT_EQ(log[3], "    Error: The file " + dir + "/one\\n" + dir +
+                          "/private/key.txt holds a line break or NUL character, which the list "
+                          "file cannot carry; it was left out.");
+}
+
+// A NUL ends a name where the OS reads it: "job<NUL>.zip" would write "job".
+TEST(BackupJob, ABackupLocationOrLogPathWithANulIsRefusedNeverCut) {
+    {
+        test::Rig rig(false);
+        App& a = *rig.app;
+        a.AbuMode = true;
+        rig.crate("Cut").BackupLocation = rig.dir.path() + std::string("/job\0.zip", 9);
+        EXPECT_FALSE(BackupSelectedCrate(a));
+        EXPECT_TRUE(rig.script->started.empty());
+        EXPECT_EQ(a.FrmABU.StBMain.panelText(), "Backup Not Started");
+        ASSERT_EQ(rig.ui.messages.size(), 1u);
+        EXPECT_NE(rig.ui.messages[0].text.find("/job\\0.zip contains a NUL character"),
+                  std::string::npos);
+    }
+    {
+        test::Rig rig(false);
+        App& a = *rig.app;
+        a.AbuMode = true;
+        rig.crate("Unlogged");
+        a.store.LogPath = rig.dir.path() + std::string("/run\0.txt", 9);
+        EXPECT_FALSE(BackupSelectedCrate(a));
+        EXPECT_EQ(rig.script->started.size(), 1u);
+        EXPECT_EQ(a.FrmABU.StBMain.panelText(), BackupErrorText);
+        EXPECT_FALSE(std::filesystem::exists(rig.dir.path() + "/run"));
+        ASSERT_EQ(rig.ui.messages.size(), 1u);
+        EXPECT_NE(rig.ui.messages[0].text.find("/run\\0.txt"), std::string::npos);
+    }
 }
 
 TEST(DeletePreviousBackup, AsksThenDeletesOrSaysNothingWasFound) {

@@ -19,6 +19,8 @@
 #include "store/Import.h"
 #include "support/TestPlatforms.h"
 #include "ui/editor/CrateEditing.h"
+#include "ui/main/DataFileCommands.h"
+#include "ui/main/JobCommands.h"
 
 namespace stowaway {
 namespace {

@@ -35,7 +35,7 @@ struct Walked {
 Walked Walk(App& app, const std::string& rule, bool write = true) {
     std::ostringstream list;
     app.job.FilesToDo = 0;
-    WalkFolderRule(app, rule, write, &list);
+    WalkFolderRule(app.jobContext(), rule, write, &list);
     return {test::Lines(list.str()), app.job.FilesToDo};
 }
 
@@ -136,14 +136,67 @@ TEST(FileWalk, WhatCannotBeReadIsAnErrorAndTheRestStillRuns) {
     App& app = *p.app;
     test::WriteFile(p.dir / "ok/a.txt", "x");
     std::ostringstream list;
-    WalkFolderRule(app, "R+ " + (p.dir / "missing") + "/*.*", true, &list);
-    WalkFolderRule(app, "R+ After someday: " + (p.dir / "ok") + "/*.*", true, &list);
-    WalkFolderRule(app, "R+ " + (p.dir / "ok") + "/*.*", true, &list);
+    WalkFolderRule(app.jobContext(), "R+ " + (p.dir / "missing") + "/*.*", true, &list);
+    WalkFolderRule(app.jobContext(), "R+ After someday: " + (p.dir / "ok") + "/*.*", true, &list);
+    WalkFolderRule(app.jobContext(), "R+ " + (p.dir / "ok") + "/*.*", true, &list);
     EXPECT_TRUE(app.job.WalkFailed);
     ASSERT_EQ(app.job.WalkErrors.size(), 2u);
     EXPECT_NE(app.job.WalkErrors[0].find(p.dir / "missing"), std::string::npos);
     EXPECT_NE(app.job.WalkErrors[1].find("After someday"), std::string::npos);
     EXPECT_EQ(test::Lines(list.str()), (std::vector<std::string>{p.dir / "ok/a.txt"}));
+}
+
+// A name may hold a line break on POSIX; one line of the list file per path means
+// such a name could smuggle in another path (here one outside every rule).
+TEST_F(PosixWalk, NamesWithLineBreaksNeverReachTheListAndAreReported) {
+    const std::string secret = p.dir / "private/key.txt";
+    test::WriteFile(secret, "only root reads this");
+    const std::string mimic = data + "/evil\n" + p.dir.path() + "/private";
+    fs::create_directories(mimic);
+    test::WriteFile(mimic + "/key.txt", "decoy");
+    test::WriteFile(data + "/two\nlines.txt", "x");
+    test::WriteFile(data + "/sub/cr\rname.txt", "x");
+
+    Walked w = Walk(*p.app, "R+ " + data + "/*.*");
+    for (const std::string& line : w.lines) {
+        EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << line;
+        EXPECT_NE(line, secret);
+    }
+    EXPECT_EQ(w.count, 6);  // the same six as without the odd names
+    EXPECT_TRUE(p.app->job.WalkFailed);
+    std::vector<std::string> errors = p.app->job.WalkErrors;
+    std::sort(errors.begin(), errors.end());
+    ASSERT_EQ(errors.size(), 3u);
+    EXPECT_EQ(errors[0],
+              "The name " + data +
+                  "/evil\\n holds a line break, which the list file cannot carry; it was left "
+                  "out.");
+    EXPECT_NE(errors[1].find(data + "/sub/cr\\rname.txt"), std::string::npos);
+    EXPECT_NE(errors[2].find(data + "/two\\nlines.txt"), std::string::npos);
+
+    // Without recursion the odd folder is not walked, so it is no error.
+    p.app->job.WalkErrors.clear();
+    Walk(*p.app, "R- Include: " + data + "/*.doc");
+    EXPECT_TRUE(p.app->job.WalkErrors.empty());
+}
+
+// A NUL cuts a path short where the OS reads it: each subfolder would list the
+// same folder again, without end.
+TEST_F(PosixWalk, ARuleWithANulEndsWithAnErrorInsteadOfWalkingForever) {
+    const std::string rule = "R+ " + data + std::string("\0/sub/*.*", 9);
+    Walked w = Walk(*p.app, rule);
+    EXPECT_TRUE(w.lines.empty());
+    EXPECT_EQ(w.count, 0);
+    ASSERT_EQ(p.app->job.WalkErrors.size(), 1u);
+    EXPECT_NE(p.app->job.WalkErrors[0].find(data + "\\0/sub/*.*"), std::string::npos);
+
+    // The walk itself, given such a folder, lists nothing either.
+    p.app->job.WalkErrors.clear();
+    std::ostringstream list;
+    EnumerateFolder(p.app->jobContext(), data + std::string("\0/sub/", 6), "", 0, true, true,
+                    SelectMode::All, &list);
+    EXPECT_EQ(list.str(), "");
+    EXPECT_EQ(p.app->job.WalkErrors.size(), 1u);
 }
 
 }  // namespace

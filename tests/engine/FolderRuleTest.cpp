@@ -7,6 +7,7 @@
 #include "platform/PathStyle.h"
 #include "startup/App.h"
 #include "support/TestPlatforms.h"
+#include "ui/editor/SelectionEditing.h"
 
 namespace stowaway {
 namespace {

@@ -5,6 +5,7 @@
 #include "EngineRig.h"
 #include "engine/JobGuard.h"
 #include "platform/Text.h"
+#include "ui/main/JobCommands.h"
 
 namespace stowaway {
 namespace {
@@ -110,7 +111,7 @@ TEST_F(RestoreJob, RefusesWhatCannotRun) {
     EXPECT_EQ(rig.ui.messages.size(), 2u);
     EXPECT_EQ(a.FrmMain.StBMain.panelText(), "Restore Aborted");
     {
-        JobGuard other(a);
+        JobGuard other(a.jobContext());
         RestoreCrate(a);
         EXPECT_EQ(a.FrmMain.StBMain.panelText(), JobRunningText);
     }

@@ -5,6 +5,7 @@
 #include "EngineRig.h"
 #include "engine/JobGuard.h"
 #include "engine/OutputScan.h"
+#include "ui/main/JobCommands.h"
 
 namespace stowaway {
 namespace {
@@ -22,7 +23,8 @@ class Runner : public ::testing::Test {
         a.job.ArchiverTail = " @\"C:\\Backup\\SWTemp.lst\" > \"C:\\Backup\\SWTemp.dat\"  ";
     }
     bool run(JobKind kind = JobKind::Backup) {
-        return RunArchiver(*rig.app, rig.app->job.BatchPath, rig.app->job.OutputPath, kind);
+        return RunArchiver(rig.app->jobContext(), rig.app->job.BatchPath, rig.app->job.OutputPath,
+                           kind);
     }
     std::vector<std::string> log() const { return Lines(rig.read("C:\\Backup\\Log.txt")); }
     test::Rig rig;
@@ -162,8 +164,8 @@ TEST_F(Runner, AVisibleRunEchoesItsLineAndShowsItsConsole) {
 
 TEST_F(Runner, AGivenLineReplacesTheJobsAndPosixKeepsItsCase) {
     std::string edited = "\"C:\\Apps\\PKZIP25.EXE\" -default \"D:\\Y.zip\"";
-    RunArchiver(*rig.app, rig.app->job.BatchPath, rig.app->job.OutputPath, JobKind::Backup,
-                &edited);
+    RunArchiver(rig.app->jobContext(), rig.app->job.BatchPath, rig.app->job.OutputPath,
+                JobKind::Backup, &edited);
     EXPECT_EQ(rig.read("C:\\Backup\\SWTemp.bat"),
               "@ECHO OFF\r\n\"c:\\apps\\pkzip25.exe\" -default \"d:\\y.zip\"\r\n");
 
@@ -171,7 +173,7 @@ TEST_F(Runner, AGivenLineReplacesTheJobsAndPosixKeepsItsCase) {
     App& a = *posix.app;
     a.job.ArchiverCommand = "\"/opt/Stow/PKZIP25.EXE\" -default \"/home/Ann/Backup.zip\"";
     a.job.ArchiverTail = "@\"/opt/Stow/SWTemp.lst\"";
-    EXPECT_EQ(ArchiverLine(a),
+    EXPECT_EQ(ArchiverLine(a.jobContext()),
               "\"/opt/Stow/PKZIP25.EXE\" -default \"/home/Ann/Backup.zip\" "
               "@\"/opt/Stow/SWTemp.lst\"");
 }
@@ -195,7 +197,7 @@ TEST_F(Runner, StartFailuresAndAnUnwritableLogAreReported) {
 
 TEST_F(Runner, ASecondJobDoesNotStartWhileOneRuns) {
     App& a = *rig.app;
-    JobGuard first(a);
+    JobGuard first(a.jobContext());
     ASSERT_TRUE(first);
     EXPECT_FALSE(run());
     EXPECT_TRUE(rig.script->started.empty());
@@ -207,7 +209,7 @@ TEST_F(Runner, ScanOnItsOwnCountsLogsErrorsAndMovesTheBar) {
     App& a = *rig.app;
     rig.write("C:\\Backup\\SWTemp.dat", "a done.\nb done.\nPKZIP: (E) disk full\nc done.");
     a.job.FilesToDo = 4;
-    EXPECT_FALSE(ScanArchiverOutput(a, "C:\\Backup\\SWTemp.dat", JobKind::Backup));
+    EXPECT_FALSE(ScanArchiverOutput(a.jobContext(), "C:\\Backup\\SWTemp.dat", JobKind::Backup));
     EXPECT_EQ(a.job.FilesDone, 3);
     EXPECT_EQ(a.FrmMain.PrBMain.value(), 50);
     EXPECT_EQ(log(), (std::vector<std::string>{"    Error: (E) disk full"}));
@@ -217,22 +219,22 @@ TEST(Progress, RoundsHalvesToEvenNeverMovesBackAndStopsAtAHundred) {
     test::Rig rig;
     App& a = *rig.app;
     ProgressBar& bar = a.FrmMain.PrBMain;
-    MoveJobProgress(a, 5, 0);  // nothing to do: stays
+    MoveJobProgress(a.jobContext(), 5, 0);  // nothing to do: stays
     EXPECT_EQ(bar.value(), 0);
-    MoveJobProgress(a, 1, 4);  // (1 - 1) / 4
+    MoveJobProgress(a.jobContext(), 1, 4);  // (1 - 1) / 4
     EXPECT_EQ(bar.value(), 0);
-    MoveJobProgress(a, 2, 8);  // 12.5 -> 12
+    MoveJobProgress(a.jobContext(), 2, 8);  // 12.5 -> 12
     EXPECT_EQ(bar.value(), 12);
-    MoveJobProgress(a, 4, 8);  // 37.5 -> 38
+    MoveJobProgress(a.jobContext(), 4, 8);  // 37.5 -> 38
     EXPECT_EQ(bar.value(), 38);
-    MoveJobProgress(a, 3, 8);  // 25: never backwards
+    MoveJobProgress(a.jobContext(), 3, 8);  // 25: never backwards
     EXPECT_EQ(bar.value(), 38);
-    MoveJobProgress(a, 3, 4);
+    MoveJobProgress(a.jobContext(), 3, 4);
     EXPECT_EQ(bar.value(), 50);
-    MoveJobProgress(a, 9, 4);  // 200 -> 100
+    MoveJobProgress(a.jobContext(), 9, 4);  // 200 -> 100
     EXPECT_EQ(bar.value(), 100);
     bar.setValue(10);
-    MoveJobProgress(a, 0, 4);  // negative: left alone
+    MoveJobProgress(a.jobContext(), 0, 4);  // negative: left alone
     EXPECT_EQ(bar.value(), 10);
 }
 

@@ -94,6 +94,46 @@ TEST(PosixPlatform, ReplaceFileIsAllOrNothing) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
+// "a<NUL>b" would reach the OS as "a": every call refuses it instead.
+TEST(PosixPlatform, APathWithANulNamesNoFile) {
+    test::TempDir dir;
+    PosixPlatform platform(dir.path());
+    test::WriteFile(dir / "a", "kept");
+    const std::string cut = dir / std::string("a\0b", 3);
+    std::vector<DirEntry> entries;
+    std::string contents;
+    EXPECT_FALSE(platform.fileExists(cut));
+    EXPECT_FALSE(platform.folderExists(dir.path() + std::string("\0/x", 3)));
+    EXPECT_FALSE(platform.listDirectory(dir.path() + std::string("\0/x", 3), entries));
+    EXPECT_FALSE(platform.fileModified(cut));
+    EXPECT_FALSE(platform.removeFile(cut));
+    EXPECT_FALSE(platform.makeEmptyFile(cut));
+    EXPECT_EQ(platform.readWholeFile(cut, contents), ReadStatus::Failed);
+    EXPECT_FALSE(platform.replaceFile(cut, [](std::ostream& out) { return bool(out << "x"); }));
+    EXPECT_EQ(platform.startProcess("/bin/true" + std::string("\0x", 2), WindowStyle::Hidden), 0);
+    EXPECT_EQ(test::ReadFile(dir / "a"), "kept");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+TEST(PosixPlatform, ReadWholeFileReadsOnlyRegularFiles) {
+    test::TempDir dir;
+    PosixPlatform platform(dir.path());
+    test::WriteFile(dir / "file", "bytes");
+    fs::create_symlink(dir / "file", dir / "link");
+    fs::create_symlink(dir / "gone", dir / "dangling");
+    fs::create_directory(dir / "folder");
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
+    fs::create_symlink("/dev/zero", dir / "zero");
+    std::string contents;
+    EXPECT_EQ(platform.readWholeFile(dir / "link", contents), ReadStatus::Read);
+    EXPECT_EQ(contents, "bytes");
+    EXPECT_EQ(platform.readWholeFile(dir / "none", contents), ReadStatus::Missing);
+    EXPECT_EQ(platform.readWholeFile(dir / "dangling", contents), ReadStatus::DanglingLink);
+    for (const char* odd : {"folder", "fifo", "zero"})
+        EXPECT_EQ(platform.readWholeFile(dir / odd, contents), ReadStatus::NotAFile) << odd;
+    EXPECT_EQ(contents, "");
+}
+
 TEST(PosixPlatform, ProcessesArePolledUntilTheyEndAndTheirConsoleIsCaptured) {
     test::TempDir dir;
     PosixPlatform platform(dir.path());

@@ -15,7 +15,8 @@ using test::Documents;
 TEST(ArchiveHeader, TheWorkedExampleIsWrittenLineForLine) {
     test::TestProgram p(true);
     p.app->store.CrateTable[3] = Documents();
-    ASSERT_TRUE(WriteArchiveHeader(*p.app, 3, "C:\\Backup\\SWHeader.dat"));
+    ASSERT_TRUE(
+        WriteArchiveHeader(*p.platform, p.app->store.CrateTable[3], "C:\\Backup\\SWHeader.dat"));
     EXPECT_EQ(test::ReadFile(p.native("C:\\Backup\\SWHeader.dat")),
               "\r\n"
               "Stowaway Internal Crate Data\r\n"
@@ -34,7 +35,8 @@ TEST(ArchiveHeader, TheWorkedExampleIsWrittenLineForLine) {
               "    Folder: R- Include: C:\\Work\\*.doc\r\n"
               "  Max Files: 1\r\n"
               "    File: C:\\AUTOEXEC.BAT\r\n");
-    EXPECT_FALSE(WriteArchiveHeader(*p.app, 3, "C:\\No\\Such\\Folder\\SWHeader.dat"));
+    EXPECT_FALSE(WriteArchiveHeader(*p.platform, p.app->store.CrateTable[3],
+                                    "C:\\No\\Such\\Folder\\SWHeader.dat"));
 }
 
 TEST(ArchiveHeader, EmptyAndUnloadedCountsWriteNoEntries) {

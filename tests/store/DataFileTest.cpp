@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 
 #include "store/ItemReader.h"
 #include "support/TestPlatforms.h"
 #include "ui/editor/CrateEditing.h"
 #include "ui/main/Commands.h"
+#include "ui/main/DataFileCommands.h"
 
 namespace stowaway {
 namespace {
@@ -190,6 +193,70 @@ TEST(DataFile, DamagedFilesGiveTheLoadErrorAndAnEmptyTable) {
         EXPECT_EQ(p.app->FrmMain.TxtLogPath.text(), "C:\\Backup\\Log.txt");
         EXPECT_EQ(ReadFile(p.dataFile()), bytes);  // untouched until the next save
     }
+}
+
+// Whatever stands at the data file's place, the load ends: damaged, never an
+// abort (a folder), a hang (a FIFO) or memory without end (a link to /dev/zero).
+TEST(DataFile, WhatIsNoRegularFileOrHoldsAnEndlessItemIsDamage) {
+    const std::function<void(const std::string&)> makers[] = {
+        [](const std::string& path) { std::filesystem::create_directory(path); },
+        [](const std::string& path) { ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0); },
+        [](const std::string& path) { std::filesystem::create_symlink("/dev/zero", path); },
+        [](const std::string& path) {
+            WriteFile(path, "\"MAX=0\"\r\n\"LOGPATH=" +
+                                std::string(ItemReader::MaxItemLength + 1, 'x') + "\"\r\n");
+        },
+    };
+    int n = 0;
+    for (const auto& make : makers) {
+        SCOPED_TRACE(n++);
+        TestProgram p(true);
+        const std::string data = p.native(p.app->DataFilePath);
+        make(data);
+        p.app->FrmMain.TxtLogPath.setText("C:\\Backup\\Log.txt");
+        LoadDataFile(*p.app);
+        ASSERT_EQ(p.ui.messages.size(), 1u);
+        EXPECT_EQ(p.ui.messages[0].text, LoadErrorText);
+        EXPECT_EQ(p.app->store.CrateMax, -1);
+        EXPECT_EQ(p.app->store.LogPath, "C:\\Backup\\Log.txt");
+    }
+}
+
+TEST(DataFile, ThroughALinkALoadCreatesNothingAndASaveKeepsTheLink) {
+    TestProgram p(false);
+    const std::string data = p.native(p.app->DataFilePath);
+    const std::string target = p.dir / "kept/Stowaway.dat";
+    std::filesystem::create_directory(p.dir / "kept");
+    std::filesystem::create_symlink(target, data);
+    LoadDataFile(*p.app);
+    EXPECT_TRUE(p.ui.messages.empty());
+    EXPECT_FALSE(std::filesystem::exists(target));
+    EXPECT_EQ(p.app->store.LogPath, p.app->ProgramFolder + "/Log.txt");
+
+    p.app->store.CrateMax = 0;
+    for (const char* name : {"First", "Second"}) {
+        p.app->store.CrateTable[0].Name = name;
+        SaveDataFile(*p.app);
+        EXPECT_TRUE(p.ui.messages.empty());
+        EXPECT_TRUE(std::filesystem::is_symlink(data));
+        EXPECT_NE(ReadFile(target).find("\"SNAME=" + std::string(name) + "\""), std::string::npos);
+    }
+}
+
+TEST(DataFile, ASaveRemovesWhatKilledSavesLeftBehind) {
+    TestProgram p(false);
+    const std::string data = p.native(p.app->DataFilePath);
+    const std::string folder = std::filesystem::path(data).parent_path();
+    for (const char* name : {"Stowaway.dat.tmp-a1B2c3", "Stowaway.dat.tmp-XXXXXX",
+                             "Stowaway.dat.tmp-notmine", "Other.dat.tmp-a1B2c3"})
+        WriteFile(folder + "/" + name, "partial");
+    SaveDataFile(*p.app);
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"Other.dat.tmp-a1B2c3", "Stowaway.dat",
+                                              "Stowaway.dat.tmp-notmine"}));
 }
 
 TEST(DataFile, FullTableAndFullListsLoad) {

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "engine/EngineRig.h"
+#include "engine/ImportJob.h"
 #include "engine/JobGuard.h"
 #include "platform/Text.h"
 #include "store/ArchiveHeader.h"
+#include "ui/main/JobCommands.h"
 
 namespace stowaway {
 namespace {
@@ -179,8 +181,8 @@ TEST_F(Import, PathsWithBlanksAreQuotedAndAQuoteOrARunningJobStopsIt) {
     ImportCrate(a, "C:\\Say \"Hi\".zip");
     EXPECT_EQ(rig.ui.messages.size(), 1u);
     {
-        JobGuard other(a);
-        EXPECT_FALSE(ReadArchiveHeader(a, "C:\\Saves\\Docs.zip"));
+        JobGuard other(a.jobContext());
+        EXPECT_FALSE(ReadArchiveHeader(a.jobContext(), "C:\\Saves\\Docs.zip"));
         EXPECT_EQ(a.FrmMain.StBMain.panelText(), JobRunningText);
     }
     EXPECT_EQ(rig.script->started.size(), 1u);

@@ -1,7 +1,10 @@
 // The command interpreter: quote splitting, redirection, echo and exit status.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "ToolTestSupport.h"
+#include "engine/ArchiverCommands.h"
 
 namespace {
 
@@ -85,6 +88,38 @@ TEST_F(InterpreterRun, FindsABareProgramNameBesideTheBatchFile) {
     const RunResult r = RunBatch(batch, "@ECHO OFF", "helper.exe \"a $b\" > " + Quoted(out));
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(ReadFile(out), "helper ran a $b\n");
+}
+
+TEST_F(InterpreterRun, QuotedPathsEndingInBackslashesArriveWhole) {
+    // What the backup program writes for names that are legal on POSIX.
+    const stowaway::PathStyle posix = stowaway::PathStyle::Posix();
+    const std::vector<std::string> paths = {"/x/trail\\", "/x/two words\\\\", "/x/tab\there\\",
+                                            "/x/in\\ner/f.zip", "\\\\lead"};
+    std::string args;
+    std::vector<std::string> expected;
+    for (const std::string& path : paths) {
+        args += "-temp=" + stowaway::QuotedArgument(posix, path) + " " +
+                stowaway::QuoteIfBlank(posix, path) + " ";
+        expected.push_back("<-temp=" + path + ">");
+        expected.push_back("<" + path + ">");
+    }
+    EXPECT_EQ(ArgsOf(args), expected);
+}
+
+TEST_F(InterpreterRun, LinesMayEndInCrLfLfOrCrAlone) {
+    for (const std::string end : {"\r\n", "\n", "\r"}) {
+        SCOPED_TRACE(end == "\r" ? "CR" : end == "\n" ? "LF" : "CR LF");
+        const std::string first = dir / "first.dat", second = dir / "second.dat";
+        std::filesystem::remove(first);
+        std::filesystem::remove(second);
+        WriteFile(batch, "@ECHO OFF" + end + "/usr/bin/printf one > " + Quoted(first) + end +
+                             "/usr/bin/printf two > " + Quoted(second) + end);
+        const RunResult r = RunProgram({InterpreterPath(), "/c", batch});
+        EXPECT_EQ(r.status, 0) << r.output;
+        EXPECT_EQ(r.output, "");  // ECHO OFF was a line of its own
+        EXPECT_EQ(ReadFile(first), "one");
+        EXPECT_EQ(ReadFile(second), "two");
+    }
 }
 
 }  // namespace

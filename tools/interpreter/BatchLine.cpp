@@ -44,4 +44,21 @@ bool ParseBatchLine(const std::string& line, BatchCommand& out, std::string& err
     return true;
 }
 
+std::vector<std::string> SplitBatchLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::string line;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c != '\r' && c != '\n') {
+            line += c;
+            continue;
+        }
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        lines.push_back(std::move(line));
+        line.clear();
+    }
+    if (!line.empty()) lines.push_back(std::move(line));
+    return lines;
+}
+
 }  // namespace interp

@@ -19,4 +19,7 @@ struct BatchCommand {
 // with no file name.
 bool ParseBatchLine(const std::string& line, BatchCommand& out, std::string& error);
 
+// The lines of a batch file, which may end in CR LF, LF or CR alone.
+std::vector<std::string> SplitBatchLines(const std::string& text);
+
 }  // namespace interp

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -60,11 +61,12 @@ int main(int argc, char** argv) {
     }
     const std::vector<std::string> folders = {FolderOf(batch), OwnFolder()};
 
+    std::ostringstream text;
+    text << in.rdbuf();
+
     bool echo = true;
     int status = 0;
-    std::string raw;
-    while (std::getline(in, raw)) {
-        if (!raw.empty() && raw.back() == '\r') raw.pop_back();
+    for (const std::string& raw : interp::SplitBatchLines(text.str())) {
         std::string line = Trim(raw);
         if (line.empty()) continue;
         bool quiet = false;

@@ -2,35 +2,22 @@
 
 #include <string>
 
+#include "engine/JobContext.h"
+
 namespace stowaway {
 
-enum class MsgButtons { OK, OKCancel, YesNo };
-enum class MsgIcon { None, Critical, Question, Exclamation, Information };
-enum class MsgResult { OK, Cancel, Yes, No };
-
-// What needs a person or the window system. The Qt layer implements it for real,
-// tests script it, and without a display it prints and takes the default answer.
-class UiServices {
+// What needs a person or the window system: the message boxes of the store and
+// the jobs' services, and more. The Qt layer implements it for real, tests
+// script it, and without a display it prints and takes the default answer.
+class UiServices : public JobServices {
   public:
-    virtual ~UiServices() = default;
-
-    // A modal message box; returns the button pressed.
-    virtual MsgResult messageBox(const std::string& text, const std::string& title,
-                                 MsgButtons buttons, MsgIcon icon) = 0;
     // The hourglass over the window while a job runs.
     virtual void setBusyPointer(bool busy) = 0;
-    // Lets the window repaint and handle input during long work.
-    virtual void processEvents() = 0;
 
     // The open-file dialog: filter written "Description|pattern|"; "" when cancelled.
     virtual std::string browseForFile(const std::string& filter) = 0;
     // The folder browser with a title; "" when cancelled.
     virtual std::string browseForFolder(const std::string& title) = 0;
-
-    // A console window for a program started in a normal window: opened once per
-    // run with the command that was started, then fed what the program writes.
-    virtual void consoleStarted(const std::string& commandLine) = 0;
-    virtual void consoleOutput(const std::string& text) = 0;
 };
 
 // Without a display: messages go to standard error, the first button is taken,

@@ -29,17 +29,18 @@ void ShowArgumentEditor(App& app) {
         d.loaded = true;
     }
     // The line exactly as a run without the dialog would write it.
-    d.TxtArgumentLine.setText(ArchiverLine(app));
+    d.TxtArgumentLine.setText(ArchiverLine(app.jobContext()));
     d.show();
 }
 
 void ArgumentBackupClick(App& app) {
-    JobGuard guard(app);
+    const JobContext ctx = app.jobContext();
+    JobGuard guard(ctx);
     if (!guard) return;  // another run holds the archiver; the status bar says so
     // A copy: the box stays editable while the archiver runs.
     const std::string line = app.FrmArgument.TxtArgumentLine.text();
     const bool ok =
-        RunArchiverInJob(app, app.job.BatchPath, app.job.OutputPath, JobKind::Backup, &line);
+        RunArchiverInJob(ctx, app.job.BatchPath, app.job.OutputPath, JobKind::Backup, &line);
     MainForm& f = app.FrmMain;
     f.StBMain.setPanelText(ok ? "Backup Complete"
                               : "There was an Error in the Backup. See the PkZip Output log for "

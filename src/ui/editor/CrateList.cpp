@@ -2,10 +2,10 @@
 
 #include "platform/Text.h"
 #include "startup/App.h"
-#include "store/DataFile.h"
 #include "ui/editor/CrateEditing.h"
 #include "ui/editor/TextRules.h"
 #include "ui/main/ControlStates.h"
+#include "ui/main/DataFileCommands.h"
 
 namespace stowaway {
 

@@ -1,7 +1,7 @@
 #include "ui/main/BrowseDialogs.h"
 
 #include "startup/App.h"
-#include "store/Import.h"
+#include "ui/main/JobCommands.h"
 
 namespace stowaway {
 

@@ -2,11 +2,7 @@
 
 #include <string>
 
-#include "engine/BackupJob.h"
-#include "engine/RestoreJob.h"
-#include "engine/Runner.h"
 #include "startup/App.h"
-#include "store/DataFile.h"
 #include "ui/editor/CrateEditing.h"
 #include "ui/editor/CrateList.h"
 #include "ui/editor/SelectionEditing.h"
@@ -15,8 +11,10 @@
 #include "ui/main/BrowseDialogs.h"
 #include "ui/main/Browsing.h"
 #include "ui/main/Compression.h"
+#include "ui/main/DataFileCommands.h"
 #include "ui/main/Filters.h"
 #include "ui/main/Help.h"
+#include "ui/main/JobCommands.h"
 #include "ui/main/Locations.h"
 #include "ui/main/OutputCoupling.h"
 #include "ui/main/Saving.h"

@@ -1,8 +1,8 @@
 #include "ui/main/Saving.h"
 
 #include "startup/App.h"
-#include "store/DataFile.h"
 #include "ui/editor/CrateEditing.h"
+#include "ui/main/DataFileCommands.h"
 
 namespace stowaway {
 

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <string>
+
+#include "engine/JobState.h"
+#include "platform/Platform.h"
+#include "store/CrateRecord.h"
+#include "store/MessageBoxes.h"
+
+namespace stowaway {
+
+// What a job needs of the user interface besides its display: message boxes,
+// a live window while it waits, and a console for a run whose output is shown.
+class JobServices : public MessageBoxes {
+  public:
+    // Lets the window repaint and handle input during long work.
+    virtual void processEvents() = 0;
+    // A console window for a program started in a normal window: opened once per
+    // run with the command that was started, then fed what the program writes.
+    virtual void consoleStarted(const std::string& commandLine) = 0;
+    virtual void consoleOutput(const std::string& text) = 0;
+};
+
+// What becomes of the archiver's console output: the "Hide PKZIP Output" box
+// ticked (captured), clear (shown), or neither.
+enum class OutputMode { Shown, Captured, Unset };
+
+// Where a job shows itself: the main window, or the automated backup's progress
+// window. Each new status text replaces the last.
+class JobDisplay {
+  public:
+    virtual ~JobDisplay() = default;
+    virtual void showStatus(const std::string& text) = 0;
+    // The progress bar, 0 to 100.
+    virtual double progress() const = 0;
+    virtual void setProgress(double value) = 0;
+    // The hourglass while a job runs.
+    virtual void setBusy(bool busy) = 0;
+    // The interpreter's command line of a run whose console is shown.
+    virtual void showCommand(const std::string& commandLine) = 0;
+    // What becomes of the archiver's console output when the job is not automated.
+    virtual OutputMode outputMode() const = 0;
+};
+
+// Everything a job works with: the OS, the user interface, the Crates, the one
+// job's state and how it was started.
+struct JobContext {
+    Platform& platform;
+    JobServices& ui;
+    JobDisplay& display;
+    CrateStore& store;
+    JobState& job;
+    std::string ProgramFolder;
+    // The automated backup: its own banner, output always captured.
+    bool automated = false;
+
+    const PathStyle& style() const { return platform.style(); }
+    // A file beside the program: ProgramFolder, a separator unless it already ends
+    // in one, the name.
+    std::string programFile(const std::string& name) const {
+        return style().joinOnce(ProgramFolder, name);
+    }
+    OutputMode output() const { return automated ? OutputMode::Captured : display.outputMode(); }
+    bool outputCaptured() const { return output() == OutputMode::Captured; }
+};
+
+}  // namespace stowaway

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace stowaway {
+
+// The one archiver job of the program: its line, work files and counters.
+struct JobState {
+    std::string ArchiverCommand;
+    std::string ArchiverTail;
+    std::string BatchPath;
+    std::string OutputPath;
+    std::int32_t FilesToDo = 0;
+    std::int32_t FilesDone = 0;
+    // A second job must not start while one runs.
+    bool Running = false;
+    // The walk met a folder or rule it could not read; the job reports an error.
+    bool WalkFailed = false;
+    // What the walk could not read, for the run log's error lines.
+    std::vector<std::string> WalkErrors;
+    // The log could not be opened; told to the user once per run of the program.
+    bool LogFailureReported = false;
+
+    // What every job clears when it starts.
+    void startNew() {
+        FilesToDo = 0;
+        ArchiverCommand.clear();
+        ArchiverTail.clear();
+        WalkErrors.clear();
+        WalkFailed = false;
+    }
+};
+
+}  // namespace stowaway
