@@ -79,10 +79,11 @@ class EntryChecker {
             }
         } else if (e.method == kMethodDeflate) {
             inflateReset(&zs_);
-            int rc = Z_OK;
-            while (rc != Z_STREAM_END) {
-                if (zs_.avail_in == 0) {
-                    if (left == 0) return Fail(error, "deflate data ends early");
+            // Input may be used up while output is still pending (the buffer
+            // filled in the middle of the last match): go on calling inflate
+            // until it reports the end or can make no more progress.
+            for (;;) {
+                if (zs_.avail_in == 0 && left > 0) {
                     const size_t n = static_cast<size_t>(std::min<uint64_t>(left, kBuffer));
                     if (!PReadAll(fd_, in_.get(), n, pos))
                         return Fail(error, "unexpected end of file");
@@ -93,11 +94,13 @@ class EntryChecker {
                 }
                 zs_.next_out = out_.get();
                 zs_.avail_out = kBuffer;
-                rc = inflate(&zs_, Z_NO_FLUSH);
-                if (rc != Z_OK && rc != Z_STREAM_END) return Fail(error, "deflate data is damaged");
+                const int rc = inflate(&zs_, Z_NO_FLUSH);
                 const size_t produced = kBuffer - zs_.avail_out;
                 crc = crc32_z(crc, out_.get(), produced);
                 size += produced;
+                if (rc == Z_STREAM_END) break;
+                if (rc == Z_BUF_ERROR) return Fail(error, "deflate data ends early");
+                if (rc != Z_OK) return Fail(error, "deflate data is damaged");
             }
             if (left != 0 || zs_.avail_in != 0) return Fail(error, "deflate data ends early");
         } else {
