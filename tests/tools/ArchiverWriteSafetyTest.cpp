@@ -25,6 +25,38 @@ std::string Text(size_t size) {
     return t;
 }
 
+// Runs argv in a child whose limits `setup` sets just before the program starts.
+template <typename Setup>
+RunResult RunLimited(const std::vector<std::string>& argv, Setup setup) {
+    char templ[] = "/tmp/tooltest-out-XXXXXX";
+    ::close(::mkstemp(templ));
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int fd = ::open(templ, O_WRONLY | O_TRUNC);
+        ::dup2(fd, 1);
+        ::dup2(fd, 2);
+        ::signal(SIGXFSZ, SIG_DFL);
+        setup();
+        ::execv(args[0], args.data());
+        ::_exit(127);
+    }
+    RunResult r;
+    r.status = WaitStatus(pid);
+    r.output = ReadFile(templ);
+    ::unlink(templ);
+    return r;
+}
+
+void Limit(int resource, rlim_t value) {
+    const struct rlimit rl {
+        value, value
+    };
+    ::setrlimit(resource, &rl);
+}
+
 class ArchiverWrite : public ::testing::Test {
   protected:
     ScratchDir dir;
@@ -85,6 +117,123 @@ TEST_F(ArchiverWrite, EveryLevelStoresZeroRunsRandomThenZerosAndText) {
         EXPECT_EQ(CountLinesWith(r.output, "done."), static_cast<int>(files.size())) << level;
         EXPECT_EQ(RunProgram({"/usr/bin/unzip", "-tq", archive}).status, 0) << level;
     }
+}
+
+// A file-size limit with the signal at its default: the archiver must not die
+// of SIGXFSZ but say that the archive became too large.
+TEST_F(ArchiverWrite, FileSizeLimitIsReportedAndTheOldArchiveKept) {
+    WriteList({AddFile("small.txt", "small")});
+    ASSERT_EQ(Add().status, 0);
+    const std::string before = ReadFile(archive);
+    WriteList({AddFile("small.txt", "small"), AddFile("noise.bin", Noise(3 << 20, 5))});
+
+    const RunResult r = RunLimited(Args("-add=all", 6), [] { Limit(RLIMIT_FSIZE, 1 << 20); });
+    EXPECT_EQ(r.status, 2) << r.output;
+    const auto problems = ProblemLines(r.output);
+    ASSERT_EQ(problems.size(), 1u) << r.output;
+    EXPECT_EQ(problems[0].rfind("PKZIP: ", 0), 0u);
+    EXPECT_NE(problems[0].find("too large"), std::string::npos) << problems[0];
+    EXPECT_EQ(ReadFile(archive), before);
+    EXPECT_EQ(FilesInOut(), 1);
+}
+
+// After the first write error the reader stops within the file: a sparse file
+// far larger than anything that could be read in the test's time.
+TEST_F(ArchiverWrite, WriteErrorStopsReadingTheCurrentFile) {
+    const std::string huge = dir / "data/huge.img";
+    fs::create_directories(dir / "data");
+    WriteFile(huge, "");
+    fs::resize_file(huge, 1ull << 40);
+    WriteList({huge});
+    char templ[] = "/tmp/tooltest-out-XXXXXX";
+    ::close(::mkstemp(templ));
+    const pid_t pid = Start(Args("-add=all", 0), templ, 1 << 20);
+    int status = -1;
+    for (int i = 0; i < 600 && status < 0; ++i) {
+        int st = 0;
+        if (::waitpid(pid, &st, WNOHANG) == pid) {
+            status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
+    if (status < 0) {
+        ::kill(pid, SIGKILL);
+        WaitStatus(pid);
+    }
+    const std::string out = ReadFile(templ);
+    ::unlink(templ);
+    EXPECT_EQ(status, 2) << "still reading 30 s after the write failed\n" << out;
+    EXPECT_FALSE(fs::exists(archive));
+    EXPECT_EQ(FilesInOut(), 0);
+}
+
+// Thread stacks of 1 GiB under an address-space limit: room for only a few
+// threads, or none. Fewer threads still make the archive; none gives a clear
+// line and leaves no work file.
+TEST_F(ArchiverWrite, ThreadsThatCannotStartMeanFewerThreadsOrAClearFailure) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "address-space limits do not combine with the address sanitizer";
+#endif
+    std::vector<std::string> files;
+    for (int i = 0; i < 20; ++i) files.push_back(AddFile("f" + std::to_string(i), Text(300000 + i)));
+    WriteList(files);
+    const rlim_t gib = 1ull << 30;
+    RunResult r = RunLimited(Args("-add=all", 6), [&] {
+        Limit(RLIMIT_STACK, gib);
+        Limit(RLIMIT_AS, gib + gib / 5);
+    });
+    EXPECT_EQ(r.status, 2) << r.output;
+    auto problems = ProblemLines(r.output);
+    ASSERT_EQ(problems.size(), 1u) << r.output;
+    EXPECT_NE(problems[0].find("cannot start a thread"), std::string::npos) << problems[0];
+    EXPECT_EQ(FilesInOut(), 0);
+
+    r = RunLimited(Args("-add=all", 6), [&] {
+        Limit(RLIMIT_STACK, gib);
+        Limit(RLIMIT_AS, 2 * gib + gib / 2);
+    });
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(CountLinesWith(r.output, "done."), 20) << r.output;
+    EXPECT_EQ(RunProgram({"/usr/bin/unzip", "-tq", archive}).status, 0);
+}
+
+// A file whose size says 0 but holds data (/proc) is read in normal pieces
+// and compressed as one; a file that grows while read is named in a warning.
+TEST_F(ArchiverWrite, FilesThatLieAboutTheirSizeOrGrowAreReadInWholePieces) {
+    const std::string proc = "/proc/self/smaps";  // several KiB, reported as 0 bytes
+    ASSERT_TRUE(fs::exists(proc));
+    WriteList({proc});
+    RunResult r = Add(6);
+    EXPECT_EQ(r.status, 0) << r.output;
+    std::istringstream facts(EntryFacts(proc.substr(1)));
+    int method = -1;
+    uint64_t size = 0, packed = 0;
+    facts >> method >> size >> packed;
+    EXPECT_EQ(method, 8);
+    EXPECT_GT(size, 1000u);
+    EXPECT_LT(packed, size / 2) << "one deflate block per byte";
+
+    const std::string log = AddFile("growing.log", Text(40 << 20));
+    std::atomic<bool> done{false};
+    std::thread appender([&] {
+        std::ofstream out(log, std::ios::app);
+        const std::string line(4096, 'g');
+        while (!done) {
+            out << line;
+            out.flush();
+        }
+    });
+    WriteList({log});
+    r = Add(1);
+    done = true;
+    appender.join();
+    EXPECT_EQ(CountLinesWith(r.output, "done."), 1) << r.output;
+    const auto problems = ProblemLines(r.output);
+    ASSERT_EQ(problems.size(), 1u) << r.output;
+    EXPECT_NE(problems[0].find("growing.log"), std::string::npos) << problems[0];
+    EXPECT_NE(problems[0].find("size changed"), std::string::npos) << problems[0];
+    EXPECT_EQ(RunProgram({"/usr/bin/unzip", "-tq", archive}).status, 0);
 }
 
 }  // namespace

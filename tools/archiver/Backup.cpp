@@ -239,7 +239,7 @@ void BackupRun::StorePieces(OutFile& out) {
         if (skipping) continue;
         if (!p->error.empty()) {
             if (inEntry) out.Rollback(cur.localOffset);
-            Problem("cannot read " + Shown(src.path) + ": " + p->error + "; not stored");
+            Problem("cannot store " + Shown(src.path) + ": " + p->error + "; not stored");
             inEntry = false;
             skipping = !p->last;
             continue;
@@ -276,6 +276,7 @@ void BackupRun::StorePieces(OutFile& out) {
             inEntry = false;
             continue;
         }
+        if (!p->warning.empty()) Problem("warning: " + Shown(src.path) + ": " + p->warning);
         out.Patch(cur.localOffset, LocalHeader(cur));
         records_.push_back(cur);
         storedNames_.insert(cur.name);
@@ -374,6 +375,10 @@ int BackupRun::Run() {
     } catch (const WriteError& e) {
         Problem("cannot write the new archive beside " + Shown(archive_) + ": " + e.what() +
                 "; the old archive was left unchanged");
+        return kFatal;
+    } catch (const std::runtime_error& e) {
+        Problem(std::string(e.what()) + "; the old archive " + Shown(archive_) +
+                " was left unchanged");
         return kFatal;
     }
 

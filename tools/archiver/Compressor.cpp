@@ -6,6 +6,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <stdexcept>
+#include <system_error>
 
 #include "ZipFormat.h"
 
@@ -35,12 +37,15 @@ ssize_t ReadFull(int fd, unsigned char* buf, size_t want) {
     return static_cast<ssize_t>(got);
 }
 
-// Fills `p.in` with the next piece of the file, sized by what the file's
-// length says is left (one byte more, to see the end). On failure the piece
-// becomes the file's last, carrying the reason, and the entry will be dropped.
+// Fills `p.in` with the next piece of the file. While the file holds no more
+// than its size said at open, the read is sized to that (one byte more, to
+// see the end in one call); past it, whole pieces, so a file that grows or
+// reports a wrong size (as /proc files do) is still read in normal pieces.
+// On failure the piece becomes the file's last, carrying the reason, and the
+// entry will be dropped.
 bool ReadPiece(int fd, Piece& p, uint64_t& total, uint64_t expected, bool reserved, bool& eof) {
-    const uint64_t left = expected > total ? expected - total : 0;
-    const size_t want = static_cast<size_t>(std::min<uint64_t>(kPieceSize, left + 1));
+    size_t want = kPieceSize;
+    if (total < expected) want = static_cast<size_t>(std::min<uint64_t>(kPieceSize, expected - total + 1));
     p.in.resize(want);
     const ssize_t n = ReadFull(fd, p.in.data(), want);
     if (n < 0) {
@@ -61,33 +66,72 @@ bool ReadPiece(int fd, Piece& p, uint64_t& total, uint64_t expected, bool reserv
     return true;
 }
 
+// Compares what was read with the size at open and now. A file whose size
+// stays 0 is a pseudo file that cannot tell its size; that is no change.
+std::string SizeChange(int fd, uint64_t atOpen, uint64_t read) {
+    struct stat now {};
+    if (::fstat(fd, &now) != 0) return {};
+    const auto atEnd = static_cast<uint64_t>(now.st_size);
+    if (atOpen == atEnd && (atEnd == read || atEnd == 0)) return {};
+    return "its size changed while it was read (" + std::to_string(atOpen) + " bytes at the start, " +
+           std::to_string(atEnd) + " at the end, " + std::to_string(read) + " stored)";
+}
 }  // namespace
 
 Compressor::Compressor(const std::vector<SourceFile>& files, int level, unsigned threads)
     : files_(files), level_(level) {
     if (threads < 1) threads = 1;
-    threads_.emplace_back(&Compressor::Produce, this);
-    for (unsigned i = 0; i < threads; ++i) threads_.emplace_back(&Compressor::Work, this);
+    // A thread that cannot be created (a process limit) means fewer workers;
+    // with no reader or no worker at all, the run cannot go on.
+    std::string failure;
+    try {
+        threads_.emplace_back(&Compressor::Produce, this);
+        for (unsigned i = 0; i < threads; ++i) {
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                ++liveWorkers_;
+            }
+            try {
+                threads_.emplace_back(&Compressor::Work, this);
+            } catch (...) {
+                std::lock_guard<std::mutex> lock(mutex_);
+                --liveWorkers_;
+                throw;
+            }
+        }
+        return;
+    } catch (const std::system_error& e) {
+        failure = e.what();
+    }
+    if (threads_.size() > 1) return;  // the reader and at least one worker run
+    StopAndJoin();
+    throw std::runtime_error("cannot start a thread: " + failure);
 }
 
-Compressor::~Compressor() {
+void Compressor::StopAndJoin() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stop_ = true;
     }
     changed_.notify_all();
     for (std::thread& t : threads_) t.join();
+    threads_.clear();
 }
 
-void Compressor::Submit(std::unique_ptr<Piece> p) {
+Compressor::~Compressor() {
+    StopAndJoin();
+}
+
+bool Compressor::Submit(std::unique_ptr<Piece> p) {
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [&] {
         return stop_ || ordered_.empty() ||
                (bytesInFlight_ + p->in.size() <= kMaxBytesInFlight &&
                 ordered_.size() < kMaxPiecesInFlight);
     });
-    if (stop_) return;
+    if (stop_) return false;
     bytesInFlight_ += p->in.size();
+    if (p->error.empty() && liveWorkers_ == 0) p->error = setupFailure_;
     if (p->error.empty() && !(p->first && p->last && p->in.empty())) {
         todo_.push_back(p.get());
     } else {
@@ -96,88 +140,76 @@ void Compressor::Submit(std::unique_ptr<Piece> p) {
     ordered_.push_back(std::move(p));
     lock.unlock();
     changed_.notify_all();
+    return true;
+}
+
+// Opens one file and hands its pieces on in order. Returns false once the
+// run stops (a write error or the end of the writer), so no more is read.
+bool Compressor::ProduceFile(size_t i) {
+    auto first = std::make_unique<Piece>();
+    first->file = i;
+    first->first = true;
+    first->last = true;
+    const int fd = ::open(files_[i].path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        first->error = std::strerror(errno);
+        return Submit(std::move(first));
+    }
+    struct FdCloser {
+        int fd;
+        ~FdCloser() { ::close(fd); }
+    } closer{fd};
+    if (::fstat(fd, &first->st) != 0) {
+        first->error = std::strerror(errno);
+        return Submit(std::move(first));
+    }
+    if (S_ISDIR(first->st.st_mode)) return Submit(std::move(first));
+    if (!S_ISREG(first->st.st_mode)) {
+        first->error = "not a regular file";
+        return Submit(std::move(first));
+    }
+    first->last = false;
+    ::fcntl(fd, F_SETFL, 0);
+    first->reserveZip64 = static_cast<uint64_t>(first->st.st_size) >= kZip64Reserve;
+    const bool reserve = first->reserveZip64;
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+
+    // One piece is read ahead so that the last one is known as such.
+    const auto expected = static_cast<uint64_t>(first->st.st_size);
+    std::unique_ptr<Piece> cur = std::move(first);
+    uint64_t total = 0;
+    bool eof = false;
+    std::vector<unsigned char> tail;  // last window of the previous piece
+    if (!ReadPiece(fd, *cur, total, expected, reserve, eof)) return Submit(std::move(cur));
+    for (;;) {
+        cur->dict = tail;
+        if (eof) {
+            cur->last = true;
+            cur->warning = SizeChange(fd, expected, total);
+            return Submit(std::move(cur));
+        }
+        auto next = std::make_unique<Piece>();
+        next->file = i;
+        const bool ok = ReadPiece(fd, *next, total, expected, reserve, eof);
+        cur->last = ok && next->in.empty();
+        if (cur->last) cur->warning = SizeChange(fd, expected, total);
+        if (cur->in.size() >= kWindow) {
+            tail.assign(cur->in.end() - static_cast<ptrdiff_t>(kWindow), cur->in.end());
+        } else {
+            tail.insert(tail.end(), cur->in.begin(), cur->in.end());
+            if (tail.size() > kWindow) tail.erase(tail.begin(), tail.end() - kWindow);
+        }
+        const bool wasLast = cur->last;
+        if (!Submit(std::move(cur))) return false;
+        if (wasLast) return true;
+        cur = std::move(next);
+        if (!ok) return Submit(std::move(cur));
+    }
 }
 
 void Compressor::Produce() {
-    std::vector<unsigned char> tail;  // last window of the previous piece
     for (size_t i = 0; i < files_.size(); ++i) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (stop_) break;
-        }
-        auto first = std::make_unique<Piece>();
-        first->file = i;
-        first->first = true;
-        const int fd = ::open(files_[i].path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) {
-            first->last = true;
-            first->error = std::strerror(errno);
-            Submit(std::move(first));
-            continue;
-        }
-        if (::fstat(fd, &first->st) != 0) {
-            first->last = true;
-            first->error = std::strerror(errno);
-            ::close(fd);
-            Submit(std::move(first));
-            continue;
-        }
-        if (S_ISDIR(first->st.st_mode)) {
-            first->last = true;
-            ::close(fd);
-            Submit(std::move(first));
-            continue;
-        }
-        if (!S_ISREG(first->st.st_mode)) {
-            first->last = true;
-            first->error = "not a regular file";
-            ::close(fd);
-            Submit(std::move(first));
-            continue;
-        }
-        ::fcntl(fd, F_SETFL, 0);
-        first->reserveZip64 = static_cast<uint64_t>(first->st.st_size) >= kZip64Reserve;
-        const bool reserve = first->reserveZip64;
-        ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-
-        // One piece is read ahead so that the last one is known as such.
-        const auto expected = static_cast<uint64_t>(first->st.st_size);
-        std::unique_ptr<Piece> cur = std::move(first);
-        uint64_t total = 0;
-        bool eof = false;
-        tail.clear();
-        if (!ReadPiece(fd, *cur, total, expected, reserve, eof)) {
-            Submit(std::move(cur));
-            ::close(fd);
-            continue;
-        }
-        for (;;) {
-            cur->dict = tail;
-            if (eof) {
-                cur->last = true;
-                Submit(std::move(cur));
-                break;
-            }
-            auto next = std::make_unique<Piece>();
-            next->file = i;
-            const bool ok = ReadPiece(fd, *next, total, expected, reserve, eof);
-            cur->last = ok && next->in.empty();
-            if (cur->in.size() >= kWindow) {
-                tail.assign(cur->in.end() - static_cast<ptrdiff_t>(kWindow), cur->in.end());
-            } else {
-                tail.insert(tail.end(), cur->in.begin(), cur->in.end());
-                if (tail.size() > kWindow) tail.erase(tail.begin(), tail.end() - kWindow);
-            }
-            const bool wasLast = cur->last;
-            Submit(std::move(cur));
-            if (wasLast) break;
-            cur = std::move(next);
-            if (!ok) {
-                Submit(std::move(cur));
-                break;
-            }
-        }
-        ::close(fd);
+        if (!ProduceFile(i)) break;
     }
     std::lock_guard<std::mutex> lock(mutex_);
     producerDone_ = true;
@@ -190,9 +222,12 @@ namespace pkzip {
 
 void Compressor::Work() {
     z_stream zs{};
-    bool haveStream = false;
     if (level_ > 0) {
-        haveStream = deflateInit2(&zs, level_, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+        const int rc = deflateInit2(&zs, level_, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+        if (rc != Z_OK) {
+            Retire(rc == Z_MEM_ERROR ? "out of memory" : "error " + std::to_string(rc));
+            return;
+        }
     }
     for (;;) {
         Piece* p = nullptr;
@@ -208,18 +243,33 @@ void Compressor::Work() {
             todo_.pop_front();
         }
         p->crc = static_cast<uint32_t>(crc32_z(0, p->in.data(), p->in.size()));
-        if (haveStream) {
-            Compress(*p, &zs);
-        } else if (level_ > 0) {
-            p->error = "out of memory for the compressor";
-        }
+        if (level_ > 0) Compress(*p, &zs);
         {
             std::lock_guard<std::mutex> lock(mutex_);
             p->ready = true;
         }
         changed_.notify_all();
     }
-    if (haveStream) deflateEnd(&zs);
+    if (level_ > 0) deflateEnd(&zs);
+}
+
+// A worker whose compressor could not be set up takes no pieces; the others
+// do its share. When none is left, every piece still waiting fails with the
+// reason, so the run ends with it instead of waiting.
+void Compressor::Retire(const std::string& why) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        --liveWorkers_;
+        if (liveWorkers_ == 0) {
+            setupFailure_ = "the compressor could not be set up: " + why;
+            for (Piece* p : todo_) {
+                p->error = setupFailure_;
+                p->ready = true;
+            }
+            todo_.clear();
+        }
+    }
+    changed_.notify_all();
 }
 
 void Compressor::Compress(Piece& p, void* stream) {

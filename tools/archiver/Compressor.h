@@ -28,7 +28,8 @@ struct Piece {
     size_t file = 0;
     bool first = false;
     bool last = false;
-    std::string error;  // the file could not be opened or read: no entry for it
+    std::string error;    // the file could not be opened or read: no entry for it
+    std::string warning;  // on the last piece: the file changed while it was read
     struct stat st {};  // on the first piece
     bool reserveZip64 = false;
     std::vector<unsigned char> in;
@@ -40,6 +41,7 @@ struct Piece {
 
 class Compressor {
   public:
+    // Throws std::runtime_error when not even one worker and the reader can be started.
     Compressor(const std::vector<SourceFile>& files, int level, unsigned threads);
     ~Compressor();
     Compressor(const Compressor&) = delete;
@@ -51,8 +53,11 @@ class Compressor {
   private:
     void Produce();
     void Work();
-    void Submit(std::unique_ptr<Piece> p);
+    bool Submit(std::unique_ptr<Piece> p);
+    bool ProduceFile(size_t i);
     void Compress(Piece& p, void* stream);
+    void Retire(const std::string& why);
+    void StopAndJoin();
 
     const std::vector<SourceFile>& files_;
     int level_;
@@ -63,6 +68,8 @@ class Compressor {
     size_t bytesInFlight_ = 0;
     bool producerDone_ = false;
     bool stop_ = false;
+    unsigned liveWorkers_ = 0;
+    std::string setupFailure_;
     std::vector<std::thread> threads_;
 };
 

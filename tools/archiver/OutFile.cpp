@@ -11,12 +11,19 @@ namespace {
 
 constexpr size_t kBufferSize = 4 << 20;
 
+std::string WriteErrorText(int err) {
+    if (err == EFBIG) {
+        return "the file became too large (the size limit of the file system or of this process)";
+    }
+    return std::strerror(err);
+}
+
 void PWriteAll(int fd, const char* p, size_t n, uint64_t off) {
     while (n > 0) {
         const ssize_t w = ::pwrite(fd, p, n, static_cast<off_t>(off));
         if (w < 0) {
             if (errno == EINTR) continue;
-            throw WriteError(std::strerror(errno));
+            throw WriteError(WriteErrorText(errno));
         }
         p += w;
         n -= static_cast<size_t>(w);
@@ -76,7 +83,7 @@ void OutFile::Rollback(uint64_t offset) {
 void OutFile::Finish() {
     Flush();
     if (::ftruncate(fd_, static_cast<off_t>(bufferStart_)) != 0 || ::fsync(fd_) != 0) {
-        throw WriteError(std::strerror(errno));
+        throw WriteError(WriteErrorText(errno));
     }
 }
 

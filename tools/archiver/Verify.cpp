@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "ZipReader.h"
@@ -172,7 +173,13 @@ bool VerifyArchive(const std::string& path, const std::vector<EntryRecord>& expe
         }
     };
     std::vector<std::thread> workers;
-    for (unsigned t = 1; t < threads && expected.size() > 1; ++t) workers.emplace_back(run);
+    for (unsigned t = 1; t < threads && expected.size() > 1; ++t) {
+        try {
+            workers.emplace_back(run);
+        } catch (const std::system_error&) {
+            break;  // fewer threads: this one checks the rest
+        }
+    }
     run();
     for (std::thread& w : workers) w.join();
     ::close(fd);

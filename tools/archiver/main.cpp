@@ -14,6 +14,9 @@
 int main(int argc, char** argv) {
     // Output may go to a pipe whose reader goes away; the archive is still finished.
     ::signal(SIGPIPE, SIG_IGN);
+    // A file-size limit then shows as EFBIG on the write, reported like any
+    // other write error, instead of killing us without a word.
+    ::signal(SIGXFSZ, SIG_IGN);
 
     std::vector<std::string> args(argv + 1, argv + argc);
     pkzip::Options options;
