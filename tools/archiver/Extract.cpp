@@ -1,58 +1,172 @@
 #include "Extract.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <random>
+#include <set>
+#include <system_error>
 #include <thread>
+#include <unordered_map>
 
+#include "ArchiveReader.h"
 #include "Names.h"
 #include "Output.h"
 #include "PathCase.h"
-#include "ZipReader.h"
 
 namespace pkzip {
 namespace {
 
 constexpr int kFatal = 2;
+constexpr size_t kWorkLeafMax = 200;
 
 struct FolderTimes {
     std::vector<std::string> parts;
     int64_t mtime;
+    uint32_t nsec;
     mode_t mode;
     bool hasMode;
 };
 
+std::string Join(const std::vector<std::string>& parts, size_t n) {
+    std::string s;
+    for (size_t i = 0; i < n; ++i) {
+        if (i) s += '/';
+        s += parts[i];
+    }
+    return s;
+}
+
+// The prefix of the work name a file is first written under when it cannot
+// be written whole at once: ".NAME.pkzip-" and a number.
+std::string WorkPrefix(const std::string& leaf) {
+    return "." + leaf.substr(0, kWorkLeafMax) + ".pkzip-";
+}
+
+bool WriteAll(int fd, const unsigned char* p, size_t left, std::string& why) {
+    while (left > 0) {
+        const ssize_t w = ::write(fd, p, left);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            why = "cannot write the file: " + ErrnoText(errno);
+            return false;
+        }
+        p += w;
+        left -= static_cast<size_t>(w);
+    }
+    return true;
+}
+
+// One entry to restore, as planned before any thread starts.
+struct Job {
+    const ArchiveEntry* entry;
+    std::vector<std::string> parts;
+};
+
 class Restorer {
   public:
-    Restorer(const Options& o, int targetFd) : o_(o), target_(targetFd) {}
-    void Work(const ZipReader& zr, uint64_t count);
+    Restorer(const Options& o, const ArchiveReader& zr, int targetFd)
+        : o_(o), zr_(zr), target_(targetFd) {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        umask_ = mask;
+    }
+    void Plan();
+    void Work();
     void FinishFolders();
+    void RemoveLeftoverWorkFiles();
 
   private:
-    void One(const ZipReader& zr, const EntryInfo& info);
+    struct DirCache {
+        std::string key;
+        int fd = -1;
+        ~DirCache() {
+            if (fd >= 0) ::close(fd);
+        }
+    };
+
+    void One(const Job& job, DirCache& cache);
     // Opens (creating as needed) the folder given by parts[0..n) below the
     // target, never following a symbolic link. Returns -1 with `why` set.
     int OpenFolder(const std::vector<std::string>& parts, size_t n, std::string& why);
-    bool WriteFile(const ZipReader& zr, const EntryInfo& info, int dirFd, const std::string& leaf,
-                   std::string& why);
+    int OpenFolderCached(const std::vector<std::string>& parts, size_t n, DirCache& cache,
+                         std::string& why);
+    bool WriteViaWorkName(const ArchiveEntry& e, int dirFd, const std::string& leaf,
+                          const std::function<bool(int)>& fill, std::string& why);
+    bool MayReplace(const ArchiveEntry& e, int dirFd, const std::string& leaf, bool& present);
+    void Finish(int fd, const ArchiveEntry& e);
 
     const Options& o_;
+    const ArchiveReader& zr_;
     int target_;
-    std::atomic<uint64_t> next_{0};
+    mode_t umask_ = 022;
+    std::vector<Job> jobs_;
+    std::atomic<size_t> next_{0};
     std::mutex foldersMutex_;
     std::vector<FolderTimes> folders_;
+    std::map<std::string, std::set<std::string>> leavesByFolder_;
 };
 
+void Restorer::Plan() {
+    // Duplicate names: the later entry of the central directory wins, as
+    // with unzip overwriting, and only it is written.
+    std::unordered_map<std::string, size_t> last;
+    std::vector<std::optional<std::vector<std::string>>> parts(zr_.Count());
+    for (const ArchiveEntry& e : zr_.Entries()) {
+        if (e.isHeader || !e.damage.empty()) continue;
+        parts[e.index] = SafeComponents(e.path);
+        if (parts[e.index]) last[Join(*parts[e.index], parts[e.index]->size())] = e.index;
+    }
+    std::set<std::string> warned;
+    for (const ArchiveEntry& e : zr_.Entries()) {
+        if (e.isHeader) continue;
+        const std::string shown = Shown(e.name);
+        if (!e.damage.empty()) {
+            Problem("cannot restore " + shown + ": the entry is damaged: " + e.damage);
+            continue;
+        }
+        if (!parts[e.index]) {
+            Problem("refused " + shown + ": the name leads outside the target folder");
+            continue;
+        }
+        const std::string key = Join(*parts[e.index], parts[e.index]->size());
+        if (last[key] != e.index) {
+            if (warned.insert(key).second)
+                Problem("the name " + Shown(key) +
+                        " is in the archive more than once; the last entry is restored");
+            continue;
+        }
+        if (!e.isDir && !e.isSymlink && !e.isSpecial) {
+            leavesByFolder_[Join(*parts[e.index], parts[e.index]->size() - 1)].insert(
+                parts[e.index]->back().substr(0, kWorkLeafMax));
+        }
+        jobs_.push_back({&e, std::move(*parts[e.index])});
+    }
+}
+
 int Restorer::OpenFolder(const std::vector<std::string>& parts, size_t n, std::string& why) {
+    if (n > 0) {
+        // One call for a folder that exists, refusing links on the way.
+        struct open_how how {};
+        how.flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+        how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+        const std::string rel = Join(parts, n);
+        const long fd = ::syscall(SYS_openat2, target_, rel.c_str(), &how, sizeof how);
+        if (fd >= 0) return static_cast<int>(fd);
+    }
     int fd = ::dup(target_);
     for (size_t i = 0; i < n && fd >= 0; ++i) {
         int sub = ::openat(fd, parts[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -84,15 +198,36 @@ int Restorer::OpenFolder(const std::vector<std::string>& parts, size_t n, std::s
     return fd;
 }
 
-bool Restorer::WriteFile(const ZipReader& zr, const EntryInfo& info, int dirFd,
-                         const std::string& leaf, std::string& why) {
-    // Written under a work name and renamed at the end, so a damaged entry
-    // never leaves a file that looks restored.
+int Restorer::OpenFolderCached(const std::vector<std::string>& parts, size_t n, DirCache& cache,
+                               std::string& why) {
+    std::string key = Join(parts, n);
+    if (cache.fd >= 0 && cache.key == key) return cache.fd;
+    const int fd = OpenFolder(parts, n, why);
+    if (fd < 0) return -1;
+    if (cache.fd >= 0) ::close(cache.fd);
+    cache.fd = fd;
+    cache.key = std::move(key);
+    return fd;
+}
+
+void Restorer::Finish(int fd, const ArchiveEntry& e) {
+    const mode_t mode = e.hasUnixMode ? (e.unixMode & 0777) : 0644;
+    if ((mode & ~umask_) != mode) ::fchmod(fd, mode);
+    const struct timespec times[2] = {
+        {0, UTIME_OMIT}, {static_cast<time_t>(e.mtime), static_cast<long>(e.mtimeNsec)}};
+    ::futimens(fd, times);
+}
+
+// Written under a work name and renamed at the end, so a damaged entry (found
+// only once all of it is read) or a failed write never leaves a file that
+// looks restored, nor harms the copy already there. `fill` writes the data.
+bool Restorer::WriteViaWorkName(const ArchiveEntry& e, int dirFd, const std::string& leaf,
+                                const std::function<bool(int)>& fill, std::string& why) {
     thread_local std::mt19937_64 rng{std::random_device{}()};
     std::string work;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        work = "." + leaf.substr(0, 200) + ".pkzip-" + std::to_string(rng() % 1000000000);
+        work = WorkPrefix(leaf) + std::to_string(rng() % 1000000000);
         fd = ::openat(dirFd, work.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                       0600);
         if (fd < 0 && errno != EEXIST) break;
@@ -101,153 +236,214 @@ bool Restorer::WriteFile(const ZipReader& zr, const EntryInfo& info, int dirFd,
         why = "cannot create the file: " + ErrnoText(errno);
         return false;
     }
-    auto fail = [&](const std::string& text) {
-        ::close(fd);
-        ::unlinkat(dirFd, work.c_str(), 0);
-        why = text;
-        return false;
-    };
-
-    zip_file_t* f = zip_fopen_index(zr.Handle(), info.index, 0);
-    if (!f) return fail("cannot read the entry: " + ZipErrorText(zr.Handle()));
-    static thread_local std::unique_ptr<unsigned char[]> buf(new unsigned char[1 << 18]);
-    uLong crc = 0;
-    uint64_t total = 0;
-    zip_int64_t n;
-    while ((n = zip_fread(f, buf.get(), 1 << 18)) > 0) {
-        crc = crc32_z(crc, buf.get(), static_cast<size_t>(n));
-        total += static_cast<uint64_t>(n);
-        const unsigned char* p = buf.get();
-        size_t left = static_cast<size_t>(n);
-        while (left > 0) {
-            const ssize_t w = ::write(fd, p, left);
-            if (w < 0) {
-                if (errno == EINTR) continue;
-                const std::string err = ErrnoText(errno);
-                zip_fclose(f);
-                return fail("cannot write the file: " + err);
-            }
-            p += w;
-            left -= static_cast<size_t>(w);
-        }
+    bool ok = fill(fd);
+    if (ok) {
+        ::fchmod(fd, e.hasUnixMode ? (e.unixMode & 0777) : 0644);
+        Finish(fd, e);
     }
-    const std::string readError = n < 0 ? ZipFileErrorText(f) : std::string();
-    zip_fclose(f);
-    if (n < 0) return fail("the entry is damaged: " + readError);
-    if (total != info.size || crc != info.crc) {
-        return fail("the entry is damaged: CRC or size check failed");
-    }
-    const mode_t mode = info.hasUnixMode ? (info.unixMode & 0777) : 0644;
-    ::fchmod(fd, mode);
-    const struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(info.mtime), 0}};
-    ::futimens(fd, times);
-    if (::close(fd) != 0) {
-        fd = -1;
-        ::unlinkat(dirFd, work.c_str(), 0);
+    if (::close(fd) != 0 && ok) {
         why = "cannot write the file: " + ErrnoText(errno);
-        return false;
+        ok = false;
     }
-    if (::renameat(dirFd, work.c_str(), dirFd, leaf.c_str()) != 0) {
+    if (ok && ::renameat(dirFd, work.c_str(), dirFd, leaf.c_str()) != 0) {
         why = "cannot put the file in place: " + ErrnoText(errno);
-        ::unlinkat(dirFd, work.c_str(), 0);
-        return false;
+        ok = false;
     }
-    return true;
+    if (!ok) ::unlinkat(dirFd, work.c_str(), 0);
+    return ok;
 }
 
-void Restorer::One(const ZipReader& zr, const EntryInfo& info) {
-    if (info.isHeader) return;  // the archive header is not a user file
-    const std::string shown = Shown(info.name);
-    const auto parts = SafeComponents(info.name);
-    if (!parts) {
-        Problem("refused " + shown + ": the name leads outside the target folder");
-        return;
+// A file of that name already there: refused when it is a link or no file,
+// and kept when -extract=update finds it as new or newer. Returns whether to
+// write; `present` tells whether something is there.
+bool Restorer::MayReplace(const ArchiveEntry& e, int dirFd, const std::string& leaf,
+                          bool& present) {
+    struct stat st;
+    present = ::fstatat(dirFd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    if (!present) return true;
+    if (S_ISLNK(st.st_mode)) {
+        Problem("refused " + Shown(e.name) + ": it would be written through a symbolic link");
+        return false;
     }
-    if (info.isSymlink) {
+    if (!S_ISREG(st.st_mode)) {
+        Problem("cannot restore " + Shown(e.name) + ": a folder or other non-file is in the way");
+        return false;
+    }
+    return !(o_.extractUpdate && st.st_mtime >= e.mtime);
+}
+
+void Restorer::One(const Job& job, DirCache& cache) {
+    const ArchiveEntry& e = *job.entry;
+    const std::vector<std::string>& parts = job.parts;
+    const std::string shown = Shown(e.name);
+    if (e.isSymlink) {
         Problem("skipped " + shown + ": symbolic links are not restored");
         return;
     }
-    if (info.isSpecial) {
+    if (e.isSpecial) {
         Problem("skipped " + shown + ": neither a file nor a folder");
         return;
     }
-    if (info.encrypted) {
+    if (e.encrypted) {
         Problem("skipped " + shown + ": encrypted entries are not supported");
         return;
     }
     std::string why;
-    if (info.isDir) {
-        const int fd = OpenFolder(*parts, parts->size(), why);
+    if (e.isDir) {
+        const int fd = OpenFolderCached(parts, parts.size(), cache, why);
         if (fd < 0) {
             Problem(shown + ": " + why);
             return;
         }
-        ::close(fd);
         std::lock_guard<std::mutex> lock(foldersMutex_);
         folders_.push_back(
-            {*parts, info.mtime, static_cast<mode_t>(info.unixMode & 0777), info.hasUnixMode});
+            {parts, e.mtime, e.mtimeNsec, static_cast<mode_t>(e.unixMode & 0777), e.hasUnixMode});
         return;
     }
-    const int dirFd = OpenFolder(*parts, parts->size() - 1, why);
+    const int dirFd = OpenFolderCached(parts, parts.size() - 1, cache, why);
     if (dirFd < 0) {
         Problem(shown + ": " + why);
         return;
     }
-    const std::string& leaf = parts->back();
-    struct stat st;
-    if (::fstatat(dirFd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-        if (S_ISLNK(st.st_mode)) {
-            ::close(dirFd);
-            Problem("refused " + shown + ": it would be written through a symbolic link");
-            return;
-        }
-        if (!S_ISREG(st.st_mode)) {
-            ::close(dirFd);
-            Problem("cannot restore " + shown + ": a folder or other non-file is in the way");
-            return;
-        }
-        if (o_.extractUpdate && st.st_mtime >= info.mtime) {
-            ::close(dirFd);
-            return;  // the copy on disk is as new or newer
-        }
-    }
-    const bool ok = WriteFile(zr, info, dirFd, leaf, why);
-    ::close(dirFd);
-    if (ok) {
-        Line("  Inflating: " + shown);
+    const std::string& leaf = parts.back();
+    bool present = false;
+    if (o_.extractUpdate && !MayReplace(e, dirFd, leaf, present)) return;
+
+    std::string error;
+    ReadStatus st;
+    bool skipped = false;
+    if (zr_.FitsInMemory(e)) {
+        // Decompressed and checked first; a new file is then written once
+        // under its own name.
+        st = zr_.Extract(
+            e,
+            [&](const unsigned char* data, size_t len) {
+                auto fill = [&](int fd) { return WriteAll(fd, data, len, why); };
+                if (!present) {
+                    const mode_t mode = e.hasUnixMode ? (e.unixMode & 0777) : 0644;
+                    const int fd =
+                        ::openat(dirFd, leaf.c_str(),
+                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+                    if (fd >= 0) {
+                        bool ok = fill(fd);
+                        if (ok) Finish(fd, e);
+                        if (::close(fd) != 0 && ok) {
+                            why = "cannot write the file: " + ErrnoText(errno);
+                            ok = false;
+                        }
+                        if (!ok) ::unlinkat(dirFd, leaf.c_str(), 0);
+                        return ok;
+                    }
+                    if (errno != EEXIST) {
+                        why = "cannot create the file: " + ErrnoText(errno);
+                        return false;
+                    }
+                    if (!MayReplace(e, dirFd, leaf, present)) {
+                        skipped = true;
+                        return false;
+                    }
+                }
+                return WriteViaWorkName(e, dirFd, leaf, fill, why);
+            },
+            error);
     } else {
-        Problem("cannot restore " + shown + ": " + why);
+        if (!o_.extractUpdate && !MayReplace(e, dirFd, leaf, present)) return;
+        st = ReadStatus::Ok;
+        const bool ok = WriteViaWorkName(
+            e, dirFd, leaf,
+            [&](int fd) {
+                st = zr_.Extract(
+                    e,
+                    [&](const unsigned char* data, size_t len) {
+                        return WriteAll(fd, data, len, why);
+                    },
+                    error);
+                return st == ReadStatus::Ok;
+            },
+            why);
+        if (!ok && st == ReadStatus::Ok) st = ReadStatus::SinkStopped;
     }
+    if (skipped) return;
+    if (st == ReadStatus::Ok) {
+        Line("  Inflating: " + shown);
+        return;
+    }
+    if (st == ReadStatus::Damaged) {
+        why = "the entry is damaged: " + error;
+    } else if (st != ReadStatus::SinkStopped) {
+        why = error;
+    }
+    Problem("cannot restore " + shown + ": " + why);
 }
 
-void Restorer::Work(const ZipReader& zr, uint64_t count) {
+void Restorer::Work() {
+    DirCache cache;
     for (;;) {
-        const uint64_t i = next_++;
-        if (i >= count) return;
-        EntryInfo info;
-        std::string error;
-        if (!zr.Info(i, info, error)) {
-            Problem("cannot read entry " + std::to_string(i) + ": " + error);
-            continue;
-        }
-        One(zr, info);
+        const size_t i = next_++;
+        if (i >= jobs_.size()) return;
+        One(jobs_[i], cache);
     }
 }
 
 void Restorer::FinishFolders() {
     // Deepest first, and after all files, so that writing into a folder does
     // not change its time again and a read-only folder does not block its files.
-    std::sort(folders_.begin(), folders_.end(), [](const FolderTimes& a, const FolderTimes& b) {
-        return a.parts.size() > b.parts.size();
-    });
+    std::stable_sort(
+        folders_.begin(), folders_.end(),
+        [](const FolderTimes& a, const FolderTimes& b) { return a.parts.size() > b.parts.size(); });
     for (const FolderTimes& f : folders_) {
         std::string why;
         const int fd = OpenFolder(f.parts, f.parts.size(), why);
         if (fd < 0) continue;
         if (f.hasMode) ::fchmod(fd, f.mode);
-        const struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(f.mtime), 0}};
+        const struct timespec times[2] = {
+            {0, UTIME_OMIT}, {static_cast<time_t>(f.mtime), static_cast<long>(f.nsec)}};
         ::futimens(fd, times);
         ::close(fd);
+    }
+}
+
+// A restore that was killed leaves its work files; they carry the name of a
+// file of the archive, so the next restore into the folder knows them.
+void Restorer::RemoveLeftoverWorkFiles() {
+    for (const auto& [folder, leaves] : leavesByFolder_) {
+        std::vector<std::string> parts;
+        if (!folder.empty()) {
+            size_t pos = 0;
+            while (pos <= folder.size()) {
+                size_t slash = folder.find('/', pos);
+                if (slash == std::string::npos) slash = folder.size();
+                parts.push_back(folder.substr(pos, slash - pos));
+                pos = slash + 1;
+            }
+        }
+        std::string why;
+        const int fd = OpenFolder(parts, parts.size(), why);
+        if (fd < 0) continue;
+        DIR* d = ::fdopendir(fd);
+        if (!d) {
+            ::close(fd);
+            continue;
+        }
+        std::vector<std::string> remove;
+        while (const dirent* ent = ::readdir(d)) {
+            const std::string_view name = ent->d_name;
+            if (name.size() < 10 || name[0] != '.') continue;
+            const size_t mark = name.rfind(".pkzip-");
+            if (mark == std::string_view::npos || mark < 1) continue;
+            const std::string_view digits = name.substr(mark + 7);
+            if (digits.empty() || !std::all_of(digits.begin(), digits.end(),
+                                               [](char c) { return c >= '0' && c <= '9'; }))
+                continue;
+            if (leaves.count(std::string(name.substr(1, mark - 1)))) remove.emplace_back(name);
+        }
+        for (const std::string& name : remove) {
+            struct stat st;
+            if (::fstatat(::dirfd(d), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                S_ISREG(st.st_mode))
+                ::unlinkat(::dirfd(d), name.c_str(), 0);
+        }
+        ::closedir(d);
     }
 }
 
@@ -255,12 +451,16 @@ void Restorer::FinishFolders() {
 
 int RunRestore(const Options& o) {
     const std::string archive = tools::ResolvePathCase(o.archive);
-    ZipReader first;
+    // Opened once and shared by every thread, so all of them read the same
+    // archive even if it is replaced meanwhile.
+    ArchiveReader zr;
+    ConsoleVolumeAsker asker;
     std::string error;
-    if (!first.Open(archive, error)) {
+    if (!zr.Open(archive, error, &asker)) {
         Problem("cannot open the archive " + Shown(o.archive) + ": " + error);
         return kFatal;
     }
+    for (const std::string& d : zr.Damage()) Problem("the archive is damaged: " + d);
     const std::string target = tools::ResolvePathCase(o.target);
     // The target folder itself is the user's choice and may be reached through a link.
     std::string path;
@@ -280,21 +480,22 @@ int RunRestore(const Options& o) {
         return kFatal;
     }
 
-    const uint64_t count = first.Count();
-    Restorer restorer(o, targetFd);
-    std::vector<std::unique_ptr<ZipReader>> more;
-    unsigned threads = std::max(1u, std::min(std::thread::hardware_concurrency(), 8u));
-    for (unsigned t = 1; t < threads && count > 1; ++t) {
-        auto zr = std::make_unique<ZipReader>();
-        if (!zr->Open(archive, error)) break;
-        more.push_back(std::move(zr));
-    }
+    Restorer restorer(o, zr, targetFd);
+    restorer.Plan();
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const unsigned threads = std::min(cores + 1, 8u);
     std::vector<std::thread> workers;
-    for (auto& zr : more)
-        workers.emplace_back([&restorer, &zr, count] { restorer.Work(*zr, count); });
-    restorer.Work(first, count);
+    for (unsigned t = 1; t < threads && zr.Count() > 1; ++t) {
+        try {
+            workers.emplace_back([&restorer] { restorer.Work(); });
+        } catch (const std::system_error&) {
+            break;  // fewer threads do the same work
+        }
+    }
+    restorer.Work();
     for (std::thread& w : workers) w.join();
     restorer.FinishFolders();
+    restorer.RemoveLeftoverWorkFiles();
     ::close(targetFd);
     return ProblemCount() > 0 ? 1 : 0;
 }

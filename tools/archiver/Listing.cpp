@@ -4,9 +4,9 @@
 #include <ctime>
 #include <string>
 
+#include "ArchiveReader.h"
 #include "Output.h"
 #include "PathCase.h"
-#include "ZipReader.h"
 
 namespace pkzip {
 namespace {
@@ -58,30 +58,29 @@ void PrintHeaderLines(const std::string& header) {
 
 int RunListing(const Options& o) {
     const std::string archive = tools::ResolvePathCase(o.archive);
-    ZipReader zr;
+    ArchiveReader zr;
+    ConsoleVolumeAsker asker;
     std::string error;
-    if (!zr.Open(archive, error)) {
+    if (!zr.Open(archive, error, &asker)) {
         Problem("cannot open the archive " + Shown(o.archive) + ": " + error);
         return kFatal;
     }
+    for (const std::string& d : zr.Damage()) Problem("the archive is damaged: " + d);
     std::string header;
     if (!zr.Header(header, error)) {
         Problem("cannot read the archive header: " + error);
         return kFatal;
     }
-    std::vector<EntryInfo> entries;
+    std::vector<const ArchiveEntry*> entries;
     uint64_t totalSize = 0;
     uint64_t totalPacked = 0;
-    for (uint64_t i = 0; i < zr.Count(); ++i) {
-        EntryInfo info;
-        if (!zr.Info(i, info, error)) {
-            Problem("cannot read entry " + std::to_string(i) + ": " + error);
-            continue;
-        }
+    for (const ArchiveEntry& info : zr.Entries()) {
+        if (!info.damage.empty())
+            Problem("entry " + Shown(info.name) + " is damaged: " + info.damage);
         if (info.isHeader) continue;
         totalSize += info.size;
         totalPacked += info.compSize;
-        entries.push_back(info);
+        entries.push_back(&info);
     }
 
     // Exactly six lines of one item each before the header.
@@ -98,12 +97,12 @@ int RunListing(const Options& o) {
     std::snprintf(row, sizeof row, "%14s %14s  %-9s %-19s  %-8s  %s", "Length", "Packed", "Method",
                   "Date", "CRC-32", "Name");
     Line(row);
-    for (const EntryInfo& e : entries) {
+    for (const ArchiveEntry* e : entries) {
         std::snprintf(row, sizeof row, "%14llu %14llu  %-9s %-19s  %08x  ",
-                      static_cast<unsigned long long>(e.size),
-                      static_cast<unsigned long long>(e.compSize), MethodName(e.method),
-                      DateText(e.mtime).c_str(), e.crc);
-        Line(row + Shown(e.name));
+                      static_cast<unsigned long long>(e->size),
+                      static_cast<unsigned long long>(e->compSize), MethodName(e->method),
+                      DateText(e->mtime).c_str(), e->crc);
+        Line(row + Shown(e->name));
     }
     return ProblemCount() > 0 ? 1 : 0;
 }

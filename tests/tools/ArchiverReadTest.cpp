@@ -1,0 +1,356 @@
+// The archiver's read side on archives made by other tools or damaged on
+// purpose: split sets, bytes before the archive, foreign hosts and times,
+// and every kind of damage that must not pass as a sound restore.
+#include <gtest/gtest.h>
+
+#include "ToolTestSupport.h"
+
+namespace {
+
+using namespace tooltest;
+
+// Runs argv with `input` fed through a pipe to its standard input, as the
+// console window forwards what the user types.
+RunResult RunWithInput(const std::vector<std::string>& argv, const std::string& input) {
+    char templ[] = "/tmp/tooltest-in-XXXXXX";
+    const int outFd = ::mkstemp(templ);
+    int fds[2];
+    if (::pipe(fds) != 0) return {};
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(fds[0], 0);
+        ::dup2(outFd, 1);
+        ::dup2(outFd, 2);
+        ::close(fds[1]);
+        ::execv(args[0], args.data());
+        ::_exit(127);
+    }
+    ::close(fds[0]);
+    ::close(outFd);
+    ::signal(SIGPIPE, SIG_IGN);
+    if (!input.empty()) (void)!::write(fds[1], input.data(), input.size());
+    ::close(fds[1]);
+    RunResult r;
+    r.status = WaitStatus(pid);
+    r.output = ReadFile(templ);
+    ::unlink(templ);
+    return r;
+}
+
+class ArchiverRead : public ::testing::Test {
+  protected:
+    ScratchDir dir;
+    std::string archive = dir / "backup.zip";
+    std::string target = dir / "target";
+
+    RunResult Restore(const std::string& which = "") {
+        return RunProgram(
+            {Archiver(), "-extract=all", "-dir=relative", which.empty() ? archive : which, target});
+    }
+    RunResult List(const std::string& which = "") {
+        return RunProgram({Archiver(), "-view=brief", which.empty() ? archive : which});
+    }
+
+    // Python builds the archive: `body` runs with z (an open ZipFile), zipfile,
+    // struct and add(name, data, mode=0o100644, date=(2020,1,2,3,4,6),
+    // extra=b'', system=3) at hand.
+    void Make(const std::string& body, const std::string& path = "") {
+        const RunResult r = Python(
+            "import sys, zipfile, struct\n"
+            "z = zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED)\n"
+            "def add(name, data, mode=0o100644, date=(2020, 1, 2, 3, 4, 6), extra=b'', "
+            "system=3, attr=None):\n"
+            "    i = zipfile.ZipInfo(name, date)\n"
+            "    i.external_attr = (mode << 16) if attr is None else attr\n"
+            "    i.create_system = system\n"
+            "    i.extra = extra\n"
+            "    i.compress_type = zipfile.ZIP_DEFLATED\n"
+            "    z.writestr(i, data)\n" +
+                body + "\nz.close()\n",
+            {path.empty() ? archive : path});
+        ASSERT_EQ(r.status, 0) << r.output;
+    }
+
+    // Changes the archive's bytes with a Python snippet over `b` (a bytearray).
+    void Patch(const std::string& body) {
+        const RunResult r =
+            Python("import sys, struct\nb = bytearray(open(sys.argv[1], 'rb').read())\n" + body +
+                       "\nopen(sys.argv[1], 'wb').write(b)\n",
+                   {archive});
+        ASSERT_EQ(r.status, 0) << r.output;
+    }
+
+    size_t CountFiles(const std::string& folder) {
+        size_t n = 0;
+        if (!fs::exists(folder)) return 0;
+        for (const auto& e : fs::recursive_directory_iterator(folder)) n += !e.is_directory();
+        return n;
+    }
+};
+
+// ---- Archives other tools read and so must we ----
+
+TEST_F(ArchiverRead, BytesBeforeTheArchiveAreSkippedAsUnzipDoes) {
+    Make("add('a/one.txt', 'one ' * 1000)\nadd('two.txt', 'two')\n");
+    for (const std::string& prefix :
+         {std::string("#!/bin/sh\nexit 0\n"), std::string(70000, '\x90'), std::string("PK")}) {
+        const std::string prefixed = dir / "prefixed.zip";
+        WriteFile(prefixed, prefix + ReadFile(archive));
+        fs::remove_all(target);
+        const RunResult r = Restore(prefixed);
+        EXPECT_EQ(r.status, 0) << r.output;
+        EXPECT_EQ(ReadFile(target + "/a/one.txt"), [] {
+            std::string s;
+            for (int i = 0; i < 1000; ++i) s += "one ";
+            return s;
+        }());
+        EXPECT_EQ(ReadFile(target + "/two.txt"), "two");
+        EXPECT_EQ(List(prefixed).status, 0);
+    }
+}
+
+TEST_F(ArchiverRead, SplitSetIsListedAndRestoredAndAMissingVolumeIsNamedOrAskedFor) {
+    const std::string src = dir / "src";
+    std::string random;
+    uint64_t x = 88172645463325252ull;
+    for (int i = 0; i < 300000; ++i) {
+        x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+        random += static_cast<char>(x >> 56);
+    }
+    WriteFile(src + "/random.bin", random);
+    WriteFile(src + "/text.txt", std::string(200000, 't'));
+    WriteFile(src + "/sub/small.txt", "small");
+    RunResult r =
+        RunProgram({"/bin/sh", "-c", "cd \"$1\" && zip -q -r -s 64k \"$2\" random.bin text.txt sub",
+                    "sh", src, archive});
+    ASSERT_EQ(r.status, 0) << r.output;
+    ASSERT_TRUE(fs::exists(dir / "backup.z02"));
+
+    r = List();
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("random.bin"), std::string::npos);
+    r = Restore();
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(CountLinesWith(r.output, "Inflating:"), 3);
+    EXPECT_TRUE(ReadFile(target + "/random.bin") == random);
+    EXPECT_EQ(ReadFile(target + "/sub/small.txt"), "small");
+
+    // A missing volume: named, with no one to ask.
+    const std::string moved = dir / "elsewhere";
+    fs::create_directories(moved);
+    fs::rename(dir / "backup.z02", moved + "/backup.z02");
+    fs::remove_all(target);
+    r = RunWithInput({Archiver(), "-extract=all", "-dir=relative", archive, target}, "");
+    EXPECT_EQ(r.status, 2) << r.output;
+    ASSERT_EQ(ProblemLines(r.output).size(), 1u) << r.output;
+    EXPECT_NE(ProblemLines(r.output)[0].find("cannot find volume " + dir / "backup.z02"),
+              std::string::npos)
+        << r.output;
+    EXPECT_EQ(CountFiles(target), 0u);
+
+    // "q" stops; an empty line looks again; a folder is looked in.
+    r = RunWithInput({Archiver(), "-view=brief", archive}, "q\n");
+    EXPECT_EQ(r.status, 2) << r.output;
+    r = RunWithInput({Archiver(), "-extract=all", "-dir=relative", archive, target},
+                     "\n" + moved + "\n");
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(CountLinesWith(r.output, "Cannot find the volume"), 2) << r.output;
+    EXPECT_TRUE(ReadFile(target + "/random.bin") == random);
+}
+
+TEST_F(ArchiverRead, AStreamStoredAsAFifoWithDataRestoresAsAFile) {
+    const RunResult made =
+        RunProgram({"/bin/sh", "-c", "printf 'data\\n' | zip -q - - > \"$1\"", "sh", archive});
+    ASSERT_EQ(made.status, 0) << made.output;
+    Make(
+        "add('pipe-with-data', 'payload', mode=0o010644)\n"
+        "add('empty-fifo', '', mode=0o010644)\n",
+        dir / "fifo.zip");
+    RunResult r = Restore();
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(ReadFile(target + "/-"), "data\n");
+    r = Restore(dir / "fifo.zip");
+    EXPECT_EQ(ReadFile(target + "/pipe-with-data"), "payload");
+    EXPECT_TRUE(fs::is_regular_file(target + "/pipe-with-data"));
+    EXPECT_FALSE(fs::exists(target + "/empty-fifo"));  // a fifo as such is still not made
+    EXPECT_EQ(ProblemLines(r.output).size(), 1u) << r.output;
+}
+
+TEST_F(ArchiverRead, BackslashesFromDosAndWindowsHostsSeparateFolders) {
+    Make(
+        "add('dir\\\\sub\\\\file.txt', 'fat', system=0, attr=0x20)\n"
+        "add('ntfs\\\\file.txt', 'ntfs', system=11, attr=0x20)\n"
+        "add('vfat\\\\file.txt', 'vfat', system=14, attr=0x20)\n"
+        "add('unix\\\\name.txt', 'unix')\n"
+        "add('..\\\\escape.txt', 'evil', system=0, attr=0x20)\n");
+    const RunResult r = Restore();
+    EXPECT_EQ(ReadFile(target + "/dir/sub/file.txt"), "fat");
+    EXPECT_EQ(ReadFile(target + "/ntfs/file.txt"), "ntfs");
+    EXPECT_EQ(ReadFile(target + "/vfat/file.txt"), "vfat");
+    EXPECT_EQ(ReadFile(target + "/unix\\name.txt"), "unix");   // a legal name made on Unix
+    EXPECT_EQ(ProblemLines(r.output).size(), 1u) << r.output;  // the escape is refused
+    EXPECT_FALSE(fs::exists(dir / "escape.txt"));
+}
+
+// ---- Times ----
+
+TEST_F(ArchiverRead, TimesComeFromNtfsThenExtendedThenInfoZipUnixThenDos) {
+    struct Case {
+        const char* name;
+        const char* extra;  // Python expression
+        const char* date;
+        int64_t expect;
+        long nsec;
+    };
+    // t(x): NTFS field for Unix time x plus 0.1234567 s; u(x): extended; x(x): Info-ZIP Unix.
+    const std::vector<Case> cases = {
+        {"ntfs.txt", "t(1500000000) + u(1400000000)", "(2000, 1, 1, 0, 0, 0)", 1500000000,
+         123456700},
+        {"ntfs-1960.txt", "t(-302486400)", "(1980, 1, 1, 0, 0, 0)", -302486400, 123456700},
+        {"ntfs-2100.txt", "t(4102444800)", "(2099, 12, 31, 23, 0, 0)", 4102444800, 123456700},
+        {"ext-1960.txt", "u(-302486400)", "(1980, 1, 1, 0, 0, 0)", -302486400, 0},
+        {"ext-2070-unsigned.txt", "u(3155760000)", "(2070, 1, 1, 0, 0, 0)", 3155760000, 0},
+        {"infozip-unix.txt", "x(1300000000)", "(2000, 1, 1, 0, 0, 0)", 1300000000, 0},
+        {"ext-over-unix.txt", "x(1300000000) + u(1200000000)", "(2000, 1, 1, 0, 0, 0)", 1200000000,
+         0},
+    };
+    std::string body =
+        "def t(x): return struct.pack('<HHIHHQQQ', 10, 32, 0, 1, 24, *[(x + 11644473600) * "
+        "10000000 + 1234567] * 3)\n"
+        "def u(x): return struct.pack('<HHB', 0x5455, 5, 1) + struct.pack('<I', x & "
+        "0xFFFFFFFF)\n"
+        "def x(v): return struct.pack('<HHii', 0x5855, 8, v, v)\n";
+    for (const Case& c : cases)
+        body +=
+            std::string("add('") + c.name + "', 'x', date=" + c.date + ", extra=" + c.extra + ")\n";
+    body += "add('dos.txt', 'x', date=(2001, 2, 3, 4, 5, 6))\n";
+    Make(body);
+    const RunResult r = Restore();
+    EXPECT_EQ(r.status, 0) << r.output;
+    for (const Case& c : cases) {
+        struct stat st {};
+        ASSERT_EQ(::stat((target + "/" + c.name).c_str(), &st), 0) << c.name;
+        EXPECT_EQ(st.st_mtim.tv_sec, c.expect) << c.name;
+        EXPECT_EQ(st.st_mtim.tv_nsec, c.nsec) << c.name;
+    }
+    struct tm tm {};
+    tm.tm_year = 101, tm.tm_mon = 1, tm.tm_mday = 3, tm.tm_hour = 4, tm.tm_min = 5, tm.tm_sec = 6;
+    tm.tm_isdst = -1;
+    EXPECT_EQ(Mtime(target + "/dos.txt"), mktime(&tm));
+}
+
+// ---- Damage ----
+
+TEST_F(ArchiverRead, DamagedEntriesAndArchivesAreReportedAndLeaveNoFile) {
+    // Each case patches the archive of two entries, good.txt and bad.txt (whose
+    // local header starts at `o`), and says what the restore must make of it.
+    struct Case {
+        const char* what;
+        const char* patch;
+        bool badRestored;
+    };
+    const std::vector<Case> cases = {
+        {"local signature", "b[o] ^= 1", false},
+        {"local name", "b[o + 30] = ord('X')", false},
+        {"local method", "b[o + 8] = 0", false},
+        {"local size", "b[o + 22] ^= 1", false},
+        {"local crc", "b[o + 14] ^= 1", false},
+        {"nul in name", "b[:] = b.replace(b'bad.txt', b'b\\x00d.txt')", false},
+        {"short comment", "b[:] = b[:-3]", true},
+    };
+    for (const Case& c : cases) {
+        Make(
+            "z.comment = b'a comment of some length'\n"
+            "add('good.txt', 'good')\nadd('bad.txt', 'bad ' * 500)\n");
+        Patch(std::string("o = b.find(b'PK\\x03\\x04', 10)\n") + c.patch);
+        fs::remove_all(target);
+        const RunResult r = Restore();
+        EXPECT_EQ(r.status, 1) << c.what << ": " << r.output;
+        EXPECT_FALSE(ProblemLines(r.output).empty()) << c.what << ": " << r.output;
+        EXPECT_EQ(ReadFile(target + "/good.txt"), "good") << c.what;
+        EXPECT_EQ(fs::exists(target + "/bad.txt"), c.badRestored) << c.what;
+        EXPECT_EQ(CountFiles(target), c.badRestored ? 2u : 1u) << c.what;
+        const RunResult list = List();
+        if (std::string(c.what) == "nul in name" || std::string(c.what) == "short comment") {
+            EXPECT_EQ(list.status, 1) << c.what << ": " << list.output;
+        }
+    }
+}
+
+TEST_F(ArchiverRead, DataDescriptorWhoseCrcDisagreesIsDamage) {
+    // Written to a stream that cannot seek, Python puts CRC and sizes in a
+    // data descriptor after the data.
+    const RunResult made = Python(
+        "import sys, zipfile\n"
+        "class S:\n"
+        "    def __init__(s, f): s.f = f\n"
+        "    def write(s, b): return s.f.write(b)\n"
+        "    def flush(s): s.f.flush()\n"
+        "with zipfile.ZipFile(S(open(sys.argv[1], 'wb')), 'w', zipfile.ZIP_DEFLATED) as z:\n"
+        "    z.writestr('good.txt', 'good')\n"
+        "    z.writestr('bad.txt', 'bad ' * 100)\n",
+        {archive});
+    ASSERT_EQ(made.status, 0) << made.output;
+    RunResult r = Restore();
+    ASSERT_EQ(r.status, 0) << r.output;  // sound as made
+    Patch("d = b.rfind(b'PK\\x07\\x08')\nb[d + 4] ^= 0xFF\n");
+    fs::remove_all(target);
+    r = Restore();
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_EQ(ProblemLines(r.output).size(), 1u) << r.output;
+    EXPECT_NE(r.output.find("data descriptor"), std::string::npos) << r.output;
+    EXPECT_EQ(ReadFile(target + "/good.txt"), "good");
+    EXPECT_FALSE(fs::exists(target + "/bad.txt"));
+}
+
+// ---- Duplicates and leftovers ----
+
+TEST_F(ArchiverRead, DuplicateNamesRestoreTheLastEntryWithAWarning) {
+    for (int round = 0; round < 3; ++round) {
+        Make(
+            "import warnings\nwarnings.simplefilter('ignore')\n"
+            "add('same.txt', 'first')\nadd('other.txt', 'o')\nadd('same.txt', 'second')\n"
+            "add('./same.txt', 'third')\n");
+        fs::remove_all(target);
+        const RunResult r = Restore();
+        EXPECT_EQ(r.status, 1) << r.output;
+        ASSERT_EQ(ProblemLines(r.output).size(), 1u) << r.output;
+        EXPECT_NE(ProblemLines(r.output)[0].find("same.txt"), std::string::npos);
+        EXPECT_EQ(ReadFile(target + "/same.txt"), "third");
+        EXPECT_EQ(CountLinesWith(r.output, "Inflating:"), 2);
+    }
+}
+
+TEST_F(ArchiverRead, WorkFilesOfAKilledRestoreAreRemovedByTheNextOne) {
+    Make("add('a.txt', 'a')\nadd('sub/b.txt', 'b')\n");
+    WriteFile(target + "/.a.txt.pkzip-123456", "partial");
+    WriteFile(target + "/sub/.b.txt.pkzip-7", "partial");
+    WriteFile(target + "/.c.txt.pkzip-1", "not ours: no entry c.txt");
+    WriteFile(target + "/.a.txt.pkzip-notdigits", "a user file");
+    const RunResult r = Restore();
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_FALSE(fs::exists(target + "/.a.txt.pkzip-123456"));
+    EXPECT_FALSE(fs::exists(target + "/sub/.b.txt.pkzip-7"));
+    EXPECT_TRUE(fs::exists(target + "/.c.txt.pkzip-1"));
+    EXPECT_TRUE(fs::exists(target + "/.a.txt.pkzip-notdigits"));
+    EXPECT_EQ(ReadFile(target + "/sub/b.txt"), "b");
+}
+
+TEST_F(ArchiverRead, ExistingFilesAreReplacedWholeAndLinksInTheWayAreRefused) {
+    Make("add('plain.txt', 'new')\nadd('linked.txt', 'new')\nadd('folder', 'new')\n");
+    WriteFile(target + "/plain.txt", "old");
+    WriteFile(dir / "outside.txt", "outside");
+    fs::create_symlink(dir / "outside.txt", target + "/linked.txt");
+    fs::create_directories(target + "/folder");
+    const RunResult r = Restore();
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(ProblemLines(r.output).size(), 2u) << r.output;
+    EXPECT_EQ(ReadFile(target + "/plain.txt"), "new");
+    EXPECT_EQ(ReadFile(dir / "outside.txt"), "outside");
+    EXPECT_EQ(CountFiles(target), 2u);  // no work file left
+}
+
+}  // namespace

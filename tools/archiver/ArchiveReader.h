@@ -1,0 +1,152 @@
+// Reading ZIP archives our own way: the end records found as unzip finds them
+// (bytes before the archive allowed), split sets, every central header with
+// its raw bytes, local headers checked against the central directory, and
+// data decompressed with its CRC checked.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "VolumeSet.h"
+
+namespace pkzip {
+
+// Where an entry's modification time came from, finest first.
+enum class TimeSource { Ntfs, Extended, InfoZipUnix, Dos };
+
+struct ArchiveEntry {
+    size_t index = 0;  // position in the central directory
+
+    // As recorded in the central header (Zip64 values already applied).
+    std::string name;  // raw bytes
+    uint16_t versionMadeBy = 0;
+    uint16_t versionNeeded = 0;
+    uint16_t flags = 0;
+    uint16_t method = 0;
+    uint16_t dosTime = 0;
+    uint16_t dosDate = 0;
+    uint32_t crc = 0;
+    uint64_t compSize = 0;
+    uint64_t size = 0;
+    uint32_t diskStart = 0;
+    uint64_t localOffset = 0;  // as recorded, without the bytes before the archive
+    uint16_t internalAttrs = 0;
+    uint32_t externalAttrs = 0;
+    std::string extra;    // raw central extra field
+    std::string comment;  // raw entry comment
+    std::string central;  // the whole central record, signature to comment
+    bool zip64 = false;   // a Zip64 extra field supplied a value
+
+    // Derived.
+    std::string path;   // the name with '/' separators (backslashes of DOS/Windows hosts turned)
+    uint8_t host = 0;   // versionMadeBy >> 8
+    int64_t mtime = 0;  // seconds since 1970, UTC, signed
+    uint32_t mtimeNsec = 0;  // below the second, NTFS times only
+    TimeSource timeSource = TimeSource::Dos;
+    bool hasUnixMode = false;
+    uint32_t unixMode = 0;  // type and permission bits, when made on Unix
+    bool isDir = false;
+    bool isSymlink = false;
+    bool isSpecial = false;  // device, socket, or a fifo without data
+    bool isHeader = false;   // our own header entry
+    bool encrypted = false;
+    bool hasDescriptor = false;  // flag bit 3: sizes and CRC follow the data
+    std::string damage;          // non-empty: the central record itself is damaged
+};
+
+// Where an entry's data starts, once its local header has been checked.
+struct DataLocation {
+    uint32_t disk = 0;
+    uint64_t offset = 0;       // of the first data byte on `disk`
+    uint32_t headerSize = 0;   // of the local header
+    uint64_t headerStart = 0;  // on `localDisk`, bytes before the archive included
+    uint32_t localDisk = 0;
+};
+
+enum class ReadStatus { Ok, Damaged, Unsupported, IoError, SinkStopped };
+
+// Receives decompressed data; returns false to stop.
+using DataSink = std::function<bool(const unsigned char* data, size_t len)>;
+
+class ArchiveReader {
+  public:
+    // Entries up to this size (both sizes) are decompressed whole in memory,
+    // their CRC checked before the sink sees a byte.
+    static constexpr uint64_t kInMemoryLimit = 64ull << 20;
+
+    ArchiveReader();
+    ~ArchiveReader();
+    ArchiveReader(const ArchiveReader&) = delete;
+    ArchiveReader& operator=(const ArchiveReader&) = delete;
+
+    // Fails with a readable reason for a missing, empty, non-regular or
+    // broken archive, or a volume of a set that cannot be found.
+    bool Open(const std::string& path, std::string& error, VolumeAsker* asker = nullptr);
+
+    size_t Count() const { return entries_.size(); }
+    const ArchiveEntry& Entry(size_t i) const { return entries_[i]; }
+    const std::vector<ArchiveEntry>& Entries() const { return entries_; }
+
+    // The archive comment as far as present; CommentShort() when the file
+    // ends before its recorded length.
+    const std::string& Comment() const { return comment_; }
+    bool CommentShort() const { return commentShort_; }
+    // Damage to the archive as a whole (not to one entry), one text each.
+    const std::vector<std::string>& Damage() const { return damage_; }
+
+    uint64_t PrefixBytes() const { return prefix_; }  // bytes before the archive
+    bool IsSplit() const { return volumes_.IsSplit(); }
+    const VolumeSet& Volumes() const { return volumes_; }
+    uint32_t CentralDisk() const { return cdDisk_; }
+    uint64_t CentralOffset() const { return cdOffset_; }  // as recorded
+    uint64_t CentralSize() const { return cdSize_; }
+
+    // The stored header: the header entry's content when the archive has one,
+    // otherwise the comment.
+    bool Header(std::string& out, std::string& error) const;
+
+    // Checks the entry's local header against its central one (signature,
+    // name, method, and CRC and sizes unless they follow the data); a
+    // disagreement is damage.
+    ReadStatus Locate(const ArchiveEntry& e, DataLocation& out, std::string& error) const;
+    // Raw bytes of the entry's stored data, `pos` bytes from its start.
+    bool ReadRaw(const DataLocation& loc, uint64_t pos, void* buf, size_t len,
+                 std::string& error) const;
+
+    bool FitsInMemory(const ArchiveEntry& e) const;
+    // Decompresses into `sink` and checks size and CRC (and a data
+    // descriptor's CRC). For an entry that fits in memory the sink is called
+    // once, after the checks; otherwise in pieces, and the result tells
+    // whether what it got was sound.
+    ReadStatus Extract(const ArchiveEntry& e, const DataSink& sink, std::string& error) const;
+    ReadStatus ExtractToString(const ArchiveEntry& e, std::string& out, std::string& error) const;
+
+  private:
+    bool FindEnd(std::string& error);
+    bool ReadCentral(std::string& error);
+    ReadStatus CheckDescriptor(const ArchiveEntry& e, const DataLocation& loc,
+                               std::string& error) const;
+    ReadStatus ExtractInMemory(const ArchiveEntry& e, const DataLocation& loc, const DataSink& sink,
+                               std::string& error) const;
+    ReadStatus ExtractStreaming(const ArchiveEntry& e, const DataLocation& loc,
+                                const DataSink& sink, std::string& error) const;
+    ReadStatus ExtractOther(const ArchiveEntry& e, const DataLocation& loc, const DataSink& sink,
+                            std::string& error) const;
+
+    VolumeSet volumes_;
+    VolumeAsker* asker_ = nullptr;
+    std::vector<ArchiveEntry> entries_;
+    std::string comment_;
+    bool commentShort_ = false;
+    std::vector<std::string> damage_;
+    uint64_t prefix_ = 0;
+    uint32_t cdDisk_ = 0;
+    uint64_t cdOffset_ = 0;
+    uint64_t cdSize_ = 0;
+    uint64_t entryCount_ = 0;
+};
+
+}  // namespace pkzip

@@ -1,0 +1,71 @@
+// The files an archive is made of: one plain NAME.zip, or a split set
+// NAME.z01, NAME.z02, ... NAME.zip whose disks are numbered from 0. Reads are
+// positioned (pread), so one open set is shared by every thread, and always
+// reads the same files even if the archive is replaced meanwhile.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pkzip {
+
+// Asked for the folder that holds a volume that is not where it should be.
+class VolumeAsker {
+  public:
+    virtual ~VolumeAsker() = default;
+    // `volume` is the full path looked for. Returns the folder to look in
+    // next ("" = the same folder again), or nullopt to stop.
+    virtual std::optional<std::string> AskFolder(const std::string& volume) = 0;
+};
+
+// Asks on the console when someone may answer: standard input is a terminal
+// or a pipe. Prints one line naming the volume, reads one line; "q" or the
+// end of input stops.
+class ConsoleVolumeAsker : public VolumeAsker {
+  public:
+    std::optional<std::string> AskFolder(const std::string& volume) override;
+    static bool CanAsk();
+};
+
+class VolumeSet {
+  public:
+    VolumeSet() = default;
+    ~VolumeSet();
+    VolumeSet(const VolumeSet&) = delete;
+    VolumeSet& operator=(const VolumeSet&) = delete;
+
+    // Opens the last (or only) volume, the file named by the user.
+    bool OpenLast(const std::string& path, std::string& error);
+    // Makes this a set of `disks` volumes; the others are found beside the
+    // last one (or where `asker` says). Fails naming the missing volume.
+    bool OpenSplit(uint32_t disks, VolumeAsker* asker, std::string& error);
+
+    uint32_t DiskCount() const { return static_cast<uint32_t>(vols_.size()); }
+    uint64_t VolumeSize(uint32_t disk) const { return vols_[disk].size; }
+    const std::string& VolumePath(uint32_t disk) const { return vols_[disk].path; }
+    uint32_t LastDisk() const { return DiskCount() - 1; }
+    bool IsSplit() const { return vols_.size() > 1; }
+
+    // The name of volume `disk` of a set of `disks` volumes whose last one is `last`.
+    static std::string VolumeName(const std::string& last, uint32_t disk, uint32_t disks);
+
+    // Reads `len` bytes at (disk, offset), going on into the next volumes
+    // when the data runs past the end of one. False on a short read, with
+    // `error` set.
+    bool ReadAt(uint32_t disk, uint64_t offset, void* buf, size_t len, std::string& error) const;
+    // Moves (disk, offset) forward by `n` bytes across volume ends.
+    bool Advance(uint32_t& disk, uint64_t& offset, uint64_t n) const;
+
+  private:
+    struct Volume {
+        std::string path;
+        int fd = -1;
+        uint64_t size = 0;
+    };
+    static bool OpenOne(const std::string& path, Volume& v, std::string& error);
+    std::vector<Volume> vols_;
+};
+
+}  // namespace pkzip
