@@ -37,17 +37,17 @@ ssize_t ReadFull(int fd, unsigned char* buf, size_t want) {
     return static_cast<ssize_t>(got);
 }
 
-// Fills `p.in` with the next piece of the file. While the file holds no more
-// than its size said at open, the read is sized to that (one byte more, to
-// see the end in one call); past it, whole pieces, so a file that grows or
-// reports a wrong size (as /proc files do) is still read in normal pieces.
-// On failure the piece becomes the file's last, carrying the reason, and the
-// entry will be dropped.
+// Fills `p.in` with the next piece of the file, in whole pieces up to the
+// size seen at open: a file that grows while it is read (a log) cannot hold
+// the run, and one that shrinks ends early. A file whose size says 0 may be a
+// pseudo file (/proc) that cannot tell: it is read to its end. On failure the
+// piece becomes the file's last, carrying the reason, and the entry will be
+// dropped.
 bool ReadPiece(int fd, Piece& p, uint64_t& total, uint64_t expected, bool reserved, bool& eof) {
     size_t want = kPieceSize;
-    if (total < expected) want = static_cast<size_t>(std::min<uint64_t>(kPieceSize, expected - total + 1));
+    if (expected > 0) want = static_cast<size_t>(std::min<uint64_t>(kPieceSize, expected - total));
     p.in.resize(want);
-    const ssize_t n = ReadFull(fd, p.in.data(), want);
+    const ssize_t n = want == 0 ? 0 : ReadFull(fd, p.in.data(), want);
     if (n < 0) {
         p.error = std::string("read error: ") + std::strerror(errno);
     } else {
@@ -62,19 +62,21 @@ bool ReadPiece(int fd, Piece& p, uint64_t& total, uint64_t expected, bool reserv
         return false;
     }
     p.in.resize(static_cast<size_t>(n));
-    eof = static_cast<size_t>(n) < want;
+    eof = static_cast<size_t>(n) < want || want == 0 || (expected > 0 && total == expected);
     return true;
 }
 
 // Compares what was read with the size at open and now. A file whose size
 // stays 0 is a pseudo file that cannot tell its size; that is no change.
+// A file that grew is stored as it was at open.
 std::string SizeChange(int fd, uint64_t atOpen, uint64_t read) {
     struct stat now {};
     if (::fstat(fd, &now) != 0) return {};
     const auto atEnd = static_cast<uint64_t>(now.st_size);
     if (atOpen == atEnd && (atEnd == read || atEnd == 0)) return {};
-    return "its size changed while it was read (" + std::to_string(atOpen) + " bytes at the start, " +
-           std::to_string(atEnd) + " at the end, " + std::to_string(read) + " stored)";
+    return "its size changed while it was read (" + std::to_string(atOpen) +
+           " bytes at the start, " + std::to_string(atEnd) + " at the end, " +
+           std::to_string(read) + " stored)";
 }
 }  // namespace
 

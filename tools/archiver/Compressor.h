@@ -30,7 +30,7 @@ struct Piece {
     bool last = false;
     std::string error;    // the file could not be opened or read: no entry for it
     std::string warning;  // on the last piece: the file changed while it was read
-    struct stat st {};  // on the first piece
+    struct stat st {};    // on the first piece
     bool reserveZip64 = false;
     std::vector<unsigned char> in;
     std::vector<unsigned char> dict;
