@@ -117,6 +117,43 @@ TEST_F(ArchiverWrite, EveryLevelStoresZeroRunsRandomThenZerosAndText) {
     }
 }
 
+// Large files are compressed in pieces joined into one deflate stream; parts
+// that do not compress go in stored, and a file that does not compress at
+// all is stored, never larger than itself.
+TEST_F(ArchiverWrite, LargeFilesJoinPiecesOfEveryKindIntoOneStream) {
+    const size_t mib = 1 << 20;
+    const std::string text = AddFile("text", Text(13 * mib + 12345));
+    const std::string noiseThenText = AddFile("noise-text", Noise(9 * mib, 3) + Text(6 * mib));
+    const std::string textThenNoise = AddFile("text-noise", Text(5 * mib + 7) + Noise(10 * mib, 4));
+    const std::string noise = AddFile("noise", Noise(13 * mib + 1, 5));
+    const std::string zeros = AddFile("zeros", std::string(17 * mib, '\0'));
+    WriteList({text, noiseThenText, textThenNoise, noise, zeros});
+    for (int level : {1, 6, 9}) {
+        const RunResult r = Add(level);
+        ASSERT_EQ(r.status, 0) << "level " << level << "\n" << r.output;
+        EXPECT_EQ(RunProgram({"/usr/bin/unzip", "-tq", archive}).status, 0) << level;
+        // Whose first piece does not compress is stored whole.
+        for (const auto& [f, size] : {std::pair{noise, 13 * mib + 1}, {noiseThenText, 15 * mib}}) {
+            EXPECT_EQ(EntryFacts(f.substr(1)),
+                      "0 " + std::to_string(size) + " " + std::to_string(size) + "\n");
+        }
+        for (const std::string& f : {text, textThenNoise, zeros}) {
+            std::istringstream facts(EntryFacts(f.substr(1)));
+            int method = -1;
+            uint64_t size = 0, packed = 0;
+            facts >> method >> size >> packed;
+            EXPECT_EQ(method, 8) << f;
+            EXPECT_LT(packed, size) << f;
+        }
+    }
+    // The same bytes come back through another reader.
+    const RunResult same = Python(
+        "import sys, zipfile\nz = zipfile.ZipFile(sys.argv[1])\n"
+        "print(all(z.read(n[1:]) == open(n, 'rb').read() for n in sys.argv[2:]))",
+        {archive, text, noiseThenText, textThenNoise, noise, zeros});
+    EXPECT_EQ(same.output, "True\n");
+}
+
 // A file-size limit with the signal at its default: the archiver must not die
 // of SIGXFSZ but say that the archive became too large.
 TEST_F(ArchiverWrite, FileSizeLimitIsReportedAndTheOldArchiveKept) {

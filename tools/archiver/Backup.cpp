@@ -217,6 +217,10 @@ void BackupRun::ChooseSources(const std::vector<std::string>& paths) {
                     ": the name is reserved for the archive header");
             continue;
         }
+        if (!o_.updateOnly) {  // every file is stored: the reader opens and checks it
+            sources_.push_back({path, *name, oldByName_.count(*name) > 0});
+            continue;
+        }
         struct stat st;
         if (::stat(path.c_str(), &st) != 0) {
             Problem("cannot open " + Shown(path) + ": " + ErrnoText(errno));
@@ -309,8 +313,10 @@ void BackupRun::StorePieces(OutFile& out) {
             ToDosTime(cur.mtime, cur.dosTime, cur.dosDate);
             cur.externalAttrs = UnixExternalAttrs(p->st.st_mode & (S_IFMT | 07777));
             cur.zip64Sizes = p->reserveZip64;
-            const bool storeIt =
-                o_.level == 0 || isDir || (p->last && p->out.size() >= p->in.size());
+            // Data that did not compress is stored: a whole file whose deflated
+            // size is no smaller, a large file whose first piece did not compress.
+            const bool storeIt = o_.level == 0 || isDir || p->allStored ||
+                                 (p->last && p->out.size() >= p->in.size());
             cur.method = storeIt ? kMethodStore : kMethodDeflate;
             cur.localOffset = out.Tell();
             out.Write(LocalHeader(cur));

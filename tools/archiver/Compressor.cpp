@@ -1,22 +1,28 @@
 #include "Compressor.h"
 
 #include <fcntl.h>
+#include <libdeflate.h>
 #include <unistd.h>
-#include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <stdexcept>
 #include <system_error>
 
+#include "DeflateJoin.h"
 #include "ZipFormat.h"
 
 namespace pkzip {
 namespace {
 
-constexpr size_t kPieceSize = 1 << 20;
-constexpr size_t kWindow = 32 << 10;
-constexpr size_t kMaxBytesInFlight = 48 << 20;
+// A file up to kWholeFile is read and compressed as one piece (most files);
+// larger ones in pieces of kPieceSize, compressed on all cores.
+constexpr size_t kWholeFile = 8 << 20;
+constexpr size_t kPieceSize = 4 << 20;
+constexpr size_t kMaxBytesInFlight = 64 << 20;
 constexpr size_t kMaxPiecesInFlight = 256;
 // Files this large at the start get Zip64 size fields in their local header
 // from the outset; the margin covers deflate's worst-case growth.
@@ -44,8 +50,9 @@ ssize_t ReadFull(int fd, unsigned char* buf, size_t want) {
 // piece becomes the file's last, carrying the reason, and the entry will be
 // dropped.
 bool ReadPiece(int fd, Piece& p, uint64_t& total, uint64_t expected, bool reserved, bool& eof) {
-    size_t want = kPieceSize;
-    if (expected > 0) want = static_cast<size_t>(std::min<uint64_t>(kPieceSize, expected - total));
+    size_t want =
+        expected > 0 && expected <= kWholeFile ? static_cast<size_t>(expected) : kPieceSize;
+    if (expected > 0) want = static_cast<size_t>(std::min<uint64_t>(want, expected - total));
     p.in.resize(want);
     const ssize_t n = want == 0 ? 0 : ReadFull(fd, p.in.data(), want);
     if (n < 0) {
@@ -78,6 +85,16 @@ std::string SizeChange(int fd, uint64_t atOpen, uint64_t read) {
            " bytes at the start, " + std::to_string(atEnd) + " at the end, " +
            std::to_string(read) + " stored)";
 }
+// The archiver's levels 1..9 on libdeflate's 1..12, chosen by measurement so
+// that each level is at most Info-ZIP's size at the same level, 1 is the
+// fastest and 9 the smallest.
+int CompressorLevel(int level) {
+    // libdeflate's 8 and 9 came out larger than its 7 on source text; its 10
+    // (near-optimal parsing) is the smallest that stays within twice zip -9's time.
+    static constexpr int kMap[10] = {0, 1, 2, 3, 4, 6, 7, 7, 10, 10};
+    return kMap[std::clamp(level, 0, 9)];
+}
+
 }  // namespace
 
 Compressor::Compressor(const std::vector<SourceFile>& files, int level, unsigned threads)
@@ -115,7 +132,9 @@ void Compressor::StopAndJoin() {
         std::lock_guard<std::mutex> lock(mutex_);
         stop_ = true;
     }
-    changed_.notify_all();
+    workCv_.notify_all();
+    spaceCv_.notify_all();
+    readyCv_.notify_all();
     for (std::thread& t : threads_) t.join();
     threads_.clear();
 }
@@ -126,7 +145,7 @@ Compressor::~Compressor() {
 
 bool Compressor::Submit(std::unique_ptr<Piece> p) {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] {
+    spaceCv_.wait(lock, [&] {
         return stop_ || ordered_.empty() ||
                (bytesInFlight_ + p->in.size() <= kMaxBytesInFlight &&
                 ordered_.size() < kMaxPiecesInFlight);
@@ -134,14 +153,20 @@ bool Compressor::Submit(std::unique_ptr<Piece> p) {
     if (stop_) return false;
     bytesInFlight_ += p->in.size();
     if (p->error.empty() && liveWorkers_ == 0) p->error = setupFailure_;
-    if (p->error.empty() && !(p->first && p->last && p->in.empty())) {
+    const bool work = p->error.empty() && !(p->first && p->last && p->in.empty());
+    if (work) {
         todo_.push_back(p.get());
     } else {
         p->ready = true;  // nothing to compute
     }
+    const bool front = ordered_.empty();
     ordered_.push_back(std::move(p));
     lock.unlock();
-    changed_.notify_all();
+    if (work) {
+        workCv_.notify_one();
+    } else if (front) {
+        readyCv_.notify_one();
+    }
     return true;
 }
 
@@ -152,6 +177,7 @@ bool Compressor::ProduceFile(size_t i) {
     first->file = i;
     first->first = true;
     first->last = true;
+    // Non-blocking so a FIFO cannot hold the open; regular files read as usual.
     const int fd = ::open(files_[i].path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         first->error = std::strerror(errno);
@@ -171,20 +197,19 @@ bool Compressor::ProduceFile(size_t i) {
         return Submit(std::move(first));
     }
     first->last = false;
-    ::fcntl(fd, F_SETFL, 0);
     first->reserveZip64 = static_cast<uint64_t>(first->st.st_size) >= kZip64Reserve;
     const bool reserve = first->reserveZip64;
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    if (first->st.st_size > static_cast<off_t>(kWholeFile)) {
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    }
 
     // One piece is read ahead so that the last one is known as such.
     const auto expected = static_cast<uint64_t>(first->st.st_size);
     std::unique_ptr<Piece> cur = std::move(first);
     uint64_t total = 0;
     bool eof = false;
-    std::vector<unsigned char> tail;  // last window of the previous piece
     if (!ReadPiece(fd, *cur, total, expected, reserve, eof)) return Submit(std::move(cur));
     for (;;) {
-        cur->dict = tail;
         if (eof) {
             cur->last = true;
             cur->warning = SizeChange(fd, expected, total);
@@ -195,12 +220,6 @@ bool Compressor::ProduceFile(size_t i) {
         const bool ok = ReadPiece(fd, *next, total, expected, reserve, eof);
         cur->last = ok && next->in.empty();
         if (cur->last) cur->warning = SizeChange(fd, expected, total);
-        if (cur->in.size() >= kWindow) {
-            tail.assign(cur->in.end() - static_cast<ptrdiff_t>(kWindow), cur->in.end());
-        } else {
-            tail.insert(tail.end(), cur->in.begin(), cur->in.end());
-            if (tail.size() > kWindow) tail.erase(tail.begin(), tail.end() - kWindow);
-        }
         const bool wasLast = cur->last;
         if (!Submit(std::move(cur))) return false;
         if (wasLast) return true;
@@ -213,9 +232,12 @@ void Compressor::Produce() {
     for (size_t i = 0; i < files_.size(); ++i) {
         if (!ProduceFile(i)) break;
     }
-    std::lock_guard<std::mutex> lock(mutex_);
-    producerDone_ = true;
-    changed_.notify_all();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        producerDone_ = true;
+    }
+    workCv_.notify_all();
+    readyCv_.notify_all();
 }
 
 }  // namespace pkzip
@@ -223,11 +245,12 @@ void Compressor::Produce() {
 namespace pkzip {
 
 void Compressor::Work() {
-    z_stream zs{};
+    std::unique_ptr<DeflateJoin> join;
     if (level_ > 0) {
-        const int rc = deflateInit2(&zs, level_, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-        if (rc != Z_OK) {
-            Retire(rc == Z_MEM_ERROR ? "out of memory" : "error " + std::to_string(rc));
+        try {
+            join = std::make_unique<DeflateJoin>(CompressorLevel(level_));
+        } catch (const std::bad_alloc&) {
+            Retire("out of memory");
             return;
         }
     }
@@ -235,7 +258,7 @@ void Compressor::Work() {
         Piece* p = nullptr;
         {
             std::unique_lock<std::mutex> lock(mutex_);
-            changed_.wait(lock, [&] { return stop_ || !todo_.empty() || producerDone_; });
+            workCv_.wait(lock, [&] { return stop_ || !todo_.empty() || producerDone_; });
             if (stop_) break;
             if (todo_.empty()) {
                 if (producerDone_) break;
@@ -244,15 +267,23 @@ void Compressor::Work() {
             p = todo_.front();
             todo_.pop_front();
         }
-        p->crc = static_cast<uint32_t>(crc32_z(0, p->in.data(), p->in.size()));
-        if (level_ > 0) Compress(*p, &zs);
+        p->crc = static_cast<uint32_t>(libdeflate_crc32(0, p->in.data(), p->in.size()));
+        if (join) {
+            try {
+                p->out.clear();
+                p->allStored = join->Append(p->in.data(), p->in.size(), p->last, p->out);
+            } catch (const std::bad_alloc&) {
+                p->error = "out of memory while compressing";
+            }
+        }
+        bool front;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             p->ready = true;
+            front = ordered_.front().get() == p;  // only the front piece lets the writer on
         }
-        changed_.notify_all();
+        if (front) readyCv_.notify_one();
     }
-    if (level_ > 0) deflateEnd(&zs);
 }
 
 // A worker whose compressor could not be set up takes no pieces; the others
@@ -271,41 +302,12 @@ void Compressor::Retire(const std::string& why) {
             todo_.clear();
         }
     }
-    changed_.notify_all();
-}
-
-void Compressor::Compress(Piece& p, void* stream) {
-    auto* zs = static_cast<z_stream*>(stream);
-    deflateReset(zs);
-    if (!p.dict.empty()) {
-        deflateSetDictionary(zs, p.dict.data(), static_cast<uInt>(p.dict.size()));
-    }
-    p.out.resize(deflateBound(zs, static_cast<uLong>(p.in.size())) + 64);
-    zs->next_in = p.in.data();
-    zs->avail_in = static_cast<uInt>(p.in.size());
-    size_t produced = 0;
-    const int flush = p.last ? Z_FINISH : Z_SYNC_FLUSH;
-    for (;;) {
-        zs->next_out = p.out.data() + produced;
-        zs->avail_out = static_cast<uInt>(p.out.size() - produced);
-        const int rc = deflate(zs, flush);
-        produced = p.out.size() - zs->avail_out;
-        if (rc == Z_STREAM_END ||
-            (flush == Z_SYNC_FLUSH && zs->avail_in == 0 && zs->avail_out > 0)) {
-            break;
-        }
-        if (rc != Z_OK && rc != Z_BUF_ERROR) {
-            p.error = "compression failed";
-            break;
-        }
-        p.out.resize(p.out.size() * 2);
-    }
-    p.out.resize(produced);
+    readyCv_.notify_all();
 }
 
 std::unique_ptr<Piece> Compressor::Next() {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] {
+    readyCv_.wait(lock, [&] {
         return (!ordered_.empty() && ordered_.front()->ready) ||
                (ordered_.empty() && producerDone_);
     });
@@ -314,7 +316,7 @@ std::unique_ptr<Piece> Compressor::Next() {
     ordered_.pop_front();
     bytesInFlight_ -= p->in.size();
     lock.unlock();
-    changed_.notify_all();
+    spaceCv_.notify_one();
     return p;
 }
 

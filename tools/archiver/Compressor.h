@@ -1,8 +1,8 @@
 // Reads the files to store and deflates them on all cores, handing the pieces
-// back in file order. A large file is cut into pieces that are compressed
-// independently, each primed with the 32 KiB before it, and joined on a byte
-// boundary, so the result is one ordinary deflate stream; memory stays
-// bounded whatever the file sizes.
+// back in file order. Most files are read and compressed whole; a large file
+// is cut into pieces that are compressed independently and joined on a byte
+// boundary (DeflateJoin), so the result is one ordinary deflate stream, and
+// memory stays bounded whatever the file sizes.
 #pragma once
 
 #include <sys/stat.h>
@@ -33,8 +33,8 @@ struct Piece {
     struct stat st {};    // on the first piece
     bool reserveZip64 = false;
     std::vector<unsigned char> in;
-    std::vector<unsigned char> dict;
     std::vector<unsigned char> out;  // deflated (empty at level 0)
+    bool allStored = false;          // `out` holds only stored blocks: it did not compress
     uint32_t crc = 0;                // of `in`
     bool ready = false;
 };
@@ -55,14 +55,15 @@ class Compressor {
     void Work();
     bool Submit(std::unique_ptr<Piece> p);
     bool ProduceFile(size_t i);
-    void Compress(Piece& p, void* stream);
     void Retire(const std::string& why);
     void StopAndJoin();
 
     const std::vector<SourceFile>& files_;
     int level_;
     std::mutex mutex_;
-    std::condition_variable changed_;
+    std::condition_variable workCv_;   // workers: a piece to compress
+    std::condition_variable spaceCv_;  // reader: room for another piece
+    std::condition_variable readyCv_;  // writer: the next piece in order is ready
     std::deque<std::unique_ptr<Piece>> ordered_;
     std::deque<Piece*> todo_;
     size_t bytesInFlight_ = 0;
