@@ -6,7 +6,9 @@
 #include <zlib.h>
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -113,6 +115,7 @@ class BackupRun {
     bool HeaderUnchanged() const;
     void WriteHeaderEntry(OutFile& out);
     void StorePieces(OutFile& out);
+    bool RestoreStored(OutFile& out, EntryRecord& e, const std::string& path);
     void CopyOldEntries(OutFile& out);
     void KeepOwnerAndMode(int fd, mode_t& mode);
     std::string CommentToStore() const;
@@ -283,6 +286,34 @@ void BackupRun::WriteHeaderEntry(OutFile& out) {
     records_.push_back(e);
 }
 
+// A large file that came out no smaller deflated (its first piece compressed,
+// the rest did not) is written again stored, read a second time; it must
+// still be what was read the first time.
+bool BackupRun::RestoreStored(OutFile& out, EntryRecord& e, const std::string& path) {
+    out.Rollback(e.localOffset + LocalHeader(e).size());
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    std::vector<unsigned char> buf(1 << 20);
+    uint64_t left = e.size;
+    uLong crc = 0;
+    while (fd >= 0 && left > 0) {
+        const ssize_t n = ::read(fd, buf.data(), std::min<uint64_t>(left, buf.size()));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        crc = crc32_z(crc, buf.data(), static_cast<size_t>(n));
+        out.Write(buf.data(), static_cast<size_t>(n));
+        left -= static_cast<uint64_t>(n);
+    }
+    if (fd >= 0) ::close(fd);
+    if (left != 0 || crc != e.crc) {
+        out.Rollback(e.localOffset);
+        Problem("cannot store " + Shown(path) + ": it changed while it was being read; not stored");
+        return false;
+    }
+    e.method = kMethodStore;
+    e.compSize = e.size;
+    return true;
+}
+
 void BackupRun::StorePieces(OutFile& out) {
     Compressor compressor(sources_, o_.level, ThreadCount());
     EntryRecord cur;
@@ -334,6 +365,11 @@ void BackupRun::StorePieces(OutFile& out) {
         if (!cur.zip64Sizes && (cur.size >= kMax32 || cur.compSize >= kMax32)) {
             out.Rollback(cur.localOffset);
             Problem("cannot store " + Shown(src.path) + ": it grew past 4 GiB while being read");
+            inEntry = false;
+            continue;
+        }
+        if (cur.method == kMethodDeflate && cur.compSize >= cur.size &&
+            !RestoreStored(out, cur, src.path)) {
             inEntry = false;
             continue;
         }
@@ -468,11 +504,15 @@ int BackupRun::Run() {
         return kFatal;
     }
 
-    if (!VerifyArchive(temp.Path(), records_, comment, oldFd_, ThreadCount(), error)) {
+    VerifyCost cost;
+    const auto checkStart = std::chrono::steady_clock::now();
+    if (!VerifyArchive(temp.Path(), records_, comment, oldFd_, ThreadCount(), error, &cost)) {
         Problem("the new archive failed its check (" + error + "); the old archive " +
                 Shown(archive_) + " was left unchanged");
         return kFatal;
     }
+    const double checkSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - checkStart).count();
     mode_t mode;
     KeepOwnerAndMode(temp.Fd(), mode);
     if (!temp.CommitTo(archive_, mode, error)) {
@@ -480,8 +520,13 @@ int BackupRun::Run() {
                 "; the old archive was left unchanged");
         return kFatal;
     }
+    char check[160];
+    std::snprintf(check, sizeof check,
+                  " (check: %.1f MB decompressed, %.1f MB compared with the old archive, %.2f s)",
+                  static_cast<double>(cost.checkedBytes) / 1e6,
+                  static_cast<double>(cost.comparedBytes) / 1e6, checkSeconds);
     Line("Archive " + Shown(archive_) + " written and checked: " + std::to_string(added_) +
-         " files added or updated, " + std::to_string(kept_) + " kept");
+         " files added or updated, " + std::to_string(kept_) + " kept" + check);
     return ProblemCount() > 0 ? kWarnings : 0;
 }
 

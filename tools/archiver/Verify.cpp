@@ -98,16 +98,43 @@ bool VerifyArchive(const std::string& path, const std::vector<EntryRecord>& expe
     }
 
     // Every entry's data, on all cores, largest work first spread by order.
-    std::atomic<size_t> nextIndex{0};
+    // Tasks: one per new entry; carried entries that lie side by side in both
+    // archives are compared as one range, in slices of at most 64 MiB.
+    struct Task {
+        size_t first, last;  // entries [first, last]
+        uint64_t offset, oldOffset, length;
+    };
+    std::vector<Task> tasks;
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const EntryRecord& e = expected[i];
+        if (!e.carried) {
+            tasks.push_back({i, i, 0, 0, 0});
+            continue;
+        }
+        if (!tasks.empty()) {
+            Task& t = tasks.back();
+            const EntryRecord& prev = expected[t.last];
+            if (prev.carried && t.offset + t.length == e.localOffset &&
+                t.oldOffset + t.length == e.oldStart && t.length < (64u << 20)) {
+                t.last = i;
+                t.length += e.oldLength;
+                continue;
+            }
+        }
+        tasks.push_back({i, i, e.localOffset, e.oldStart, e.oldLength});
+    }
+
+    std::atomic<size_t> nextTask{0};
     std::atomic<bool> failed{false};
     std::atomic<uint64_t> checked{0}, compared{0};
     std::mutex errorMutex;
     auto run = [&] {
         std::unique_ptr<unsigned char[]> a, b;
         while (!failed) {
-            const size_t i = nextIndex++;
-            if (i >= expected.size()) return;
-            const EntryRecord& e = expected[i];
+            const size_t k = nextTask++;
+            if (k >= tasks.size()) return;
+            const Task& t = tasks[k];
+            const EntryRecord& e = expected[t.first];
             std::string why;
             bool ok = true;
             if (e.carried) {
@@ -115,25 +142,29 @@ bool VerifyArchive(const std::string& path, const std::vector<EntryRecord>& expe
                     a.reset(new unsigned char[kCompareBuffer]);
                     b.reset(new unsigned char[kCompareBuffer]);
                 }
-                ok = oldFd >= 0 && CompareCarried(newFd, oldFd, e, a.get(), b.get(), why);
-                compared += e.oldLength;
+                EntryRecord range = e;
+                range.localOffset = t.offset;
+                range.oldStart = t.oldOffset;
+                range.oldLength = t.length;
+                ok = oldFd >= 0 && CompareCarried(newFd, oldFd, range, a.get(), b.get(), why);
+                compared += t.length;
             } else {
                 const ReadStatus st = reader.Extract(
-                    reader.Entry(i), [](const unsigned char*, size_t) { return true; }, why);
+                    reader.Entry(t.first), [](const unsigned char*, size_t) { return true; }, why);
                 ok = st == ReadStatus::Ok;
                 checked += e.size;
             }
             if (!ok) {
                 std::lock_guard<std::mutex> lock(errorMutex);
                 if (!failed.exchange(true)) {
-                    error = "entry " + std::to_string(i) + " (" + e.name + "): " + why;
+                    error = "entry " + std::to_string(t.first) + " (" + e.name + "): " + why;
                 }
                 return;
             }
         }
     };
     std::vector<std::thread> workers;
-    for (unsigned t = 1; t < threads && expected.size() > 1; ++t) {
+    for (unsigned t = 1; t < threads && tasks.size() > 1; ++t) {
         try {
             workers.emplace_back(run);
         } catch (const std::system_error&) {
