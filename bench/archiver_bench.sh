@@ -2,7 +2,7 @@
 # Times PKZIP25.EXE's backups and updates against Info-ZIP zip, 7-Zip and pigz
 # on a deterministic corpus.
 #
-#   bench/archiver_bench.sh [CORPUS_DIR] [PROGRAM_DIR] [SETS] [REPS]
+#   bench/archiver_bench.sh [CORPUS_DIR] [PROGRAM_DIR] [SETS] [REPS] [PARTS]
 #
 # CORPUS_DIR (default /tmp/stowaway-bench-corpus) is made by make_corpus.py
 # when it does not hold a corpus yet (source ~20,000 files/300 MB, large
@@ -10,7 +10,8 @@
 # archives go to CORPUS_DIR/work. PROGRAM_DIR is the build's program folder
 # (default build/program). SETS (default "source large small") picks the
 # sets; REPS (default 3) the runs per measurement, alternated between tools,
-# of which the median is shown. Columns: wall and CPU seconds, archive size,
+# of which the median is shown; PARTS (default "backup update") which
+# measurements. Columns: wall and CPU seconds, archive size,
 # peak resident size, and wall time and size as a ratio to Info-ZIP at the
 # same level (below 1 is better). The load average is printed with each set:
 # on a shared machine compare ratios, not seconds.
@@ -21,6 +22,7 @@ corpus="${1:-/tmp/stowaway-bench-corpus}"
 program="${2:-$here/../build/program}"
 sets="${3:-source large small}"
 reps="${4:-3}"
+what="${5:-backup update}"  # which parts to run
 archiver="$program/PKZIP25.EXE"
 [[ -x "$archiver" ]] || { echo "no archiver at $archiver (build target PKZIP25)" >&2; exit 1; }
 command -v zip >/dev/null || { echo "needs zip" >&2; exit 1; }
@@ -38,11 +40,15 @@ mkdir -p "$work"
 # Runs a command (output discarded); prints "wall cpu maxrss_kb".
 once() {
     local out="$work/time.txt"
-    /usr/bin/time -f "%e %U %S %M" -o "$out" "$@" >/dev/null 2>"$work/stderr.txt" || {
-        echo "failed: $*" >&2
+    local status=0
+    /usr/bin/time -f "%e %U %S %M" -o "$out" "$@" >/dev/null 2>"$work/stderr.txt" || status=$?
+    # zip -u says 12 when there was nothing to do.
+    if [[ $status != 0 && ! ($status == 12 && $1 == zip) ]]; then
+        echo "failed ($status): $*" >&2
         tail -5 "$work/stderr.txt" >&2
         return 1
-    }
+    fi
+    sed -i '/^Command exited/d' "$out"
     awk '{printf "%.2f %.2f %d\n", $1, $2 + $3, $4}' "$out"
 }
 
@@ -100,6 +106,7 @@ for set in $sets; do
     nul="$work/$set.nul"
     tr '\n' '\0' <"$list" >"$nul"
     for ((r = 0; r < reps; ++r)); do
+        [[ "$what" == *backup* ]] || break
         for level in $levels; do
             z="$work/zip-$level.zip"
             p="$work/pk-$level.zip"
@@ -116,6 +123,7 @@ for set in $sets; do
         fi
     done
     for level in $levels; do
+        [[ "$what" == *backup* ]] || break
         row "backup zip -$level" "zip$level" ""
         row "backup PKZIP25 -lev=$level" "pk$level" "zip$level"
     done
@@ -124,6 +132,7 @@ for set in $sets; do
     [[ -n "${WALL[pigz]:-}" ]] && row "backup tar | pigz -p2 -6" pigz zip6
 
     # Updates at level 6: nothing changed, then 1 % of the files newer.
+    [[ "$what" == *update* ]] || continue
     z="$work/u-zip.zip"
     p="$work/u-pk.zip"
     zip -q -6 -@ "$z" <"$list"

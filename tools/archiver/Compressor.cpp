@@ -23,7 +23,9 @@ namespace {
 constexpr size_t kWholeFile = 8 << 20;
 constexpr size_t kPieceSize = 4 << 20;
 constexpr size_t kMaxBytesInFlight = 64 << 20;
-constexpr size_t kMaxPiecesInFlight = 256;
+constexpr size_t kMaxPiecesInFlight = 1024;
+constexpr size_t kMaxBatch = 64;
+constexpr size_t kBatchBytes = 512 << 10;
 // Files this large at the start get Zip64 size fields in their local header
 // from the outset; the margin covers deflate's worst-case growth.
 constexpr uint64_t kZip64Reserve = 0xFF000000u;
@@ -254,8 +256,9 @@ void Compressor::Work() {
             return;
         }
     }
+    std::vector<Piece*> batch;
     for (;;) {
-        Piece* p = nullptr;
+        batch.clear();
         {
             std::unique_lock<std::mutex> lock(mutex_);
             workCv_.wait(lock, [&] { return stop_ || !todo_.empty() || producerDone_; });
@@ -264,11 +267,20 @@ void Compressor::Work() {
                 if (producerDone_) break;
                 continue;
             }
-            p = todo_.front();
-            todo_.pop_front();
+            // Small files are taken several at a time (half of what waits, so
+            // the other workers get their share): fewer hand-overs per file.
+            const size_t most = std::clamp<size_t>(todo_.size() / 2, 1, kMaxBatch);
+            size_t bytes = 0;
+            while (!todo_.empty() && batch.size() < most &&
+                   (batch.empty() || bytes + todo_.front()->in.size() <= kBatchBytes)) {
+                bytes += todo_.front()->in.size();
+                batch.push_back(todo_.front());
+                todo_.pop_front();
+            }
         }
-        p->crc = static_cast<uint32_t>(libdeflate_crc32(0, p->in.data(), p->in.size()));
-        if (join) {
+        for (Piece* p : batch) {
+            p->crc = static_cast<uint32_t>(libdeflate_crc32(0, p->in.data(), p->in.size()));
+            if (!join) continue;
             try {
                 p->out.clear();
                 p->allStored = join->Append(p->in.data(), p->in.size(), p->last, p->out);
@@ -276,13 +288,13 @@ void Compressor::Work() {
                 p->error = "out of memory while compressing";
             }
         }
-        bool front;
+        bool frontReady;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            p->ready = true;
-            front = ordered_.front().get() == p;  // only the front piece lets the writer on
+            for (Piece* p : batch) p->ready = true;
+            frontReady = !ordered_.empty() && ordered_.front()->ready;
         }
-        if (front) readyCv_.notify_one();
+        if (frontReady) readyCv_.notify_one();  // only the front piece lets the writer on
     }
 }
 
