@@ -5,8 +5,11 @@ make_corpus.py DEST [--files N] [--source-mb MB] [--large-mb MB]
 
 DEST/source: about N source-like text files (C++, Python, text), in nested
 folders, totalling about --source-mb megabytes.
-DEST/large: a few large files of mixed kinds: log-like text, incompressible
-noise, structured binary records, and a file alternating text and noise.
+DEST/large: about --large-files files of mixed kinds totalling --large-mb:
+log-like text, incompressible noise (half the bytes), structured binary
+records, and files alternating text and noise; a few of them far larger than
+the rest (hundreds of MB), most between 64 KB and 2 MB.
+DEST/small: --small-files files of 20 to 500 bytes in 1,000 folders.
 
 The same arguments always give the same bytes (fixed seed, stdlib only).
 """
@@ -120,7 +123,7 @@ def write_chunks(path, total, chunk_fn):
             written += len(data)
 
 
-def make_large(dest, total_mb, rng):
+def make_large(dest, total_mb, files, rng):
     folder = os.path.join(dest, "large")
     os.makedirs(folder, exist_ok=True)
     mb = 1024 * 1024
@@ -152,16 +155,65 @@ def make_large(dest, total_mb, rng):
     def mixed_chunk(n):
         return log_chunk(n) if rng.random() < 0.5 else noise_chunk(n)
 
-    specs = [
-        ("server.log", 0.40, log_chunk),
-        ("media.bin", 0.25, noise_chunk),
-        ("records.db", 0.20, record_chunk),
-        ("mixed.dat", 0.15, mixed_chunk),
-    ]
+    kinds = [log_chunk, record_chunk, mixed_chunk]
     paths = []
-    for name, frac, fn in specs:
+    if files <= 4:
+        specs = [
+            ("server.log", 0.40, log_chunk),
+            ("media.bin", 0.25, noise_chunk),
+            ("records.db", 0.20, record_chunk),
+            ("mixed.dat", 0.15, mixed_chunk),
+        ]
+        for name, frac, fn in specs:
+            path = os.path.join(folder, name)
+            write_chunks(path, int(share * frac), fn)
+            paths.append(path)
+        return paths
+    # A few big files (a video, a disk image, a long log), then many medium
+    # ones; noise makes up half the bytes either way.
+    big = [("video.mp4", 0.15, noise_chunk), ("disk.img", 0.10, record_chunk),
+           ("archive.log", 0.10, log_chunk), ("photos.tar", 0.05, noise_chunk)]
+    for name, frac, fn in big:
         path = os.path.join(folder, name)
         write_chunks(path, int(share * frac), fn)
+        paths.append(path)
+    rest = share - sum(int(share * f) for _, f, _ in big)
+    noise_left = share // 2 - int(share * 0.20)
+    count = files - len(big)
+    for i in range(count):
+        left = count - i
+        size = max(1, min(rest // left * 2, int(rng.lognormvariate(12.8, 0.8))))
+        if i == count - 1:
+            size = max(1, rest)
+        sub = os.path.join(folder, f"set{i % 20:02d}")
+        os.makedirs(sub, exist_ok=True)
+        if noise_left > 0 and rng.random() < 0.5:
+            fn, ext = noise_chunk, ".jpg"
+            noise_left -= size
+        else:
+            fn = kinds[i % len(kinds)]
+            ext = [".log", ".db", ".dat"][i % len(kinds)]
+        path = os.path.join(sub, f"item{i:05d}{ext}")
+        write_chunks(path, size, fn)
+        paths.append(path)
+        rest -= size
+    return paths
+
+
+def make_small(dest, files, rng):
+    folder = os.path.join(dest, "small")
+    paths = []
+    for i in range(files):
+        sub = os.path.join(folder, f"d{i % 1000:03d}")
+        if i < 1000:
+            os.makedirs(sub, exist_ok=True)
+        path = os.path.join(sub, f"note{i:06d}.txt")
+        words = []
+        size = rng.randint(20, 500)
+        while sum(len(w) + 1 for w in words) < size:
+            words.append(rng.choice(WORDS))
+        with open(path, "w") as f:
+            f.write(" ".join(words)[:size])
         paths.append(path)
     return paths
 
@@ -171,13 +223,16 @@ def main():
     ap.add_argument("dest")
     ap.add_argument("--files", type=int, default=20000)
     ap.add_argument("--source-mb", type=int, default=300)
-    ap.add_argument("--large-mb", type=int, default=400)
+    ap.add_argument("--large-mb", type=int, default=1000)
+    ap.add_argument("--large-files", type=int, default=2000)
+    ap.add_argument("--small-files", type=int, default=100000)
     args = ap.parse_args()
     rng = random.Random(SEED)
     dest = os.path.abspath(args.dest)
     source = make_source(dest, args.files, args.source_mb, rng)
-    large = make_large(dest, args.large_mb, rng)
-    for name, paths in (("source.lst", source), ("large.lst", large)):
+    large = make_large(dest, args.large_mb, args.large_files, rng)
+    small = make_small(dest, args.small_files, rng)
+    for name, paths in (("source.lst", source), ("large.lst", large), ("small.lst", small)):
         with open(os.path.join(dest, name), "w") as f:
             f.write("".join(p + "\n" for p in paths))
 

@@ -1,11 +1,14 @@
 #include "Backup.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -15,6 +18,8 @@
 #include <set>
 #include <thread>
 
+#include "ArchiveReader.h"
+#include "CarryOver.h"
 #include "Compressor.h"
 #include "Names.h"
 #include "OutFile.h"
@@ -23,7 +28,6 @@
 #include "TempFile.h"
 #include "Verify.h"
 #include "ZipFormat.h"
-#include "ZipReader.h"
 
 namespace pkzip {
 namespace {
@@ -68,13 +72,26 @@ uint16_t NameFlags(const std::string& name) {
     return (!IsAscii(name) && IsValidUtf8(name)) ? kFlagUtf8 : 0;
 }
 
-// Whether the file on disk is newer than the archived copy. The extended
-// timestamp has whole seconds; a bare DOS time only even seconds.
-bool DiskIsNewer(const struct stat& st, const EntryInfo& old) {
-    if (old.hasUnixTime) return st.st_mtime > old.mtime;
+// Whether the file on disk is newer than the archived copy, compared at the
+// precision the archive holds: 100 ns with an NTFS time, whole seconds with a
+// Unix time, a DOS time's two seconds (in local time) otherwise.
+bool DiskIsNewer(const struct stat& st, const ArchiveEntry& old) {
+    switch (old.timeSource) {
+        case TimeSource::Ntfs: {
+            const uint32_t ns = static_cast<uint32_t>(st.st_mtim.tv_nsec) / 100 * 100;
+            return st.st_mtim.tv_sec > old.mtime ||
+                   (st.st_mtim.tv_sec == old.mtime && ns > old.mtimeNsec);
+        }
+        case TimeSource::Extended:
+        case TimeSource::InfoZipUnix:
+            return st.st_mtime > old.mtime;
+        case TimeSource::Dos:
+            break;
+    }
     uint16_t t, d;
     ToDosTime(st.st_mtime, t, d);
-    return FromDosTime(t, d) > old.mtime;
+    return (static_cast<uint32_t>(d) << 16 | t) >
+           (static_cast<uint32_t>(old.dosDate) << 16 | old.dosTime);
 }
 
 std::string Percent(uint64_t packed, uint64_t size) {
@@ -85,23 +102,32 @@ std::string Percent(uint64_t packed, uint64_t size) {
 class BackupRun {
   public:
     explicit BackupRun(const Options& o) : o_(o) {}
+    ~BackupRun() {
+        if (oldFd_ >= 0) ::close(oldFd_);
+    }
     int Run();
 
   private:
     bool LoadList(std::vector<std::string>& paths);
     bool OpenOldArchive();
+    bool MayReplaceOld();
     void ChooseSources(const std::vector<std::string>& paths);
+    bool HeaderUnchanged() const;
     void WriteHeaderEntry(OutFile& out);
     void StorePieces(OutFile& out);
+    bool RestoreStored(OutFile& out, EntryRecord& e, const std::string& path);
     void CopyOldEntries(OutFile& out);
+    void KeepOwnerAndMode(int fd, mode_t& mode);
     std::string CommentToStore() const;
 
     const Options& o_;
     std::string archive_;
     bool haveOld_ = false;
     struct stat oldStat_ {};
-    ZipReader old_;
-    std::map<std::string, EntryInfo> oldByName_;
+    ArchiveReader old_;
+    int oldFd_ = -1;  // the same file, for copying entries over
+    std::map<std::string, size_t> oldByName_;
+    bool keepOldHeader_ = false;  // no -header: the old comment and header entry stay
     std::string header_;
     bool headerAsEntry_ = false;
     std::vector<SourceFile> sources_;
@@ -138,27 +164,44 @@ bool BackupRun::OpenOldArchive() {
     }
     oldStat_ = st;
     haveOld_ = true;
+    if (!MayReplaceOld()) return false;
     if (st.st_size == 0) return true;  // an empty file holds nothing to keep
     std::string error;
-    if (!old_.Open(archive_, error)) {
-        Problem("cannot read the existing archive " + Shown(archive_) + ": " + error +
+    const auto unchanged = [&](const std::string& why) {
+        Problem("cannot read the existing archive " + Shown(archive_) + ": " + why +
                 "; it was left unchanged");
         return false;
+    };
+    if (!old_.Open(archive_, error)) return unchanged(error);
+    if (!old_.Damage().empty()) return unchanged(old_.Damage().front());
+    if (old_.IsSplit())
+        return unchanged("it is split into volumes, which an update cannot carry over yet");
+    oldFd_ = ::open(archive_.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat now {};
+    if (oldFd_ < 0 || ::fstat(oldFd_, &now) != 0 || now.st_ino != st.st_ino ||
+        now.st_dev != st.st_dev) {
+        return unchanged("it was replaced while it was being read");
     }
-    for (uint64_t i = 0; i < old_.Count(); ++i) {
-        EntryInfo info;
-        if (!old_.Info(i, info, error)) {
-            Problem("cannot read the existing archive " + Shown(archive_) + ": " + error +
-                    "; it was left unchanged");
-            return false;
-        }
-        if (info.encrypted) {
+    for (const ArchiveEntry& e : old_.Entries()) {
+        if (!e.damage.empty()) return unchanged(Shown(e.name) + ": " + e.damage);
+        if (e.encrypted) {
             Problem("the existing archive " + Shown(archive_) + " holds an encrypted entry (" +
-                    Shown(info.name) + ") that cannot be carried over; it was left unchanged");
+                    Shown(e.name) + ") that cannot be carried over; it was left unchanged");
             return false;
         }
-        if (info.isHeader) continue;
-        oldByName_.insert({info.name, info});
+        if (e.isHeader) continue;
+        oldByName_.insert({e.name, e.index});
+    }
+    return true;
+}
+
+// Replacing the archive goes through its folder; a user who may not write
+// the archive itself does not get to replace it that way.
+bool BackupRun::MayReplaceOld() {
+    if (::faccessat(AT_FDCWD, archive_.c_str(), W_OK, AT_EACCESS) != 0) {
+        Problem("you may not change the archive " + Shown(archive_) + " (" + ErrnoText(errno) +
+                "); nothing was changed");
+        return false;
     }
     return true;
 }
@@ -177,18 +220,33 @@ void BackupRun::ChooseSources(const std::vector<std::string>& paths) {
                     ": the name is reserved for the archive header");
             continue;
         }
+        if (!o_.updateOnly) {  // every file is stored: the reader opens and checks it
+            sources_.push_back({path, *name, oldByName_.count(*name) > 0});
+            continue;
+        }
         struct stat st;
         if (::stat(path.c_str(), &st) != 0) {
             Problem("cannot open " + Shown(path) + ": " + ErrnoText(errno));
             continue;
         }
         const auto old = oldByName_.find(S_ISDIR(st.st_mode) ? *name + "/" : *name);
-        if (o_.updateOnly && old != oldByName_.end() && !DiskIsNewer(st, old->second)) continue;
+        if (o_.updateOnly && old != oldByName_.end() && !DiskIsNewer(st, old_.Entry(old->second)))
+            continue;
         sources_.push_back({path, *name, old != oldByName_.end()});
     }
 }
 
+bool BackupRun::HeaderUnchanged() const {
+    if (keepOldHeader_) return true;
+    std::string oldHeader, error;
+    if (!old_.Header(oldHeader, error) || oldHeader != header_) return false;
+    bool oldAsEntry = false;
+    for (const ArchiveEntry& e : old_.Entries()) oldAsEntry = oldAsEntry || e.isHeader;
+    return oldAsEntry == headerAsEntry_ && old_.Comment() == CommentToStore();
+}
+
 std::string BackupRun::CommentToStore() const {
+    if (keepOldHeader_) return old_.Comment();
     if (!headerAsEntry_) return header_;
     return "Stowaway archive header: too long for a ZIP comment, stored whole in the entry " +
            std::string(kHeaderEntryName) + " (" + std::to_string(header_.size()) + " bytes)";
@@ -201,7 +259,10 @@ void BackupRun::WriteHeaderEntry(OutFile& out) {
     e.size = header_.size();
     e.crc = static_cast<uint32_t>(
         crc32_z(0, reinterpret_cast<const unsigned char*>(header_.data()), header_.size()));
-    e.mtime = ::time(nullptr);
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    e.mtime = now.tv_sec;
+    e.mtimeNsec = static_cast<uint32_t>(now.tv_nsec);
     e.hasUnixTime = true;
     ToDosTime(e.mtime, e.dosTime, e.dosDate);
     e.externalAttrs = UnixExternalAttrs(S_IFREG | 0644);
@@ -225,6 +286,34 @@ void BackupRun::WriteHeaderEntry(OutFile& out) {
     records_.push_back(e);
 }
 
+// A large file that came out no smaller deflated (its first piece compressed,
+// the rest did not) is written again stored, read a second time; it must
+// still be what was read the first time.
+bool BackupRun::RestoreStored(OutFile& out, EntryRecord& e, const std::string& path) {
+    out.Rollback(e.localOffset + LocalHeader(e).size());
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    std::vector<unsigned char> buf(1 << 20);
+    uint64_t left = e.size;
+    uLong crc = 0;
+    while (fd >= 0 && left > 0) {
+        const ssize_t n = ::read(fd, buf.data(), std::min<uint64_t>(left, buf.size()));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        crc = crc32_z(crc, buf.data(), static_cast<size_t>(n));
+        out.Write(buf.data(), static_cast<size_t>(n));
+        left -= static_cast<uint64_t>(n);
+    }
+    if (fd >= 0) ::close(fd);
+    if (left != 0 || crc != e.crc) {
+        out.Rollback(e.localOffset);
+        Problem("cannot store " + Shown(path) + ": it changed while it was being read; not stored");
+        return false;
+    }
+    e.method = kMethodStore;
+    e.compSize = e.size;
+    return true;
+}
+
 void BackupRun::StorePieces(OutFile& out) {
     Compressor compressor(sources_, o_.level, ThreadCount());
     EntryRecord cur;
@@ -239,7 +328,7 @@ void BackupRun::StorePieces(OutFile& out) {
         if (skipping) continue;
         if (!p->error.empty()) {
             if (inEntry) out.Rollback(cur.localOffset);
-            Problem("cannot read " + Shown(src.path) + ": " + p->error + "; not stored");
+            Problem("cannot store " + Shown(src.path) + ": " + p->error + "; not stored");
             inEntry = false;
             skipping = !p->last;
             continue;
@@ -249,13 +338,16 @@ void BackupRun::StorePieces(OutFile& out) {
             const bool isDir = S_ISDIR(p->st.st_mode);
             cur.name = isDir ? src.name + "/" : src.name;
             cur.flags = NameFlags(cur.name);
-            cur.mtime = p->st.st_mtime;
+            cur.mtime = p->st.st_mtim.tv_sec;
+            cur.mtimeNsec = static_cast<uint32_t>(p->st.st_mtim.tv_nsec);
             cur.hasUnixTime = true;
             ToDosTime(cur.mtime, cur.dosTime, cur.dosDate);
             cur.externalAttrs = UnixExternalAttrs(p->st.st_mode & (S_IFMT | 07777));
             cur.zip64Sizes = p->reserveZip64;
-            const bool storeIt =
-                o_.level == 0 || isDir || (p->last && p->out.size() >= p->in.size());
+            // Data that did not compress is stored: a whole file whose deflated
+            // size is no smaller, a large file whose first piece did not compress.
+            const bool storeIt = o_.level == 0 || isDir || p->allStored ||
+                                 (p->last && p->out.size() >= p->in.size());
             cur.method = storeIt ? kMethodStore : kMethodDeflate;
             cur.localOffset = out.Tell();
             out.Write(LocalHeader(cur));
@@ -276,6 +368,12 @@ void BackupRun::StorePieces(OutFile& out) {
             inEntry = false;
             continue;
         }
+        if (cur.method == kMethodDeflate && cur.compSize >= cur.size &&
+            !RestoreStored(out, cur, src.path)) {
+            inEntry = false;
+            continue;
+        }
+        if (!p->warning.empty()) Problem("warning: " + Shown(src.path) + ": " + p->warning);
         out.Patch(cur.localOffset, LocalHeader(cur));
         records_.push_back(cur);
         storedNames_.insert(cur.name);
@@ -287,44 +385,61 @@ void BackupRun::StorePieces(OutFile& out) {
     }
 }
 
+// Entries kept from the old archive are copied as they are, runs of
+// neighbouring entries in one go.
 void BackupRun::CopyOldEntries(OutFile& out) {
-    std::vector<unsigned char> buf(1 << 20);
-    for (uint64_t i = 0; i < old_.Count(); ++i) {
-        EntryInfo info;
+    uint64_t runStart = 0, runLength = 0;
+    const auto flush = [&] {
+        if (runLength > 0) out.CopyFrom(oldFd_, runStart, runLength);
+        runLength = 0;
+    };
+    for (const ArchiveEntry& old : old_.Entries()) {
+        if (old.isHeader ? !keepOldHeader_ : storedNames_.count(old.name) > 0) continue;
+        OldSpan span;
         std::string error;
-        if (!old_.Info(i, info, error)) throw WriteError("reading the old archive: " + error);
-        if (info.isHeader || storedNames_.count(info.name)) continue;
+        if (!FindOldSpan(old_, old, span, error)) {
+            throw WriteError("the existing archive is damaged at " + Shown(old.name) + ": " +
+                             error);
+        }
         EntryRecord e;
-        e.name = info.name;
-        e.flags = NameFlags(info.name);
-        e.method = info.method;
-        e.crc = info.crc;
-        e.size = info.size;
-        e.compSize = info.compSize;
-        e.mtime = info.mtime;
-        e.hasUnixTime = info.hasUnixTime;
-        ToDosTime(info.mtime, e.dosTime, e.dosDate);
-        e.externalAttrs = info.externalAttrs;
-        e.zip64Sizes = info.size >= kMax32 || info.compSize >= kMax32;
-        e.localOffset = out.Tell();
-        out.Write(LocalHeader(e));
-        zip_file_t* f = zip_fopen_index(old_.Handle(), i, ZIP_FL_COMPRESSED);
-        if (!f) throw WriteError("reading the old archive: " + ZipErrorText(old_.Handle()));
-        uint64_t copied = 0;
-        zip_int64_t n;
-        while ((n = zip_fread(f, buf.data(), buf.size())) > 0) {
-            out.Write(buf.data(), static_cast<size_t>(n));
-            copied += static_cast<uint64_t>(n);
-        }
-        const std::string readError = n < 0 ? ZipFileErrorText(f) : std::string();
-        zip_fclose(f);
-        if (n < 0 || copied != info.compSize) {
-            throw WriteError("the existing archive is damaged at " + Shown(info.name) +
-                             (readError.empty() ? std::string() : ": " + readError));
-        }
+        e.name = old.name;
+        e.carried = true;
+        e.oldStart = span.start;
+        e.oldLength = span.length;
+        e.localOffset = out.Tell() + runLength;
+        e.central = CarriedCentral(old.central, old.size, old.compSize, e.localOffset);
+        if (runLength > 0 && runStart + runLength != span.start) flush();
+        if (runLength == 0) runStart = span.start;
+        runLength += span.length;
         records_.push_back(e);
         storedNames_.insert(e.name);
-        ++kept_;
+        if (!old.isHeader) ++kept_;
+    }
+    flush();
+}
+
+// The new archive takes the old one's owner, group and mode.
+void BackupRun::KeepOwnerAndMode(int fd, mode_t& mode) {
+    if (!haveOld_) {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+        return;
+    }
+    mode = oldStat_.st_mode & 07777;
+    struct stat mine {};
+    if (::fstat(fd, &mine) == 0 &&
+        (mine.st_uid != oldStat_.st_uid || mine.st_gid != oldStat_.st_gid) &&
+        ::fchown(fd, oldStat_.st_uid, oldStat_.st_gid) != 0) {
+        Problem("warning: the new archive " + Shown(archive_) +
+                " could not be given the old one's owner and group (" + ErrnoText(errno) +
+                "); it belongs to the user who ran the backup");
+        mode &= 0777;  // no set-id bits for another owner
+    }
+    if (oldStat_.st_nlink > 1) {
+        Problem("warning: the archive " + Shown(archive_) + " had " +
+                std::to_string(oldStat_.st_nlink - 1) +
+                " other hard link(s); they keep the old archive, only this name has the new one");
     }
 }
 
@@ -351,7 +466,15 @@ int BackupRun::Run() {
 
     std::vector<std::string> paths;
     if (!LoadList(paths) || !OpenOldArchive()) return kFatal;
+    keepOldHeader_ = o_.headerFile.empty() && old_.Count() > 0;
     ChooseSources(paths);
+
+    // The nightly update with nothing newer: every byte would stay the same.
+    if (o_.updateOnly && old_.Count() > 0 && sources_.empty() && HeaderUnchanged()) {
+        Line("Archive " + Shown(archive_) +
+             " is up to date: no file is newer, nothing was changed");
+        return ProblemCount() > 0 ? kWarnings : 0;
+    }
 
     TempFile temp;
     std::string error;
@@ -367,7 +490,7 @@ int BackupRun::Run() {
         StorePieces(out);
         CopyOldEntries(out);
         const uint64_t cdOffset = out.Tell();
-        for (const EntryRecord& e : records_) out.Write(CentralHeader(e));
+        for (const EntryRecord& e : records_) out.Write(e.carried ? e.central : CentralHeader(e));
         const uint64_t cdSize = out.Tell() - cdOffset;
         out.Write(EndRecords(records_.size(), cdOffset, cdSize, comment));
         out.Finish();
@@ -375,28 +498,35 @@ int BackupRun::Run() {
         Problem("cannot write the new archive beside " + Shown(archive_) + ": " + e.what() +
                 "; the old archive was left unchanged");
         return kFatal;
+    } catch (const std::runtime_error& e) {
+        Problem(std::string(e.what()) + "; the old archive " + Shown(archive_) +
+                " was left unchanged");
+        return kFatal;
     }
 
-    if (!VerifyArchive(temp.Path(), records_, comment, ThreadCount(), error)) {
+    VerifyCost cost;
+    const auto checkStart = std::chrono::steady_clock::now();
+    if (!VerifyArchive(temp.Path(), records_, comment, oldFd_, ThreadCount(), error, &cost)) {
         Problem("the new archive failed its check (" + error + "); the old archive " +
                 Shown(archive_) + " was left unchanged");
         return kFatal;
     }
+    const double checkSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - checkStart).count();
     mode_t mode;
-    if (haveOld_) {
-        mode = oldStat_.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
+    KeepOwnerAndMode(temp.Fd(), mode);
     if (!temp.CommitTo(archive_, mode, error)) {
         Problem("cannot put the new archive in place of " + Shown(archive_) + ": " + error +
                 "; the old archive was left unchanged");
         return kFatal;
     }
+    char check[160];
+    std::snprintf(check, sizeof check,
+                  " (check: %.1f MB decompressed, %.1f MB compared with the old archive, %.2f s)",
+                  static_cast<double>(cost.checkedBytes) / 1e6,
+                  static_cast<double>(cost.comparedBytes) / 1e6, checkSeconds);
     Line("Archive " + Shown(archive_) + " written and checked: " + std::to_string(added_) +
-         " files added or updated, " + std::to_string(kept_) + " kept");
+         " files added or updated, " + std::to_string(kept_) + " kept" + check);
     return ProblemCount() > 0 ? kWarnings : 0;
 }
 

@@ -1,21 +1,31 @@
 #include "Compressor.h"
 
 #include <fcntl.h>
+#include <libdeflate.h>
 #include <unistd.h>
-#include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
+#include <new>
+#include <stdexcept>
+#include <system_error>
 
+#include "DeflateJoin.h"
 #include "ZipFormat.h"
 
 namespace pkzip {
 namespace {
 
-constexpr size_t kPieceSize = 1 << 20;
-constexpr size_t kWindow = 32 << 10;
-constexpr size_t kMaxBytesInFlight = 48 << 20;
-constexpr size_t kMaxPiecesInFlight = 256;
+// A file up to kWholeFile is read and compressed as one piece (most files);
+// larger ones in pieces of kPieceSize, compressed on all cores.
+constexpr size_t kWholeFile = 8 << 20;
+constexpr size_t kPieceSize = 4 << 20;
+constexpr size_t kMaxBytesInFlight = 64 << 20;
+constexpr size_t kMaxPiecesInFlight = 1024;
+constexpr size_t kMaxBatch = 64;
+constexpr size_t kBatchBytes = 512 << 10;
 // Files this large at the start get Zip64 size fields in their local header
 // from the outset; the margin covers deflate's worst-case growth.
 constexpr uint64_t kZip64Reserve = 0xFF000000u;
@@ -35,14 +45,18 @@ ssize_t ReadFull(int fd, unsigned char* buf, size_t want) {
     return static_cast<ssize_t>(got);
 }
 
-// Fills `p.in` with the next piece of the file, sized by what the file's
-// length says is left (one byte more, to see the end). On failure the piece
-// becomes the file's last, carrying the reason, and the entry will be dropped.
+// Fills `p.in` with the next piece of the file, in whole pieces up to the
+// size seen at open: a file that grows while it is read (a log) cannot hold
+// the run, and one that shrinks ends early. A file whose size says 0 may be a
+// pseudo file (/proc) that cannot tell: it is read to its end. On failure the
+// piece becomes the file's last, carrying the reason, and the entry will be
+// dropped.
 bool ReadPiece(int fd, Piece& p, uint64_t& total, uint64_t expected, bool reserved, bool& eof) {
-    const uint64_t left = expected > total ? expected - total : 0;
-    const size_t want = static_cast<size_t>(std::min<uint64_t>(kPieceSize, left + 1));
+    size_t want =
+        expected > 0 && expected <= kWholeFile ? static_cast<size_t>(expected) : kPieceSize;
+    if (expected > 0) want = static_cast<size_t>(std::min<uint64_t>(want, expected - total));
     p.in.resize(want);
-    const ssize_t n = ReadFull(fd, p.in.data(), want);
+    const ssize_t n = want == 0 ? 0 : ReadFull(fd, p.in.data(), want);
     if (n < 0) {
         p.error = std::string("read error: ") + std::strerror(errno);
     } else {
@@ -57,8 +71,30 @@ bool ReadPiece(int fd, Piece& p, uint64_t& total, uint64_t expected, bool reserv
         return false;
     }
     p.in.resize(static_cast<size_t>(n));
-    eof = static_cast<size_t>(n) < want;
+    eof = static_cast<size_t>(n) < want || want == 0 || (expected > 0 && total == expected);
     return true;
+}
+
+// Compares what was read with the size at open and now. A file whose size
+// stays 0 is a pseudo file that cannot tell its size; that is no change.
+// A file that grew is stored as it was at open.
+std::string SizeChange(int fd, uint64_t atOpen, uint64_t read) {
+    struct stat now {};
+    if (::fstat(fd, &now) != 0) return {};
+    const auto atEnd = static_cast<uint64_t>(now.st_size);
+    if (atOpen == atEnd && (atEnd == read || atEnd == 0)) return {};
+    return "its size changed while it was read (" + std::to_string(atOpen) +
+           " bytes at the start, " + std::to_string(atEnd) + " at the end, " +
+           std::to_string(read) + " stored)";
+}
+// The archiver's levels 1..9 on libdeflate's 1..12, chosen by measurement so
+// that each level is at most Info-ZIP's size at the same level, 1 is the
+// fastest and 9 the smallest.
+int CompressorLevel(int level) {
+    // libdeflate's 8 and 9 came out larger than its 7 on source text; its 10
+    // (near-optimal parsing) is the smallest that stays within twice zip -9's time.
+    static constexpr int kMap[10] = {0, 1, 2, 3, 4, 6, 7, 7, 10, 10};
+    return kMap[std::clamp(level, 0, 9)];
 }
 
 }  // namespace
@@ -66,122 +102,144 @@ bool ReadPiece(int fd, Piece& p, uint64_t& total, uint64_t expected, bool reserv
 Compressor::Compressor(const std::vector<SourceFile>& files, int level, unsigned threads)
     : files_(files), level_(level) {
     if (threads < 1) threads = 1;
-    threads_.emplace_back(&Compressor::Produce, this);
-    for (unsigned i = 0; i < threads; ++i) threads_.emplace_back(&Compressor::Work, this);
+    // A thread that cannot be created (a process limit) means fewer workers;
+    // with no reader or no worker at all, the run cannot go on.
+    std::string failure;
+    try {
+        threads_.emplace_back(&Compressor::Produce, this);
+        for (unsigned i = 0; i < threads; ++i) {
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                ++liveWorkers_;
+            }
+            try {
+                threads_.emplace_back(&Compressor::Work, this);
+            } catch (...) {
+                std::lock_guard<std::mutex> lock(mutex_);
+                --liveWorkers_;
+                throw;
+            }
+        }
+        return;
+    } catch (const std::system_error& e) {
+        failure = e.what();
+    }
+    if (threads_.size() > 1) return;  // the reader and at least one worker run
+    StopAndJoin();
+    throw std::runtime_error("cannot start a thread: " + failure);
 }
 
-Compressor::~Compressor() {
+void Compressor::StopAndJoin() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stop_ = true;
     }
-    changed_.notify_all();
+    workCv_.notify_all();
+    spaceCv_.notify_all();
+    readyCv_.notify_all();
     for (std::thread& t : threads_) t.join();
+    threads_.clear();
 }
 
-void Compressor::Submit(std::unique_ptr<Piece> p) {
+Compressor::~Compressor() {
+    StopAndJoin();
+}
+
+bool Compressor::Submit(std::unique_ptr<Piece> p) {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] {
+    spaceCv_.wait(lock, [&] {
         return stop_ || ordered_.empty() ||
                (bytesInFlight_ + p->in.size() <= kMaxBytesInFlight &&
                 ordered_.size() < kMaxPiecesInFlight);
     });
-    if (stop_) return;
+    if (stop_) return false;
     bytesInFlight_ += p->in.size();
-    if (p->error.empty() && !(p->first && p->last && p->in.empty())) {
+    if (p->error.empty() && liveWorkers_ == 0) p->error = setupFailure_;
+    const bool work = p->error.empty() && !(p->first && p->last && p->in.empty());
+    if (work) {
         todo_.push_back(p.get());
     } else {
         p->ready = true;  // nothing to compute
     }
+    const bool front = ordered_.empty();
     ordered_.push_back(std::move(p));
     lock.unlock();
-    changed_.notify_all();
+    if (work) {
+        workCv_.notify_one();
+    } else if (front) {
+        readyCv_.notify_one();
+    }
+    return true;
+}
+
+// Opens one file and hands its pieces on in order. Returns false once the
+// run stops (a write error or the end of the writer), so no more is read.
+bool Compressor::ProduceFile(size_t i) {
+    auto first = std::make_unique<Piece>();
+    first->file = i;
+    first->first = true;
+    first->last = true;
+    // Non-blocking so a FIFO cannot hold the open; regular files read as usual.
+    const int fd = ::open(files_[i].path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        first->error = std::strerror(errno);
+        return Submit(std::move(first));
+    }
+    struct FdCloser {
+        int fd;
+        ~FdCloser() { ::close(fd); }
+    } closer{fd};
+    if (::fstat(fd, &first->st) != 0) {
+        first->error = std::strerror(errno);
+        return Submit(std::move(first));
+    }
+    if (S_ISDIR(first->st.st_mode)) return Submit(std::move(first));
+    if (!S_ISREG(first->st.st_mode)) {
+        first->error = "not a regular file";
+        return Submit(std::move(first));
+    }
+    first->last = false;
+    first->reserveZip64 = static_cast<uint64_t>(first->st.st_size) >= kZip64Reserve;
+    const bool reserve = first->reserveZip64;
+    if (first->st.st_size > static_cast<off_t>(kWholeFile)) {
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    }
+
+    // One piece is read ahead so that the last one is known as such.
+    const auto expected = static_cast<uint64_t>(first->st.st_size);
+    std::unique_ptr<Piece> cur = std::move(first);
+    uint64_t total = 0;
+    bool eof = false;
+    if (!ReadPiece(fd, *cur, total, expected, reserve, eof)) return Submit(std::move(cur));
+    for (;;) {
+        if (eof) {
+            cur->last = true;
+            cur->warning = SizeChange(fd, expected, total);
+            return Submit(std::move(cur));
+        }
+        auto next = std::make_unique<Piece>();
+        next->file = i;
+        const bool ok = ReadPiece(fd, *next, total, expected, reserve, eof);
+        cur->last = ok && next->in.empty();
+        if (cur->last) cur->warning = SizeChange(fd, expected, total);
+        const bool wasLast = cur->last;
+        if (!Submit(std::move(cur))) return false;
+        if (wasLast) return true;
+        cur = std::move(next);
+        if (!ok) return Submit(std::move(cur));
+    }
 }
 
 void Compressor::Produce() {
-    std::vector<unsigned char> tail;  // last window of the previous piece
     for (size_t i = 0; i < files_.size(); ++i) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (stop_) break;
-        }
-        auto first = std::make_unique<Piece>();
-        first->file = i;
-        first->first = true;
-        const int fd = ::open(files_[i].path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) {
-            first->last = true;
-            first->error = std::strerror(errno);
-            Submit(std::move(first));
-            continue;
-        }
-        if (::fstat(fd, &first->st) != 0) {
-            first->last = true;
-            first->error = std::strerror(errno);
-            ::close(fd);
-            Submit(std::move(first));
-            continue;
-        }
-        if (S_ISDIR(first->st.st_mode)) {
-            first->last = true;
-            ::close(fd);
-            Submit(std::move(first));
-            continue;
-        }
-        if (!S_ISREG(first->st.st_mode)) {
-            first->last = true;
-            first->error = "not a regular file";
-            ::close(fd);
-            Submit(std::move(first));
-            continue;
-        }
-        ::fcntl(fd, F_SETFL, 0);
-        first->reserveZip64 = static_cast<uint64_t>(first->st.st_size) >= kZip64Reserve;
-        const bool reserve = first->reserveZip64;
-        ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-
-        // One piece is read ahead so that the last one is known as such.
-        const auto expected = static_cast<uint64_t>(first->st.st_size);
-        std::unique_ptr<Piece> cur = std::move(first);
-        uint64_t total = 0;
-        bool eof = false;
-        tail.clear();
-        if (!ReadPiece(fd, *cur, total, expected, reserve, eof)) {
-            Submit(std::move(cur));
-            ::close(fd);
-            continue;
-        }
-        for (;;) {
-            cur->dict = tail;
-            if (eof) {
-                cur->last = true;
-                Submit(std::move(cur));
-                break;
-            }
-            auto next = std::make_unique<Piece>();
-            next->file = i;
-            const bool ok = ReadPiece(fd, *next, total, expected, reserve, eof);
-            cur->last = ok && next->in.empty();
-            if (cur->in.size() >= kWindow) {
-                tail.assign(cur->in.end() - static_cast<ptrdiff_t>(kWindow), cur->in.end());
-            } else {
-                tail.insert(tail.end(), cur->in.begin(), cur->in.end());
-                if (tail.size() > kWindow) tail.erase(tail.begin(), tail.end() - kWindow);
-            }
-            const bool wasLast = cur->last;
-            Submit(std::move(cur));
-            if (wasLast) break;
-            cur = std::move(next);
-            if (!ok) {
-                Submit(std::move(cur));
-                break;
-            }
-        }
-        ::close(fd);
+        if (!ProduceFile(i)) break;
     }
-    std::lock_guard<std::mutex> lock(mutex_);
-    producerDone_ = true;
-    changed_.notify_all();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        producerDone_ = true;
+    }
+    workCv_.notify_all();
+    readyCv_.notify_all();
 }
 
 }  // namespace pkzip
@@ -189,71 +247,79 @@ void Compressor::Produce() {
 namespace pkzip {
 
 void Compressor::Work() {
-    z_stream zs{};
-    bool haveStream = false;
+    std::unique_ptr<DeflateJoin> join;
     if (level_ > 0) {
-        haveStream = deflateInit2(&zs, level_, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+        try {
+            join = std::make_unique<DeflateJoin>(CompressorLevel(level_));
+        } catch (const std::bad_alloc&) {
+            Retire("out of memory");
+            return;
+        }
     }
+    std::vector<Piece*> batch;
     for (;;) {
-        Piece* p = nullptr;
+        batch.clear();
         {
             std::unique_lock<std::mutex> lock(mutex_);
-            changed_.wait(lock, [&] { return stop_ || !todo_.empty() || producerDone_; });
+            workCv_.wait(lock, [&] { return stop_ || !todo_.empty() || producerDone_; });
             if (stop_) break;
             if (todo_.empty()) {
                 if (producerDone_) break;
                 continue;
             }
-            p = todo_.front();
-            todo_.pop_front();
+            // Small files are taken several at a time (half of what waits, so
+            // the other workers get their share): fewer hand-overs per file.
+            const size_t most = std::clamp<size_t>(todo_.size() / 2, 1, kMaxBatch);
+            size_t bytes = 0;
+            while (!todo_.empty() && batch.size() < most &&
+                   (batch.empty() || bytes + todo_.front()->in.size() <= kBatchBytes)) {
+                bytes += todo_.front()->in.size();
+                batch.push_back(todo_.front());
+                todo_.pop_front();
+            }
         }
-        p->crc = static_cast<uint32_t>(crc32_z(0, p->in.data(), p->in.size()));
-        if (haveStream) {
-            Compress(*p, &zs);
-        } else if (level_ > 0) {
-            p->error = "out of memory for the compressor";
+        for (Piece* p : batch) {
+            p->crc = static_cast<uint32_t>(libdeflate_crc32(0, p->in.data(), p->in.size()));
+            if (!join) continue;
+            try {
+                p->out.clear();
+                p->allStored = join->Append(p->in.data(), p->in.size(), p->last, p->out);
+            } catch (const std::bad_alloc&) {
+                p->error = "out of memory while compressing";
+            }
         }
+        bool frontReady;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            p->ready = true;
+            for (Piece* p : batch) p->ready = true;
+            frontReady = !ordered_.empty() && ordered_.front()->ready;
         }
-        changed_.notify_all();
+        if (frontReady) readyCv_.notify_one();  // only the front piece lets the writer on
     }
-    if (haveStream) deflateEnd(&zs);
 }
 
-void Compressor::Compress(Piece& p, void* stream) {
-    auto* zs = static_cast<z_stream*>(stream);
-    deflateReset(zs);
-    if (!p.dict.empty()) {
-        deflateSetDictionary(zs, p.dict.data(), static_cast<uInt>(p.dict.size()));
-    }
-    p.out.resize(deflateBound(zs, static_cast<uLong>(p.in.size())) + 64);
-    zs->next_in = p.in.data();
-    zs->avail_in = static_cast<uInt>(p.in.size());
-    size_t produced = 0;
-    const int flush = p.last ? Z_FINISH : Z_SYNC_FLUSH;
-    for (;;) {
-        zs->next_out = p.out.data() + produced;
-        zs->avail_out = static_cast<uInt>(p.out.size() - produced);
-        const int rc = deflate(zs, flush);
-        produced = p.out.size() - zs->avail_out;
-        if (rc == Z_STREAM_END ||
-            (flush == Z_SYNC_FLUSH && zs->avail_in == 0 && zs->avail_out > 0)) {
-            break;
+// A worker whose compressor could not be set up takes no pieces; the others
+// do its share. When none is left, every piece still waiting fails with the
+// reason, so the run ends with it instead of waiting.
+void Compressor::Retire(const std::string& why) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        --liveWorkers_;
+        if (liveWorkers_ == 0) {
+            setupFailure_ = "the compressor could not be set up: " + why;
+            for (Piece* p : todo_) {
+                p->error = setupFailure_;
+                p->ready = true;
+            }
+            todo_.clear();
         }
-        if (rc != Z_OK && rc != Z_BUF_ERROR) {
-            p.error = "compression failed";
-            break;
-        }
-        p.out.resize(p.out.size() * 2);
     }
-    p.out.resize(produced);
+    readyCv_.notify_all();
 }
 
 std::unique_ptr<Piece> Compressor::Next() {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] {
+    readyCv_.wait(lock, [&] {
         return (!ordered_.empty() && ordered_.front()->ready) ||
                (ordered_.empty() && producerDone_);
     });
@@ -262,7 +328,7 @@ std::unique_ptr<Piece> Compressor::Next() {
     ordered_.pop_front();
     bytesInFlight_ -= p->in.size();
     lock.unlock();
-    changed_.notify_all();
+    spaceCv_.notify_one();
     return p;
 }
 

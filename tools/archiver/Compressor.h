@@ -1,8 +1,8 @@
 // Reads the files to store and deflates them on all cores, handing the pieces
-// back in file order. A large file is cut into pieces that are compressed
-// independently, each primed with the 32 KiB before it, and joined on a byte
-// boundary, so the result is one ordinary deflate stream; memory stays
-// bounded whatever the file sizes.
+// back in file order. Most files are read and compressed whole; a large file
+// is cut into pieces that are compressed independently and joined on a byte
+// boundary (DeflateJoin), so the result is one ordinary deflate stream, and
+// memory stays bounded whatever the file sizes.
 #pragma once
 
 #include <sys/stat.h>
@@ -28,18 +28,20 @@ struct Piece {
     size_t file = 0;
     bool first = false;
     bool last = false;
-    std::string error;  // the file could not be opened or read: no entry for it
-    struct stat st {};  // on the first piece
+    std::string error;    // the file could not be opened or read: no entry for it
+    std::string warning;  // on the last piece: the file changed while it was read
+    struct stat st {};    // on the first piece
     bool reserveZip64 = false;
     std::vector<unsigned char> in;
-    std::vector<unsigned char> dict;
     std::vector<unsigned char> out;  // deflated (empty at level 0)
+    bool allStored = false;          // `out` holds only stored blocks: it did not compress
     uint32_t crc = 0;                // of `in`
     bool ready = false;
 };
 
 class Compressor {
   public:
+    // Throws std::runtime_error when not even one worker and the reader can be started.
     Compressor(const std::vector<SourceFile>& files, int level, unsigned threads);
     ~Compressor();
     Compressor(const Compressor&) = delete;
@@ -51,18 +53,24 @@ class Compressor {
   private:
     void Produce();
     void Work();
-    void Submit(std::unique_ptr<Piece> p);
-    void Compress(Piece& p, void* stream);
+    bool Submit(std::unique_ptr<Piece> p);
+    bool ProduceFile(size_t i);
+    void Retire(const std::string& why);
+    void StopAndJoin();
 
     const std::vector<SourceFile>& files_;
     int level_;
     std::mutex mutex_;
-    std::condition_variable changed_;
+    std::condition_variable workCv_;   // workers: a piece to compress
+    std::condition_variable spaceCv_;  // reader: room for another piece
+    std::condition_variable readyCv_;  // writer: the next piece in order is ready
     std::deque<std::unique_ptr<Piece>> ordered_;
     std::deque<Piece*> todo_;
     size_t bytesInFlight_ = 0;
     bool producerDone_ = false;
     bool stop_ = false;
+    unsigned liveWorkers_ = 0;
+    std::string setupFailure_;
     std::vector<std::thread> threads_;
 };
 

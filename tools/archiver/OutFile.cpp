@@ -2,6 +2,9 @@
 
 #include <unistd.h>
 
+#include <string>
+#include <vector>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -11,12 +14,19 @@ namespace {
 
 constexpr size_t kBufferSize = 4 << 20;
 
+std::string WriteErrorText(int err) {
+    if (err == EFBIG) {
+        return "the file became too large (the size limit of the file system or of this process)";
+    }
+    return std::strerror(err);
+}
+
 void PWriteAll(int fd, const char* p, size_t n, uint64_t off) {
     while (n > 0) {
         const ssize_t w = ::pwrite(fd, p, n, static_cast<off_t>(off));
         if (w < 0) {
             if (errno == EINTR) continue;
-            throw WriteError(std::strerror(errno));
+            throw WriteError(WriteErrorText(errno));
         }
         p += w;
         n -= static_cast<size_t>(w);
@@ -41,6 +51,41 @@ void OutFile::Write(const void* data, size_t n) {
         }
     }
     buffer_.insert(buffer_.end(), p, p + n);
+}
+
+void OutFile::CopyFrom(int fd, uint64_t offset, uint64_t length) {
+    Flush();
+    auto in = static_cast<loff_t>(offset);
+    auto out = static_cast<loff_t>(bufferStart_);
+    bool kernel = true;
+    std::vector<char> buf;
+    while (length > 0) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(length, 1 << 30));
+        ssize_t n = -1;
+        if (kernel) {
+            n = ::copy_file_range(fd, &in, fd_, &out, want, 0);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
+                          errno == EOPNOTSUPP || errno == EBADF)) {
+                kernel = false;
+                continue;
+            }
+            if (n < 0) throw WriteError(WriteErrorText(errno));
+        } else {
+            if (buf.empty()) buf.resize(kBufferSize);
+            n = ::pread(fd, buf.data(), std::min(want, buf.size()), in);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0)
+                throw WriteError(std::string("reading the old archive: ") + std::strerror(errno));
+            if (n > 0)
+                PWriteAll(fd_, buf.data(), static_cast<size_t>(n), static_cast<uint64_t>(out));
+            in += n;
+            out += n;
+        }
+        if (n == 0) throw WriteError("the old archive ends early");
+        length -= static_cast<uint64_t>(n);
+    }
+    bufferStart_ = static_cast<uint64_t>(out);
 }
 
 void OutFile::Flush() {
@@ -76,7 +121,7 @@ void OutFile::Rollback(uint64_t offset) {
 void OutFile::Finish() {
     Flush();
     if (::ftruncate(fd_, static_cast<off_t>(bufferStart_)) != 0 || ::fsync(fd_) != 0) {
-        throw WriteError(std::strerror(errno));
+        throw WriteError(WriteErrorText(errno));
     }
 }
 

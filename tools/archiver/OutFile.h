@@ -23,6 +23,8 @@ class OutFile {
     void Write(const void* data, size_t n);
     void Write(const std::string& s) { Write(s.data(), s.size()); }
     uint64_t Tell() const { return bufferStart_ + buffer_.size(); }
+    // Appends `length` bytes of `fd` from `offset`, in the kernel where it can.
+    void CopyFrom(int fd, uint64_t offset, uint64_t length);
     void Patch(uint64_t offset, const std::string& bytes);
     void Rollback(uint64_t offset);
     // Writes out the buffer, cuts the file at the current position and syncs it.

@@ -2,29 +2,21 @@
 
 #include <fcntl.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
-#include "ZipReader.h"
+#include "ArchiveReader.h"
 
 namespace pkzip {
 namespace {
 
-constexpr size_t kBuffer = 1 << 18;
-
-uint32_t Get16(const unsigned char* p) {
-    return p[0] | (p[1] << 8);
-}
-uint32_t Get32(const unsigned char* p) {
-    return Get16(p) | (static_cast<uint32_t>(Get16(p + 2)) << 16);
-}
+constexpr size_t kCompareBuffer = 1 << 20;
 
 bool PReadAll(int fd, unsigned char* buf, size_t n, uint64_t off) {
     while (n > 0) {
@@ -38,141 +30,154 @@ bool PReadAll(int fd, unsigned char* buf, size_t n, uint64_t off) {
     return true;
 }
 
-// Reads one entry straight from the file, by its local header, and checks
-// that its data inflates to the recorded size and CRC.
-class EntryChecker {
-  public:
-    explicit EntryChecker(int fd)
-        : fd_(fd), in_(new unsigned char[kBuffer]), out_(new unsigned char[kBuffer]) {
-        inflateInit2(&zs_, -15);
-    }
-    ~EntryChecker() { inflateEnd(&zs_); }
-
-    bool Check(const EntryRecord& e, std::string& error) {
-        unsigned char h[30];
-        if (!PReadAll(fd_, h, sizeof h, e.localOffset) || Get32(h) != 0x04034b50) {
-            error = "no local header where the entry should start";
-            return false;
-        }
-        const uint32_t nameLen = Get16(h + 26);
-        const uint32_t extraLen = Get16(h + 28);
-        std::string name(nameLen, '\0');
-        if (Get16(h + 8) != e.method || nameLen != e.name.size() ||
-            !PReadAll(fd_, reinterpret_cast<unsigned char*>(name.data()), nameLen,
-                      e.localOffset + 30) ||
-            name != e.name) {
-            error = "local header does not match";
-            return false;
-        }
-        uint64_t pos = e.localOffset + 30 + nameLen + extraLen;
-        uint64_t left = e.compSize;
-        uLong crc = 0;
-        uint64_t size = 0;
-        if (e.method == kMethodStore) {
-            while (left > 0) {
-                const size_t n = static_cast<size_t>(std::min<uint64_t>(left, kBuffer));
-                if (!PReadAll(fd_, in_.get(), n, pos)) return Fail(error, "unexpected end of file");
-                crc = crc32_z(crc, in_.get(), n);
-                size += n;
-                pos += n;
-                left -= n;
-            }
-        } else if (e.method == kMethodDeflate) {
-            inflateReset(&zs_);
-            int rc = Z_OK;
-            while (rc != Z_STREAM_END) {
-                if (zs_.avail_in == 0) {
-                    if (left == 0) return Fail(error, "deflate data ends early");
-                    const size_t n = static_cast<size_t>(std::min<uint64_t>(left, kBuffer));
-                    if (!PReadAll(fd_, in_.get(), n, pos))
-                        return Fail(error, "unexpected end of file");
-                    pos += n;
-                    left -= n;
-                    zs_.next_in = in_.get();
-                    zs_.avail_in = static_cast<uInt>(n);
-                }
-                zs_.next_out = out_.get();
-                zs_.avail_out = kBuffer;
-                rc = inflate(&zs_, Z_NO_FLUSH);
-                if (rc != Z_OK && rc != Z_STREAM_END) return Fail(error, "deflate data is damaged");
-                const size_t produced = kBuffer - zs_.avail_out;
-                crc = crc32_z(crc, out_.get(), produced);
-                size += produced;
-            }
-            if (left != 0 || zs_.avail_in != 0) return Fail(error, "deflate data ends early");
-        } else {
-            return true;  // carried over unchanged in a method we do not decode; CRC unchecked
-        }
-        if (size != e.size || crc != e.crc) return Fail(error, "CRC check failed");
-        return true;
-    }
-
-  private:
-    static bool Fail(std::string& error, const char* text) {
-        error = text;
+// The directory as a standard reader sees it: every name, in order, the
+// comment, and each new entry's CRC and sizes as written.
+bool CheckDirectory(const ArchiveReader& r, const std::vector<EntryRecord>& expected,
+                    const std::string& comment, std::string& error) {
+    if (!r.Damage().empty()) {
+        error = r.Damage().front();
         return false;
     }
-    int fd_;
-    z_stream zs_{};
-    std::unique_ptr<unsigned char[]> in_;
-    std::unique_ptr<unsigned char[]> out_;
-};
+    if (r.Count() != expected.size()) {
+        error = "the entry count read back differs from the count written";
+        return false;
+    }
+    if (r.Comment() != comment || r.CommentShort()) {
+        error = "the comment read back differs from the header";
+        return false;
+    }
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const ArchiveEntry& got = r.Entry(i);
+        const EntryRecord& want = expected[i];
+        if (got.name != want.name || got.localOffset != want.localOffset) {
+            error = "entry " + std::to_string(i) + " has the wrong name or place";
+            return false;
+        }
+        if (!want.carried && (got.crc != want.crc || got.size != want.size ||
+                              got.compSize != want.compSize || got.method != want.method)) {
+            error = "entry " + std::to_string(i) + " (" + want.name +
+                    ") reads back with other sizes or CRC";
+            return false;
+        }
+    }
+    return true;
+}
+
+// A carried entry must be the old bytes exactly.
+bool CompareCarried(int newFd, int oldFd, const EntryRecord& e, unsigned char* a, unsigned char* b,
+                    std::string& error) {
+    for (uint64_t done = 0; done < e.oldLength;) {
+        const size_t n =
+            static_cast<size_t>(std::min<uint64_t>(kCompareBuffer, e.oldLength - done));
+        if (!PReadAll(newFd, a, n, e.localOffset + done) ||
+            !PReadAll(oldFd, b, n, e.oldStart + done)) {
+            error = "cannot read it back";
+            return false;
+        }
+        if (std::memcmp(a, b, n) != 0) {
+            error = "its copy differs from the old archive";
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
 
 }  // namespace
 
 bool VerifyArchive(const std::string& path, const std::vector<EntryRecord>& expected,
-                   const std::string& comment, unsigned threads, std::string& error) {
-    // The directory as a standard reader sees it: every name, in order, the
-    // comment, and local headers consistent with the central ones.
-    {
-        ZipReader zr;
-        if (!zr.Open(path, error, true)) return false;
-        if (zr.Count() != expected.size()) {
-            error = "the entry count read back differs from the count written";
-            return false;
-        }
-        if (zr.Comment() != comment) {
-            error = "the comment read back differs from the header";
-            return false;
-        }
-        for (uint64_t i = 0; i < expected.size(); ++i) {
-            const char* name = zip_get_name(zr.Handle(), i, ZIP_FL_ENC_RAW);
-            if (!name || expected[i].name != name) {
-                error = "entry " + std::to_string(i) + " has the wrong name";
-                return false;
-            }
-        }
-    }
-
-    // Then every entry's data, on all cores.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+                   const std::string& comment, int oldFd, unsigned threads, std::string& error,
+                   VerifyCost* cost) {
+    ArchiveReader reader;
+    if (!reader.Open(path, error)) return false;
+    if (!CheckDirectory(reader, expected, comment, error)) return false;
+    const int newFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (newFd < 0) {
         error = std::strerror(errno);
         return false;
     }
-    std::atomic<size_t> nextIndex{0};
+
+    // Every entry's data, on all cores, largest work first spread by order.
+    // Tasks: one per new entry; carried entries that lie side by side in both
+    // archives are compared as one range, in slices of at most 64 MiB.
+    struct Task {
+        size_t first, last;  // entries [first, last]
+        uint64_t offset, oldOffset, length;
+    };
+    std::vector<Task> tasks;
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const EntryRecord& e = expected[i];
+        if (!e.carried) {
+            tasks.push_back({i, i, 0, 0, 0});
+            continue;
+        }
+        if (!tasks.empty()) {
+            Task& t = tasks.back();
+            const EntryRecord& prev = expected[t.last];
+            if (prev.carried && t.offset + t.length == e.localOffset &&
+                t.oldOffset + t.length == e.oldStart && t.length < (64u << 20)) {
+                t.last = i;
+                t.length += e.oldLength;
+                continue;
+            }
+        }
+        tasks.push_back({i, i, e.localOffset, e.oldStart, e.oldLength});
+    }
+
+    std::atomic<size_t> nextTask{0};
     std::atomic<bool> failed{false};
+    std::atomic<uint64_t> checked{0}, compared{0};
     std::mutex errorMutex;
     auto run = [&] {
-        EntryChecker checker(fd);
+        std::unique_ptr<unsigned char[]> a, b;
         while (!failed) {
-            const size_t i = nextIndex++;
-            if (i >= expected.size()) return;
-            std::string e;
-            if (!checker.Check(expected[i], e)) {
+            const size_t k = nextTask++;
+            if (k >= tasks.size()) return;
+            const Task& t = tasks[k];
+            const EntryRecord& e = expected[t.first];
+            std::string why;
+            bool ok = true;
+            if (e.carried) {
+                if (!a) {
+                    a.reset(new unsigned char[kCompareBuffer]);
+                    b.reset(new unsigned char[kCompareBuffer]);
+                }
+                EntryRecord range = e;
+                range.localOffset = t.offset;
+                range.oldStart = t.oldOffset;
+                range.oldLength = t.length;
+                ok = oldFd >= 0 && CompareCarried(newFd, oldFd, range, a.get(), b.get(), why);
+                compared += t.length;
+            } else {
+                const ReadStatus st = reader.Extract(
+                    reader.Entry(t.first), [](const unsigned char*, size_t) { return true; }, why);
+                ok = st == ReadStatus::Ok;
+                checked += e.size;
+            }
+            if (!ok) {
                 std::lock_guard<std::mutex> lock(errorMutex);
                 if (!failed.exchange(true)) {
-                    error = "entry " + std::to_string(i) + " (" + expected[i].name + "): " + e;
+                    error = "entry " + std::to_string(t.first) + " (" + e.name + "): " + why;
                 }
                 return;
             }
         }
     };
     std::vector<std::thread> workers;
-    for (unsigned t = 1; t < threads && expected.size() > 1; ++t) workers.emplace_back(run);
+    for (unsigned t = 1; t < threads && tasks.size() > 1; ++t) {
+        try {
+            workers.emplace_back(run);
+        } catch (const std::system_error&) {
+            break;  // fewer threads: this one checks the rest
+        }
+    }
     run();
     for (std::thread& w : workers) w.join();
-    ::close(fd);
+    ::close(newFd);
+    if (cost) {
+        cost->checkedBytes = checked;
+        cost->comparedBytes = compared;
+    }
     return !failed;
 }
 

@@ -22,13 +22,44 @@ void Put64(std::string& s, uint64_t v) {
     Put32(s, static_cast<uint32_t>(v >> 32));
 }
 
-void PutUnixTime(std::string& extra, const EntryRecord& e) {
+uint32_t At16(const unsigned char* p) {
+    return p[0] | (p[1] << 8);
+}
+uint32_t At32(const unsigned char* p) {
+    return At16(p) | (static_cast<uint32_t>(At16(p + 2)) << 16);
+}
+void Set16(std::string& s, size_t at, uint32_t v) {
+    s[at] = static_cast<char>(v & 0xFF);
+    s[at + 1] = static_cast<char>((v >> 8) & 0xFF);
+}
+void Set32(std::string& s, size_t at, uint32_t v) {
+    Set16(s, at, v & 0xFFFF);
+    Set16(s, at + 2, v >> 16);
+}
+
+// Each time field holds what it can: the extended timestamp times from 1970
+// to 2038 (readers take it as unsigned or signed 32 bits, so only that range
+// means the same to all), the NTFS field any other time, to 100 ns. Times in
+// the common range get only the short field: 72 bytes an entry add up over
+// many small files.
+void PutTimes(std::string& extra, const EntryRecord& e) {
     if (!e.hasUnixTime) return;
-    const int64_t t = std::clamp<int64_t>(e.mtime, INT32_MIN, INT32_MAX);
-    Put16(extra, 0x5455);
-    Put16(extra, 5);
-    extra += '\x01';  // modification time only
-    Put32(extra, static_cast<uint32_t>(static_cast<int32_t>(t)));
+    if (e.mtime >= 0 && e.mtime <= INT32_MAX) {
+        Put16(extra, 0x5455);
+        Put16(extra, 5);
+        extra += '\x01';  // modification time only
+        Put32(extra, static_cast<uint32_t>(e.mtime));
+        return;
+    }
+    const uint64_t ft = ToNtfsTime(e.mtime, e.mtimeNsec);
+    Put16(extra, 0x000a);
+    Put16(extra, 32);
+    Put32(extra, 0);       // reserved
+    Put16(extra, 0x0001);  // times
+    Put16(extra, 24);
+    Put64(extra, ft);  // modified
+    Put64(extra, ft);  // accessed
+    Put64(extra, ft);  // created
 }
 
 void PutMarker(std::string& extra, const EntryRecord& e) {
@@ -69,6 +100,16 @@ int64_t FromDosTime(uint16_t dosTime, uint16_t dosDate) {
     return static_cast<int64_t>(mktime(&tm));
 }
 
+uint64_t ToNtfsTime(int64_t seconds, uint32_t nsec) {
+    constexpr int64_t kEpochDiff = 11644473600;  // 1601-01-01 to 1970-01-01
+    const int64_t s = std::clamp<int64_t>(seconds, -kEpochDiff, INT64_MAX / 10000000 - kEpochDiff);
+    return static_cast<uint64_t>(s + kEpochDiff) * 10000000u + nsec / 100;
+}
+
+bool NeedsZip64(const EntryRecord& e) {
+    return e.zip64Sizes || e.size >= kMax32 || e.compSize >= kMax32 || e.localOffset >= kMax32;
+}
+
 uint16_t VersionNeeded(const EntryRecord& e, bool zip64) {
     uint16_t v = 20;
     switch (e.method) {
@@ -106,12 +147,13 @@ std::string LocalHeader(const EntryRecord& e) {
         Put64(extra, e.size);
         Put64(extra, e.compSize);
     }
-    PutUnixTime(extra, e);
+    PutTimes(extra, e);
     PutMarker(extra, e);
 
     std::string h;
     Put32(h, 0x04034b50);
-    Put16(h, VersionNeeded(e, e.zip64Sizes));
+    // The same version as the central header, which also counts a Zip64 offset.
+    Put16(h, VersionNeeded(e, NeedsZip64(e)));
     Put16(h, e.flags);
     Put16(h, e.method);
     Put16(h, e.dosTime);
@@ -140,9 +182,9 @@ std::string CentralHeader(const EntryRecord& e) {
         Put16(extra, static_cast<uint32_t>(z.size()));
         extra += z;
     }
-    PutUnixTime(extra, e);
+    PutTimes(extra, e);
     PutMarker(extra, e);
-    const bool zip64 = bigSize || bigComp || bigOffset;
+    const bool zip64 = NeedsZip64(e);
 
     std::string h;
     Put32(h, 0x02014b50);
@@ -199,6 +241,43 @@ std::string EndRecords(uint64_t entries, uint64_t cdOffset, uint64_t cdSize,
     Put16(r, static_cast<uint32_t>(comment.size()));
     r += comment;
     return r;
+}
+
+std::string CarriedCentral(const std::string& central, uint64_t size, uint64_t compSize,
+                           uint64_t offset) {
+    std::string c = central;
+    const auto* h = reinterpret_cast<const unsigned char*>(c.data());
+    const size_t nameLen = At16(h + 28), extraLen = At16(h + 30);
+    const bool bigComp = At32(h + 20) == kMax32;
+    const bool bigSize = At32(h + 24) == kMax32;
+    const bool bigOffset = offset >= kMax32;
+
+    // Every extra field but Zip64 as it was; Zip64 rebuilt for the new offset.
+    std::string others;
+    const std::string extra = c.substr(46 + nameLen, extraLen);
+    for (size_t at = 0; at + 4 <= extra.size();) {
+        const auto* f = reinterpret_cast<const unsigned char*>(extra.data() + at);
+        const size_t len = std::min<size_t>(At16(f + 2), extra.size() - at - 4);
+        if (At16(f) != 0x0001) others.append(extra, at, 4 + len);
+        at += 4 + len;
+    }
+    std::string zip64;
+    if (bigSize) Put64(zip64, size);
+    if (bigComp) Put64(zip64, compSize);
+    if (bigOffset) Put64(zip64, offset);
+    std::string newExtra;
+    if (!zip64.empty()) {
+        Put16(newExtra, 0x0001);
+        Put16(newExtra, static_cast<uint32_t>(zip64.size()));
+        newExtra += zip64;
+    }
+    newExtra += others;
+
+    Set16(c, 34, 0);  // disk number start
+    Set32(c, 42, bigOffset ? kMax32 : static_cast<uint32_t>(offset));
+    if (bigOffset) Set16(c, 6, std::max<uint32_t>(At16(h + 6), 45));
+    Set16(c, 30, static_cast<uint32_t>(newExtra.size()));
+    return c.substr(0, 46 + nameLen) + newExtra + c.substr(46 + nameLen + extraLen);
 }
 
 }  // namespace pkzip

@@ -32,9 +32,16 @@ struct EntryRecord {
     uint64_t localOffset = 0;
     uint32_t externalAttrs = 0;
     int64_t mtime = 0;         // seconds since the epoch, UTC
-    bool hasUnixTime = false;  // write the extended timestamp field
+    uint32_t mtimeNsec = 0;    // below the second
+    bool hasUnixTime = false;  // write the extended timestamp and NTFS time fields
     bool zip64Sizes = false;   // sizes in Zip64 fields, in local and central header alike
     bool headerMarker = false;
+    // Copied byte for byte from the old archive, where its local header,
+    // data and descriptor took `oldLength` bytes from `oldStart`.
+    bool carried = false;
+    uint64_t oldStart = 0;
+    uint64_t oldLength = 0;
+    std::string central;  // the central record to write, for a carried entry
 };
 
 void ToDosTime(int64_t t, uint16_t& dosTime, uint16_t& dosDate);
@@ -47,9 +54,20 @@ std::string CentralHeader(const EntryRecord& e);
 std::string EndRecords(uint64_t entries, uint64_t cdOffset, uint64_t cdSize,
                        const std::string& comment);
 
+// 100 ns units since 1601, as the NTFS extra field holds them.
+uint64_t ToNtfsTime(int64_t seconds, uint32_t nsec);
+bool NeedsZip64(const EntryRecord& e);
+
 // Version needed to extract for a method we copy but do not write ourselves.
 uint16_t VersionNeeded(const EntryRecord& e, bool zip64);
 
 uint32_t UnixExternalAttrs(uint32_t mode);
+
+// A central record copied from another archive, moved to local header offset
+// `offset` on disk 0: the offset's Zip64 field added, changed or dropped as it
+// needs; every other field as recorded. `size` and `compSize` are the
+// entry's real sizes.
+std::string CarriedCentral(const std::string& central, uint64_t size, uint64_t compSize,
+                           uint64_t offset);
 
 }  // namespace pkzip

@@ -1,7 +1,8 @@
 // PKZIP25.EXE: the archiver the backup program drives. Backup, restore and a
 // brief listing on standard ZIP archives.
 #include <signal.h>
-#include <stdlib.h>
+
+#include <cstdlib>
 
 #include <string>
 #include <vector>
@@ -15,8 +16,12 @@
 int main(int argc, char** argv) {
     // Output may go to a pipe whose reader goes away; the archive is still finished.
     ::signal(SIGPIPE, SIG_IGN);
-    // The same zone as without TZ, but read once instead of at every local
-    // time conversion (DOS times of every entry).
+    // A file-size limit then shows as EFBIG on the write, reported like any
+    // other write error, instead of killing us without a word.
+    ::signal(SIGXFSZ, SIG_IGN);
+    // The C library looks at /etc/localtime again on every local-time
+    // conversion unless TZ names it; one conversion per entry made that a
+    // system call per file.
     ::setenv("TZ", ":/etc/localtime", 0);
 
     std::vector<std::string> args(argv + 1, argv + argc);

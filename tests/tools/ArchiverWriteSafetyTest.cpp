@@ -1,0 +1,286 @@
+// The archiver's write side under awkward data and a hostile environment:
+// shapes that once failed the self-check, limits, errors and odd files.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "ToolTestSupport.h"
+
+namespace {
+
+using namespace tooltest;
+
+std::string Noise(size_t size, unsigned seed) {
+    std::string noise(size, '\0');
+    for (char& c : noise) c = static_cast<char>((seed = seed * 1103515245 + 12345) >> 24);
+    return noise;
+}
+
+std::string Text(size_t size) {
+    std::string t;
+    for (int i = 0; t.size() < size; ++i)
+        t += "record " + std::to_string(i % 10007 * 7919 % 10007) + ";\n";
+    t.resize(size);
+    return t;
+}
+
+// Runs argv in a child whose limits `setup` sets just before the program starts.
+template <typename Setup>
+RunResult RunLimited(const std::vector<std::string>& argv, Setup setup) {
+    char templ[] = "/tmp/tooltest-out-XXXXXX";
+    ::close(::mkstemp(templ));
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int fd = ::open(templ, O_WRONLY | O_TRUNC);
+        ::dup2(fd, 1);
+        ::dup2(fd, 2);
+        ::signal(SIGXFSZ, SIG_DFL);
+        setup();
+        ::execv(args[0], args.data());
+        ::_exit(127);
+    }
+    RunResult r;
+    r.status = WaitStatus(pid);
+    r.output = ReadFile(templ);
+    ::unlink(templ);
+    return r;
+}
+
+void Limit(int resource, rlim_t value) {
+    const struct rlimit rl { value, value };
+    ::setrlimit(resource, &rl);
+}
+
+class ArchiverWrite : public ::testing::Test {
+  protected:
+    ScratchDir dir;
+    std::string archive = dir / "out/backup.zip";
+    std::string list = dir / "files.lst";
+
+    void SetUp() override { fs::create_directories(dir / "out"); }
+
+    std::string AddFile(const std::string& rel, const std::string& content) {
+        const std::string p = dir / ("data/" + rel);
+        WriteFile(p, content);
+        return p;
+    }
+    void WriteList(const std::vector<std::string>& paths) {
+        std::string text;
+        for (const std::string& p : paths) text += p + "\r\n";
+        WriteFile(list, text);
+    }
+    std::vector<std::string> Args(const std::string& add, int level) {
+        return {Archiver(),   add,     "-lev=" + std::to_string(level),
+                "-path=full", archive, "@" + list};
+    }
+    RunResult Add(int level = 6, const std::string& add = "-add=all") {
+        return RunProgram(Args(add, level));
+    }
+    long FilesInOut() {
+        return std::distance(fs::directory_iterator(dir / "out"), fs::directory_iterator());
+    }
+    // Python's reading of one entry: "<method> <size> <compressed size>".
+    std::string EntryFacts(const std::string& name) {
+        return Python(
+                   "import sys, zipfile\ni = zipfile.ZipFile(sys.argv[1]).getinfo(sys.argv[2])\n"
+                   "print(i.compress_type, i.file_size, i.compress_size)",
+                   {archive, name})
+            .output;
+    }
+};
+
+// Shapes whose deflate stream ends with output still pending once all input
+// is used: long zero runs ending near multiples of the checker's buffer.
+TEST_F(ArchiverWrite, EveryLevelStoresZeroRunsRandomThenZerosAndText) {
+    std::vector<std::string> files;
+    for (size_t k = 1; k <= 4; ++k) {
+        for (long d : {-7L, 0L, 1L, 21L, 300L}) {
+            const size_t n = k * 262144 + d;
+            files.push_back(AddFile("zeros-" + std::to_string(n), std::string(n, '\0')));
+        }
+    }
+    files.push_back(AddFile("noise-then-zeros",
+                            Noise(100000, 7) + std::string(262165 - 100000 + 262144, '\0')));
+    files.push_back(AddFile("text-then-zeros", Text(200000) + std::string(62165, '\0')));
+    files.push_back(AddFile("text", Text(3 << 20)));
+    files.push_back(AddFile("zeros-3MiB", std::string(3 << 20, '\0')));
+    WriteList(files);
+    for (int level = 0; level <= 9; ++level) {
+        const RunResult r = Add(level);
+        EXPECT_EQ(r.status, 0) << "level " << level << "\n" << r.output;
+        EXPECT_EQ(CountLinesWith(r.output, "done."), static_cast<int>(files.size())) << level;
+        EXPECT_EQ(RunProgram({"/usr/bin/unzip", "-tq", archive}).status, 0) << level;
+    }
+}
+
+// Large files are compressed in pieces joined into one deflate stream; parts
+// that do not compress go in stored, and a file that does not compress at
+// all is stored, never larger than itself.
+TEST_F(ArchiverWrite, LargeFilesJoinPiecesOfEveryKindIntoOneStream) {
+    const size_t mib = 1 << 20;
+    const std::string text = AddFile("text", Text(13 * mib + 12345));
+    const std::string noiseThenText = AddFile("noise-text", Noise(9 * mib, 3) + Text(6 * mib));
+    const std::string textThenNoise = AddFile("text-noise", Text(5 * mib + 7) + Noise(10 * mib, 4));
+    const std::string noise = AddFile("noise", Noise(13 * mib + 1, 5));
+    const std::string zeros = AddFile("zeros", std::string(17 * mib, '\0'));
+    // Its start compresses a little, the rest not at all: deflated it would
+    // end a few hundred bytes larger than itself.
+    const std::string almost = AddFile("almost", std::string(1024, 'a') + Noise(20 * mib, 6));
+    WriteList({text, noiseThenText, textThenNoise, noise, zeros, almost});
+    for (int level : {1, 6}) {
+        const RunResult r = Add(level);
+        ASSERT_EQ(r.status, 0) << "level " << level << "\n" << r.output;
+        EXPECT_EQ(RunProgram({"/usr/bin/unzip", "-tq", archive}).status, 0) << level;
+        // Whose first piece does not compress is stored whole.
+        for (const auto& [f, size] : {std::pair{noise, 13 * mib + 1},
+                                      {noiseThenText, 15 * mib},
+                                      {almost, 20 * mib + 1024}}) {
+            EXPECT_EQ(EntryFacts(f.substr(1)),
+                      "0 " + std::to_string(size) + " " + std::to_string(size) + "\n");
+        }
+        for (const std::string& f : {text, textThenNoise, zeros}) {
+            std::istringstream facts(EntryFacts(f.substr(1)));
+            int method = -1;
+            uint64_t size = 0, packed = 0;
+            facts >> method >> size >> packed;
+            EXPECT_EQ(method, 8) << f;
+            EXPECT_LT(packed, size) << f;
+        }
+    }
+    // The same bytes come back through another reader.
+    const RunResult same = Python(
+        "import sys, zipfile\nz = zipfile.ZipFile(sys.argv[1])\n"
+        "print(all(z.read(n[1:]) == open(n, 'rb').read() for n in sys.argv[2:]))",
+        {archive, text, noiseThenText, textThenNoise, noise, zeros, almost});
+    EXPECT_EQ(same.output, "True\n");
+}
+
+// A file-size limit with the signal at its default: the archiver must not die
+// of SIGXFSZ but say that the archive became too large.
+TEST_F(ArchiverWrite, FileSizeLimitIsReportedAndTheOldArchiveKept) {
+    WriteList({AddFile("small.txt", "small")});
+    ASSERT_EQ(Add().status, 0);
+    const std::string before = ReadFile(archive);
+    WriteList({AddFile("small.txt", "small"), AddFile("noise.bin", Noise(3 << 20, 5))});
+
+    const RunResult r = RunLimited(Args("-add=all", 6), [] { Limit(RLIMIT_FSIZE, 1 << 20); });
+    EXPECT_EQ(r.status, 2) << r.output;
+    const auto problems = ProblemLines(r.output);
+    ASSERT_EQ(problems.size(), 1u) << r.output;
+    EXPECT_EQ(problems[0].rfind("PKZIP: ", 0), 0u);
+    EXPECT_NE(problems[0].find("too large"), std::string::npos) << problems[0];
+    EXPECT_EQ(ReadFile(archive), before);
+    EXPECT_EQ(FilesInOut(), 1);
+}
+
+// After the first write error the reader stops within the file: a sparse file
+// far larger than anything that could be read in the test's time.
+TEST_F(ArchiverWrite, WriteErrorStopsReadingTheCurrentFile) {
+    const std::string huge = dir / "data/huge.img";
+    fs::create_directories(dir / "data");
+    WriteFile(huge, "");
+    fs::resize_file(huge, 1ull << 40);
+    WriteList({huge});
+    char templ[] = "/tmp/tooltest-out-XXXXXX";
+    ::close(::mkstemp(templ));
+    const pid_t pid = Start(Args("-add=all", 0), templ, 1 << 20);
+    int status = -1;
+    for (int i = 0; i < 600 && status < 0; ++i) {
+        int st = 0;
+        if (::waitpid(pid, &st, WNOHANG) == pid) {
+            status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
+    if (status < 0) {
+        ::kill(pid, SIGKILL);
+        WaitStatus(pid);
+    }
+    const std::string out = ReadFile(templ);
+    ::unlink(templ);
+    EXPECT_EQ(status, 2) << "still reading 30 s after the write failed\n" << out;
+    EXPECT_FALSE(fs::exists(archive));
+    EXPECT_EQ(FilesInOut(), 0);
+}
+
+// Thread stacks of 1 GiB under an address-space limit: room for only a few
+// threads, or none. Fewer threads still make the archive; none gives a clear
+// line and leaves no work file.
+TEST_F(ArchiverWrite, ThreadsThatCannotStartMeanFewerThreadsOrAClearFailure) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "address-space limits do not combine with the address sanitizer";
+#endif
+    std::vector<std::string> files;
+    for (int i = 0; i < 20; ++i)
+        files.push_back(AddFile("f" + std::to_string(i), Text(300000 + i)));
+    WriteList(files);
+    const rlim_t gib = 1ull << 30;
+    RunResult r = RunLimited(Args("-add=all", 6), [&] {
+        Limit(RLIMIT_STACK, gib);
+        Limit(RLIMIT_AS, gib + gib / 5);
+    });
+    EXPECT_EQ(r.status, 2) << r.output;
+    auto problems = ProblemLines(r.output);
+    ASSERT_EQ(problems.size(), 1u) << r.output;
+    EXPECT_NE(problems[0].find("cannot start a thread"), std::string::npos) << problems[0];
+    EXPECT_EQ(FilesInOut(), 0);
+
+    r = RunLimited(Args("-add=all", 6), [&] {
+        Limit(RLIMIT_STACK, gib);
+        Limit(RLIMIT_AS, 2 * gib + gib / 2);
+    });
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(CountLinesWith(r.output, "done."), 20) << r.output;
+    EXPECT_EQ(RunProgram({"/usr/bin/unzip", "-tq", archive}).status, 0);
+}
+
+// A file whose size says 0 but holds data (/proc) is read in normal pieces
+// and compressed as one; a file that grows while read is stored as it was at
+// open and named in a warning, and cannot hold the run as long as it grows.
+TEST_F(ArchiverWrite, FilesThatLieAboutTheirSizeOrGrowAreReadInWholePieces) {
+    const std::string proc = "/proc/self/smaps";  // several KiB, reported as 0 bytes
+    ASSERT_TRUE(fs::exists(proc));
+    WriteList({proc});
+    RunResult r = Add(6);
+    EXPECT_EQ(r.status, 0) << r.output;
+    std::istringstream facts(EntryFacts(proc.substr(1)));
+    int method = -1;
+    uint64_t size = 0, packed = 0;
+    facts >> method >> size >> packed;
+    EXPECT_EQ(method, 8);
+    EXPECT_GT(size, 1000u);
+    EXPECT_LT(packed, size / 2) << "one deflate block per byte";
+
+    const std::string log = AddFile("growing.log", Text(40 << 20));
+    std::atomic<bool> done{false};
+    std::thread appender([&] {
+        std::ofstream out(log, std::ios::app);
+        const std::string line(4096, 'g');
+        for (int i = 0; i < 100000 && !done; ++i) {
+            out << line;
+            out.flush();
+        }
+    });
+    WriteList({log});
+    r = Add(1);
+    done = true;
+    appender.join();
+    EXPECT_EQ(CountLinesWith(r.output, "done."), 1) << r.output;
+    const auto problems = ProblemLines(r.output);
+    ASSERT_EQ(problems.size(), 1u) << r.output;
+    EXPECT_NE(problems[0].find("growing.log"), std::string::npos) << problems[0];
+    EXPECT_NE(problems[0].find("size changed"), std::string::npos) << problems[0];
+    EXPECT_EQ(RunProgram({"/usr/bin/unzip", "-tq", archive}).status, 0);
+    std::istringstream logFacts(EntryFacts(log.substr(1)));
+    logFacts >> method >> size;
+    EXPECT_GE(size, 40u << 20);
+    EXPECT_LT(size, fs::file_size(log));  // as at open, not what came later
+}
+
+}  // namespace
