@@ -42,6 +42,31 @@ TEST(Text, NumbersAreDecimalTakenDownAndSixteenBit) {
     EXPECT_EQ(Mid("ab", 5), "");
 }
 
+// Letter case of any script, UTF-8 in and out; bytes that are not UTF-8 stay.
+TEST(Text, LetterCaseCoversAllOfUnicode) {
+    struct Case {
+        const char* text;
+        const char* lower;
+        const char* upper;
+    };
+    for (const Case& c :
+         std::initializer_list<Case>{{"Ärger", "ärger", "ÄRGER"},
+                                     {"ΣΩΚΡΑΤΗΣ", "σωκρατησ", "ΣΩΚΡΑΤΗΣ"},
+                                     {"Дача 2024", "дача 2024", "ДАЧА 2024"},
+                                     {"C:\\ÖL\\Ünd.TXT", "c:\\öl\\ünd.txt", "C:\\ÖL\\ÜND.TXT"},
+                                     {"Bad \xff Byte", "bad \xff byte", "BAD \xff BYTE"},
+                                     {"Cut \xc3", "cut \xc3", "CUT \xc3"}}) {
+        EXPECT_EQ(ToLower(c.text), c.lower) << c.text;
+        EXPECT_EQ(ToUpper(c.text), c.upper) << c.text;
+    }
+    EXPECT_TRUE(EqualsIgnoreCase("ÄRGER", "ärger"));
+    EXPECT_LT(CompareIgnoreCase("ärger", "ÖL"), 0);
+    EXPECT_LT(CompareIgnoreCase("Zebra", "Ärger"), 0);  // code point order after A-Z
+    EXPECT_EQ(PathStyle::Windows().foldCase("D:\Ärger\ÖL"), "d:\ärger\öl");
+    EXPECT_EQ(PathStyle::Posix().foldCase("/Ärger"), "/Ärger");
+    EXPECT_EQ(ToLowerCharacters("Ä"), std::wstring(1, L'\u00e4'));
+}
+
 TEST(CommandLineSplit, QuotedStretchesKeepBlanksAndMayAbutText) {
     EXPECT_EQ(SplitCommandLine("COMMAND.COM /c \"/tmp/my dir/SWTemp.bat\""),
               (std::vector<std::string>{"COMMAND.COM", "/c", "/tmp/my dir/SWTemp.bat"}));
