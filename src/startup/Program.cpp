@@ -11,6 +11,12 @@ namespace stowaway {
 
 int RunProgram(App& app, const std::string& arguments, FrontEnd& frontEnd) {
     switch (ClassifyCommandLine(app, arguments)) {
+        case StartMode::Help:
+            std::cout << UsageText(app) << std::flush;
+            return 0;
+        case StartMode::Version:
+            std::cout << VersionText() << std::flush;
+            return 0;
         case StartMode::Rejected:
             ShowCommandLineError(app);
             return 2;
