@@ -29,6 +29,8 @@ QtUiServices::~QtUiServices() {
 }
 
 int QtUiServices::runModal(QDialog& dialog) {
+    // What the models changed before asking shows under the dialog, not after it.
+    hub_.refreshAll();
     dialog.setWindowModality(Qt::ApplicationModal);
     if (beforeModal) beforeModal(dialog);
     return dialog.exec();

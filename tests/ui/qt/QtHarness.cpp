@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMetaObject>
@@ -68,6 +69,7 @@ QtProgram::QtProgram()
     ui.beforeModal = [this](QDialog& dialog) {
         Shown seen{dialog.windowTitle().toStdString(), {}};
         if (auto* box = qobject_cast<QMessageBox*>(&dialog)) seen.text = box->text().toStdString();
+        if (auto* panel = widget<QLabel>("StBMainPanel")) seen.status = panel->text().toStdString();
         shown.push_back(seen);
         Answer next;
         if (!answers.empty()) {

@@ -34,6 +34,22 @@ TEST(QtUiServices, MessageBoxesAnswerWithTheButtonPressedAndShowTheTextAsked) {
     EXPECT_EQ(p.shown[2].text, "Line one\nLine two");
 }
 
+// The window is brought up to date before a box opens: under the box the status
+// bar already says what the job set before asking.
+TEST(QtUiServices, TheWindowShowsTheModelsStateWhileABoxIsUp) {
+    QtProgram p;
+    p.start();
+    p.type("TxtAddCrate", "Documents");
+    p.click("CmdAddCrate");
+    p.shown.clear();
+    p.answerButton(QMessageBox::Cancel);
+    p.click("CmdRestore");
+    ASSERT_EQ(p.shown.size(), 2u);
+    EXPECT_EQ(p.shown[0].title, "Confirmation of Restore");
+    EXPECT_EQ(p.shown[0].status, "Initializing...");
+    EXPECT_EQ(p.widget<QLabel>("StBMainPanel")->text().toStdString(), "Restore Aborted");
+}
+
 TEST(QtUiServices, FileDialogsReturnThePathChosenOrNothing) {
     QtProgram p;
     p.start();
