@@ -9,6 +9,11 @@
 
 namespace stowaway {
 
+void StartInteractive(App& app, FrontEnd& frontEnd) {
+    frontEnd.prepareMainWindow(app);
+    RunInteractiveStartup(app);
+}
+
 int RunProgram(App& app, const std::string& arguments, FrontEnd& frontEnd) {
     switch (ClassifyCommandLine(app, arguments)) {
         case StartMode::Help:
@@ -32,7 +37,7 @@ int RunProgram(App& app, const std::string& arguments, FrontEnd& frontEnd) {
                   << std::endl;
         return 1;
     }
-    RunInteractiveStartup(app);
+    StartInteractive(app, frontEnd);
     return frontEnd.runMainWindow(app);
 }
 

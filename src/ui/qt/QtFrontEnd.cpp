@@ -27,20 +27,23 @@ QtFrontEnd::~QtFrontEnd() {
     main_.reset();
 }
 
+void QtFrontEnd::prepareMainWindow(App& app) {
+    if (main_) return;
+    main_ = std::make_unique<MainWindow>(app, hub_);
+    hub_.setOwner(main_.get());
+    about_ = new AboutBox(app.FrmAbout, hub_, main_.get());
+    argument_ = new ArgumentDialog(app.FrmArgument, hub_, main_.get());
+    main_->onClosed = [this] {
+        if (running_) QCoreApplication::quit();
+    };
+    // "E&xit" has stored and saved; the window and its dialogs go at once.
+    app.FrmMain.onExit = [this] {
+        if (main_) main_->closeFromProgram();
+    };
+}
+
 MainWindow& QtFrontEnd::openMainWindow(App& app) {
-    if (!main_) {
-        main_ = std::make_unique<MainWindow>(app, hub_);
-        hub_.setOwner(main_.get());
-        about_ = new AboutBox(app.FrmAbout, hub_, main_.get());
-        argument_ = new ArgumentDialog(app.FrmArgument, hub_, main_.get());
-        main_->onClosed = [this] {
-            if (running_) QCoreApplication::quit();
-        };
-        // "E&xit" has stored and saved; the window and its dialogs go at once.
-        app.FrmMain.onExit = [this] {
-            if (main_) main_->closeFromProgram();
-        };
-    }
+    prepareMainWindow(app);
     hub_.refreshAll();
     main_->show();
     return *main_;

@@ -25,6 +25,7 @@ bool DisplayAvailable() {
 class HeadlessFrontEnd : public FrontEnd {
   public:
     bool hasDisplay() const override { return false; }
+    void prepareMainWindow(App&) override {}
     int runMainWindow(App&) override { return 1; }
     void showAbuWindow(App&) override {}
 };

@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "startup/Startup.h"
+#include "startup/Program.h"
 
 namespace stowaway::test {
 
@@ -70,6 +70,7 @@ QtProgram::QtProgram()
         Shown seen{dialog.windowTitle().toStdString(), {}};
         if (auto* box = qobject_cast<QMessageBox*>(&dialog)) seen.text = box->text().toStdString();
         if (auto* panel = widget<QLabel>("StBMainPanel")) seen.status = panel->text().toStdString();
+        seen.overWindow = frontEnd.mainWindow() && frontEnd.mainWindow()->isVisible();
         shown.push_back(seen);
         Answer next;
         if (!answers.empty()) {
@@ -86,7 +87,7 @@ QtProgram::~QtProgram() {
 }
 
 MainWindow& QtProgram::start() {
-    RunInteractiveStartup(app);
+    StartInteractive(app, frontEnd);
     MainWindow& window = frontEnd.openMainWindow(app);
     window.activateWindow();
     QApplication::processEvents();

@@ -50,6 +50,17 @@ TEST(QtUiServices, TheWindowShowsTheModelsStateWhileABoxIsUp) {
     EXPECT_EQ(p.widget<QLabel>("StBMainPanel")->text().toStdString(), "Restore Aborted");
 }
 
+// The window comes first, then the data file: its problem box stands over the window.
+TEST(QtStartUp, TheWindowIsShownBeforeTheDataFileIsRead) {
+    QtProgram p;
+    WriteFile(p.file("Stowaway.dat"), "0\r\nlog.txt\r\nviewer\r\nOld\r\n");  // ends early
+    p.start();
+    ASSERT_EQ(p.shown.size(), 1u);
+    EXPECT_EQ(p.shown[0].title, "Problem with Stowaway.dat");
+    EXPECT_TRUE(p.shown[0].overWindow);
+    EXPECT_EQ(p.shown[0].status, "Stowaway Loaded Successfully");
+}
+
 TEST(QtUiServices, FileDialogsReturnThePathChosenOrNothing) {
     QtProgram p;
     p.start();
