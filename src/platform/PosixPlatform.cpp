@@ -204,8 +204,8 @@ std::string PosixPlatform::resolveProgram(const std::string& name) const {
     return name;
 }
 
-long PosixPlatform::startProcess(const std::string& commandLine, WindowStyle windowStyle) {
-    // Programs nobody polls (a viewer) are reaped here, so none stays a zombie.
+void PosixPlatform::reapUnpolled() {
+    // Programs nobody polls (a viewer) are reaped in passing, so none stays a zombie.
     for (auto it = children_.begin(); it != children_.end();) {
         if (!it->second.opened) reap(it->first, it->second);
         if (!it->second.opened && it->second.finished && it->second.outputFd < 0)
@@ -213,6 +213,10 @@ long PosixPlatform::startProcess(const std::string& commandLine, WindowStyle win
         else
             ++it;
     }
+}
+
+long PosixPlatform::startProcess(const std::string& commandLine, WindowStyle windowStyle) {
+    reapUnpolled();
     std::vector<std::string> args = SplitCommandLine(commandLine);
     if (args.empty()) return 0;
     args[0] = native(resolveProgram(args[0]));
@@ -281,7 +285,12 @@ bool PosixPlatform::getExitCodeProcess(long handle, std::uint32_t& exitCode) {
 
 void PosixPlatform::closeHandle(long handle) {
     auto it = children_.find(handle);
-    if (it == children_.end() || !it->second.finished) return;
+    if (it == children_.end()) return;
+    // A program still running when its handle is closed is reaped in passing later.
+    if (!it->second.finished) {
+        it->second.opened = false;
+        return;
+    }
     // Output still in the pipe is left for takeConsoleOutput until it is drained.
     if (it->second.outputFd < 0) children_.erase(it);
 }

@@ -57,6 +57,7 @@ class PosixPlatform : public Platform {
         int outputFd = -1;
     };
     void reap(long pid, Child& child);
+    void reapUnpolled();
 
     PathStyle style_;
     std::string programFolder_;

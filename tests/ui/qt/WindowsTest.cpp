@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <QApplication>
 #include <QFileDialog>
 #include <QLabel>
@@ -7,6 +8,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+
+#include <cerrno>
 #include <filesystem>
 
 #include "QtHarness.h"
@@ -154,6 +157,35 @@ TEST(QtConsoleWindow, ShowsTheProgramsOutputLiveAndStaysUntilClosed) {
     EXPECT_EQ(p.ui.consoles().size(), 1u);
     p.ui.consoleOutput("late");
     EXPECT_EQ(p.ui.consoles().front()->text(), "Adding a.txt\nAdding b.txt\n");
+}
+
+// A viewer that fails at once (xdg-open without a browser exits 3) could not show
+// the help: the "Help File Error" box, and the viewer does not stay a zombie.
+TEST(QtHelp, AViewerThatFailsAtOnceGivesTheHelpFileErrorAndIsReaped) {
+    QtProgram p;
+    p.start();
+    TempDir viewers;
+    p.app.WindowsDir = viewers.path();
+    const std::string pidFile = viewers / "pid";
+    for (int status : {3, 0}) {
+        WriteFile(viewers / "xdg-open",
+                  "#!/bin/sh\necho $$ > '" + pidFile + "'\nexit " + std::to_string(status) + "\n");
+        std::filesystem::permissions(viewers / "xdg-open", std::filesystem::perms::owner_all);
+        p.shown.clear();
+        p.action("MnuHelpContents")->trigger();
+        if (status == 0) {
+            EXPECT_TRUE(p.shown.empty());
+        } else {
+            ASSERT_EQ(p.shown.size(), 1u);
+            EXPECT_EQ(p.shown[0].title, "Help File Error");
+            EXPECT_EQ(p.shown[0].text,
+                      "Stowaway is unable to load the help file internally. Please us the Start "
+                      "Menu to open the help file.");
+        }
+        const pid_t pid = std::stoi(ReadFile(pidFile));
+        EXPECT_EQ(::waitpid(pid, nullptr, WNOHANG), -1) << "exit " << status;
+        EXPECT_EQ(errno, ECHILD);
+    }
 }
 
 TEST(QtAboutBox, OpensBesideTheUsableMainWindowAndOkHidesIt) {
