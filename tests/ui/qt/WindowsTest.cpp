@@ -76,20 +76,22 @@ TEST(QtUiServices, FileDialogsReturnThePathChosenOrNothing) {
     };
 
     p.answerPath(files / "old.zip");
-    EXPECT_EQ(p.ui.browseForFile("Zip Files (*.zip)|*.zip|"), files / "old.zip");
+    EXPECT_EQ(p.ui.browseForFile("Zip Files (*.zip)|*.zip|", "", FileDialogKind::Open),
+              files / "old.zip");
     EXPECT_EQ(filters, QStringList{"Zip Files (*.zip)"});
     // A name that does not exist yet is taken as typed.
     p.answerPath(files / "new.zip");
-    EXPECT_EQ(p.ui.browseForFile("Zip Files (*.zip)|*.zip|"), files / "new.zip");
+    EXPECT_EQ(p.ui.browseForFile("Zip Files (*.zip)|*.zip|", "", FileDialogKind::Open),
+              files / "new.zip");
     p.answerPath("");
-    EXPECT_EQ(p.ui.browseForFile("Text Files (*.txt)|*.txt|"), "");
+    EXPECT_EQ(p.ui.browseForFile("Text Files (*.txt)|*.txt|", "", FileDialogKind::Open), "");
 
     std::filesystem::create_directories(files / "restore here");
     p.answerPath(files / "restore here");
-    EXPECT_EQ(p.ui.browseForFolder("Restore Location"), files / "restore here");
+    EXPECT_EQ(p.ui.browseForFolder("Restore Location", ""), files / "restore here");
     EXPECT_EQ(p.shown.back().title, "Restore Location");
     p.answerPath("");
-    EXPECT_EQ(p.ui.browseForFolder("Restore Location"), "");
+    EXPECT_EQ(p.ui.browseForFolder("Restore Location", ""), "");
 
     EXPECT_EQ(QtNameFilters("Executable Files (*.exe)|*.exe|"),
               QStringList{"Executable Files (*.exe)"});
@@ -110,6 +112,54 @@ TEST(QtUiServices, BrowseButtonsFillTheirBoxesThroughTheDialogs) {
     p.answerPath(files.path());
     p.click("CmdBrowseRestore");
     EXPECT_EQ(p.widget<QLineEdit>("TxtRestoreLocation")->text().toStdString(), files.path());
+}
+
+// Each picker opens where the box's value lies, or at the nearest folder above it
+// that exists; the archive is chosen with a save dialog that asks nothing more
+// when it exists.
+TEST(QtUiServices, PickersOpenAtTheCurrentValuesFolder) {
+    QtProgram p;
+    p.start();
+    p.type("TxtAddCrate", "Documents");
+    p.click("CmdAddCrate");
+    TempDir files;
+    std::filesystem::create_directories(files / "restore/here");
+    WriteFile(files / "old.zip", "x");
+    struct Seen {
+        QString folder;
+        QFileDialog::AcceptMode mode;
+        bool asksOverwrite;
+        QStringList selected;
+    };
+    std::vector<Seen> seen;
+    p.ui.beforeModal = [&, answer = p.ui.beforeModal](QDialog& dialog) {
+        if (auto* fd = qobject_cast<QFileDialog*>(&dialog))
+            seen.push_back({fd->directory().absolutePath(), fd->acceptMode(),
+                            !fd->testOption(QFileDialog::DontConfirmOverwrite),
+                            fd->selectedFiles()});
+        answer(dialog);
+    };
+    const QString base = QString::fromStdString(files.path());
+
+    p.type("TxtRestoreLocation", files / "restore/here");
+    p.click("CmdBrowseRestore");
+    p.type("TxtRestoreLocation", files / "restore/gone/deeper");
+    p.click("CmdBrowseRestore");
+    p.type("TxtBackupLocation", files / "old.zip");
+    p.answerPath(files / "old.zip");
+    p.click("CmdBrowseBackupLoacation");
+    p.type("TxtLogPath", files / "missing/log.txt");
+    p.click("CmdBrowseLogFile");
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen[0].folder, base + "/restore/here");
+    EXPECT_EQ(seen[1].folder, base + "/restore");
+    EXPECT_EQ(seen[2].folder, base);
+    EXPECT_EQ(seen[2].mode, QFileDialog::AcceptSave);
+    EXPECT_FALSE(seen[2].asksOverwrite);
+    EXPECT_EQ(seen[2].selected, QStringList{base + "/old.zip"});
+    EXPECT_EQ(p.widget<QLineEdit>("TxtBackupLocation")->text(), base + "/old.zip");
+    EXPECT_EQ(seen[3].folder, base);
+    EXPECT_EQ(seen[3].mode, QFileDialog::AcceptOpen);
 }
 
 TEST(QtUiServices, BusyPointerAndEventPassesBringTheWindowUpToDate) {
