@@ -368,8 +368,19 @@ QWidget* FormView::add(ListBox& list) {
             for (const std::string& item : list.items()) w->addItem(ToQ(item));
         }
         for (int i = 0; i < w->count(); ++i) w->item(i)->setSelected(list.selected(i));
-        // The list scrolls sideways only as far as the running extent reaches.
-        const int extent = list.horizontalExtent();
+        // The list scrolls sideways only as far as the running extent reaches. The
+        // extent counts six pixels a character; the window's font may need more, so
+        // the widest entry ever shown counts too, with the item's margins, and the
+        // last character shows whole when scrolled fully right.
+        const int margin =
+            2 * (w->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, w) + 1) + 2;
+        int widest = w->property("widestEntry").toInt();
+        for (int i = 0; i < w->count(); ++i)
+            widest =
+                std::max(widest, w->fontMetrics().horizontalAdvance(w->item(i)->text()) + margin);
+        w->setProperty("widestEntry", widest);
+        const int extent =
+            list.horizontalExtent() > 0 ? std::max<int>(list.horizontalExtent(), widest) : 0;
         w->setHorizontalScrollBarPolicy(extent > 0 ? Qt::ScrollBarAsNeeded
                                                    : Qt::ScrollBarAlwaysOff);
         const int rowHeight = w->fontMetrics().height() + 2;

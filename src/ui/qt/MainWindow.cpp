@@ -194,6 +194,11 @@ void MainWindow::buildCrateDataPage() {
     tree_->setModel(folders_);
     for (int column = 1; column < folders_->columnCount(); ++column) tree_->hideColumn(column);
     tree_->setHeaderHidden(true);
+    // Deep folders scroll sideways instead of being cut short.
+    tree_->setTextElideMode(Qt::ElideNone);
+    tree_->header()->setStretchLastSection(false);
+    tree_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    tree_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     placeWidget(tree_, f.DirSelect);
     QObject::connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged,
                      [this, &f](const QModelIndex& current) {
