@@ -7,6 +7,7 @@
 #include "ui/dialogs/AbuForm.h"
 #include "ui/dialogs/ArgumentForm.h"
 #include "ui/main/AboutForm.h"
+#include "ui/qt/FocusOrder.h"
 #include "ui/qt/Icons.h"
 
 namespace stowaway {
@@ -83,6 +84,7 @@ AboutBox::AboutBox(AboutForm& f, ViewHub& hub, QWidget* parent)
     add(f.Label6);
     add(f.Label8);
     add(f.Label12);
+    OrderFocusChain(this);
 }
 
 ArgumentDialog::ArgumentDialog(ArgumentForm& f, ViewHub& hub, QWidget* parent)
@@ -100,6 +102,7 @@ ArgumentDialog::ArgumentDialog(ArgumentForm& f, ViewHub& hub, QWidget* parent)
     add(f.Label1);
     // Closing through the frame unloads the dialog.
     onCloseBox = [&f] { Fire(f.onUnload); };
+    OrderFocusChain(this);
 }
 
 AbuWindow::AbuWindow(AbuForm& f, ViewHub& hub)

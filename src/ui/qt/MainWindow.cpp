@@ -18,6 +18,7 @@
 #include <QTreeView>
 
 #include "startup/App.h"
+#include "ui/qt/FocusOrder.h"
 #include "ui/qt/Icons.h"
 
 namespace stowaway {
@@ -98,6 +99,7 @@ MainWindow::MainWindow(App& app, ViewHub& hub) : FormView(hub), app_(app) {
     buildBottom();
     buildMenus();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+    OrderFocusChain(client_);
 
     // The window follows the form: its caption, and closing when the program ends.
     bind(

@@ -15,6 +15,7 @@
 #include <QTreeView>
 #include <filesystem>
 #include <map>
+#include <set>
 
 #include "QtHarness.h"
 #include "ui/main/ListScroll.h"
@@ -358,6 +359,45 @@ TEST(QtMainWindow, TheFolderTreeScrollsSidewaysForDeepNames) {
     const QRect current = view->visualRect(view->currentIndex());
     const int nameWidth = view->fontMetrics().horizontalAdvance("third-level-with-a-long-name");
     EXPECT_GE(current.width(), nameWidth);
+}
+
+}  // namespace
+}  // namespace stowaway::test
+
+namespace stowaway::test {
+namespace {
+
+// The Tab key goes as a person reads: the Crate strip, the tabs, then each page's
+// controls row by row, left to right, a frame at a time.
+TEST(QtMainWindow, TabOrderFollowsTheReadingOrder) {
+    QtProgram p;
+    MainWindow& window = p.start();
+    const std::vector<std::string> expected = {
+        "LstCrate", "CmdBackup", "CmdRestore", "CmdDeleteCrate", "CmdRenameCrate", "TxtAddCrate",
+        "CmdAddCrate", "TxtDebug", "SSTMainTabs",
+        // Crate Data
+        "DrvSelect", "ChkRecurse", "ChkIncludeExclude", "CmdIncludeExclude", "TxtDirWildcard",
+        "ChkDateIncludeExclude", "CmdDateIncludeExclude", "TxtDateIncludeExclude",
+        "TxtDateDirWildcard", "DirSelect", "CmdSelectDir", "CmdDeSelectDir", "LstDir", "FileSelect",
+        "CmdSelectFile", "CmdDeSelectFile", "LstFile",
+        // Crate Options
+        "CmdBrowseBackupLoacation", "CmdDeleteBackup", "TxtBackupLocation", "HSlCompression",
+        "CmdBrowseRestore", "TxtRestoreLocation", "ChkOverwriteOlder", "ChkUpdateOnly",
+        "ChkMultiDisk",
+        // Program Options
+        "CmdBrowseLogFile", "TxtLogPath", "CmdBrowseTxtViewer", "TxtLogViewer",
+        "ChkArgumentEditing", "ChkHideOutput"};
+    const std::set<std::string> wanted(expected.begin(), expected.end());
+    std::vector<std::string> chain;
+    QWidget* first = p.widget("LstCrate");
+    ASSERT_TRUE(first);
+    QWidget* w = first;
+    do {
+        const std::string name = w->objectName().toStdString();
+        if (wanted.count(name) && w->window() == &window) chain.push_back(name);
+        w = w->nextInFocusChain();
+    } while (w && w != first && chain.size() < expected.size() + 5);
+    EXPECT_EQ(chain, expected);
 }
 
 }  // namespace
