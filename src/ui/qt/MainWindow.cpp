@@ -251,11 +251,11 @@ void MainWindow::buildCrateDataPage() {
     add(f.LstDir);
     add(f.LstFile);
     add(f.ChkIncludeExclude);
-    add(f.CmdIncludeExclude);
+    add(f.CmdIncludeExclude)->setProperty(WidestTextProperty, "Exclude");
     add(f.TxtDirWildcard);
     add(f.ChkDateIncludeExclude);
-    add(f.CmdDateIncludeExclude);
-    add(f.TxtDateIncludeExclude);
+    add(f.CmdDateIncludeExclude)->setProperty(WidestTextProperty, "Before");
+    add(f.TxtDateIncludeExclude)->setProperty(WidestTextProperty, "12/28/2026");
     add(f.TxtDateDirWildcard);
 }
 
@@ -288,7 +288,7 @@ void MainWindow::buildBottom() {
     panel->setFrameShadow(QFrame::Sunken);
     // Placed by hand: the status bar's own layout leaves too little height for the text.
     panel->setGeometry(0, 0, status->width(), status->height());
-    FitHeight(panel, f.StBMain.place().height - 4);
+    panel->setProperty(HeightOnlyProperty, true);
     bind({&f.StBMain}, status, [panel, &f] {
         panel->setText(ToQ(f.StBMain.panelText()));
         if (f.StBMain.panelWidth() > 0) panel->resize(f.StBMain.panelWidth() - 2, panel->height());

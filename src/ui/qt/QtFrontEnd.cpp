@@ -40,6 +40,9 @@ void QtFrontEnd::prepareMainWindow(App& app) {
     app.FrmMain.onExit = [this] {
         if (main_) main_->closeFromProgram();
     };
+    // One font for the three windows, chosen with their captions in place.
+    hub_.refreshAll();
+    ApplyWindowFont({main_.get(), about_.data(), argument_.data()});
 }
 
 MainWindow& QtFrontEnd::openMainWindow(App& app) {
@@ -59,7 +62,10 @@ int QtFrontEnd::runMainWindow(App& app) {
 }
 
 void QtFrontEnd::showAbuWindow(App& app) {
-    if (!abu_) abu_ = std::make_unique<AbuWindow>(app.FrmABU, hub_);
+    if (!abu_) {
+        abu_ = std::make_unique<AbuWindow>(app.FrmABU, hub_);
+        ApplyWindowFont({abu_.get()});
+    }
     app.FrmABU.show();
     hub_.refreshAll();
     QApplication::processEvents();
