@@ -16,6 +16,10 @@ std::uint32_t WaitForProcess(App& app, long pid, bool showConsole,
     Platform& platform = app.platform;
     long handle = platform.openProcess(pid);
     std::uint32_t code = 0;
+    if (showConsole)
+        app.ui.consoleInput([&platform, pid](const std::string& text) {
+            return platform.writeConsoleInput(pid, text);
+        });
     if (handle != 0) {
         for (;;) {
             if (!platform.getExitCodeProcess(handle, code)) {
@@ -30,7 +34,10 @@ std::uint32_t WaitForProcess(App& app, long pid, bool showConsole,
         }
         platform.closeHandle(handle);
     }
-    if (showConsole) FeedConsole(app, pid);
+    if (showConsole) {
+        FeedConsole(app, pid);
+        app.ui.consoleInput({});
+    }
     return code;
 }
 

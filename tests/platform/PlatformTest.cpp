@@ -119,6 +119,51 @@ TEST(PosixPlatform, ReplaceFileIsAllOrNothing) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
+// A program in a normal window reads what the user types; a hidden one reads an
+// empty input at once, so that a question for a medium stops it instead of waiting.
+TEST(PosixPlatform, ANormalWindowsProgramReadsTypedLinesAHiddenOneReadsNothing) {
+    test::TempDir dir;
+    PosixPlatform platform(dir.path());
+    const std::string script = dir / "ask.sh";
+    test::WriteFile(script,
+                    "printf 'Insert disk 2: '\n"
+                    "if read answer; then echo \"got:$answer\"; else echo 'no answer'; fi\n"
+                    "echo \"$answer\" > \"$0.answer\"\n");
+    auto run = [&](WindowStyle style, const std::string& typed) {
+        const long pid = platform.startProcess("/bin/sh " + script, style);
+        EXPECT_NE(pid, 0);
+        const long handle = platform.openProcess(pid);
+        std::string seen;
+        // The prompt comes without a line end and shows as it is written.
+        for (int i = 0; i < 500 && style == WindowStyle::NormalFocus &&
+                        seen.find("Insert disk 2: ") == std::string::npos;
+             ++i) {
+            seen += platform.takeConsoleOutput(pid);
+            platform.sleepMilliseconds(10);
+        }
+        if (style == WindowStyle::NormalFocus) {
+            EXPECT_EQ(seen, "Insert disk 2: ");
+            EXPECT_TRUE(platform.writeConsoleInput(pid, typed));
+        } else {
+            EXPECT_FALSE(platform.writeConsoleInput(pid, typed));
+        }
+        std::uint32_t code = Platform::StillActive;
+        for (int i = 0; i < 1000 && code == Platform::StillActive; ++i) {
+            platform.getExitCodeProcess(handle, code);
+            platform.sleepMilliseconds(5);
+        }
+        seen += platform.takeConsoleOutput(pid);
+        platform.closeHandle(handle);
+        // Once it has ended nothing more goes in, and nothing breaks.
+        EXPECT_FALSE(platform.writeConsoleInput(pid, typed));
+        return seen;
+    };
+    EXPECT_EQ(run(WindowStyle::NormalFocus, "disk two\n"), "Insert disk 2: got:disk two\n");
+    EXPECT_EQ(test::ReadFile(script + ".answer"), "disk two\n");
+    run(WindowStyle::Hidden, "disk two\n");
+    EXPECT_EQ(test::ReadFile(script + ".answer"), "\n");
+}
+
 TEST(PosixPlatform, ProcessesArePolledUntilTheyEndAndTheirConsoleIsCaptured) {
     test::TempDir dir;
     PosixPlatform platform(dir.path());

@@ -170,6 +170,10 @@ void QtUiServices::consoleOutput(const std::string& text) {
     if (!consoles_.empty() && consoles_.back()) consoles_.back()->append(text);
 }
 
+void QtUiServices::consoleInput(std::function<bool(const std::string&)> send) {
+    if (!consoles_.empty() && consoles_.back()) consoles_.back()->setInput(std::move(send));
+}
+
 std::vector<ConsoleWindow*> QtUiServices::consoles() const {
     std::vector<ConsoleWindow*> open;
     for (const QPointer<ConsoleWindow>& console : consoles_)

@@ -31,6 +31,7 @@ class QtUiServices : public UiServices {
     std::string browseForFolder(const std::string& title, const std::string& current) override;
     void consoleStarted(const std::string& commandLine) override;
     void consoleOutput(const std::string& text) override;
+    void consoleInput(std::function<bool(const std::string&)> send) override;
 
     // Runs when a modal dialog (message box, file dialog, folder browser) is set
     // up and about to be shown; tests answer it from here.

@@ -13,6 +13,7 @@
 #include <filesystem>
 
 #include "QtHarness.h"
+#include "engine/ProcessWait.h"
 
 namespace stowaway::test {
 namespace {
@@ -207,6 +208,55 @@ TEST(QtConsoleWindow, ShowsTheProgramsOutputLiveAndStaysUntilClosed) {
     EXPECT_EQ(p.ui.consoles().size(), 1u);
     p.ui.consoleOutput("late");
     EXPECT_EQ(p.ui.consoles().front()->text(), "Adding a.txt\nAdding b.txt\n");
+}
+
+// A program run through the command interpreter in a normal window asks for the
+// next disk: the console shows the prompt at once, and the line the user types
+// reaches the program through the interpreter.
+TEST(QtConsoleWindow, APromptShowsAtOnceAndTheTypedAnswerReachesTheProgram) {
+    QtProgram p;
+    p.start();
+    const std::filesystem::path interpreter =
+        std::filesystem::path(STOWAWAY_PROGRAM_DIR) / "stowaway-cmd";
+    if (!std::filesystem::exists(interpreter)) GTEST_SKIP() << "the interpreter is not built";
+    std::filesystem::copy_file(interpreter, p.file("stowaway-cmd"));
+    const std::string asker = p.file("ask-for-disk");
+    WriteFile(asker,
+              "#!/bin/sh\n"
+              "printf 'Insert disk 2 and press Enter: '\n"
+              "if read answer; then echo \"got:$answer\"; else echo 'no answer'; fi\n");
+    std::filesystem::permissions(asker, std::filesystem::perms::owner_all);
+    const std::string batch = p.file("SWTemp.bat");
+    WriteFile(batch, "@ECHO OFF\r\n" + asker + "\r\n");
+
+    const std::string command = "COMMAND.COM /c \"" + batch + "\"";
+    p.ui.consoleStarted(command);
+    const long pid = p.platform.startProcess(command, WindowStyle::NormalFocus);
+    ASSERT_NE(pid, 0);
+    ConsoleWindow* console = p.ui.consoles().back();
+    auto* input = QtProgram::WidgetIn<QLineEdit>(console, "ConsoleInput");
+    ASSERT_TRUE(input);
+    EXPECT_FALSE(input->isEnabled());
+    int polls = 0;
+    bool answered = false;
+    const std::uint32_t status = WaitForProcess(p.app, pid, true, [&] {
+        if (!answered && console->text().endsWith("Insert disk 2 and press Enter: ")) {
+            EXPECT_TRUE(input->isEnabled());
+            // What a person sees while the archiver waits.
+            const std::string folder = std::string(STOWAWAY_PROGRAM_DIR) + "/../qt-screenshots";
+            std::filesystem::create_directories(folder);
+            console->grab().save(QString::fromStdString(folder + "/console-prompt.png"));
+            QTest::keyClicks(input, "disk two");
+            QTest::keyClick(input, Qt::Key_Return);
+            answered = true;
+        } else if (!answered && ++polls > 400) {
+            p.platform.writeConsoleInput(pid, "\n");  // never seen: let it end
+            answered = true;
+        }
+    });
+    EXPECT_EQ(status, 0u);
+    EXPECT_EQ(console->text(), "Insert disk 2 and press Enter: disk two\ngot:disk two\n");
+    EXPECT_FALSE(input->isEnabled());
 }
 
 // A viewer that fails at once (xdg-open without a browser exits 3) could not show
