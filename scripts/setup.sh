@@ -2,7 +2,8 @@
 # Installs what the build and the tests need on Debian 12, when it is missing.
 set -euo pipefail
 packages=(cmake g++ ninja-build pkg-config qt6-base-dev qt6-svg-dev libzip-dev googletest libgtest-dev
-          libgmock-dev libdeflate-dev libarchive-tools ccache zip unzip p7zip-full python3 xvfb xauth xdg-utils clang-format)
+          libgmock-dev libdeflate-dev libarchive-tools ccache zip unzip p7zip-full python3 xvfb xauth xdg-utils clang-format
+          man-db groff-base)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "engine/JobState.h"
@@ -19,6 +20,9 @@ class JobServices : public MessageBoxes {
     // run with the command that was started, then fed what the program writes.
     virtual void consoleStarted(const std::string& commandLine) = 0;
     virtual void consoleOutput(const std::string& text) = 0;
+    // Where the lines the user types into the newest console go while its program
+    // runs (an archiver asking for the next disk); empty once it has ended.
+    virtual void consoleInput(std::function<bool(const std::string&)> send) { (void)send; }
 };
 
 // What becomes of the archiver's console output: the "Hide PKZIP Output" box

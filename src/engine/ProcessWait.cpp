@@ -16,6 +16,10 @@ std::uint32_t WaitForProcess(const JobContext& ctx, long pid, bool showConsole,
     Platform& platform = ctx.platform;
     long handle = platform.openProcess(pid);
     std::uint32_t code = 0;
+    if (showConsole)
+        ctx.ui.consoleInput([&platform, pid](const std::string& text) {
+            return platform.writeConsoleInput(pid, text);
+        });
     if (handle != 0) {
         for (;;) {
             if (!platform.getExitCodeProcess(handle, code)) {
@@ -30,7 +34,10 @@ std::uint32_t WaitForProcess(const JobContext& ctx, long pid, bool showConsole,
         }
         platform.closeHandle(handle);
     }
-    if (showConsole) FeedConsole(ctx, pid);
+    if (showConsole) {
+        FeedConsole(ctx, pid);
+        ctx.ui.consoleInput({});
+    }
     return code;
 }
 

@@ -6,19 +6,24 @@ namespace stowaway {
 
 namespace {
 
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+// Patterns and names are matched one character at a time: bytes when both are
+// ASCII, otherwise the lower-cased characters of the UTF-8 text.
+template <typename Char>
+Char Lower(Char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<Char>(c - 'A' + 'a') : c;
 }
 
 // Length of the pattern token at `at`: a bracket list up to its "]", else one character.
 // A "[" without a closing "]" stands for itself.
-std::size_t TokenLength(std::string_view pattern, std::size_t at) {
+template <typename Char>
+std::size_t TokenLength(std::basic_string_view<Char> pattern, std::size_t at) {
     if (pattern[at] != '[') return 1;
-    std::size_t close = pattern.find(']', at + 1);
-    return close == std::string_view::npos ? 1 : close - at + 1;
+    std::size_t close = pattern.find(Char(']'), at + 1);
+    return close == std::basic_string_view<Char>::npos ? 1 : close - at + 1;
 }
 
-bool BracketMatches(std::string_view list, char c) {
+template <typename Char>
+bool BracketMatches(std::basic_string_view<Char> list, Char c) {
     bool negate = !list.empty() && list[0] == '!';
     if (negate) list.remove_prefix(1);
     bool found = false;
@@ -34,7 +39,8 @@ bool BracketMatches(std::string_view list, char c) {
 }
 
 // One token against one (lower-case) character.
-bool TokenMatches(std::string_view token, char c) {
+template <typename Char>
+bool TokenMatches(std::basic_string_view<Char> token, Char c) {
     if (token.size() > 1) return BracketMatches(token.substr(1, token.size() - 2), c);
     switch (token[0]) {
         case '?':
@@ -46,13 +52,13 @@ bool TokenMatches(std::string_view token, char c) {
     }
 }
 
-}  // namespace
-
-bool MatchesLoweredWildcard(std::string_view name, std::string_view pattern) {
+template <typename Char>
+bool Matches(std::basic_string_view<Char> name, std::basic_string_view<Char> pattern) {
     // Every token but "*" takes exactly one character, so one remembered star is
     // enough to backtrack: on a mismatch the last star takes one more character.
+    constexpr std::size_t none = std::basic_string_view<Char>::npos;
     std::size_t n = 0, p = 0;
-    std::size_t starP = std::string_view::npos, starN = 0;
+    std::size_t starP = none, starN = 0;
     while (n < name.size()) {
         if (p < pattern.size() && pattern[p] == '*') {
             starP = ++p;
@@ -67,12 +73,27 @@ bool MatchesLoweredWildcard(std::string_view name, std::string_view pattern) {
                 continue;
             }
         }
-        if (starP == std::string_view::npos) return false;
+        if (starP == none) return false;
         p = starP;
         n = ++starN;
     }
     while (p < pattern.size() && pattern[p] == '*') ++p;
     return p == pattern.size();
+}
+
+bool IsAscii(std::string_view text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+}  // namespace
+
+bool MatchesLoweredWildcard(std::string_view name, std::string_view pattern) {
+    if (IsAscii(name) && IsAscii(pattern)) return Matches(name, pattern);
+    const std::wstring wideName = ToLowerCharacters(name);
+    const std::wstring widePattern = ToLowerCharacters(pattern);
+    return Matches(std::wstring_view(wideName), std::wstring_view(widePattern));
 }
 
 bool MatchesWildcard(std::string_view name, std::string_view pattern) {

@@ -86,6 +86,13 @@ class Platform {
     // What a process started in a normal window has written to its console since
     // the last call (a console window shows it live); empty for hidden ones.
     virtual std::string takeConsoleOutput(long pid) = 0;
+    // Passes what the user typed to the standard input of a process started in a
+    // normal window (hidden ones read an empty input); false when it cannot take it.
+    virtual bool writeConsoleInput(long pid, const std::string& text) {
+        (void)pid;
+        (void)text;
+        return false;
+    }
     // Pause between polls so that waiting does not spin.
     virtual void sleepMilliseconds(int milliseconds) const = 0;
 };

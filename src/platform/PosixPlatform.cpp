@@ -4,6 +4,7 @@
 #include <mntent.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -70,6 +71,7 @@ PosixPlatform::PosixPlatform(PathStyle style, std::string programFolder)
 PosixPlatform::~PosixPlatform() {
     for (auto& [pid, child] : children_) {
         if (child.outputFd >= 0) ::close(child.outputFd);
+        if (child.inputFd >= 0) ::close(child.inputFd);
         if (!child.finished) ::waitpid(static_cast<pid_t>(pid), nullptr, WNOHANG);
     }
 }
@@ -276,8 +278,8 @@ std::string PosixPlatform::resolveProgram(const std::string& name) const {
     return name;
 }
 
-long PosixPlatform::startProcess(const std::string& commandLine, WindowStyle windowStyle) {
-    // Programs nobody polls (a viewer) are reaped here, so none stays a zombie.
+void PosixPlatform::reapUnpolled() {
+    // Programs nobody polls (a viewer) are reaped in passing, so none stays a zombie.
     for (auto it = children_.begin(); it != children_.end();) {
         if (!it->second.opened) reap(it->first, it->second);
         if (!it->second.opened && it->second.finished && it->second.outputFd < 0)
@@ -285,6 +287,10 @@ long PosixPlatform::startProcess(const std::string& commandLine, WindowStyle win
         else
             ++it;
     }
+}
+
+long PosixPlatform::startProcess(const std::string& commandLine, WindowStyle windowStyle) {
+    reapUnpolled();
     if (HoldsNul(commandLine)) return 0;
     std::vector<std::string> args = SplitCommandLine(commandLine);
     if (args.empty()) return 0;
@@ -292,16 +298,26 @@ long PosixPlatform::startProcess(const std::string& commandLine, WindowStyle win
     for (std::size_t i = 1; i < args.size(); ++i) args[i] = native(args[i]);
 
     int pipeFds[2] = {-1, -1};
+    // Standard input of a normal window's program: a socket, so that writing to a
+    // program that has gone raises no SIGPIPE (send with MSG_NOSIGNAL).
+    int inputFds[2] = {-1, -1};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (windowStyle == WindowStyle::NormalFocus && ::pipe2(pipeFds, O_CLOEXEC) == 0) {
         posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
         posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 2);
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, inputFds) != 0)
+            inputFds[0] = inputFds[1] = -1;
     } else {
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
         posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     }
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    // Without a console nobody can answer: the input is empty at once.
+    if (inputFds[1] >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, inputFds[1], 0);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    }
 
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
@@ -310,12 +326,15 @@ long PosixPlatform::startProcess(const std::string& commandLine, WindowStyle win
     int rc = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (pipeFds[1] >= 0) ::close(pipeFds[1]);
+    if (inputFds[1] >= 0) ::close(inputFds[1]);
     if (rc != 0) {
         if (pipeFds[0] >= 0) ::close(pipeFds[0]);
+        if (inputFds[0] >= 0) ::close(inputFds[0]);
         return 0;
     }
     Child child;
     child.outputFd = pipeFds[0];
+    child.inputFd = inputFds[0];
     if (child.outputFd >= 0) ::fcntl(child.outputFd, F_SETFL, O_NONBLOCK);
     children_[pid] = child;
     return pid;
@@ -332,6 +351,10 @@ void PosixPlatform::reap(long pid, Child& child) {
     if (child.finished) return;
     int status = 0;
     pid_t r = ::waitpid(static_cast<pid_t>(pid), &status, WNOHANG);
+    if (r == static_cast<pid_t>(pid) || r < 0) {
+        if (child.inputFd >= 0) ::close(child.inputFd);
+        child.inputFd = -1;
+    }
     if (r == static_cast<pid_t>(pid)) {
         child.finished = true;
         if (WIFEXITED(status))
@@ -354,7 +377,12 @@ bool PosixPlatform::getExitCodeProcess(long handle, std::uint32_t& exitCode) {
 
 void PosixPlatform::closeHandle(long handle) {
     auto it = children_.find(handle);
-    if (it == children_.end() || !it->second.finished) return;
+    if (it == children_.end()) return;
+    // A program still running when its handle is closed is reaped in passing later.
+    if (!it->second.finished) {
+        it->second.opened = false;
+        return;
+    }
     // Output still in the pipe is left for takeConsoleOutput until it is drained.
     if (it->second.outputFd < 0) children_.erase(it);
 }
@@ -379,6 +407,25 @@ std::string PosixPlatform::takeConsoleOutput(long pid) {
         break;
     }
     return out;
+}
+
+bool PosixPlatform::writeConsoleInput(long pid, const std::string& text) {
+    auto it = children_.find(pid);
+    if (it == children_.end() || it->second.inputFd < 0) return false;
+    std::size_t sent = 0;
+    while (sent < text.size()) {
+        const ssize_t n = ::send(it->second.inputFd, text.data() + sent, text.size() - sent,
+                                 MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            sent += static_cast<std::size_t>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            // The program has closed its input or does not read it: the line is lost.
+            return false;
+        }
+    }
+    return true;
 }
 
 void PosixPlatform::sleepMilliseconds(int milliseconds) const {

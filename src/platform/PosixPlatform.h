@@ -39,6 +39,7 @@ class PosixPlatform : public Platform {
     bool getExitCodeProcess(long handle, std::uint32_t& exitCode) override;
     void closeHandle(long handle) override;
     std::string takeConsoleOutput(long pid) override;
+    bool writeConsoleInput(long pid, const std::string& text) override;
     void sleepMilliseconds(int milliseconds) const override;
 
     // Where a program name of a command line is found: the interpreter's name maps
@@ -56,8 +57,10 @@ class PosixPlatform : public Platform {
         bool opened = false;  // someone polls it; otherwise it is reaped in passing
         std::uint32_t exitCode = 0;
         int outputFd = -1;
+        int inputFd = -1;  // its standard input, for a normal window's console
     };
     void reap(long pid, Child& child);
+    void reapUnpolled();
 
     PathStyle style_;
     std::string programFolder_;

@@ -16,6 +16,8 @@ std::string JoinArguments(const std::vector<std::string>& arguments) {
 
 StartMode ClassifyCommandLine(App& app, const std::string& arguments) {
     app.CommandLine = ToLower(Trim(arguments));
+    if (Trim(arguments) == "--help") return StartMode::Help;
+    if (Trim(arguments) == "--version") return StartMode::Version;
     const std::string& line = app.CommandLine;
     if (line.find('-') == std::string::npos && line.find('/') == std::string::npos)
         return StartMode::Interactive;
@@ -26,6 +28,44 @@ StartMode ClassifyCommandLine(App& app, const std::string& arguments) {
     }
     if (line.find("main") != std::string::npos) return StartMode::Interactive;
     return StartMode::Rejected;
+}
+
+std::string UsageText(const App& app) {
+    const std::string data = app.style().join(app.ProgramFolder, "Stowaway.dat");
+    const std::string log = app.style().join(app.ProgramFolder, "Log.txt");
+    return "Usage: stowaway [-main]\n"
+           "       stowaway -abu NAME\n"
+           "       stowaway --help | --version\n"
+           "\n"
+           "Backs up named sets of folders and files (Crates) into ZIP archives.\n"
+           "\n"
+           "  stowaway, stowaway -main   open the main window (it needs a display)\n"
+           "  stowaway -abu NAME         back up the Crate NAME without questions, then end;\n"
+           "                             letter case does not matter (/main and /abu too)\n"
+           "  --help                     show this text\n"
+           "  --version                  show the version\n"
+           "\n"
+           "Exit status:\n"
+           "  0  the backup ran and the archiver reported no error (or the window closed)\n"
+           "  1  the Crate was not found, the backup reported an error (a folder of the\n"
+           "     Crate that does not exist is one), or there is no display for the window\n"
+           "  2  the command line was not understood\n"
+           "\n"
+           "Files:\n"
+           "  " +
+           data +
+           "\n"
+           "      the Crates and the program's options\n"
+           "  " +
+           log +
+           "\n"
+           "      the run log (unless another path is set under Program Options)\n"
+           "\n"
+           "See also: man stowaway, and Help > Contents in the main window.\n";
+}
+
+std::string VersionText() {
+    return "Stowaway " + std::to_string(VersionMajor) + "." + std::to_string(VersionMinor) + "\n";
 }
 
 std::string CommandLineErrorText(const std::string& commandLine) {

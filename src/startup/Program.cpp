@@ -9,8 +9,19 @@
 
 namespace stowaway {
 
+void StartInteractive(App& app, FrontEnd& frontEnd) {
+    frontEnd.prepareMainWindow(app);
+    RunInteractiveStartup(app);
+}
+
 int RunProgram(App& app, const std::string& arguments, FrontEnd& frontEnd) {
     switch (ClassifyCommandLine(app, arguments)) {
+        case StartMode::Help:
+            std::cout << UsageText(app) << std::flush;
+            return 0;
+        case StartMode::Version:
+            std::cout << VersionText() << std::flush;
+            return 0;
         case StartMode::Rejected:
             ShowCommandLineError(app);
             return 2;
@@ -26,7 +37,7 @@ int RunProgram(App& app, const std::string& arguments, FrontEnd& frontEnd) {
                   << std::endl;
         return 1;
     }
-    RunInteractiveStartup(app);
+    StartInteractive(app, frontEnd);
     return frontEnd.runMainWindow(app);
 }
 

@@ -30,6 +30,9 @@ void RunInteractiveStartup(App& app) {
     ConnectMainForm(app);
     LoadMainForm(app);
     app.FrmMain.show();
+    // The window is on the screen before the data file is read, so that a message
+    // about the file stands over it.
+    app.ui.processEvents();
     InitStartup(app, 0);
     LoadDataFile(app);
     InitStartup(app, 1);

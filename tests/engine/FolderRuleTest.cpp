@@ -103,6 +103,12 @@ TEST(Years, TwoDigitYearsPivotAtNinetyAndLongYearsStay) {
 
 TEST(Wildcard, MatchesTheWholeNameIgnoringCase) {
     EXPECT_TRUE(MatchesWildcard("report.doc", "*.doc"));
+    // Any script: "?" takes one character, however many bytes it has.
+    EXPECT_TRUE(MatchesWildcard("ÄRGER.TXT", "ärger.*"));
+    EXPECT_TRUE(MatchesWildcard("Ärger.txt", "?rger.txt"));
+    EXPECT_TRUE(MatchesWildcard("Σημείωση.doc", "σημείωσ?.DOC"));
+    EXPECT_TRUE(MatchesWildcard("öl.txt", "[ä-ö]l.txt"));
+    EXPECT_FALSE(MatchesWildcard("ärger.txt", "??rger.txt"));
     EXPECT_TRUE(MatchesWildcard("Report.DOC", "*.doc"));
     EXPECT_TRUE(MatchesWildcard("report.doc", "*.DOC"));
     EXPECT_FALSE(MatchesWildcard("report.docx", "*.doc"));

@@ -42,6 +42,31 @@ TEST(Text, NumbersAreDecimalTakenDownAndSixteenBit) {
     EXPECT_EQ(Mid("ab", 5), "");
 }
 
+// Letter case of any script, UTF-8 in and out; bytes that are not UTF-8 stay.
+TEST(Text, LetterCaseCoversAllOfUnicode) {
+    struct Case {
+        const char* text;
+        const char* lower;
+        const char* upper;
+    };
+    for (const Case& c :
+         std::initializer_list<Case>{{"Ärger", "ärger", "ÄRGER"},
+                                     {"ΣΩΚΡΑΤΗΣ", "σωκρατησ", "ΣΩΚΡΑΤΗΣ"},
+                                     {"Дача 2024", "дача 2024", "ДАЧА 2024"},
+                                     {"C:\\ÖL\\Ünd.TXT", "c:\\öl\\ünd.txt", "C:\\ÖL\\ÜND.TXT"},
+                                     {"Bad \xff Byte", "bad \xff byte", "BAD \xff BYTE"},
+                                     {"Cut \xc3", "cut \xc3", "CUT \xc3"}}) {
+        EXPECT_EQ(ToLower(c.text), c.lower) << c.text;
+        EXPECT_EQ(ToUpper(c.text), c.upper) << c.text;
+    }
+    EXPECT_TRUE(EqualsIgnoreCase("ÄRGER", "ärger"));
+    EXPECT_LT(CompareIgnoreCase("ärger", "ÖL"), 0);
+    EXPECT_LT(CompareIgnoreCase("Zebra", "Ärger"), 0);  // code point order after A-Z
+    EXPECT_EQ(PathStyle::Windows().foldCase("D:\Ärger\ÖL"), "d:\ärger\öl");
+    EXPECT_EQ(PathStyle::Posix().foldCase("/Ärger"), "/Ärger");
+    EXPECT_EQ(ToLowerCharacters("Ä"), std::wstring(1, L'\u00e4'));
+}
+
 TEST(CommandLineSplit, QuotedStretchesKeepBlanksAndMayAbutText) {
     EXPECT_EQ(SplitCommandLine("COMMAND.COM /c \"/tmp/my dir/SWTemp.bat\""),
               (std::vector<std::string>{"COMMAND.COM", "/c", "/tmp/my dir/SWTemp.bat"}));
@@ -132,6 +157,51 @@ TEST(PosixPlatform, ReadWholeFileReadsOnlyRegularFiles) {
     for (const char* odd : {"folder", "fifo", "zero"})
         EXPECT_EQ(platform.readWholeFile(dir / odd, contents), ReadStatus::NotAFile) << odd;
     EXPECT_EQ(contents, "");
+}
+
+// A program in a normal window reads what the user types; a hidden one reads an
+// empty input at once, so that a question for a medium stops it instead of waiting.
+TEST(PosixPlatform, ANormalWindowsProgramReadsTypedLinesAHiddenOneReadsNothing) {
+    test::TempDir dir;
+    PosixPlatform platform(dir.path());
+    const std::string script = dir / "ask.sh";
+    test::WriteFile(script,
+                    "printf 'Insert disk 2: '\n"
+                    "if read answer; then echo \"got:$answer\"; else echo 'no answer'; fi\n"
+                    "echo \"$answer\" > \"$0.answer\"\n");
+    auto run = [&](WindowStyle style, const std::string& typed) {
+        const long pid = platform.startProcess("/bin/sh " + script, style);
+        EXPECT_NE(pid, 0);
+        const long handle = platform.openProcess(pid);
+        std::string seen;
+        // The prompt comes without a line end and shows as it is written.
+        for (int i = 0; i < 500 && style == WindowStyle::NormalFocus &&
+                        seen.find("Insert disk 2: ") == std::string::npos;
+             ++i) {
+            seen += platform.takeConsoleOutput(pid);
+            platform.sleepMilliseconds(10);
+        }
+        if (style == WindowStyle::NormalFocus) {
+            EXPECT_EQ(seen, "Insert disk 2: ");
+            EXPECT_TRUE(platform.writeConsoleInput(pid, typed));
+        } else {
+            EXPECT_FALSE(platform.writeConsoleInput(pid, typed));
+        }
+        std::uint32_t code = Platform::StillActive;
+        for (int i = 0; i < 1000 && code == Platform::StillActive; ++i) {
+            platform.getExitCodeProcess(handle, code);
+            platform.sleepMilliseconds(5);
+        }
+        seen += platform.takeConsoleOutput(pid);
+        platform.closeHandle(handle);
+        // Once it has ended nothing more goes in, and nothing breaks.
+        EXPECT_FALSE(platform.writeConsoleInput(pid, typed));
+        return seen;
+    };
+    EXPECT_EQ(run(WindowStyle::NormalFocus, "disk two\n"), "Insert disk 2: got:disk two\n");
+    EXPECT_EQ(test::ReadFile(script + ".answer"), "disk two\n");
+    run(WindowStyle::Hidden, "disk two\n");
+    EXPECT_EQ(test::ReadFile(script + ".answer"), "\n");
 }
 
 TEST(PosixPlatform, ProcessesArePolledUntilTheyEndAndTheirConsoleIsCaptured) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/EngineRig.h"
+#include "startup/CommandLine.h"
 
 namespace stowaway {
 namespace {
@@ -10,10 +11,10 @@ namespace {
 class AutomatedBackup : public ::testing::Test {
   protected:
     AutomatedBackup() {
-        std::string file = "\"MAX=2\"\r\n\"LOGPATH=C:\\Backup\\Log.txt\"\r\n\"LOGVIEW=v\"\r\n";
+        std::string file = "\"MAX=3\"\r\n\"LOGPATH=C:\\Backup\\Log.txt\"\r\n\"LOGVIEW=v\"\r\n";
         for (const char* crate :
              {"Daily\"\r\n\"SBLOC=D:\\First.zip", "Weekly Docs\"\r\n\"SBLOC=D:\\Weekly.zip",
-              "daily\"\r\n\"SBLOC=D:\\Second.zip"})
+              "daily\"\r\n\"SBLOC=D:\\Second.zip", "Ärger Öl\"\r\n\"SBLOC=D:\\Ärger.zip"})
             file += std::string("\"SNAME=") + crate +
                     "\"\r\n\"SRLOC=C:\\R\"\r\n\"SCOMP=5\"\r\n\"SUPDATE=0\"\r\n\"SMULTI=0\"\r\n"
                     "\"SFOLDMAX=0\"\r\n\"SFILEMAX=0\"\r\n";
@@ -45,6 +46,15 @@ TEST_F(AutomatedBackup, TheLastMatchingCrateIsBackedUpAndSuccessExitsZero) {
 TEST_F(AutomatedBackup, NamesCompareTrimmedAndWithoutCase) {
     EXPECT_EQ(run("  weekly docs "), 0);
     EXPECT_EQ(rig.app->store.CurrentIndex, 1);
+}
+
+TEST_F(AutomatedBackup, NamesInAnyScriptCompareWithoutCase) {
+    App& a = *rig.app;
+    // The command line arrives lower-cased, whatever script it is written in.
+    ASSERT_EQ(ClassifyCommandLine(a, "-ABU ÄRGER ÖL"), StartMode::Automated);
+    EXPECT_EQ(a.AbuCrateName, "ärger öl");
+    EXPECT_EQ(RunAutomatedBackup(a), 0);
+    EXPECT_EQ(a.store.CurrentIndex, 3);
 }
 
 TEST_F(AutomatedBackup, AnArchiverErrorExitsOne) {

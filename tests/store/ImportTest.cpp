@@ -141,6 +141,15 @@ TEST_F(Import, ANameThatExistsInAnyCaseIsRefused) {
     EXPECT_EQ(a.FrmMain.LstCrate.count(), 2);
     EXPECT_FALSE(a.ListUpdating);
     EXPECT_FALSE(rig.ui.busy());
+    // Letter case of any script.
+    listing = Replace(listing, "Name: DOCUMENTS", "Name: Ärger");
+    ImportCrate(a, "C:\\Saves\\Docs.zip");
+    listing = Replace(listing, "Name: Ärger", "Name: ÄRGER");
+    ImportCrate(a, "C:\\Saves\\Docs.zip");
+    EXPECT_EQ(a.FrmMain.LstCrate.count(), 3);
+    ASSERT_EQ(rig.ui.messages.size(), 2u);
+    EXPECT_EQ(rig.ui.messages[1].text,
+              "The Crate titled ÄRGER already exists. Stowaway cannot continue importing the data");
 }
 
 TEST_F(Import, ForeignDamagedAndOldArchivesAddNothing) {

@@ -11,16 +11,20 @@ MsgResult FakeUi::messageBox(const std::string& text, const std::string& title, 
     return answer;
 }
 
-std::string FakeUi::browseForFile(const std::string& filter) {
+std::string FakeUi::browseForFile(const std::string& filter, const std::string& current,
+                                  FileDialogKind kind) {
     fileFilters.push_back(filter);
+    fileStarts.push_back(current);
+    fileKinds.push_back(kind);
     if (nextFiles.empty()) return {};
     std::string file = nextFiles.front();
     nextFiles.pop_front();
     return file;
 }
 
-std::string FakeUi::browseForFolder(const std::string& title) {
+std::string FakeUi::browseForFolder(const std::string& title, const std::string& current) {
     folderTitles.push_back(title);
+    folderStarts.push_back(current);
     if (nextFolders.empty()) return {};
     std::string folder = nextFolders.front();
     nextFolders.pop_front();

@@ -25,8 +25,9 @@ class FakeUi : public UiServices {
                          MsgIcon icon) override;
     void setBusyPointer(bool busy) override { busy_ = busy; }
     void processEvents() override { ++eventPasses; }
-    std::string browseForFile(const std::string& filter) override;
-    std::string browseForFolder(const std::string& title) override;
+    std::string browseForFile(const std::string& filter, const std::string& current,
+                              FileDialogKind kind) override;
+    std::string browseForFolder(const std::string& title, const std::string& current) override;
     void consoleStarted(const std::string& commandLine) override {
         consoleCommands.push_back(commandLine);
     }
@@ -40,6 +41,9 @@ class FakeUi : public UiServices {
     std::vector<Message> messages;
     std::vector<std::string> fileFilters;
     std::vector<std::string> folderTitles;
+    // Where each dialog was asked to open, and how a file was to be used.
+    std::vector<std::string> fileStarts, folderStarts;
+    std::vector<FileDialogKind> fileKinds;
     std::vector<std::string> consoleCommands;
     std::string console;
     long eventPasses = 0;

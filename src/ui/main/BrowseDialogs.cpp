@@ -1,5 +1,6 @@
 #include "ui/main/BrowseDialogs.h"
 
+#include "platform/Text.h"
 #include "startup/App.h"
 #include "ui/main/JobCommands.h"
 
@@ -16,38 +17,50 @@ std::string UpToNul(std::string text) {
     return text;
 }
 
-}  // namespace
-
-std::string BrowseForFile(App& app, const std::string& filter) {
-    return UpToNul(app.ui.browseForFile(filter));
+// Where a dialog opens: the current value as the operating system names it.
+std::string StartAt(const App& app, const std::string& current) {
+    const std::string trimmed = Trim(current);
+    return trimmed.empty() ? std::string() : app.platform.native(trimmed);
 }
 
-std::string BrowseForFolder(App& app, const std::string& title) {
-    return UpToNul(app.ui.browseForFolder(title));
+}  // namespace
+
+std::string BrowseForFile(App& app, const std::string& filter, const std::string& current,
+                          FileDialogKind kind) {
+    return UpToNul(app.ui.browseForFile(filter, StartAt(app, current), kind));
+}
+
+std::string BrowseForFolder(App& app, const std::string& title, const std::string& current) {
+    return UpToNul(app.ui.browseForFolder(title, StartAt(app, current)));
 }
 
 void BrowseBackupLocation(App& app) {
-    app.FrmMain.TxtBackupLocation.setText(BrowseForFile(app, ZipFilter));
+    TextBox& box = app.FrmMain.TxtBackupLocation;
+    box.setText(BrowseForFile(app, ZipFilter, box.text(), FileDialogKind::Save));
 }
 
 void BrowseRestoreLocation(App& app) {
-    const std::string folder = BrowseForFolder(app, "Restore Location");
+    const std::string folder =
+        BrowseForFolder(app, "Restore Location", app.FrmMain.TxtRestoreLocation.text());
     if (!folder.empty()) app.FrmMain.TxtRestoreLocation.setText(folder);
 }
 
 void BrowseLogFile(App& app) {
-    app.FrmMain.TxtLogPath.setText(BrowseForFile(app, "Text Files (*.txt)|*.txt|"));
+    TextBox& box = app.FrmMain.TxtLogPath;
+    box.setText(BrowseForFile(app, "Text Files (*.txt)|*.txt|", box.text()));
 }
 
 void BrowseTextViewer(App& app) {
     // POSIX programs carry no ".exe"; there every file is offered.
     const char* filter =
         app.style().isWindows() ? "Executable Files (*.exe)|*.exe|" : "Executable Files (*)|*|";
-    app.FrmMain.TxtLogViewer.setText(BrowseForFile(app, filter));
+    TextBox& box = app.FrmMain.TxtLogViewer;
+    box.setText(BrowseForFile(app, filter, box.text()));
 }
 
 void ImportCrateCommand(App& app) {
-    const std::string path = BrowseForFile(app, ZipFilter);
+    // Archives to import are most likely where the backups go.
+    const std::string path = BrowseForFile(app, ZipFilter, app.FrmMain.TxtBackupLocation.text());
     if (!path.empty()) ImportCrate(app, path);
 }
 

@@ -1,6 +1,7 @@
 #include "ui/qt/ConsoleWindow.h"
 
 #include <QFontDatabase>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -24,9 +25,17 @@ ConsoleWindow::ConsoleWindow(const std::string& commandLine) : QWidget(nullptr, 
     palette.setColor(QPalette::Base, Qt::black);
     palette.setColor(QPalette::Text, QColor(0xd0, 0xd0, 0xd0));
     output_->setPalette(palette);
+    input_ = new QLineEdit(this);
+    input_->setObjectName("ConsoleInput");
+    input_->setFont(output_->font());
+    input_->setPlaceholderText("Type an answer for the program and press Enter");
+    input_->setEnabled(false);
+    QObject::connect(input_, &QLineEdit::returnPressed, this, [this] { sendLine(); });
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
     layout->addWidget(output_);
+    layout->addWidget(input_);
     resize(640, 360);
 }
 
@@ -39,6 +48,21 @@ void ConsoleWindow::append(const std::string& text) {
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(chunk);
     if (atEnd) bar->setValue(bar->maximum());
+}
+
+void ConsoleWindow::setInput(std::function<bool(const std::string&)> send) {
+    send_ = std::move(send);
+    input_->setEnabled(static_cast<bool>(send_));
+    if (send_) input_->setFocus();
+}
+
+void ConsoleWindow::sendLine() {
+    if (!send_) return;
+    const QString line = input_->text();
+    input_->clear();
+    // The line shows in the console as a terminal echoes it.
+    append(FromQ(line) + "\n");
+    send_(FromQ(line) + "\n");
 }
 
 QString ConsoleWindow::text() const {

@@ -42,7 +42,7 @@ class EventHook : public QObject {
     std::function<void(QEvent*)> call_;
 };
 
-constexpr double MinimumPointSize = 5.0;
+constexpr double MinimumPointSize = 6.0;
 
 // Room a button's frame and a check box's indicator take beside the text.
 int ButtonPadding(const QWidget* w) {
@@ -53,11 +53,38 @@ int IndicatorRoom(const QWidget* w) {
            w->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, w);
 }
 
+// A caption fits with its widest alternative too.
+// How wide a one-line label or a check box may grow: into the free room on its
+// right, up to the next control in its row or near its container's edge.
+int Room(const QWidget* widget) {
+    const QWidget* parent = widget->parentWidget();
+    if (!parent) return widget->width();
+    int right = parent->width() - 4;
+    const QRect own = widget->geometry();
+    for (const QWidget* other : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (other == widget || other->isWindow() || !other->isVisibleTo(parent)) continue;
+        const QRect g = other->geometry();
+        if (g.x() > own.x() && g.top() <= own.bottom() && g.bottom() >= own.top())
+            right = std::min(right, g.x() - 2);
+    }
+    return std::max(widget->width(), right - own.x());
+}
+
+bool Grows(const QWidget* widget) {
+    if (qobject_cast<const QCheckBox*>(widget)) return true;
+    auto* label = qobject_cast<const QLabel*>(widget);
+    return label && !label->wordWrap() && !label->property("autoSize").toBool() &&
+           !label->property(HeightOnlyProperty).toBool();
+}
+
 bool FitsWith(const QWidget* widget, const QFont& font) {
     const QFontMetrics fm(font);
-    int w = widget->width();
+    int w = Grows(widget) ? Room(widget) : widget->width();
     const int h = widget->height();
+    const QString widest = widget->property(WidestTextProperty).toString();
     if (auto* label = qobject_cast<const QLabel*>(widget)) {
+        // A status panel cuts a long text; a whole line must show.
+        if (label->property(HeightOnlyProperty).toBool()) return fm.height() <= h - 4;
         const QString text = label->text();
         if (text.isEmpty()) return true;
         if (label->wordWrap()) {
@@ -70,11 +97,12 @@ bool FitsWith(const QWidget* widget, const QFont& font) {
         return fm.horizontalAdvance(text) <= w && fm.height() <= h + 3;
     }
     if (auto* edit = qobject_cast<const QLineEdit*>(widget)) {
-        // Only the narrow boxes (wildcards, the date) are fitted to what they hold;
-        // paths scroll.
+        // Boxes scroll what they hold, but show a whole line; one with a widest
+        // text (the date) shows that whole too.
         const int frame =
             2 * edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, edit);
-        return w >= 100 || fm.horizontalAdvance(edit->text()) + frame + 4 <= w;
+        return fm.height() <= h + 1 &&
+               (widest.isEmpty() || fm.horizontalAdvance(widest) + frame + 4 <= w);
     }
     if (auto* box = qobject_cast<const QCheckBox*>(widget)) {
         const QString text = PlainCaption(box->text());
@@ -84,7 +112,8 @@ bool FitsWith(const QWidget* widget, const QFont& font) {
     if (auto* button = qobject_cast<const QPushButton*>(widget)) {
         const QString text = PlainCaption(button->text());
         if (text.isEmpty()) return true;
-        return fm.horizontalAdvance(text) + ButtonPadding(button) <= w && fm.height() <= h;
+        const int needed = std::max(fm.horizontalAdvance(text), fm.horizontalAdvance(widest));
+        return needed + ButtonPadding(button) <= w && fm.height() <= h;
     }
     if (auto* group = qobject_cast<const QGroupBox*>(widget)) {
         return fm.horizontalAdvance(group->title()) + 16 <= w;
@@ -119,32 +148,68 @@ bool CaptionFits(const QWidget* widget) {
     return FitsWith(widget, widget->font());
 }
 
-void FitHeight(QWidget* widget, int height) {
-    QFont font = widget->font();
-    double size = font.pointSizeF();
-    while (QFontMetrics(font).height() > height && size > MinimumPointSize) {
-        size -= 0.5;
-        font.setPointSizeF(size);
-    }
-    widget->setFont(font);
-}
+const char* const WidestTextProperty = "widestText";
+const char* const HeightOnlyProperty = "heightOnly";
 
-void FitCaption(QWidget* widget) {
-    // Always start again from the font the widget was given, so that a shorter
-    // caption gets the full size back.
-    QVariant base = widget->property("baseFont");
-    if (!base.isValid()) {
-        base = widget->testAttribute(Qt::WA_SetFont) ? widget->font() : QApplication::font(widget);
-        widget->setProperty("baseFont", base);
-    }
-    QFont font = base.value<QFont>();
+double ApplyWindowFont(const std::vector<QWidget*>& windows) {
+    std::vector<QWidget*> captioned;
+    for (QWidget* window : windows)
+        for (QWidget* w : window->findChildren<QWidget*>())
+            if (!w->objectName().isEmpty() && w->window() == window &&
+                !w->testAttribute(Qt::WA_SetFont))
+                captioned.push_back(w);
+    QFont font = QApplication::font();
     double size = font.pointSizeF();
-    if (size <= 0) return;
-    while (!FitsWith(widget, font) && size > MinimumPointSize) {
+    if (size <= 0) return size;
+    // A box's text does not choose the size: the date box narrows its letters
+    // instead (below), so that no caption is smaller than the others.
+    auto fitsAll = [&] {
+        for (QWidget* w : captioned) {
+            if (qobject_cast<QLineEdit*>(w)) {
+                if (QFontMetrics(font).height() > w->height() + 1) return false;
+            } else if (!FitsWith(w, font)) {
+                return false;
+            }
+        }
+        return true;
+    };
+    while (!fitsAll() && size > MinimumPointSize) {
         size -= 0.5;
         font.setPointSizeF(size);
     }
-    widget->setFont(font);
+    // Set on each widget: a window's style sheet keeps its children from inheriting it.
+    for (QWidget* window : windows) window->setFont(font);
+    for (QWidget* w : captioned) w->setFont(font);
+    for (QWidget* w : captioned) {
+        if (!qobject_cast<QLineEdit*>(w) || FitsWith(w, font)) continue;
+        w->setStyleSheet("QLineEdit { padding: 0px; }");
+        for (int stretch : {QFont::SemiCondensed, QFont::Condensed, QFont::ExtraCondensed}) {
+            QFont narrow = font;
+            narrow.setStretch(stretch);
+            w->setFont(narrow);
+            if (FitsWith(w, narrow)) break;
+        }
+    }
+    // Labels sized to their text follow the font; captions wider than their place
+    // take the free room beside it.
+    for (QWidget* w : captioned) {
+        if (w->property("autoSize").toBool()) {
+            w->adjustSize();
+        } else if (Grows(w)) {
+            const QFontMetrics fm(font);
+            QString text;
+            int extra = 2;
+            if (auto* box = qobject_cast<QCheckBox*>(w)) {
+                text = PlainCaption(box->text());
+                extra = IndicatorRoom(box) + 2;
+            } else if (auto* label = qobject_cast<QLabel*>(w)) {
+                text = label->text();
+            }
+            const int needed = text.isEmpty() ? 0 : fm.horizontalAdvance(text) + extra;
+            if (needed > w->width()) w->resize(std::min(needed, Room(w)), w->height());
+        }
+    }
+    return size;
 }
 
 // ---- ViewHub ----
@@ -225,15 +290,12 @@ void FormView::SetCaption(QWidget* widget, const std::string& caption) {
     const QString text = ToQ(caption);
     if (auto* label = qobject_cast<QLabel*>(widget)) {
         label->setText(text);
-        FitCaption(widget);
         if (label->property("autoSize").toBool()) label->adjustSize();
-        return;
     } else if (auto* group = qobject_cast<QGroupBox*>(widget)) {
         group->setTitle(text);
     } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
         button->setText(text);
     }
-    FitCaption(widget);
 }
 
 void FormView::ApplyColours(QWidget* widget, ColourState colours) {
@@ -329,7 +391,6 @@ QWidget* FormView::add(TextBox& box) {
     bind({&box}, w, [w, &box] {
         const QString text = ToQ(box.text());
         if (w->text() != text) w->setText(text);
-        FitCaption(w);
         ApplyColours(w, box.colours());
     });
     return w;
@@ -368,8 +429,19 @@ QWidget* FormView::add(ListBox& list) {
             for (const std::string& item : list.items()) w->addItem(ToQ(item));
         }
         for (int i = 0; i < w->count(); ++i) w->item(i)->setSelected(list.selected(i));
-        // The list scrolls sideways only as far as the running extent reaches.
-        const int extent = list.horizontalExtent();
+        // The list scrolls sideways only as far as the running extent reaches. The
+        // extent counts six pixels a character; the window's font may need more, so
+        // the widest entry ever shown counts too, with the item's margins, and the
+        // last character shows whole when scrolled fully right.
+        const int margin =
+            2 * (w->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, w) + 1) + 2;
+        int widest = w->property("widestEntry").toInt();
+        for (int i = 0; i < w->count(); ++i)
+            widest =
+                std::max(widest, w->fontMetrics().horizontalAdvance(w->item(i)->text()) + margin);
+        w->setProperty("widestEntry", widest);
+        const int extent =
+            list.horizontalExtent() > 0 ? std::max<int>(list.horizontalExtent(), widest) : 0;
         w->setHorizontalScrollBarPolicy(extent > 0 ? Qt::ScrollBarAsNeeded
                                                    : Qt::ScrollBarAlwaysOff);
         const int rowHeight = w->fontMetrics().height() + 2;

@@ -45,15 +45,20 @@ std::string FromQ(const QString& text);
 // A caption without its mnemonic markers ("Br&owse" -> "Browse", "&&" -> "&").
 QString PlainCaption(const QString& caption);
 
-// Shrinks a widget's font, half a point at a time, until its caption fits the
-// widget: the Linux default font is wider than the fonts the places were laid out for.
-void FitCaption(QWidget* widget);
+// Gives the windows one font: the system's, made smaller half a point at a time
+// until every caption of every one of them fits its place (the Linux fonts are
+// wider than the ones the places were laid out for). Widgets with a font of their
+// own keep it. Returns the point size chosen.
+double ApplyWindowFont(const std::vector<QWidget*>& windows);
+// The widest text a widget will hold, measured with its caption: set as the
+// property "widestText" ("Exclude" on the button showing "Include", a long date).
+extern const char* const WidestTextProperty;
+// A label of which only the height must fit (a status panel): the property "heightOnly".
+extern const char* const HeightOnlyProperty;
 // Frames drawn with the caption on the frame's top line, so that controls placed
 // just below the caption clear it.
 extern const char* const FrameStyleSheet;
 
-// Shrinks a widget's font until a line of text is at most `height` pixels high.
-void FitHeight(QWidget* widget, int height);
 // Whether a label's, button's or check box's caption fits its widget in its font.
 bool CaptionFits(const QWidget* widget);
 
@@ -104,7 +109,7 @@ class FormView {
     void forward(const std::function<void()>& input) { hub_.forward(input); }
     bool updating() const { return hub_.updating(); }
 
-    // Applies a caption and shrinks the font when the text would not fit.
+    // Applies a caption (a label sized to its text grows with it).
     static void SetCaption(QWidget* widget, const std::string& caption);
     static void ApplyColours(QWidget* widget, ColourState colours);
 

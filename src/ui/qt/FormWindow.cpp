@@ -7,6 +7,7 @@
 #include "ui/dialogs/AbuForm.h"
 #include "ui/dialogs/ArgumentForm.h"
 #include "ui/main/AboutForm.h"
+#include "ui/qt/FocusOrder.h"
 #include "ui/qt/Icons.h"
 
 namespace stowaway {
@@ -59,6 +60,10 @@ AboutBox::AboutBox(AboutForm& f, ViewHub& hub, QWidget* parent)
     title->setFont(big);
     // A style sheet, because the colour refresh resets palettes.
     title->setStyleSheet("color: blue;");
+    // Where Arial Black is missing, the stand-in may be wider: the title takes the
+    // room it needs (up to the Ok button) rather than a smaller size.
+    title->setProperty("autoSize", true);
+    title->setProperty("ownFont", true);
 
     add(f.CmdOkAbout);
     add(f.Frame1, true);
@@ -83,6 +88,7 @@ AboutBox::AboutBox(AboutForm& f, ViewHub& hub, QWidget* parent)
     add(f.Label6);
     add(f.Label8);
     add(f.Label12);
+    OrderFocusChain(this);
 }
 
 ArgumentDialog::ArgumentDialog(ArgumentForm& f, ViewHub& hub, QWidget* parent)
@@ -100,6 +106,7 @@ ArgumentDialog::ArgumentDialog(ArgumentForm& f, ViewHub& hub, QWidget* parent)
     add(f.Label1);
     // Closing through the frame unloads the dialog.
     onCloseBox = [&f] { Fire(f.onUnload); };
+    OrderFocusChain(this);
 }
 
 AbuWindow::AbuWindow(AbuForm& f, ViewHub& hub)
@@ -113,7 +120,7 @@ AbuWindow::AbuWindow(AbuForm& f, ViewHub& hub)
     auto* panel = new QLabel(status);
     panel->setObjectName("StBMainPanel");
     panel->setGeometry(0, 0, status->width(), status->height());
-    FitHeight(panel, f.StBMain.place().height - 4);
+    panel->setProperty(HeightOnlyProperty, true);
     bind({&f.StBMain}, status, [panel, &f] {
         panel->setText(ToQ(f.StBMain.panelText()));
         if (f.StBMain.panelWidth() > 0) panel->resize(f.StBMain.panelWidth(), panel->height());

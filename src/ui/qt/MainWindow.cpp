@@ -18,6 +18,7 @@
 #include <QTreeView>
 
 #include "startup/App.h"
+#include "ui/qt/FocusOrder.h"
 #include "ui/qt/Icons.h"
 
 namespace stowaway {
@@ -98,6 +99,7 @@ MainWindow::MainWindow(App& app, ViewHub& hub) : FormView(hub), app_(app) {
     buildBottom();
     buildMenus();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+    OrderFocusChain(client_);
 
     // The window follows the form: its caption, and closing when the program ends.
     bind(
@@ -194,6 +196,11 @@ void MainWindow::buildCrateDataPage() {
     tree_->setModel(folders_);
     for (int column = 1; column < folders_->columnCount(); ++column) tree_->hideColumn(column);
     tree_->setHeaderHidden(true);
+    // Deep folders scroll sideways instead of being cut short.
+    tree_->setTextElideMode(Qt::ElideNone);
+    tree_->header()->setStretchLastSection(false);
+    tree_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    tree_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     placeWidget(tree_, f.DirSelect);
     QObject::connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged,
                      [this, &f](const QModelIndex& current) {
@@ -244,11 +251,11 @@ void MainWindow::buildCrateDataPage() {
     add(f.LstDir);
     add(f.LstFile);
     add(f.ChkIncludeExclude);
-    add(f.CmdIncludeExclude);
+    add(f.CmdIncludeExclude)->setProperty(WidestTextProperty, "Exclude");
     add(f.TxtDirWildcard);
     add(f.ChkDateIncludeExclude);
-    add(f.CmdDateIncludeExclude);
-    add(f.TxtDateIncludeExclude);
+    add(f.CmdDateIncludeExclude)->setProperty(WidestTextProperty, "Before");
+    add(f.TxtDateIncludeExclude)->setProperty(WidestTextProperty, "12/28/2026");
     add(f.TxtDateDirWildcard);
 }
 
@@ -281,7 +288,7 @@ void MainWindow::buildBottom() {
     panel->setFrameShadow(QFrame::Sunken);
     // Placed by hand: the status bar's own layout leaves too little height for the text.
     panel->setGeometry(0, 0, status->width(), status->height());
-    FitHeight(panel, f.StBMain.place().height - 4);
+    panel->setProperty(HeightOnlyProperty, true);
     bind({&f.StBMain}, status, [panel, &f] {
         panel->setText(ToQ(f.StBMain.panelText()));
         if (f.StBMain.panelWidth() > 0) panel->resize(f.StBMain.panelWidth() - 2, panel->height());

@@ -27,20 +27,26 @@ QtFrontEnd::~QtFrontEnd() {
     main_.reset();
 }
 
+void QtFrontEnd::prepareMainWindow(App& app) {
+    if (main_) return;
+    main_ = std::make_unique<MainWindow>(app, hub_);
+    hub_.setOwner(main_.get());
+    about_ = new AboutBox(app.FrmAbout, hub_, main_.get());
+    argument_ = new ArgumentDialog(app.FrmArgument, hub_, main_.get());
+    main_->onClosed = [this] {
+        if (running_) QCoreApplication::quit();
+    };
+    // "E&xit" has stored and saved; the window and its dialogs go at once.
+    app.FrmMain.onExit = [this] {
+        if (main_) main_->closeFromProgram();
+    };
+    // One font for the three windows, chosen with their captions in place.
+    hub_.refreshAll();
+    ApplyWindowFont({main_.get(), about_.data(), argument_.data()});
+}
+
 MainWindow& QtFrontEnd::openMainWindow(App& app) {
-    if (!main_) {
-        main_ = std::make_unique<MainWindow>(app, hub_);
-        hub_.setOwner(main_.get());
-        about_ = new AboutBox(app.FrmAbout, hub_, main_.get());
-        argument_ = new ArgumentDialog(app.FrmArgument, hub_, main_.get());
-        main_->onClosed = [this] {
-            if (running_) QCoreApplication::quit();
-        };
-        // "E&xit" has stored and saved; the window and its dialogs go at once.
-        app.FrmMain.onExit = [this] {
-            if (main_) main_->closeFromProgram();
-        };
-    }
+    prepareMainWindow(app);
     hub_.refreshAll();
     main_->show();
     return *main_;
@@ -56,7 +62,10 @@ int QtFrontEnd::runMainWindow(App& app) {
 }
 
 void QtFrontEnd::showAbuWindow(App& app) {
-    if (!abu_) abu_ = std::make_unique<AbuWindow>(app.FrmABU, hub_);
+    if (!abu_) {
+        abu_ = std::make_unique<AbuWindow>(app.FrmABU, hub_);
+        ApplyWindowFont({abu_.get()});
+    }
     app.FrmABU.show();
     hub_.refreshAll();
     QApplication::processEvents();

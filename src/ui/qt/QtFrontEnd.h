@@ -17,6 +17,7 @@ class QtFrontEnd : public FrontEnd {
     ~QtFrontEnd() override;
 
     bool hasDisplay() const override { return true; }
+    void prepareMainWindow(App& app) override;
     int runMainWindow(App& app) override;
     void showAbuWindow(App& app) override;
 

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <cstdlib>
 
+#include "platform/Text.h"
 #include "startup/App.h"
 #include "startup/Program.h"
 #include "ui/qt/Icons.h"
@@ -24,6 +25,7 @@ bool DisplayAvailable() {
 class HeadlessFrontEnd : public FrontEnd {
   public:
     bool hasDisplay() const override { return false; }
+    void prepareMainWindow(App&) override {}
     int runMainWindow(App&) override { return 1; }
     void showAbuWindow(App&) override {}
 };
@@ -31,7 +33,9 @@ class HeadlessFrontEnd : public FrontEnd {
 }  // namespace
 
 int RunStowaway(int argc, char** argv, Platform& platform, const std::string& arguments) {
-    if (!DisplayAvailable()) {
+    // "--help" and "--version" only print: no display is needed.
+    const std::string line = Trim(arguments);
+    if (!DisplayAvailable() || line == "--help" || line == "--version") {
         HeadlessUiServices ui;
         HeadlessFrontEnd frontEnd;
         App app(platform, ui);

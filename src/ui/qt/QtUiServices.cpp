@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 
 #include "ui/qt/FormView.h"
@@ -29,6 +30,8 @@ QtUiServices::~QtUiServices() {
 }
 
 int QtUiServices::runModal(QDialog& dialog) {
+    // What the models changed before asking shows under the dialog, not after it.
+    hub_.refreshAll();
     dialog.setWindowModality(Qt::ApplicationModal);
     if (beforeModal) beforeModal(dialog);
     return dialog.exec();
@@ -102,26 +105,53 @@ void QtUiServices::processEvents() {
     QApplication::processEvents();
 }
 
-std::string QtUiServices::browseForFile(const std::string& filter) {
+QString NearestExistingFolder(const QString& current, bool folderItself) {
+    if (current.isEmpty() || QDir::isRelativePath(current)) return {};
+    QString path = QDir::cleanPath(current);
+    if (!folderItself || !QFileInfo(path).isDir()) path = QFileInfo(path).path();
+    while (!QFileInfo(path).isDir()) {
+        const QString parent = QFileInfo(path).path();
+        if (parent == path) return {};
+        path = parent;
+    }
+    return path;
+}
+
+std::string QtUiServices::browseForFile(const std::string& filter, const std::string& current,
+                                        FileDialogKind kind) {
     QFileDialog dialog(hub_.owner());
     dialog.setObjectName("FileDialog");
     dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (kind == FileDialogKind::Save) {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    }
     // A name that does not exist yet is taken as typed (a new archive, a new log).
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(QtNameFilters(filter));
+    const QString path = ToQ(current);
+    const QString folder = NearestExistingFolder(path, false);
+    if (!folder.isEmpty()) {
+        dialog.setDirectory(folder);
+        // The current name is offered again when its folder is there.
+        if (QFileInfo(path).path() == folder && !QFileInfo(path).isDir())
+            dialog.selectFile(QFileInfo(path).fileName());
+    }
     if (runModal(dialog) != QDialog::Accepted) return {};
     const QStringList files = dialog.selectedFiles();
     return files.isEmpty() ? std::string() : FromQ(QDir::toNativeSeparators(files.front()));
 }
 
-std::string QtUiServices::browseForFolder(const std::string& title) {
+std::string QtUiServices::browseForFolder(const std::string& title, const std::string& current) {
     QFileDialog dialog(hub_.owner(), ToQ(title));
     dialog.setObjectName("FolderDialog");
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::ShowDirsOnly);
     dialog.setFileMode(QFileDialog::Directory);
-    dialog.setDirectory(QDir::homePath());
+    const QString folder = NearestExistingFolder(ToQ(current), true);
+    dialog.setDirectory(folder.isEmpty() ? QDir::homePath() : folder);
     if (runModal(dialog) != QDialog::Accepted) return {};
     const QStringList folders = dialog.selectedFiles();
     if (folders.isEmpty()) return {};
@@ -138,6 +168,10 @@ void QtUiServices::consoleStarted(const std::string& commandLine) {
 void QtUiServices::consoleOutput(const std::string& text) {
     // Output belongs to the newest run's window; once it is closed, nowhere.
     if (!consoles_.empty() && consoles_.back()) consoles_.back()->append(text);
+}
+
+void QtUiServices::consoleInput(std::function<bool(const std::string&)> send) {
+    if (!consoles_.empty() && consoles_.back()) consoles_.back()->setInput(std::move(send));
 }
 
 std::vector<ConsoleWindow*> QtUiServices::consoles() const {

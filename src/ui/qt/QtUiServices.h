@@ -26,10 +26,12 @@ class QtUiServices : public UiServices {
                          MsgIcon icon) override;
     void setBusyPointer(bool busy) override;
     void processEvents() override;
-    std::string browseForFile(const std::string& filter) override;
-    std::string browseForFolder(const std::string& title) override;
+    std::string browseForFile(const std::string& filter, const std::string& current,
+                              FileDialogKind kind) override;
+    std::string browseForFolder(const std::string& title, const std::string& current) override;
     void consoleStarted(const std::string& commandLine) override;
     void consoleOutput(const std::string& text) override;
+    void consoleInput(std::function<bool(const std::string&)> send) override;
 
     // Runs when a modal dialog (message box, file dialog, folder browser) is set
     // up and about to be shown; tests answer it from here.
@@ -46,6 +48,11 @@ class QtUiServices : public UiServices {
     bool busy_ = false;
     std::vector<QPointer<ConsoleWindow>> consoles_;
 };
+
+// The folder a dialog opens at for a current value: the value itself when it is
+// a folder and `folderItself`, else the nearest existing folder above it; "" when
+// there is none (an empty or relative value).
+QString NearestExistingFolder(const QString& current, bool folderItself);
 
 // "Zip Files (*.zip)|*.zip|" as Qt's name filters.
 QStringList QtNameFilters(const std::string& filter);

@@ -60,12 +60,18 @@ TEST(AddCrate, RefusedNamesAddNothing) {
     EXPECT_EQ(s.p.ui.messages[0].title, "Invalid Character");
     EXPECT_FALSE(s.app.ListUpdating);
 
+    // Letter case of any script.
+    AddCrate(s.app, "Ärger");
+    AddCrate(s.app, "ÄRGER");
+    AddCrate(s.app, "ärger");
+    EXPECT_EQ(s.f.LstCrate.items(), (Names{"Documents", "Ärger"}));
+
     AddCrate(s.app, "  ");  // blanks are a name
     for (int i = 2; i < CrateSlots; ++i) AddCrate(s.app, "c" + std::to_string(i));
     EXPECT_EQ(s.f.LstCrate.count(), 513);
     AddCrate(s.app, "one too many");
     EXPECT_EQ(s.f.LstCrate.count(), 513);
-    EXPECT_EQ(s.f.LstCrate.item(1), "  ");
+    EXPECT_EQ(s.f.LstCrate.item(2), "  ");
     EXPECT_EQ(s.app.store.CurrentIndex, 512);
 }
 

@@ -137,6 +137,17 @@ TEST(BrowseDialogs, EachButtonFillsItsBoxFromTheDialog) {
     f.CmdBrowseRestore.click();
     EXPECT_EQ(f.TxtRestoreLocation.text(), "E:\\Restore");
     EXPECT_EQ(ui.folderTitles.back(), "Restore Location");
+    // Each dialog is told where the box's value lies, as the system names it; only
+    // the archive to back up into is chosen for writing.
+    const std::string root = s.p.native("C:\\Backup");
+    EXPECT_EQ(ui.fileStarts,
+              (std::vector<std::string>{
+                  s.p.native("D:\\Mail.zip"), s.p.native("C:\\Backup\\Log.txt"),
+                  s.p.native("C:\\WINDOWS\\Notepad.exe"), s.p.native("C:\\Backup\\SWBackup.zip")}));
+    EXPECT_EQ(ui.fileKinds,
+              (std::vector<FileDialogKind>{FileDialogKind::Save, FileDialogKind::Open,
+                                           FileDialogKind::Open, FileDialogKind::Open}));
+    EXPECT_EQ(ui.folderStarts, (std::vector<std::string>{root, root}));
 }
 
 TEST(Storing, TabChangeSaveExitAndCloseBoxKeepTheShownCrate) {

@@ -12,10 +12,13 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QTest>
+#include <QTreeView>
 #include <filesystem>
 #include <map>
+#include <set>
 
 #include "QtHarness.h"
+#include "ui/main/ListScroll.h"
 
 namespace stowaway::test {
 namespace {
@@ -302,6 +305,99 @@ TEST(QtMainWindow, SelectionListsMirrorEntriesSelectionAndSidewaysExtent) {
     folders->show();
     QApplication::processEvents();
     EXPECT_GT(folders->horizontalScrollBar()->maximum(), 1200 - folders->viewport()->width() - 20);
+}
+
+// A rule of wide letters is wider than six pixels a character: scrolled fully
+// right, its last character still shows whole, and removing it keeps the range.
+TEST(QtMainWindow, TheLongestFolderRuleShowsToItsLastCharacter) {
+    QtProgram p;
+    MainWindow& window = p.start();
+    p.type("TxtAddCrate", "Documents");
+    p.click("CmdAddCrate");
+    auto* folders = p.widget<QListWidget>("LstDir");
+    const std::string rule = "/" + std::string(60, 'W') + " R+";
+    p.app.FrmMain.LstDir.addItem(rule);
+    ExtendListScroll(p.app, p.app.FrmMain.LstDir, rule);
+    p.hub.refreshAll();
+    window.show();
+    QApplication::processEvents();
+    QScrollBar* bar = folders->horizontalScrollBar();
+    bar->setValue(bar->maximum());
+    QApplication::processEvents();
+    const int textWidth = folders->fontMetrics().horizontalAdvance(QString::fromStdString(rule));
+    const QRect item = folders->visualItemRect(folders->item(0));
+    EXPECT_GE(item.width(), textWidth + 4);
+    EXPECT_LE(item.right(), folders->viewport()->width());
+    const int range = bar->maximum();
+    p.app.FrmMain.LstDir.removeItem(0);
+    p.app.FrmMain.LstDir.addItem("/short R+");
+    p.hub.refreshAll();
+    QApplication::processEvents();
+    EXPECT_EQ(bar->maximum(), range);
+}
+
+// The folder tree scrolls sideways to show a deep folder's whole name.
+TEST(QtMainWindow, TheFolderTreeScrollsSidewaysForDeepNames) {
+    QtProgram p;
+    MainWindow& window = p.start();
+    p.type("TxtAddCrate", "Documents");
+    p.click("CmdAddCrate");
+    TempDir tree;
+    const std::string deep = tree / "first-level/second-level/third-level-with-a-long-name";
+    std::filesystem::create_directories(deep);
+    p.app.FrmMain.DirSelect.setPath(deep);
+    p.hub.refreshAll();
+    window.show();
+    auto* view = p.widget<QTreeView>("DirSelect");
+    ASSERT_TRUE(view);
+    // The file system model fills in the background.
+    for (int i = 0; i < 100 && view->horizontalScrollBar()->maximum() == 0; ++i) {
+        QTest::qWait(20);
+    }
+    EXPECT_EQ(view->horizontalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+    EXPECT_GT(view->horizontalScrollBar()->maximum(), 0);
+    const QRect current = view->visualRect(view->currentIndex());
+    const int nameWidth = view->fontMetrics().horizontalAdvance("third-level-with-a-long-name");
+    EXPECT_GE(current.width(), nameWidth);
+}
+
+}  // namespace
+}  // namespace stowaway::test
+
+namespace stowaway::test {
+namespace {
+
+// The Tab key goes as a person reads: the Crate strip, the tabs, then each page's
+// controls row by row, left to right, a frame at a time.
+TEST(QtMainWindow, TabOrderFollowsTheReadingOrder) {
+    QtProgram p;
+    MainWindow& window = p.start();
+    const std::vector<std::string> expected = {
+        "LstCrate", "CmdBackup", "CmdRestore", "CmdDeleteCrate", "CmdRenameCrate", "TxtAddCrate",
+        "CmdAddCrate", "TxtDebug", "SSTMainTabs",
+        // Crate Data
+        "DrvSelect", "ChkRecurse", "ChkIncludeExclude", "CmdIncludeExclude", "TxtDirWildcard",
+        "ChkDateIncludeExclude", "CmdDateIncludeExclude", "TxtDateIncludeExclude",
+        "TxtDateDirWildcard", "DirSelect", "CmdSelectDir", "CmdDeSelectDir", "LstDir", "FileSelect",
+        "CmdSelectFile", "CmdDeSelectFile", "LstFile",
+        // Crate Options
+        "CmdBrowseBackupLoacation", "CmdDeleteBackup", "TxtBackupLocation", "HSlCompression",
+        "CmdBrowseRestore", "TxtRestoreLocation", "ChkOverwriteOlder", "ChkUpdateOnly",
+        "ChkMultiDisk",
+        // Program Options
+        "CmdBrowseLogFile", "TxtLogPath", "CmdBrowseTxtViewer", "TxtLogViewer",
+        "ChkArgumentEditing", "ChkHideOutput"};
+    const std::set<std::string> wanted(expected.begin(), expected.end());
+    std::vector<std::string> chain;
+    QWidget* first = p.widget("LstCrate");
+    ASSERT_TRUE(first);
+    QWidget* w = first;
+    do {
+        const std::string name = w->objectName().toStdString();
+        if (wanted.count(name) && w->window() == &window) chain.push_back(name);
+        w = w->nextInFocusChain();
+    } while (w && w != first && chain.size() < expected.size() + 5);
+    EXPECT_EQ(chain, expected);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMetaObject>
@@ -12,7 +13,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "startup/Startup.h"
+#include "startup/Program.h"
 
 namespace stowaway::test {
 
@@ -68,6 +69,8 @@ QtProgram::QtProgram()
     ui.beforeModal = [this](QDialog& dialog) {
         Shown seen{dialog.windowTitle().toStdString(), {}};
         if (auto* box = qobject_cast<QMessageBox*>(&dialog)) seen.text = box->text().toStdString();
+        if (auto* panel = widget<QLabel>("StBMainPanel")) seen.status = panel->text().toStdString();
+        seen.overWindow = frontEnd.mainWindow() && frontEnd.mainWindow()->isVisible();
         shown.push_back(seen);
         Answer next;
         if (!answers.empty()) {
@@ -84,7 +87,7 @@ QtProgram::~QtProgram() {
 }
 
 MainWindow& QtProgram::start() {
-    RunInteractiveStartup(app);
+    StartInteractive(app, frontEnd);
     MainWindow& window = frontEnd.openMainWindow(app);
     window.activateWindow();
     QApplication::processEvents();

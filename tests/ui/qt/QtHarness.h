@@ -27,6 +27,9 @@ class QtProgram {
   public:
     struct Shown {
         std::string title, text;
+        // The main window's status bar as it showed while the dialog was up.
+        std::string status;
+        bool overWindow = false;  // the main window was on the screen
     };
     // What the next modal dialog gets: a message box's button, or a file dialog's
     // path (empty: cancel).

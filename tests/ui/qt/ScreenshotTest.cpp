@@ -3,9 +3,14 @@
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QStyle>
 #include <QTabBar>
+#include <map>
+#include <set>
 
 #include "QtHarness.h"
 
@@ -69,8 +74,28 @@ std::vector<std::string> CutOffCaptions(QWidget* window) {
     return cut;
 }
 
+// The point sizes of every caption and box of a window, by widget; a widget with
+// a font of its own by design (the about box's title) is left out.
+std::map<double, std::vector<std::string>> CaptionSizes(QWidget* window) {
+    std::map<double, std::vector<std::string>> sizes;
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        if (w->objectName().isEmpty() || w->window() != window) continue;
+        if (!qobject_cast<QLabel*>(w) && !qobject_cast<QAbstractButton*>(w) &&
+            !qobject_cast<QGroupBox*>(w) && !qobject_cast<QLineEdit*>(w) &&
+            !qobject_cast<QTabBar*>(w))
+            continue;
+        if (w->property("ownFont").toBool()) continue;
+        sizes[w->font().pointSizeF()].push_back(w->objectName().toStdString());
+    }
+    return sizes;
+}
+
+// Screenshots at 1x go to qt-screenshots, at another scale to qt-screenshots-2x.
 std::string ShotFolder() {
-    const std::string folder = std::string(STOWAWAY_PROGRAM_DIR) + "/../qt-screenshots";
+    const qreal scale = qApp->devicePixelRatio();
+    const std::string folder =
+        std::string(STOWAWAY_PROGRAM_DIR) + "/../qt-screenshots" +
+        (scale > 1.01 ? "-" + QString::number(scale).toStdString() + "x" : std::string());
     QDir().mkpath(QString::fromStdString(folder));
     return folder;
 }
@@ -115,6 +140,59 @@ TEST(QtScreens, EveryCaptionOfEveryWindowShowsInFullAndTheWindowsAreRendered) {
     ASSERT_TRUE(argument && argument->isVisible());
     Save(argument, "argument");
     EXPECT_EQ(CutOffCaptions(argument), std::vector<std::string>{});
+
+    // One font size for every caption of the three windows, whatever they hold:
+    // a ten-character date and the other captions of the toggle buttons too.
+    p.showTab(0);
+    p.app.FrmMain.TxtDateIncludeExclude.setText("12/28/2026");
+    p.click("ChkIncludeExclude");
+    p.click("CmdIncludeExclude");
+    p.click("ChkDateIncludeExclude");
+    p.click("CmdDateIncludeExclude");
+    EXPECT_EQ(p.widget<QPushButton>("CmdIncludeExclude")->text(), "Exclude");
+    EXPECT_EQ(p.widget<QPushButton>("CmdDateIncludeExclude")->text(), "Before");
+    EXPECT_EQ(CutOffCaptions(&window), std::vector<std::string>{});
+    std::set<double> sizes;
+    for (QWidget* w : std::initializer_list<QWidget*>{&window, about, argument})
+        for (const auto& [size, names] : CaptionSizes(w)) sizes.insert(size);
+    EXPECT_EQ(sizes.size(), 1u) << ::testing::PrintToString(CaptionSizes(&window));
+    const QFontMetrics fm(p.widget("TxtDateIncludeExclude")->font());
+    EXPECT_LE(fm.horizontalAdvance("12/28/2026"), p.widget("TxtDateIncludeExclude")->width());
+    Save(&window, "main-tab0-filters");
+}
+
+// A message box over the main window, as a person sees it: the window behind with
+// the state the job set before asking.
+TEST(QtScreens, AMessageBoxStandsOverTheWindow) {
+    QtProgram p;
+    MainWindow& window = p.start();
+    p.type("TxtAddCrate", "Documents");
+    p.click("CmdAddCrate");
+    bool saved = false;
+    p.ui.beforeModal = [&](QDialog& dialog) {
+        QPointer<QDialog> box(&dialog);
+        QMetaObject::invokeMethod(
+            &dialog,
+            [&, box] {
+                if (!box) return;
+                if (!saved) {
+                    QApplication::processEvents();
+                    QPixmap shot = window.grab();
+                    const QPixmap front = box->grab();
+                    QPainter painter(&shot);
+                    const QSize room = window.size() - box->size();
+                    painter.drawPixmap(QPoint(room.width() / 2, room.height() / 2), front);
+                    painter.end();
+                    EXPECT_TRUE(
+                        shot.save(QString::fromStdString(ShotFolder() + "/message-box.png")));
+                    saved = true;
+                }
+                box->reject();
+            },
+            Qt::QueuedConnection);
+    };
+    p.click("CmdRestore");
+    EXPECT_TRUE(saved);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <QApplication>
 #include <QFileDialog>
 #include <QLabel>
@@ -7,9 +8,12 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+
+#include <cerrno>
 #include <filesystem>
 
 #include "QtHarness.h"
+#include "engine/ProcessWait.h"
 
 namespace stowaway::test {
 namespace {
@@ -34,6 +38,33 @@ TEST(QtUiServices, MessageBoxesAnswerWithTheButtonPressedAndShowTheTextAsked) {
     EXPECT_EQ(p.shown[2].text, "Line one\nLine two");
 }
 
+// The window is brought up to date before a box opens: under the box the status
+// bar already says what the job set before asking.
+TEST(QtUiServices, TheWindowShowsTheModelsStateWhileABoxIsUp) {
+    QtProgram p;
+    p.start();
+    p.type("TxtAddCrate", "Documents");
+    p.click("CmdAddCrate");
+    p.shown.clear();
+    p.answerButton(QMessageBox::Cancel);
+    p.click("CmdRestore");
+    ASSERT_EQ(p.shown.size(), 2u);
+    EXPECT_EQ(p.shown[0].title, "Confirmation of Restore");
+    EXPECT_EQ(p.shown[0].status, "Initializing...");
+    EXPECT_EQ(p.widget<QLabel>("StBMainPanel")->text().toStdString(), "Restore Aborted");
+}
+
+// The window comes first, then the data file: its problem box stands over the window.
+TEST(QtStartUp, TheWindowIsShownBeforeTheDataFileIsRead) {
+    QtProgram p;
+    WriteFile(p.file("Stowaway.dat"), "0\r\nlog.txt\r\nviewer\r\nOld\r\n");  // ends early
+    p.start();
+    ASSERT_EQ(p.shown.size(), 1u);
+    EXPECT_EQ(p.shown[0].title, "Problem with Stowaway.dat");
+    EXPECT_TRUE(p.shown[0].overWindow);
+    EXPECT_EQ(p.shown[0].status, "Stowaway Loaded Successfully");
+}
+
 TEST(QtUiServices, FileDialogsReturnThePathChosenOrNothing) {
     QtProgram p;
     p.start();
@@ -46,20 +77,22 @@ TEST(QtUiServices, FileDialogsReturnThePathChosenOrNothing) {
     };
 
     p.answerPath(files / "old.zip");
-    EXPECT_EQ(p.ui.browseForFile("Zip Files (*.zip)|*.zip|"), files / "old.zip");
+    EXPECT_EQ(p.ui.browseForFile("Zip Files (*.zip)|*.zip|", "", FileDialogKind::Open),
+              files / "old.zip");
     EXPECT_EQ(filters, QStringList{"Zip Files (*.zip)"});
     // A name that does not exist yet is taken as typed.
     p.answerPath(files / "new.zip");
-    EXPECT_EQ(p.ui.browseForFile("Zip Files (*.zip)|*.zip|"), files / "new.zip");
+    EXPECT_EQ(p.ui.browseForFile("Zip Files (*.zip)|*.zip|", "", FileDialogKind::Open),
+              files / "new.zip");
     p.answerPath("");
-    EXPECT_EQ(p.ui.browseForFile("Text Files (*.txt)|*.txt|"), "");
+    EXPECT_EQ(p.ui.browseForFile("Text Files (*.txt)|*.txt|", "", FileDialogKind::Open), "");
 
     std::filesystem::create_directories(files / "restore here");
     p.answerPath(files / "restore here");
-    EXPECT_EQ(p.ui.browseForFolder("Restore Location"), files / "restore here");
+    EXPECT_EQ(p.ui.browseForFolder("Restore Location", ""), files / "restore here");
     EXPECT_EQ(p.shown.back().title, "Restore Location");
     p.answerPath("");
-    EXPECT_EQ(p.ui.browseForFolder("Restore Location"), "");
+    EXPECT_EQ(p.ui.browseForFolder("Restore Location", ""), "");
 
     EXPECT_EQ(QtNameFilters("Executable Files (*.exe)|*.exe|"),
               QStringList{"Executable Files (*.exe)"});
@@ -80,6 +113,54 @@ TEST(QtUiServices, BrowseButtonsFillTheirBoxesThroughTheDialogs) {
     p.answerPath(files.path());
     p.click("CmdBrowseRestore");
     EXPECT_EQ(p.widget<QLineEdit>("TxtRestoreLocation")->text().toStdString(), files.path());
+}
+
+// Each picker opens where the box's value lies, or at the nearest folder above it
+// that exists; the archive is chosen with a save dialog that asks nothing more
+// when it exists.
+TEST(QtUiServices, PickersOpenAtTheCurrentValuesFolder) {
+    QtProgram p;
+    p.start();
+    p.type("TxtAddCrate", "Documents");
+    p.click("CmdAddCrate");
+    TempDir files;
+    std::filesystem::create_directories(files / "restore/here");
+    WriteFile(files / "old.zip", "x");
+    struct Seen {
+        QString folder;
+        QFileDialog::AcceptMode mode;
+        bool asksOverwrite;
+        QStringList selected;
+    };
+    std::vector<Seen> seen;
+    p.ui.beforeModal = [&, answer = p.ui.beforeModal](QDialog& dialog) {
+        if (auto* fd = qobject_cast<QFileDialog*>(&dialog))
+            seen.push_back({fd->directory().absolutePath(), fd->acceptMode(),
+                            !fd->testOption(QFileDialog::DontConfirmOverwrite),
+                            fd->selectedFiles()});
+        answer(dialog);
+    };
+    const QString base = QString::fromStdString(files.path());
+
+    p.type("TxtRestoreLocation", files / "restore/here");
+    p.click("CmdBrowseRestore");
+    p.type("TxtRestoreLocation", files / "restore/gone/deeper");
+    p.click("CmdBrowseRestore");
+    p.type("TxtBackupLocation", files / "old.zip");
+    p.answerPath(files / "old.zip");
+    p.click("CmdBrowseBackupLoacation");
+    p.type("TxtLogPath", files / "missing/log.txt");
+    p.click("CmdBrowseLogFile");
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen[0].folder, base + "/restore/here");
+    EXPECT_EQ(seen[1].folder, base + "/restore");
+    EXPECT_EQ(seen[2].folder, base);
+    EXPECT_EQ(seen[2].mode, QFileDialog::AcceptSave);
+    EXPECT_FALSE(seen[2].asksOverwrite);
+    EXPECT_EQ(seen[2].selected, QStringList{base + "/old.zip"});
+    EXPECT_EQ(p.widget<QLineEdit>("TxtBackupLocation")->text(), base + "/old.zip");
+    EXPECT_EQ(seen[3].folder, base);
+    EXPECT_EQ(seen[3].mode, QFileDialog::AcceptOpen);
 }
 
 TEST(QtUiServices, BusyPointerAndEventPassesBringTheWindowUpToDate) {
@@ -127,6 +208,84 @@ TEST(QtConsoleWindow, ShowsTheProgramsOutputLiveAndStaysUntilClosed) {
     EXPECT_EQ(p.ui.consoles().size(), 1u);
     p.ui.consoleOutput("late");
     EXPECT_EQ(p.ui.consoles().front()->text(), "Adding a.txt\nAdding b.txt\n");
+}
+
+// A program run through the command interpreter in a normal window asks for the
+// next disk: the console shows the prompt at once, and the line the user types
+// reaches the program through the interpreter.
+TEST(QtConsoleWindow, APromptShowsAtOnceAndTheTypedAnswerReachesTheProgram) {
+    QtProgram p;
+    p.start();
+    const std::filesystem::path interpreter =
+        std::filesystem::path(STOWAWAY_PROGRAM_DIR) / "stowaway-cmd";
+    if (!std::filesystem::exists(interpreter)) GTEST_SKIP() << "the interpreter is not built";
+    std::filesystem::copy_file(interpreter, p.file("stowaway-cmd"));
+    const std::string asker = p.file("ask-for-disk");
+    WriteFile(asker,
+              "#!/bin/sh\n"
+              "printf 'Insert disk 2 and press Enter: '\n"
+              "if read answer; then echo \"got:$answer\"; else echo 'no answer'; fi\n");
+    std::filesystem::permissions(asker, std::filesystem::perms::owner_all);
+    const std::string batch = p.file("SWTemp.bat");
+    WriteFile(batch, "@ECHO OFF\r\n" + asker + "\r\n");
+
+    const std::string command = "COMMAND.COM /c \"" + batch + "\"";
+    p.ui.consoleStarted(command);
+    const long pid = p.platform.startProcess(command, WindowStyle::NormalFocus);
+    ASSERT_NE(pid, 0);
+    ConsoleWindow* console = p.ui.consoles().back();
+    auto* input = QtProgram::WidgetIn<QLineEdit>(console, "ConsoleInput");
+    ASSERT_TRUE(input);
+    EXPECT_FALSE(input->isEnabled());
+    int polls = 0;
+    bool answered = false;
+    const std::uint32_t status = WaitForProcess(p.app.jobContext(), pid, true, [&] {
+        if (!answered && console->text().endsWith("Insert disk 2 and press Enter: ")) {
+            EXPECT_TRUE(input->isEnabled());
+            // What a person sees while the archiver waits.
+            const std::string folder = std::string(STOWAWAY_PROGRAM_DIR) + "/../qt-screenshots";
+            std::filesystem::create_directories(folder);
+            console->grab().save(QString::fromStdString(folder + "/console-prompt.png"));
+            QTest::keyClicks(input, "disk two");
+            QTest::keyClick(input, Qt::Key_Return);
+            answered = true;
+        } else if (!answered && ++polls > 400) {
+            p.platform.writeConsoleInput(pid, "\n");  // never seen: let it end
+            answered = true;
+        }
+    });
+    EXPECT_EQ(status, 0u);
+    EXPECT_EQ(console->text(), "Insert disk 2 and press Enter: disk two\ngot:disk two\n");
+    EXPECT_FALSE(input->isEnabled());
+}
+
+// A viewer that fails at once (xdg-open without a browser exits 3) could not show
+// the help: the "Help File Error" box, and the viewer does not stay a zombie.
+TEST(QtHelp, AViewerThatFailsAtOnceGivesTheHelpFileErrorAndIsReaped) {
+    QtProgram p;
+    p.start();
+    TempDir viewers;
+    p.app.WindowsDir = viewers.path();
+    const std::string pidFile = viewers / "pid";
+    for (int status : {3, 0}) {
+        WriteFile(viewers / "xdg-open",
+                  "#!/bin/sh\necho $$ > '" + pidFile + "'\nexit " + std::to_string(status) + "\n");
+        std::filesystem::permissions(viewers / "xdg-open", std::filesystem::perms::owner_all);
+        p.shown.clear();
+        p.action("MnuHelpContents")->trigger();
+        if (status == 0) {
+            EXPECT_TRUE(p.shown.empty());
+        } else {
+            ASSERT_EQ(p.shown.size(), 1u);
+            EXPECT_EQ(p.shown[0].title, "Help File Error");
+            EXPECT_EQ(p.shown[0].text,
+                      "Stowaway is unable to load the help file internally. Please us the Start "
+                      "Menu to open the help file.");
+        }
+        const pid_t pid = std::stoi(ReadFile(pidFile));
+        EXPECT_EQ(::waitpid(pid, nullptr, WNOHANG), -1) << "exit " << status;
+        EXPECT_EQ(errno, ECHILD);
+    }
 }
 
 TEST(QtAboutBox, OpensBesideTheUsableMainWindowAndOkHidesIt) {
