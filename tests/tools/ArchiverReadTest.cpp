@@ -280,6 +280,22 @@ TEST_F(ArchiverRead, DamagedEntriesAndArchivesAreReportedAndLeaveNoFile) {
     }
 }
 
+TEST_F(ArchiverRead, ListingOfADamagedArchiveKeepsTheHeaderInPlaceAndReportsAfterIt) {
+    Make(
+        "z.comment = b'\\r\\nMAGIC LINE\\r\\nsecond\\r\\n'\n"
+        "add('good.txt', 'good')\nadd('bad.txt', 'bad')\n");
+    Patch("b[:] = b.replace(b'bad.txt', b'b\\x00d.txt')");
+    const RunResult r = List();
+    EXPECT_EQ(r.status, 1) << r.output;
+    ItemReader items(r.output);
+    for (int i = 0; i < 8; ++i) items.Next();
+    EXPECT_EQ(items.Next(), "MAGIC LINE") << r.output;
+    items.Next();
+    EXPECT_EQ(items.Next(), "second") << r.output;
+    ASSERT_EQ(ProblemLines(r.output).size(), 1u) << r.output;
+    EXPECT_EQ(Lines(r.output).back(), ProblemLines(r.output)[0]);
+}
+
 TEST_F(ArchiverRead, DataDescriptorWhoseCrcDisagreesIsDamage) {
     // Written to a stream that cannot seek, Python puts CRC and sizes in a
     // data descriptor after the data.
@@ -304,6 +320,29 @@ TEST_F(ArchiverRead, DataDescriptorWhoseCrcDisagreesIsDamage) {
     EXPECT_NE(r.output.find("data descriptor"), std::string::npos) << r.output;
     EXPECT_EQ(ReadFile(target + "/good.txt"), "good");
     EXPECT_FALSE(fs::exists(target + "/bad.txt"));
+}
+
+TEST_F(ArchiverRead, EntriesTooLargeForMemoryAreCheckedAndKeepTheOldCopyWhenDamaged) {
+    // Over the in-memory limit, so inflated in pieces and checked at the end.
+    Make(
+        "big = b''.join(b'%08d line of a large file\\n' % i for i in range(2300000))\n"
+        "i = zipfile.ZipInfo('big.txt', (2020, 1, 2, 3, 4, 6))\n"
+        "i.compress_type = zipfile.ZIP_DEFLATED\n"
+        "z.writestr(i, big, compresslevel=1)\n");
+    RunResult r = Restore();
+    ASSERT_EQ(r.status, 0) << r.output;
+    const std::string restored = ReadFile(target + "/big.txt");
+    EXPECT_EQ(restored.size(), 2300000u * 30);  // more than 64 MiB
+    EXPECT_EQ(restored.substr(restored.size() - 60),
+              "02299998 line of a large file\n02299999 line of a large file\n");
+
+    Patch("b[len(b) // 2] ^= 0x10");
+    WriteFile(target + "/big.txt", "old copy");
+    r = Restore();
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_EQ(ProblemLines(r.output).size(), 1u) << r.output;
+    EXPECT_EQ(ReadFile(target + "/big.txt"), "old copy");
+    EXPECT_EQ(CountFiles(target), 1u);  // no work file left
 }
 
 // ---- Duplicates and leftovers ----

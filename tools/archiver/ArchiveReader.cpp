@@ -7,6 +7,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
+#include <string_view>
+#include <system_error>
+#include <thread>
 
 #include "ZipFormat.h"
 
@@ -74,12 +78,10 @@ void Derive(ArchiveEntry& e) {
     e.encrypted = e.flags & 1;
     e.hasDescriptor = e.flags & 8;
 
+    // The DOS time (local time, through mktime) only when needed: it is slow.
     const bool dosUsable = !(e.dosDate == ((1 << 5) | 1) && e.dosTime == 0) && e.dosDate != 0;
-    const int64_t dos = FromDosTime(e.dosTime, e.dosDate);
-    e.mtime = dos;
-    e.timeSource = TimeSource::Dos;
     bool haveNtfs = false, haveExt = false, haveUnix = false;
-    int64_t ext = 0, unixT = 0;
+    uint32_t ext = 0, unixT = 0;
     ForEachExtra(e.extra, [&](uint16_t id, const unsigned char* d, uint16_t len) {
         if (id == 0x000a && len >= 4 && !haveNtfs) {
             size_t pos = 4;  // reserved
@@ -91,20 +93,18 @@ void Derive(ArchiveEntry& e) {
                     const uint64_t ft = Get64(d + pos + 4);
                     if (ft != 0 && ft <= static_cast<uint64_t>(INT64_MAX)) {
                         const int64_t ticks = static_cast<int64_t>(ft);
-                        int64_t secs = ticks / 10000000;
-                        int64_t rest = ticks % 10000000;
-                        e.mtime = secs - kNtfsEpochDiff;
-                        e.mtimeNsec = static_cast<uint32_t>(rest * 100);
+                        e.mtime = ticks / 10000000 - kNtfsEpochDiff;
+                        e.mtimeNsec = static_cast<uint32_t>(ticks % 10000000 * 100);
                         haveNtfs = true;
                     }
                 }
                 pos += 4 + size;
             }
         } else if (id == 0x5455 && len >= 5 && (d[0] & 1) && !haveExt) {
-            ext = Unix32(Get32(d + 1), dos, dosUsable);
+            ext = Get32(d + 1);
             haveExt = true;
         } else if (id == 0x5855 && len >= 8 && !haveUnix) {
-            unixT = Unix32(Get32(d + 4), dos, dosUsable);
+            unixT = Get32(d + 4);
             haveUnix = true;
         } else if (id == kHeaderMarkerId) {
             e.isHeader = e.name == kHeaderEntryName;
@@ -112,12 +112,14 @@ void Derive(ArchiveEntry& e) {
     });
     if (haveNtfs) {
         e.timeSource = TimeSource::Ntfs;
-    } else if (haveExt) {
-        e.mtime = ext;
-        e.timeSource = TimeSource::Extended;
-    } else if (haveUnix) {
-        e.mtime = unixT;
-        e.timeSource = TimeSource::InfoZipUnix;
+    } else if (haveExt || haveUnix) {
+        const uint32_t v = haveExt ? ext : unixT;
+        const bool ambiguous = (v & 0x80000000u) && dosUsable;
+        e.mtime = Unix32(v, ambiguous ? FromDosTime(e.dosTime, e.dosDate) : 0, ambiguous);
+        e.timeSource = haveExt ? TimeSource::Extended : TimeSource::InfoZipUnix;
+    } else {
+        e.mtime = FromDosTime(e.dosTime, e.dosDate);
+        e.timeSource = TimeSource::Dos;
     }
 
     const uint32_t mode = e.externalAttrs >> 16;
@@ -171,6 +173,31 @@ std::string MethodText(uint16_t m) {
 }
 
 }  // namespace
+
+// Threads that decompress large entries in memory at once wait for each
+// other, so the buffers in use stay within kMemoryBudget together.
+class ArchiveReader::MemoryClaim {
+  public:
+    MemoryClaim(const ArchiveReader& r, uint64_t bytes)
+        : r_(r), bytes_(bytes < (1u << 20) ? 0 : std::min(bytes, kMemoryBudget)) {
+        if (bytes_ == 0) return;
+        std::unique_lock<std::mutex> lock(r_.memMutex_);
+        r_.memCv_.wait(lock, [&] { return r_.memUsed_ + bytes_ <= kMemoryBudget; });
+        r_.memUsed_ += bytes_;
+    }
+    ~MemoryClaim() {
+        if (bytes_ == 0) return;
+        {
+            std::lock_guard<std::mutex> lock(r_.memMutex_);
+            r_.memUsed_ -= bytes_;
+        }
+        r_.memCv_.notify_all();
+    }
+
+  private:
+    const ArchiveReader& r_;
+    uint64_t bytes_;
+};
 
 ArchiveReader::ArchiveReader() = default;
 ArchiveReader::~ArchiveReader() = default;
@@ -384,6 +411,14 @@ bool ArchiveReader::ReadCentral(std::string& error) {
 
 ReadStatus ArchiveReader::Locate(const ArchiveEntry& e, DataLocation& out,
                                  std::string& error) const {
+    return LocateIn(e, out, nullptr, 0, error);
+}
+
+// `pre` holds `preLen` bytes read from where the local header should start,
+// when the caller read ahead; what they lack is read here.
+ReadStatus ArchiveReader::LocateIn(const ArchiveEntry& e, DataLocation& out,
+                                   const unsigned char* pre, size_t preLen,
+                                   std::string& error) const {
     if (!e.damage.empty()) {
         error = e.damage;
         return ReadStatus::Damaged;
@@ -394,18 +429,33 @@ ReadStatus ArchiveReader::Locate(const ArchiveEntry& e, DataLocation& out,
     }
     out.localDisk = e.diskStart;
     out.headerStart = e.localOffset + (volumes_.IsSplit() ? 0 : prefix_);
-    unsigned char h[30];
+    unsigned char hbuf[30];
+    const unsigned char* h = pre;
     std::string why;
-    if (!volumes_.ReadAt(out.localDisk, out.headerStart, h, sizeof h, why) ||
-        Get32(h) != kSigLocal) {
+    if (preLen < 30) {
+        if (!volumes_.ReadAt(out.localDisk, out.headerStart, hbuf, sizeof hbuf, why)) {
+            error = "its local header is missing or damaged";
+            return ReadStatus::Damaged;
+        }
+        h = hbuf;
+    }
+    if (Get32(h) != kSigLocal) {
         error = "its local header is missing or damaged";
         return ReadStatus::Damaged;
     }
     const size_t nameLen = Get16(h + 26), extraLen = Get16(h + 28);
-    std::string rest(nameLen + extraLen, '\0');
-    if (!volumes_.ReadAt(out.localDisk, out.headerStart + 30, rest.data(), rest.size(), why)) {
-        error = "its local header is cut short";
-        return ReadStatus::Damaged;
+    std::string_view rest;
+    std::string restBuf;
+    if (preLen >= 30 + nameLen + extraLen) {
+        rest = std::string_view(reinterpret_cast<const char*>(pre) + 30, nameLen + extraLen);
+    } else {
+        restBuf.resize(nameLen + extraLen);
+        if (!volumes_.ReadAt(out.localDisk, out.headerStart + 30, restBuf.data(), restBuf.size(),
+                             why)) {
+            error = "its local header is cut short";
+            return ReadStatus::Damaged;
+        }
+        rest = restBuf;
     }
     if (rest.compare(0, nameLen, e.name) != 0 || nameLen != e.name.size()) {
         error = "the name in its local header differs from the central directory";
@@ -418,7 +468,7 @@ ReadStatus ArchiveReader::Locate(const ArchiveEntry& e, DataLocation& out,
     if (!e.hasDescriptor) {
         uint64_t comp = Get32(h + 18), size = Get32(h + 22);
         if (comp == kMax32 || size == kMax32) {
-            ForEachExtra(rest.substr(nameLen),
+            ForEachExtra(std::string(rest.substr(nameLen)),
                          [&](uint16_t id, const unsigned char* d, uint16_t len) {
                              if (id != 1) return;
                              size_t at = 0;
@@ -477,6 +527,9 @@ ReadStatus ArchiveReader::Extract(const ArchiveEntry& e, const DataSink& sink,
         error = "encrypted entries are not supported";
         return ReadStatus::Unsupported;
     }
+    if (FitsInMemory(e) &&
+        (e.method == kMethodDeflate || (e.method == kMethodStore && e.compSize == e.size)))
+        return ExtractInMemory(e, sink, error);
     DataLocation loc;
     const ReadStatus located = Locate(e, loc, error);
     if (located != ReadStatus::Ok) return located;
@@ -486,8 +539,7 @@ ReadStatus ArchiveReader::Extract(const ArchiveEntry& e, const DataSink& sink,
         error = "a stored entry whose sizes differ";
         return ReadStatus::Damaged;
     }
-    return FitsInMemory(e) ? ExtractInMemory(e, loc, sink, error)
-                           : ExtractStreaming(e, loc, sink, error);
+    return ExtractStreaming(e, loc, sink, error);
 }
 
 ReadStatus ArchiveReader::ExtractToString(const ArchiveEntry& e, std::string& out,
@@ -502,24 +554,40 @@ ReadStatus ArchiveReader::ExtractToString(const ArchiveEntry& e, std::string& ou
         error);
 }
 
-ReadStatus ArchiveReader::ExtractInMemory(const ArchiveEntry& e, const DataLocation& loc,
-                                          const DataSink& sink, std::string& error) const {
+ReadStatus ArchiveReader::ExtractInMemory(const ArchiveEntry& e, const DataSink& sink,
+                                          std::string& error) const {
     thread_local Buffers buf;
     thread_local Decompressor dec;
     const size_t comp = static_cast<size_t>(e.compSize), size = static_cast<size_t>(e.size);
-    unsigned char* in = buf.In(comp);
+    MemoryClaim claim(*this, comp + size);
+    // One read for the local header, the data and a data descriptor, with
+    // room for a local extra field somewhat longer than the central one.
+    const size_t guess = 30 + e.name.size() + e.extra.size() + 64 + comp + 24;
+    unsigned char* block = buf.In(guess);
+    const uint64_t headerStart = e.localOffset + (volumes_.IsSplit() ? 0 : prefix_);
+    const size_t got = e.diskStart < volumes_.DiskCount()
+                           ? volumes_.ReadSome(e.diskStart, headerStart, block, guess)
+                           : 0;
+    DataLocation loc;
+    ReadStatus st = LocateIn(e, loc, block, got, error);
+    if (st != ReadStatus::Ok) return st;
+    const unsigned char* in = block + loc.headerSize;
     std::string why;
-    if (!ReadRaw(loc, 0, in, comp, why)) {
-        error = "its data is cut short (" + why + ")";
-        return ReadStatus::Damaged;
+    if (loc.headerSize + comp > got) {
+        unsigned char* again = buf.In(comp);  // the block is no longer needed
+        if (!ReadRaw(loc, 0, again, comp, why)) {
+            error = "its data is cut short (" + why + ")";
+            return ReadStatus::Damaged;
+        }
+        in = again;
     }
     const unsigned char* data = in;
     if (e.method == kMethodDeflate) {
         unsigned char* out = buf.Out(size);
-        size_t got = 0, used = 0;
+        size_t produced = 0, used = 0;
         const libdeflate_result r =
-            libdeflate_deflate_decompress_ex(dec.d, in, comp, out, size, &used, &got);
-        if (r != LIBDEFLATE_SUCCESS || got != size) {
+            libdeflate_deflate_decompress_ex(dec.d, in, comp, out, size, &used, &produced);
+        if (r != LIBDEFLATE_SUCCESS || produced != size) {
             error = "its compressed data is damaged";
             buf.Trim();
             return ReadStatus::Damaged;
@@ -531,7 +599,7 @@ ReadStatus ArchiveReader::ExtractInMemory(const ArchiveEntry& e, const DataLocat
         buf.Trim();
         return ReadStatus::Damaged;
     }
-    ReadStatus st = CheckDescriptor(e, loc, error);
+    st = CheckDescriptor(e, loc, error);
     if (st == ReadStatus::Ok && !sink(data, size)) st = ReadStatus::SinkStopped;
     buf.Trim();
     return st;
@@ -558,43 +626,131 @@ ReadStatus ArchiveReader::ExtractStreaming(const ArchiveEntry& e, const DataLoca
         }
         produced = consumed;
     } else {
-        z_stream zs{};
-        if (inflateInit2(&zs, -15) != Z_OK) {
-            error = "out of memory";
-            return ReadStatus::IoError;
-        }
-        int r = Z_OK;
-        while (r != Z_STREAM_END) {
-            if (zs.avail_in == 0) {
-                const size_t n =
-                    static_cast<size_t>(std::min<uint64_t>(kPiece, e.compSize - consumed));
-                if (n == 0 || !ReadRaw(loc, consumed, in.get(), n, why)) {
-                    inflateEnd(&zs);
-                    error = "its compressed data ends early";
-                    return ReadStatus::Damaged;
+        // `next` takes a filled piece and gives the buffer for the next one
+        // (nullptr: stop).
+        auto inflateAll = [&](unsigned char* buf,
+                              const std::function<unsigned char*(unsigned char*, size_t)>& next,
+                              std::string& fault) -> ReadStatus {
+            z_stream zs{};
+            if (inflateInit2(&zs, -15) != Z_OK) {
+                fault = "out of memory";
+                return ReadStatus::IoError;
+            }
+            ReadStatus st = ReadStatus::Ok;
+            uint64_t made = 0;
+            int r = Z_OK;
+            while (r != Z_STREAM_END && st == ReadStatus::Ok) {
+                if (zs.avail_in == 0) {
+                    const size_t n =
+                        static_cast<size_t>(std::min<uint64_t>(kPiece, e.compSize - consumed));
+                    std::string cause;
+                    if (n == 0 || !ReadRaw(loc, consumed, in.get(), n, cause)) {
+                        fault = "its compressed data ends early";
+                        st = ReadStatus::Damaged;
+                        break;
+                    }
+                    consumed += n;
+                    zs.next_in = in.get();
+                    zs.avail_in = static_cast<uInt>(n);
                 }
-                consumed += n;
-                zs.next_in = in.get();
-                zs.avail_in = static_cast<uInt>(n);
+                zs.next_out = buf;
+                zs.avail_out = kPiece;
+                r = inflate(&zs, Z_NO_FLUSH);
+                if (r != Z_OK && r != Z_STREAM_END) {
+                    fault = "its compressed data is damaged";
+                    st = ReadStatus::Damaged;
+                    break;
+                }
+                const size_t n = kPiece - zs.avail_out;
+                made += n;
+                if (made > e.size) {
+                    fault = "it holds more data than recorded";
+                    st = ReadStatus::Damaged;
+                } else if (n > 0 && !(buf = next(buf, n))) {
+                    st = ReadStatus::SinkStopped;
+                }
             }
-            zs.next_out = out.get();
-            zs.avail_out = kPiece;
-            r = inflate(&zs, Z_NO_FLUSH);
-            if (r != Z_OK && r != Z_STREAM_END) {
-                inflateEnd(&zs);
-                error = "its compressed data is damaged";
-                return ReadStatus::Damaged;
-            }
-            const size_t n = kPiece - zs.avail_out;
+            inflateEnd(&zs);
+            return st;
+        };
+        auto checkAndPass = [&](unsigned char* piece, size_t n) {
+            crc = libdeflate_crc32(crc, piece, n);
             produced += n;
-            if (produced > e.size) break;
-            crc = libdeflate_crc32(crc, out.get(), n);
-            if (n > 0 && !sink(out.get(), n)) {
-                inflateEnd(&zs);
-                return ReadStatus::SinkStopped;
+            return sink(piece, n);
+        };
+
+        // Inflating takes the most time: a helper thread inflates while this
+        // one checks the CRC and writes what came out.
+        struct Pipe {
+            std::mutex m;
+            std::condition_variable cv;
+            std::deque<std::pair<unsigned char*, size_t>> full;
+            std::vector<std::unique_ptr<unsigned char[]>> owned;
+            std::vector<unsigned char*> spare;
+            bool done = false, stop = false;
+        } pipe;
+        for (int i = 0; i < 3; ++i) {
+            pipe.owned.emplace_back(new unsigned char[kPiece]);
+            pipe.spare.push_back(pipe.owned.back().get());
+        }
+        ReadStatus made = ReadStatus::Ok;
+        std::string fault;
+        auto produce = [&] {
+            unsigned char* first = pipe.spare.back();
+            pipe.spare.pop_back();
+            made = inflateAll(
+                first,
+                [&](unsigned char* piece, size_t n) -> unsigned char* {
+                    std::unique_lock<std::mutex> lock(pipe.m);
+                    pipe.full.emplace_back(piece, n);
+                    pipe.cv.notify_all();
+                    pipe.cv.wait(lock, [&] { return pipe.stop || !pipe.spare.empty(); });
+                    if (pipe.stop) return nullptr;
+                    unsigned char* b = pipe.spare.back();
+                    pipe.spare.pop_back();
+                    return b;
+                },
+                fault);
+            std::lock_guard<std::mutex> lock(pipe.m);
+            pipe.done = true;
+            pipe.cv.notify_all();
+        };
+        std::thread helper;
+        try {
+            helper = std::thread(produce);
+        } catch (const std::system_error&) {
+            // No thread to be had: inflate here, one piece after the other.
+            const ReadStatus st = inflateAll(
+                out.get(),
+                [&](unsigned char* piece, size_t n) {
+                    return checkAndPass(piece, n) ? piece : nullptr;
+                },
+                error);
+            if (st != ReadStatus::Ok) return st;
+        }
+        if (helper.joinable()) {
+            bool sinkOk = true;
+            for (;;) {
+                std::unique_lock<std::mutex> lock(pipe.m);
+                pipe.cv.wait(lock, [&] { return pipe.done || !pipe.full.empty(); });
+                if (pipe.full.empty()) break;
+                const auto [piece, n] = pipe.full.front();
+                pipe.full.pop_front();
+                lock.unlock();
+                sinkOk = checkAndPass(piece, n);
+                lock.lock();
+                pipe.spare.push_back(piece);
+                if (!sinkOk) pipe.stop = true;
+                pipe.cv.notify_all();
+                if (!sinkOk) break;
+            }
+            helper.join();
+            if (!sinkOk) return ReadStatus::SinkStopped;
+            if (made != ReadStatus::Ok) {
+                error = fault;
+                return made;
             }
         }
-        inflateEnd(&zs);
     }
     if (produced != e.size || crc != e.crc) {
         error = "CRC or size check failed";

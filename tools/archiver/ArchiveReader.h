@@ -4,9 +4,11 @@
 // data decompressed with its CRC checked.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -125,11 +127,17 @@ class ArchiveReader {
     ReadStatus ExtractToString(const ArchiveEntry& e, std::string& out, std::string& error) const;
 
   private:
+    // Bytes of whole-entry buffers in use at once, over all threads.
+    static constexpr uint64_t kMemoryBudget = 160ull << 20;
+    class MemoryClaim;
+
     bool FindEnd(std::string& error);
     bool ReadCentral(std::string& error);
     ReadStatus CheckDescriptor(const ArchiveEntry& e, const DataLocation& loc,
                                std::string& error) const;
-    ReadStatus ExtractInMemory(const ArchiveEntry& e, const DataLocation& loc, const DataSink& sink,
+    ReadStatus LocateIn(const ArchiveEntry& e, DataLocation& out, const unsigned char* pre,
+                        size_t preLen, std::string& error) const;
+    ReadStatus ExtractInMemory(const ArchiveEntry& e, const DataSink& sink,
                                std::string& error) const;
     ReadStatus ExtractStreaming(const ArchiveEntry& e, const DataLocation& loc,
                                 const DataSink& sink, std::string& error) const;
@@ -147,6 +155,9 @@ class ArchiveReader {
     uint64_t cdOffset_ = 0;
     uint64_t cdSize_ = 0;
     uint64_t entryCount_ = 0;
+    mutable std::mutex memMutex_;
+    mutable std::condition_variable memCv_;
+    mutable uint64_t memUsed_ = 0;
 };
 
 }  // namespace pkzip

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -90,9 +91,23 @@ class Restorer {
     void RemoveLeftoverWorkFiles();
 
   private:
+    // What one thread keeps between entries: its last folder, and its
+    // "Inflating:" lines, written a few at a time.
     struct DirCache {
         std::string key;
         int fd = -1;
+        std::string done;
+        int doneCount = 0;
+        std::chrono::steady_clock::time_point since = std::chrono::steady_clock::now();
+        void Flush() {
+            if (!done.empty()) {
+                done.pop_back();
+                Line(done);
+            }
+            done.clear();
+            doneCount = 0;
+            since = std::chrono::steady_clock::now();
+        }
         ~DirCache() {
             if (fd >= 0) ::close(fd);
         }
@@ -114,6 +129,7 @@ class Restorer {
     int target_;
     mode_t umask_ = 022;
     std::vector<Job> jobs_;
+    std::vector<std::pair<size_t, size_t>> units_;  // [begin, end) of jobs_
     std::atomic<size_t> next_{0};
     std::mutex foldersMutex_;
     std::vector<FolderTimes> folders_;
@@ -155,6 +171,24 @@ void Restorer::Plan() {
         }
         jobs_.push_back({&e, std::move(*parts[e.index])});
     }
+    // Threads take runs of entries of one folder, so that two of them do not
+    // create files in the same folder at once (they would wait on each other
+    // for its lock) and each keeps its folder open.
+    size_t begin = 0;
+    uint64_t bytes = 0;
+    for (size_t i = 0; i < jobs_.size(); ++i) {
+        const auto& p = jobs_[i].parts;
+        const auto& q = jobs_[begin].parts;
+        const bool sameFolder =
+            p.size() == q.size() && std::equal(p.begin(), p.end() - 1, q.begin());
+        if (i > begin && (!sameFolder || i - begin >= 128 || bytes >= (8u << 20))) {
+            units_.push_back({begin, i});
+            begin = i;
+            bytes = 0;
+        }
+        bytes += jobs_[i].entry->size;
+    }
+    if (begin < jobs_.size()) units_.push_back({begin, jobs_.size()});
 }
 
 int Restorer::OpenFolder(const std::vector<std::string>& parts, size_t n, std::string& why) {
@@ -365,7 +399,10 @@ void Restorer::One(const Job& job, DirCache& cache) {
     }
     if (skipped) return;
     if (st == ReadStatus::Ok) {
-        Line("  Inflating: " + shown);
+        cache.done += "  Inflating: " + shown + "\n";
+        if (++cache.doneCount >= 64 ||
+            std::chrono::steady_clock::now() - cache.since > std::chrono::milliseconds(50))
+            cache.Flush();
         return;
     }
     if (st == ReadStatus::Damaged) {
@@ -379,10 +416,11 @@ void Restorer::One(const Job& job, DirCache& cache) {
 void Restorer::Work() {
     DirCache cache;
     for (;;) {
-        const size_t i = next_++;
-        if (i >= jobs_.size()) return;
-        One(jobs_[i], cache);
+        const size_t u = next_++;
+        if (u >= units_.size()) break;
+        for (size_t i = units_[u].first; i < units_[u].second; ++i) One(jobs_[i], cache);
     }
+    cache.Flush();
 }
 
 void Restorer::FinishFolders() {
@@ -483,6 +521,8 @@ int RunRestore(const Options& o) {
     Restorer restorer(o, zr, targetFd);
     restorer.Plan();
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    // One more than the cores: while one thread waits for the file system,
+    // the others keep both cores busy.
     const unsigned threads = std::min(cores + 1, 8u);
     std::vector<std::thread> workers;
     for (unsigned t = 1; t < threads && zr.Count() > 1; ++t) {

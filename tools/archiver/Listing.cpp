@@ -65,7 +65,6 @@ int RunListing(const Options& o) {
         Problem("cannot open the archive " + Shown(o.archive) + ": " + error);
         return kFatal;
     }
-    for (const std::string& d : zr.Damage()) Problem("the archive is damaged: " + d);
     std::string header;
     if (!zr.Header(header, error)) {
         Problem("cannot read the archive header: " + error);
@@ -75,8 +74,6 @@ int RunListing(const Options& o) {
     uint64_t totalSize = 0;
     uint64_t totalPacked = 0;
     for (const ArchiveEntry& info : zr.Entries()) {
-        if (!info.damage.empty())
-            Problem("entry " + Shown(info.name) + " is damaged: " + info.damage);
         if (info.isHeader) continue;
         totalSize += info.size;
         totalPacked += info.compSize;
@@ -103,6 +100,13 @@ int RunListing(const Options& o) {
                       static_cast<unsigned long long>(e->compSize), MethodName(e->method),
                       DateText(e->mtime).c_str(), e->crc);
         Line(row + Shown(e->name));
+    }
+    // Damage is told after the listing, so that the header keeps its place
+    // for whoever reads it back.
+    for (const std::string& d : zr.Damage()) Problem("the archive is damaged: " + d);
+    for (const ArchiveEntry& info : zr.Entries()) {
+        if (!info.damage.empty())
+            Problem("entry " + Shown(info.name) + " is damaged: " + info.damage);
     }
     return ProblemCount() > 0 ? 1 : 0;
 }

@@ -130,6 +130,26 @@ bool VolumeSet::Advance(uint32_t& disk, uint64_t& offset, uint64_t n) const {
     return disk < vols_.size();
 }
 
+size_t VolumeSet::ReadSome(uint32_t disk, uint64_t offset, void* buf, size_t len) const {
+    auto* p = static_cast<unsigned char*>(buf);
+    size_t done = 0;
+    while (done < len && disk < vols_.size()) {
+        const Volume& v = vols_[disk];
+        if (offset >= v.size) {
+            offset -= v.size;
+            ++disk;
+            continue;
+        }
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(len - done, v.size - offset));
+        const ssize_t n = ::pread(v.fd, p + done, want, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+        offset += static_cast<uint64_t>(n);
+    }
+    return done;
+}
+
 bool VolumeSet::ReadAt(uint32_t disk, uint64_t offset, void* buf, size_t len,
                        std::string& error) const {
     auto* p = static_cast<unsigned char*>(buf);

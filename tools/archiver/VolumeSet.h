@@ -55,6 +55,9 @@ class VolumeSet {
     // when the data runs past the end of one. False on a short read, with
     // `error` set.
     bool ReadAt(uint32_t disk, uint64_t offset, void* buf, size_t len, std::string& error) const;
+    // Reads up to `len` bytes there, fewer at the end of the set or on an
+    // error; returns how many.
+    size_t ReadSome(uint32_t disk, uint64_t offset, void* buf, size_t len) const;
     // Moves (disk, offset) forward by `n` bytes across volume ends.
     bool Advance(uint32_t& disk, uint64_t& offset, uint64_t n) const;
 

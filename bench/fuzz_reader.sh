@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Fuzzes the archiver's read side with libFuzzer under ASan and UBSan.
+#
+#   bench/fuzz_reader.sh [SECONDS] [WORK_DIR]
+#
+# Seeds: archives made by zip (plain, split member, streamed), Python and
+# PKZIP25.EXE itself. Findings (crash-*, leak-*, timeout-*) land in WORK_DIR.
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+src="$here/../tools"
+seconds="${1:-180}"
+work="${2:-/tmp/pkzip-fuzz-work}"
+mkdir -p "$work/corpus" "$work/seeds"
+
+clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
+    -I"$src/archiver" -I"$src/interpreter" \
+    "$here/fuzz/ArchiverReadFuzz.cpp" \
+    "$src/archiver/ArchiveReader.cpp" "$src/archiver/VolumeSet.cpp" "$src/archiver/Extract.cpp" \
+    "$src/archiver/Listing.cpp" "$src/archiver/Names.cpp" "$src/archiver/Output.cpp" \
+    "$src/archiver/ZipFormat.cpp" "$src/archiver/Options.cpp" "$src/interpreter/PathCase.cpp" \
+    $(pkg-config --cflags --libs libzip libdeflate) -lz -pthread -o "$work/fuzz"
+
+if [[ -z "$(ls -A "$work/seeds")" ]]; then
+    s="$work/seeds"
+    tmp=$(mktemp -d)
+    (cd "$tmp" && printf 'hello hello hello\n' >a.txt && mkdir d && seq 1 300 >d/n.txt &&
+        zip -q "$s/plain.zip" a.txt d d/n.txt && zip -q -0 "$s/stored.zip" a.txt &&
+        zip -q -z "$s/comment.zip" a.txt <<<"a comment" &&
+        printf 'data\n' | zip -q - - >"$s/stream.zip" &&
+        { printf 'MZ stub'; cat "$s/plain.zip"; } >"$s/prefixed.zip")
+    python3 - "$s" <<'PY'
+import sys, zipfile, struct
+s = sys.argv[1]
+with zipfile.ZipFile(s + "/py.zip", "w", zipfile.ZIP_DEFLATED) as z:
+    i = zipfile.ZipInfo("t/ntfs.txt", (2000, 1, 1, 0, 0, 0))
+    i.extra = struct.pack("<HHIHHQQQ", 10, 32, 0, 1, 24, 1, 2, 3)
+    z.writestr(i, "x" * 100)
+    i = zipfile.ZipInfo("dos\\name.txt"); i.create_system = 0
+    z.writestr(i, "y")
+    z.writestr("STOWAWAY-HEADER.TXT", "header")
+with zipfile.ZipFile(s + "/z64.zip", "w", allowZip64=True) as z:
+    with z.open("big", "w", force_zip64=True) as f:
+        f.write(b"z" * 1000)
+PY
+    rm -rf "$tmp"
+fi
+"$work/fuzz" -max_total_time="$seconds" -max_len=65536 -timeout=20 -rss_limit_mb=2048 \
+    -artifact_prefix="$work/" -print_final_stats=1 "$work/corpus" "$work/seeds" </dev/null 2>&1 |
+    tail -25
