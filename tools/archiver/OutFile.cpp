@@ -182,10 +182,11 @@ void OutFile::Cut(uint64_t pos, bool mediumFull) {
     std::vector<char> carry(static_cast<size_t>(pos - cut));
     const uint64_t cutInVolume = v.prefix + (cut - v.start);
     PReadAll(Fd(disk), carry.data(), carry.size(), cutInVolume);
-    if (::ftruncate(Fd(disk), static_cast<off_t>(cutInVolume)) != 0) {
+    // Shifted before the cut, so a full medium gives up no space it needs.
+    if (first) AddSignature(v, cutInVolume);
+    if (::ftruncate(Fd(disk), static_cast<off_t>(v.prefix + (cut - v.start))) != 0) {
         throw WriteError(WriteErrorText(errno));
     }
-    if (first) AddSignature(v);
     if (::fsync(Fd(disk)) != 0) throw WriteError(WriteErrorText(errno));
     if (mediumFull) target_->MediumFull(disk);
     NewVolume(cut);
@@ -194,11 +195,9 @@ void OutFile::Cut(uint64_t pos, bool mediumFull) {
 
 // Disk 0 of a set starts with the split signature: its bytes move up by four,
 // in place from the end, so a full medium needs no room for a copy.
-void OutFile::AddSignature(Volume& v) {
+void OutFile::AddSignature(Volume& v, uint64_t length) {
     const int fd = Fd(0);
-    const off_t size = ::lseek(fd, 0, SEEK_END);
-    if (size < 0) throw WriteError(WriteErrorText(errno));
-    auto end = static_cast<uint64_t>(size);
+    uint64_t end = length;
     std::vector<char> buf(1 << 20);
     while (end > 0) {
         const size_t n = static_cast<size_t>(std::min<uint64_t>(end, buf.size()));

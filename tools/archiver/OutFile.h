@@ -82,7 +82,7 @@ class OutFile {
     void WriteAt(const char* p, size_t n, uint64_t pos);
     void Cut(uint64_t pos, bool mediumFull);
     void NewVolume(uint64_t start);
-    void AddSignature(Volume& v);
+    void AddSignature(Volume& v, uint64_t length);
     int Fd(uint32_t disk);
     size_t VolumeAt(uint64_t pos) const;
 
