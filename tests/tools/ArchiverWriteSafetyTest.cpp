@@ -20,7 +20,8 @@ std::string Noise(size_t size, unsigned seed) {
 
 std::string Text(size_t size) {
     std::string t;
-    for (int i = 0; t.size() < size; ++i) t += "record " + std::to_string(i * 7919 % 10007) + ";\n";
+    for (int i = 0; t.size() < size; ++i)
+        t += "record " + std::to_string(i % 10007 * 7919 % 10007) + ";\n";
     t.resize(size);
     return t;
 }
