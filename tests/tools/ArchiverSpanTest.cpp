@@ -276,15 +276,45 @@ TEST_F(ArchiverSpan, AFullMediumAsksAndAnEmptyAnswerGoesOn) {
     RunSetup setup;
     setup.env = {"PKZIP_TEST_MEDIUM_BYTES=120000"};
     setup.input = std::string("\n\n\n\n\n");
+    // The second time the old set lies on the medium that fills: it cannot
+    // be kept, and the output says so.
+    for (int run = 0; run < 2; ++run) {
+        const RunResult r = RunWith(Args("-span"), setup);
+        ASSERT_EQ(r.status, 0) << r.output;
+        EXPECT_EQ(CountLinesWith(r.output, "The medium is full"),
+                  static_cast<int>(Volumes().size()));
+        EXPECT_NE(r.output.find("volume 2 (backup.z02 or backup.zip)"), std::string::npos)
+            << r.output;
+        EXPECT_EQ(CountLinesWith(r.output, "on the full medium was removed"), run) << r.output;
+        EXPECT_EQ(CountLinesWith(r.output, "done."), static_cast<int>(files.size()));
+        for (const std::string& v : Volumes()) EXPECT_LE(fs::file_size(v), 120000u);
+        EXPECT_EQ(CheckSet(), "ok\n");
+        EXPECT_EQ(RunProgram({"/usr/bin/7z", "t", archive}).status, 0);
+        EXPECT_TRUE(Strays().empty());
+    }
+}
+
+// A folder typed at the prompt (after one that is not a folder) takes the
+// rest of the set; the set reads back once told where its first volume is.
+TEST_F(ArchiverSpan, AFolderTypedAtThePromptTakesTheNextVolumes) {
+    MakeFiles({200000}, {});
+    const std::string other = dir / "second medium";
+    fs::create_directories(other);
+    RunSetup setup;
+    setup.env = {"PKZIP_TEST_MEDIUM_BYTES=120000"};
+    setup.input = dir / "no such folder" + "\n" + other + "\n" + other + "\n";
     const RunResult r = RunWith(Args("-span"), setup);
     ASSERT_EQ(r.status, 0) << r.output;
-    EXPECT_EQ(CountLinesWith(r.output, "The medium is full"), static_cast<int>(Volumes().size()));
-    EXPECT_NE(r.output.find("volume 2 (backup.z02 or backup.zip)"), std::string::npos)
-        << r.output;
-    EXPECT_EQ(CountLinesWith(r.output, "done."), static_cast<int>(files.size()));
-    for (const std::string& v : Volumes()) EXPECT_LE(fs::file_size(v), 120000u);
-    EXPECT_EQ(CheckSet(), "ok\n");
-    EXPECT_EQ(RunProgram({"/usr/bin/7z", "t", archive}).status, 0);
+    EXPECT_EQ(CountLinesWith(r.output, "is not a folder"), 1) << r.output;
+    EXPECT_TRUE(fs::exists(VolumeName(1)));
+    EXPECT_FALSE(fs::exists(archive));
+    ASSERT_TRUE(fs::exists(other + "/backup.zip"));
+    RunSetup answer;
+    answer.input = dir / "out" + "\n";
+    const RunResult e = RunWith(
+        {Archiver(), "-extract=all", "-dir=relative", other + "/backup.zip", dir / "back"}, answer);
+    EXPECT_EQ(e.status, 0) << e.output;
+    ExpectRestoredSame(dir / "back");
 }
 
 // With no one to answer, or "q", the backup stops: an error line, a failure

@@ -124,11 +124,16 @@ void NewVolumes::MediumFull(uint32_t disk) {
     std::snprintf(need, sizeof need, "volume %u (", disk + 2);
     const std::string next = VolumeSet::VolumeName(archive_, disk + 1, disk + 3);
     std::string why;
-    const std::optional<std::string> answer =
-        asker_.AskNextMedium(std::string(need) + Shown(LeafOf(next)) + " or " +
-                             Shown(LeafOf(archive_)) + ")",
-                             why);
-    if (!answer) throw WriteError("the medium is full and " + why);
+    std::optional<std::string> answer;
+    for (;;) {
+        answer = asker_.AskNextMedium(std::string(need) + Shown(LeafOf(next)) + " or " +
+                                          Shown(LeafOf(archive_)) + ")",
+                                      why);
+        if (!answer) throw WriteError("the medium is full and " + why);
+        struct stat st;
+        if (answer->empty() || (::stat(answer->c_str(), &st) == 0 && S_ISDIR(st.st_mode))) break;
+        Line(Shown(*answer) + " is not a folder");
+    }
     if (!answer->empty()) {
         folder_ = *answer;
         return;
