@@ -118,6 +118,8 @@ class BackupRun {
     void WriteHeaderEntry(OutFile& out);
     void StorePieces(OutFile& out);
     bool RestoreStored(OutFile& out, EntryRecord& e, const std::string& path);
+    void DropEntry(OutFile& out, const EntryRecord& e, const std::string& path,
+                   const std::string& why);
     void CopyOldEntries(OutFile& out);
     void WriteEntries(OutFile& out);
     void WriteDirectory(OutFile& out, const std::string& comment);
@@ -299,6 +301,18 @@ void BackupRun::WriteHeaderEntry(OutFile& out) {
     records_.push_back(e);
 }
 
+// An entry that cannot be finished is taken out again; once its start is on
+// a medium already taken out, the backup cannot go on.
+void BackupRun::DropEntry(OutFile& out, const EntryRecord& e, const std::string& path,
+                          const std::string& why) {
+    if (out.HeaderSealed()) {
+        throw WriteError("cannot store " + Shown(path) + ": " + why +
+                         ", and its start is on a medium already taken out");
+    }
+    out.CloseHeader();
+    out.Rollback(e.localOffset);
+}
+
 // A large file that came out no smaller deflated (its first piece compressed,
 // the rest did not) is written again stored, read a second time; it must
 // still be what was read the first time.
@@ -340,7 +354,7 @@ void BackupRun::StorePieces(OutFile& out) {
         }
         if (skipping) continue;
         if (!p->error.empty()) {
-            if (inEntry) out.Rollback(cur.localOffset);
+            if (inEntry) DropEntry(out, cur, src.path, p->error);
             Problem("cannot store " + Shown(src.path) + ": " + p->error + "; not stored");
             inEntry = false;
             skipping = !p->last;
@@ -365,6 +379,7 @@ void BackupRun::StorePieces(OutFile& out) {
             cur.localOffset = out.Tell();
             const std::string local = LocalHeader(cur);
             out.Reserve(local.size());
+            out.OpenHeader(cur.localOffset);
             out.Write(local);
             inEntry = true;
         }
@@ -378,18 +393,25 @@ void BackupRun::StorePieces(OutFile& out) {
         if (!p->last) continue;
 
         if (!cur.zip64Sizes && (cur.size >= kMax32 || cur.compSize >= kMax32)) {
-            out.Rollback(cur.localOffset);
+            DropEntry(out, cur, src.path, "it grew past 4 GiB while being read");
             Problem("cannot store " + Shown(src.path) + ": it grew past 4 GiB while being read");
             inEntry = false;
             continue;
         }
-        if (cur.method == kMethodDeflate && cur.compSize >= cur.size &&
+        if (cur.method == kMethodDeflate && cur.compSize >= cur.size && !out.HeaderSealed() &&
             !RestoreStored(out, cur, src.path)) {
             inEntry = false;
             continue;
         }
         if (!p->warning.empty()) Problem("warning: " + Shown(src.path) + ": " + p->warning);
-        out.Patch(cur.localOffset, LocalHeader(cur));
+        if (out.HeaderSealed()) {
+            // Its header left with a full medium: CRC and sizes follow the data.
+            cur.flags |= kFlagDescriptor;
+            out.Write(DataDescriptor(cur));
+        } else {
+            out.Patch(cur.localOffset, LocalHeader(cur));
+        }
+        out.CloseHeader();
         records_.push_back(cur);
         storedNames_.insert(cur.name);
         ++added_;

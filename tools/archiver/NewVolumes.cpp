@@ -104,11 +104,14 @@ int NewVolumes::Create(uint32_t disk) {
 }
 
 int NewVolumes::Reopen(uint32_t disk) {
+    if (vols_[disk].final) {
+        throw WriteError("the volume " + Shown(vols_[disk].path) +
+                         " would have to change, but its medium was already taken out");
+    }
     const int fd = ::open(vols_[disk].path.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) {
         throw WriteError("cannot open the volume " + Shown(vols_[disk].path) + " again: " +
-                         ErrnoText(errno) +
-                         (vols_[disk].final ? " (its medium was taken out)" : ""));
+                         ErrnoText(errno));
     }
     return fd;
 }

@@ -46,6 +46,7 @@ class NewVolumes : public VolumeTarget {
     int Create(uint32_t disk) override;
     int Reopen(uint32_t disk) override;
     void Remove(uint32_t disk) override;
+    bool Sealed(uint32_t disk) const override { return disk < vols_.size() && vols_[disk].final; }
     void MediumFull(uint32_t disk) override;
 
     // Where each of `disks` volumes is now, disk 0 first.

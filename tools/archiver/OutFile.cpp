@@ -187,8 +187,34 @@ void OutFile::Cut(uint64_t pos, bool mediumFull) {
     if (::ftruncate(Fd(disk), static_cast<off_t>(v.prefix + (cut - v.start))) != 0) {
         throw WriteError(WriteErrorText(errno));
     }
-    if (::fsync(Fd(disk)) != 0) throw WriteError(WriteErrorText(errno));
-    if (mediumFull) target_->MediumFull(disk);
+    if (mediumFull) {
+        // The open entry's header may be about to leave with its medium: it
+        // announces a data descriptor, which a header still in reach loses
+        // again when rewritten.
+        const bool markHeader = headerOpen_ && !headerSealed_ && openHeader_ < cut &&
+                                !target_->Sealed(Where(openHeader_).disk);
+        if (markHeader) {
+            char flags[2];
+            const Place at = Where(openHeader_ + 6);
+            PReadAll(Fd(at.disk), flags, 2, at.offset);
+            flags[0] = static_cast<char>(flags[0] | 0x08);
+            PWriteAll(Fd(at.disk), flags, 2, at.offset);
+        }
+        for (uint32_t d = 0; d <= disk; ++d) {
+            if (vols_[d].fd >= 0 && ::fsync(vols_[d].fd) != 0) {
+                throw WriteError(WriteErrorText(errno));
+            }
+        }
+        target_->MediumFull(disk);
+        for (uint32_t d = 0; d <= disk; ++d) {
+            if (!target_->Sealed(d) || vols_[d].fd < 0) continue;
+            ::close(vols_[d].fd);
+            vols_[d].fd = -1;
+        }
+        if (markHeader && target_->Sealed(Where(openHeader_).disk)) headerSealed_ = true;
+    } else if (::fsync(Fd(disk)) != 0) {
+        throw WriteError(WriteErrorText(errno));
+    }
     NewVolume(cut);
     WriteOut(carry.data(), carry.size(), cut);
 }
@@ -341,6 +367,7 @@ void OutFile::Finish() {
         PWriteAll(Fd(0), sig, 4, 0);
     }
     for (uint32_t d = 0; d < vols_.size(); ++d) {
+        if (target_->Sealed(d)) continue;  // synced before its medium went
         if (::fsync(Fd(d)) != 0) throw WriteError(WriteErrorText(errno));
         if (d + kOpenVolumes < vols_.size()) {
             ::close(vols_[d].fd);

@@ -29,6 +29,8 @@ class VolumeTarget {
     // Opens an existing volume again for writing.
     virtual int Reopen(uint32_t disk) = 0;
     virtual void Remove(uint32_t disk) = 0;
+    // Whether volume `disk` is on a medium already taken out: final, out of reach.
+    virtual bool Sealed(uint32_t disk) const = 0;
     // The medium that holds volume `disk` is full and the volume is complete
     // as far as it goes. Returns to go on (in the folder now chosen); throws
     // WriteError to stop.
@@ -60,6 +62,16 @@ class OutFile {
     // Appends `length` bytes of `fd` from `offset`, in the kernel where it can.
     void CopyFrom(int fd, uint64_t offset, uint64_t length);
     void Patch(uint64_t offset, const std::string& bytes);
+    // The local header at `offset` waits for its entry's CRC and sizes. Should
+    // its medium be taken out meanwhile, the header is marked for a data
+    // descriptor first, and HeaderSealed() then says it cannot be rewritten.
+    void OpenHeader(uint64_t offset) {
+        openHeader_ = offset;
+        headerOpen_ = true;
+        headerSealed_ = false;
+    }
+    void CloseHeader() { headerOpen_ = headerSealed_ = false; }
+    bool HeaderSealed() const { return headerSealed_; }
     void Rollback(uint64_t offset);
     // Writes out the buffer; positions up to Tell() then have their place.
     void Flush();
@@ -92,6 +104,9 @@ class OutFile {
     uint64_t mediumBytes_ = 0;
     std::vector<Volume> vols_;
     std::vector<std::pair<uint64_t, uint64_t>> headers_;  // recent reservations
+    uint64_t openHeader_ = 0;
+    bool headerOpen_ = false;
+    bool headerSealed_ = false;
     uint64_t bufferStart_ = 0;
     std::vector<char> buffer_;
 };

@@ -168,6 +168,20 @@ std::string LocalHeader(const EntryRecord& e) {
     return h;
 }
 
+std::string DataDescriptor(const EntryRecord& e) {
+    std::string d;
+    Put32(d, 0x08074b50);
+    Put32(d, e.crc);
+    if (e.zip64Sizes) {
+        Put64(d, e.compSize);
+        Put64(d, e.size);
+    } else {
+        Put32(d, static_cast<uint32_t>(e.compSize));
+        Put32(d, static_cast<uint32_t>(e.size));
+    }
+    return d;
+}
+
 std::string CentralHeader(const EntryRecord& e) {
     const bool bigSize = e.zip64Sizes || e.size >= kMax32;
     const bool bigComp = e.zip64Sizes || e.compSize >= kMax32;

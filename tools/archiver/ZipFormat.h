@@ -11,6 +11,7 @@ namespace pkzip {
 constexpr uint16_t kMethodStore = 0;
 constexpr uint16_t kMethodDeflate = 8;
 constexpr uint16_t kFlagUtf8 = 0x0800;
+constexpr uint16_t kFlagDescriptor = 0x0008;  // CRC and sizes follow the data
 constexpr uint32_t kMax32 = 0xFFFFFFFFu;
 
 // The archive header, when it is too long for the ZIP comment, travels as this
@@ -53,6 +54,8 @@ int64_t FromDosTime(uint16_t dosTime, uint16_t dosDate);
 // written first with zeros can be rewritten in place once the data is known.
 std::string LocalHeader(const EntryRecord& e);
 std::string CentralHeader(const EntryRecord& e);
+// Signature, CRC and sizes after an entry's data (sizes in 8 bytes for Zip64).
+std::string DataDescriptor(const EntryRecord& e);
 std::string EndRecords(uint64_t entries, uint64_t cdOffset, uint64_t cdSize,
                        const std::string& comment);
 // Where the end records of a split set lie: on the last disk `disk`, at
