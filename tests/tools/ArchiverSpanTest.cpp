@@ -363,4 +363,47 @@ TEST_F(ArchiverSpan, AFullMediumWithNoOneToAnswerStopsAndKeepsTheOldArchive) {
     }
 }
 
+// Interrupted while it waits for the second medium: the volume in the works
+// goes with the first one's work file; only the volume already final (its
+// medium was swapped) stays, and no NAME.zip makes it look like a set.
+TEST_F(ArchiverSpan, AnInterruptionAtThePromptLeavesNoWorkVolumes) {
+    MakeFiles({400000}, {});
+    int in[2];
+    ASSERT_EQ(::pipe(in), 0);
+    const std::string out = dir / "run.out";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(in[0], 0);
+        ::close(in[0]);
+        ::close(in[1]);
+        const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(fd, 1);
+        ::dup2(fd, 2);
+        ::setenv("PKZIP_TEST_MEDIUM_BYTES", "150000", 1);
+        std::vector<std::string> argv = Args("-span");
+        std::vector<char*> args;
+        for (std::string& a : argv) args.push_back(a.data());
+        args.push_back(nullptr);
+        ::execv(args[0], args.data());
+        ::_exit(127);
+    }
+    ::close(in[0]);
+    ASSERT_EQ(::write(in[1], "\n", 1), 1);  // the first medium is swapped
+    for (int i = 0; i < 500 && CountLinesWith(ReadFile(out), "The medium is full") < 2; ++i) {
+        ::usleep(10000);
+    }
+    ASSERT_EQ(CountLinesWith(ReadFile(out), "The medium is full"), 2) << ReadFile(out);
+    bool working = false;  // a second volume in the works
+    for (const auto& e : fs::directory_iterator(dir / "out")) {
+        working = working || e.path().filename().string().find(".z02") != std::string::npos;
+    }
+    EXPECT_TRUE(working);
+    ::kill(pid, SIGINT);
+    EXPECT_EQ(WaitStatus(pid), 128 + SIGINT);
+    ::close(in[1]);
+    EXPECT_TRUE(Strays().empty());
+    EXPECT_TRUE(fs::exists(VolumeName(1)));
+    EXPECT_FALSE(fs::exists(archive));
+}
+
 }  // namespace

@@ -79,6 +79,7 @@ NewVolumes::~NewVolumes() {
 
 bool NewVolumes::Begin(std::string& error) {
     if (!first_.Create(folder_, LeafOf(archive_), error)) return false;
+    TempFile::RemoveVolumesOnSignal();
     leaf_ = LeafOf(first_.Path());
     vols_.push_back({folder_, first_.Path(), false});
     return true;
