@@ -630,8 +630,8 @@ bool BackupRun::Replace(const std::string& path, const std::vector<std::string>&
     const double checkSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - checkStart).count();
     if (!commit(error)) {
-        Problem("cannot put the new archive in place of " + Shown(archive_) + ": " + error +
-                "; " + OldFate());
+        Problem("cannot put the new archive in place of " + Shown(archive_) + ": " + error + "; " +
+                OldFate());
         return false;
     }
     char check[160];
@@ -641,9 +641,9 @@ bool BackupRun::Replace(const std::string& path, const std::vector<std::string>&
                   static_cast<double>(cost.comparedBytes) / 1e6, checkSeconds);
     const std::string inVolumes =
         volumes.size() > 1 ? " in " + std::to_string(volumes.size()) + " volumes" : "";
-    Line("Archive " + Shown(archive_) + " written" + inVolumes + " and checked: " +
-         std::to_string(added_) + " files added or updated, " + std::to_string(kept_) + " kept" +
-         check);
+    Line("Archive " + Shown(archive_) + " written" + inVolumes +
+         " and checked: " + std::to_string(added_) + " files added or updated, " +
+         std::to_string(kept_) + " kept" + check);
     return true;
 }
 
@@ -679,8 +679,8 @@ int BackupRun::WriteVolumes(const std::string& comment) {
         disks = out.Disks();
     } catch (const std::runtime_error& e) {
         swapped_ = volumes.SwappedMedia();
-        Problem("cannot write the new archive beside " + Shown(archive_) + ": " + e.what() +
-                "; " + OldFate());
+        Problem("cannot write the new archive beside " + Shown(archive_) + ": " + e.what() + "; " +
+                OldFate());
         return kFatal;
     }
     swapped_ = volumes.SwappedMedia();

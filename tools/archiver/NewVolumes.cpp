@@ -44,7 +44,7 @@ void RemoveOldVolumes(const std::string& archive, uint32_t disks, uint32_t oldDi
 }
 
 std::optional<std::string> ConsoleMediumAsker::AskNextMedium(const std::string& need,
-                                                              std::string& why) {
+                                                             std::string& why) {
     if (!CanAsk()) {
         why = "no one is there to put in another medium";
         return std::nullopt;
@@ -111,8 +111,8 @@ int NewVolumes::Reopen(uint32_t disk) {
     }
     const int fd = ::open(vols_[disk].path.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) {
-        throw WriteError("cannot open the volume " + Shown(vols_[disk].path) + " again: " +
-                         ErrnoText(errno));
+        throw WriteError("cannot open the volume " + Shown(vols_[disk].path) +
+                         " again: " + ErrnoText(errno));
     }
     return fd;
 }
@@ -130,9 +130,8 @@ void NewVolumes::MediumFull(uint32_t disk) {
     std::string why;
     std::optional<std::string> answer;
     for (;;) {
-        answer = asker_.AskNextMedium(std::string(need) + Shown(LeafOf(next)) + " or " +
-                                          Shown(LeafOf(archive_)) + ")",
-                                      why);
+        answer = asker_.AskNextMedium(
+            std::string(need) + Shown(LeafOf(next)) + " or " + Shown(LeafOf(archive_)) + ")", why);
         if (!answer) throw WriteError("the medium is full and " + why);
         struct stat st;
         if (answer->empty() || (::stat(answer->c_str(), &st) == 0 && S_ISDIR(st.st_mode))) break;
@@ -184,7 +183,8 @@ bool NewVolumes::Commit(mode_t mode, uint32_t oldDisks, std::string& error) {
                 // The work file of disk 0 keeps its signal clean-up until renamed.
                 if (!first_.CommitTo(final, mode, error)) return false;
             } else if (!v.final) {
-                if (::chmod(v.path.c_str(), mode) != 0 || ::rename(v.path.c_str(), final.c_str()) != 0) {
+                if (::chmod(v.path.c_str(), mode) != 0 ||
+                    ::rename(v.path.c_str(), final.c_str()) != 0) {
                     error = Shown(final) + ": " + ErrnoText(errno);
                     return false;
                 }

@@ -21,8 +21,7 @@ class MediumAsker {
     // `need` names the volume to come. Returns "" to go on in the same folder
     // (the medium was swapped), a folder to go on there, nullopt to stop,
     // with `why` set.
-    virtual std::optional<std::string> AskNextMedium(const std::string& need,
-                                                     std::string& why) = 0;
+    virtual std::optional<std::string> AskNextMedium(const std::string& need, std::string& why) = 0;
 };
 
 // Asks on the console; without anyone to answer (standard input neither a

@@ -101,9 +101,10 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
                 o.span = true;
                 if (eq != std::string::npos) {
                     if (!ParseSize(value, o.spanSize) || o.spanSize < kMinVolumeSize) {
-                        error = "-span=SIZE needs a volume size of at least 64k, such as "
-                                "-span=650m or -span=4g, not \"" +
-                                value + "\"";
+                        error =
+                            "-span=SIZE needs a volume size of at least 64k, such as "
+                            "-span=650m or -span=4g, not \"" +
+                            value + "\"";
                         return false;
                     }
                 }

@@ -110,11 +110,10 @@ void OutFile::Reserve(size_t n) {
     if (!target_) return;
     // Only reservations near the end can still be cut through.
     const uint64_t at = Tell();
-    headers_.erase(std::remove_if(headers_.begin(), headers_.end(),
-                                  [&](const auto& h) {
-                                      return h.first + h.second + 8 < bufferStart_;
-                                  }),
-                   headers_.end());
+    headers_.erase(
+        std::remove_if(headers_.begin(), headers_.end(),
+                       [&](const auto& h) { return h.first + h.second + 8 < bufferStart_; }),
+        headers_.end());
     headers_.emplace_back(at, n);
 }
 

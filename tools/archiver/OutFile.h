@@ -87,7 +87,7 @@ class OutFile {
         uint64_t start = 0;   // stream position of its first byte after the prefix
         uint32_t prefix = 0;  // bytes before it: the split signature on disk 0
         int fd = -1;
-        uint64_t limit = 0;   // 0: none known
+        uint64_t limit = 0;  // 0: none known
         bool mediumLimit = false;
     };
     void WriteOut(const char* p, size_t n, uint64_t pos);

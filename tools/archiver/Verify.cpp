@@ -79,8 +79,7 @@ bool CompareCarried(const VolumeSet& now, const VolumeSet& old, const EntryRecor
 
 bool VerifyArchive(const std::string& path, const std::vector<std::string>& volumes,
                    const std::vector<EntryRecord>& expected, const std::string& comment,
-                   const VolumeSet* old, unsigned threads, std::string& error,
-                   VerifyCost* cost) {
+                   const VolumeSet* old, unsigned threads, std::string& error, VerifyCost* cost) {
     ArchiveReader reader;
     // Volumes on media already swapped are asked for again.
     ConsoleVolumeAsker asker;
@@ -111,8 +110,8 @@ bool VerifyArchive(const std::string& path, const std::vector<std::string>& volu
             Task& t = tasks.back();
             const EntryRecord& prev = expected[t.last];
             if (prev.carried && t.disk == e.disk && t.oldDisk == e.oldDisk &&
-                t.offset + t.length == e.localOffset &&
-                t.oldOffset + t.length == e.oldStart && t.length < (64u << 20)) {
+                t.offset + t.length == e.localOffset && t.oldOffset + t.length == e.oldStart &&
+                t.length < (64u << 20)) {
                 t.last = i;
                 t.length += e.oldLength;
                 continue;

@@ -213,9 +213,9 @@ std::string CentralHeader(const EntryRecord& e) {
     Put32(h, bigSize ? kMax32 : static_cast<uint32_t>(e.size));
     Put16(h, static_cast<uint32_t>(e.name.size()));
     Put16(h, static_cast<uint32_t>(extra.size()));
-    Put16(h, 0);  // comment length
+    Put16(h, 0);       // comment length
     Put16(h, e.disk);  // disk number start
-    Put16(h, 0);  // internal attributes
+    Put16(h, 0);       // internal attributes
     Put32(h, e.externalAttrs);
     Put32(h, bigOffset ? kMax32 : static_cast<uint32_t>(e.localOffset));
     h += e.name;
