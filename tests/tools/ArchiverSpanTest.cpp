@@ -406,4 +406,30 @@ TEST_F(ArchiverSpan, AnInterruptionAtThePromptLeavesNoWorkVolumes) {
     EXPECT_FALSE(fs::exists(archive));
 }
 
+// The central directory and a long header (the comment) that no longer fit
+// in the first volume: the set starts before any offset on disk 0 is written
+// down, whether the limit is known (-span=SIZE) or found (a file-size limit).
+TEST_F(ArchiverSpan, ADirectoryThatDoesNotFitTheFirstVolumeStartsTheSet) {
+    WriteFile(header, std::string(30000, 'H'));
+    for (size_t size : {20000, 50000, 65000, 110000}) {
+        for (bool known : {true, false}) {
+            files.clear();
+            fs::remove_all(dir / "out");
+            fs::create_directories(dir / "out");
+            std::mt19937 rng(static_cast<unsigned>(size));
+            std::string data(size, '\0');
+            for (char& c : data) c = static_cast<char>(rng());
+            Add("data/one.bin", data);
+            WriteListFile();
+            RunSetup setup;
+            if (!known) setup.maxFileBytes = 65536;
+            const RunResult r = RunWith(Args(known ? "-span=64k" : "-span"), setup);
+            ASSERT_EQ(r.status, 0) << size << " " << known << r.output;
+            EXPECT_EQ(CheckSet(), "ok\n") << size << " " << known;
+            EXPECT_EQ(Volumes().empty(), size < 30000) << size << " " << known;
+            EXPECT_EQ(SevenZip("t").status, 0) << size << " " << known;
+        }
+    }
+}
+
 }  // namespace

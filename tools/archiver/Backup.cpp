@@ -482,6 +482,12 @@ void BackupRun::CopyOldEntries(OutFile& out) {
 // every entry's place (disk and offset there) is known once the data is out.
 void BackupRun::WriteDirectory(OutFile& out, const std::string& comment) {
     out.Flush();
+    uint64_t directorySize = EndRecords(records_.size(), 0, 0, comment).size();
+    for (const EntryRecord& e : records_) {
+        directorySize += e.carried ? e.central.size() : CentralHeader(e).size();
+    }
+    // Room for Zip64 end records and offsets too.
+    out.PrepareDirectory(directorySize + 20 + 56 + 12 * records_.size());
     for (EntryRecord& e : records_) {
         const Place p = out.Where(e.localOffset);
         e.disk = p.disk;

@@ -1,5 +1,6 @@
 #include "OutFile.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -234,6 +235,21 @@ void OutFile::AddSignature(Volume& v, uint64_t length) {
     Put32(sig, kSplitSignature);
     PWriteAll(fd, sig, 4, 0);
     v.prefix = 4;
+}
+
+void OutFile::PrepareDirectory(uint64_t n) {
+    if (!target_ || vols_.size() > 1 || vols_[0].prefix > 0) return;
+    Flush();
+    const uint64_t pos = Tell();
+    if (pos == 0) return;
+    Volume& v = vols_[0];
+    if (v.limit > 0) {
+        if (pos + n > v.limit) Cut(pos, v.mediumLimit);
+        return;
+    }
+    // No limit known: the file system tells by reserving the room.
+    const int err = ::posix_fallocate(Fd(0), static_cast<off_t>(pos), static_cast<off_t>(n));
+    if (err == EFBIG || err == ENOSPC) Cut(pos, err == ENOSPC);
 }
 
 void OutFile::WriteAt(const char* p, size_t n, uint64_t pos) {

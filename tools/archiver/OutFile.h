@@ -73,6 +73,10 @@ class OutFile {
     void CloseHeader() { headerOpen_ = headerSealed_ = false; }
     bool HeaderSealed() const { return headerSealed_; }
     void Rollback(uint64_t offset);
+    // Before the central directory and end records (`n` bytes) are made up:
+    // when they will not fit in a first volume, the set starts now, so disk
+    // 0 takes its signature before any offset on it is written down.
+    void PrepareDirectory(uint64_t n);
     // Writes out the buffer; positions up to Tell() then have their place.
     void Flush();
     Place Where(uint64_t offset) const;
