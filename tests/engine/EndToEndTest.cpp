@@ -1,12 +1,15 @@
 // The engine with the real archiver and interpreter, copied into a temporary
 // program folder.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <set>
 
 #include "EngineRig.h"
@@ -72,14 +75,15 @@ class EndToEnd : public ::testing::Test {
         writeDataFile(0);
     }
 
-    void writeDataFile(int updateOnly) {
+    void writeDataFile(int updateOnly, int multiDisk = 0) {
         test::WriteFile(program + "/Stowaway.dat",
                         "\"MAX=0\"\r\n\"LOGPATH=" + program +
                             "/Log.txt\"\r\n\"LOGVIEW=x\"\r\n"
                             "\"SNAME=Docs\"\r\n\"SBLOC=" +
                             archive + "\"\r\n\"SRLOC=" + (dir / "back") +
                             "\"\r\n\"SCOMP=9\"\r\n\"SUPDATE=" + std::to_string(updateOnly) +
-                            "\"\r\n\"SMULTI=0\"\r\n\"SFOLDMAX=1\"\r\n\"SFILEMAX=1\"\r\n"
+                            "\"\r\n\"SMULTI=" + std::to_string(multiDisk) +
+                            "\"\r\n\"SFOLDMAX=1\"\r\n\"SFILEMAX=1\"\r\n"
                             "\"SFOLD=R+ Exclude: " +
                             data + "/*.tmp\"\r\n\"SFILE=" + (dir / "etc/app.cfg") + "\"\r\n");
     }
@@ -175,6 +179,77 @@ TEST_F(EndToEnd, ARestoreReproducesTheFilesAndAnImportRecreatesTheCrate) {
     EXPECT_EQ(c.Compression, 9);
     EXPECT_EQ(CrateRecord::Entry(c.Folders, 0), "R+ Exclude: " + data + "/*.tmp");
     EXPECT_EQ(CrateRecord::Entry(c.Files, 0), dir / "etc/app.cfg");
+}
+
+std::string Noise(unsigned seed, std::size_t n) {
+    std::mt19937 rng(seed);
+    std::string s(n, '\0');
+    for (char& c : s) c = static_cast<char>(rng());
+    return s;
+}
+
+// A multi-disk Crate backed up past a file-size limit (FAT32's, here this
+// process's, which the archiver inherits): the archive goes on in volumes and
+// the Crate restores from them.
+TEST_F(EndToEnd, AnAutomatedBackupOfAMultiDiskCratePastAFileSizeLimitMakesASet) {
+    const std::string noise = Noise(3, 300000);
+    test::WriteFile(data + "/Letters/scan.bin", noise);
+    writeDataFile(0, 1);
+
+    struct rlimit saved {};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit = saved;
+    limit.rlim_cur = 100000;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    const int status = automated("docs");
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, oldHandler);
+    ASSERT_EQ(status, 0) << output();
+    EXPECT_EQ(app->job.FilesDone, 4) << output();
+    for (const char* volume : {"out/Docs.z01", "out/Docs.z02", "out/Docs.zip"}) {
+        ASSERT_TRUE(fs::exists(dir / volume)) << volume;
+        EXPECT_LE(fs::file_size(dir / volume), 100000u);
+    }
+
+    App& a = fresh();
+    LoadDataFile(a);
+    a.FrmMain.LstCrate.setListIndex(0);
+    a.store.CurrentIndex = 0;
+    ShowCurrentCrate(a);
+    const std::string target = dir / "from the set";
+    fs::create_directories(target);
+    a.FrmMain.TxtRestoreLocation.setText(target);
+    RestoreCrate(a);
+    EXPECT_EQ(a.FrmMain.StBMain.panelText(), "Restore Complete") << output();
+    EXPECT_EQ(test::ReadFile(target + data + "/Letters/scan.bin"), noise);
+
+    // The header comes back from the set's last volume.
+    App& b = fresh();
+    fs::remove(program + "/Stowaway.dat");
+    LoadDataFile(b);
+    ImportCrate(b, archive);
+    EXPECT_EQ(b.FrmMain.StBMain.panelText(), "Added Crate Data Successfully");
+    ASSERT_EQ(b.store.CrateMax, 0);
+    EXPECT_EQ(b.store.CrateTable[0].MultiDisk, 1);
+}
+
+// Nobody can swap media in the automated mode: a full medium fails the run
+// with the error status and says why in the log.
+TEST_F(EndToEnd, AFullMediumEndsAnAutomatedMultiDiskBackupWithAnError) {
+    test::WriteFile(data + "/Letters/scan.bin", Noise(4, 300000));
+    writeDataFile(0, 1);
+    ::setenv("PKZIP_TEST_MEDIUM_BYTES", "100000", 1);
+    const int status = automated("docs");
+    ::unsetenv("PKZIP_TEST_MEDIUM_BYTES");
+    EXPECT_EQ(status, 1);
+    const std::string log = test::ReadFile(program + "/Log.txt");
+    const std::vector<std::string> lines = test::Lines(log);
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& l) {
+        return l.rfind("    Error: ", 0) == 0 && l.find("the medium is full") != std::string::npos;
+    })) << log;
+    EXPECT_FALSE(fs::exists(archive));
+    EXPECT_FALSE(fs::exists(dir / "out/Docs.z01"));
 }
 
 TEST_F(EndToEnd, AnInfoZipArchiveWithAValidHeaderImports) {

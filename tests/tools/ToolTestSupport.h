@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -105,6 +106,61 @@ inline RunResult RunProgram(const std::vector<std::string>& argv, long maxFileBy
     ::close(fd);
     RunResult r;
     r.status = WaitStatus(Start(argv, templ, maxFileBytes));
+    r.output = ReadFile(templ);
+    ::unlink(templ);
+    return r;
+}
+
+// Runs argv with standard input from `input` through a pipe (as the console
+// window forwards typed lines) or, without it, from /dev/null (no one to
+// answer); `env` adds NAME=VALUE entries; `maxFileBytes` as for Start.
+struct RunSetup {
+    std::optional<std::string> input;
+    std::vector<std::string> env;
+    long maxFileBytes = 0;
+};
+
+inline RunResult RunWith(const std::vector<std::string>& argv, const RunSetup& setup) {
+    char templ[] = "/tmp/tooltest-out-XXXXXX";
+    const int outFd = ::mkstemp(templ);
+    int fds[2];
+    if (::pipe(fds) != 0) return {};
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (setup.input) {
+            ::dup2(fds[0], 0);
+        } else {
+            const int null = ::open("/dev/null", O_RDONLY);
+            ::dup2(null, 0);
+        }
+        ::close(fds[0]);
+        ::close(fds[1]);
+        ::dup2(outFd, 1);
+        ::dup2(outFd, 2);
+        for (const std::string& e : setup.env) ::putenv(const_cast<char*>(e.c_str()));
+        if (setup.maxFileBytes > 0) {
+            ::signal(SIGXFSZ, SIG_IGN);
+            const auto limit = static_cast<rlim_t>(setup.maxFileBytes);
+            struct rlimit rl {
+                limit, limit
+            };
+            ::setrlimit(RLIMIT_FSIZE, &rl);
+        }
+        ::execv(args[0], args.data());
+        ::_exit(127);
+    }
+    ::close(fds[0]);
+    ::close(outFd);
+    ::signal(SIGPIPE, SIG_IGN);
+    if (setup.input && !setup.input->empty()) {
+        (void)!::write(fds[1], setup.input->data(), setup.input->size());
+    }
+    ::close(fds[1]);
+    RunResult r;
+    r.status = WaitStatus(pid);
     r.output = ReadFile(templ);
     ::unlink(templ);
     return r;

@@ -87,6 +87,8 @@ class ArchiveReader {
     // Fails with a readable reason for a missing, empty, non-regular or
     // broken archive, or a volume of a set that cannot be found.
     bool Open(const std::string& path, std::string& error, VolumeAsker* asker = nullptr);
+    // Before Open: where the volumes of a set are, when not beside the last.
+    void UseVolumePaths(std::vector<std::string> paths) { volumes_.UsePaths(std::move(paths)); }
 
     size_t Count() const { return entries_.size(); }
     const ArchiveEntry& Entry(size_t i) const { return entries_[i]; }

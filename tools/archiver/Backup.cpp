@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -22,6 +23,7 @@
 #include "CarryOver.h"
 #include "Compressor.h"
 #include "Names.h"
+#include "NewVolumes.h"
 #include "OutFile.h"
 #include "Output.h"
 #include "PathCase.h"
@@ -116,7 +118,15 @@ class BackupRun {
     void WriteHeaderEntry(OutFile& out);
     void StorePieces(OutFile& out);
     bool RestoreStored(OutFile& out, EntryRecord& e, const std::string& path);
+    void DropEntry(OutFile& out, const EntryRecord& e, const std::string& path,
+                   const std::string& why);
     void CopyOldEntries(OutFile& out);
+    void WriteEntries(OutFile& out);
+    void WriteDirectory(OutFile& out, const std::string& comment);
+    std::string OldFate() const;
+    int WriteVolumes(const std::string& comment);
+    bool Replace(const std::string& path, const std::vector<std::string>& volumes,
+                 const std::string& comment, const std::function<bool(std::string&)>& commit);
     void KeepOwnerAndMode(int fd, mode_t& mode);
     std::string CommentToStore() const;
 
@@ -135,6 +145,7 @@ class BackupRun {
     std::set<std::string> storedNames_;
     size_t added_ = 0;
     size_t kept_ = 0;
+    bool swapped_ = false;  // media were swapped: the old archive there is gone
 };
 
 bool BackupRun::LoadList(std::vector<std::string>& paths) {
@@ -174,13 +185,15 @@ bool BackupRun::OpenOldArchive() {
     };
     if (!old_.Open(archive_, error)) return unchanged(error);
     if (!old_.Damage().empty()) return unchanged(old_.Damage().front());
-    if (old_.IsSplit())
-        return unchanged("it is split into volumes, which an update cannot carry over yet");
-    oldFd_ = ::open(archive_.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat now {};
-    if (oldFd_ < 0 || ::fstat(oldFd_, &now) != 0 || now.st_ino != st.st_ino ||
-        now.st_dev != st.st_dev) {
-        return unchanged("it was replaced while it was being read");
+    // A split set is read through its volumes; one file is also copied from
+    // in the kernel.
+    if (!old_.IsSplit()) {
+        oldFd_ = ::open(archive_.c_str(), O_RDONLY | O_CLOEXEC);
+        struct stat now {};
+        if (oldFd_ < 0 || ::fstat(oldFd_, &now) != 0 || now.st_ino != st.st_ino ||
+            now.st_dev != st.st_dev) {
+            return unchanged("it was replaced while it was being read");
+        }
     }
     for (const ArchiveEntry& e : old_.Entries()) {
         if (!e.damage.empty()) return unchanged(Shown(e.name) + ": " + e.damage);
@@ -281,9 +294,23 @@ void BackupRun::WriteHeaderEntry(OutFile& out) {
     e.method = kMethodDeflate;
     e.compSize = packed.size();
     e.localOffset = out.Tell();
-    out.Write(LocalHeader(e));
+    const std::string local = LocalHeader(e);
+    out.Reserve(local.size());
+    out.Write(local);
     out.Write(packed);
     records_.push_back(e);
+}
+
+// An entry that cannot be finished is taken out again; once its start is on
+// a medium already taken out, the backup cannot go on.
+void BackupRun::DropEntry(OutFile& out, const EntryRecord& e, const std::string& path,
+                          const std::string& why) {
+    if (out.HeaderSealed()) {
+        throw WriteError("cannot store " + Shown(path) + ": " + why +
+                         ", and its start is on a medium already taken out");
+    }
+    out.CloseHeader();
+    out.Rollback(e.localOffset);
 }
 
 // A large file that came out no smaller deflated (its first piece compressed,
@@ -327,7 +354,7 @@ void BackupRun::StorePieces(OutFile& out) {
         }
         if (skipping) continue;
         if (!p->error.empty()) {
-            if (inEntry) out.Rollback(cur.localOffset);
+            if (inEntry) DropEntry(out, cur, src.path, p->error);
             Problem("cannot store " + Shown(src.path) + ": " + p->error + "; not stored");
             inEntry = false;
             skipping = !p->last;
@@ -350,7 +377,10 @@ void BackupRun::StorePieces(OutFile& out) {
                                  (p->last && p->out.size() >= p->in.size());
             cur.method = storeIt ? kMethodStore : kMethodDeflate;
             cur.localOffset = out.Tell();
-            out.Write(LocalHeader(cur));
+            const std::string local = LocalHeader(cur);
+            out.Reserve(local.size());
+            out.OpenHeader(cur.localOffset);
+            out.Write(local);
             inEntry = true;
         }
         const std::vector<unsigned char>& data = cur.method == kMethodStore ? p->in : p->out;
@@ -363,18 +393,25 @@ void BackupRun::StorePieces(OutFile& out) {
         if (!p->last) continue;
 
         if (!cur.zip64Sizes && (cur.size >= kMax32 || cur.compSize >= kMax32)) {
-            out.Rollback(cur.localOffset);
+            DropEntry(out, cur, src.path, "it grew past 4 GiB while being read");
             Problem("cannot store " + Shown(src.path) + ": it grew past 4 GiB while being read");
             inEntry = false;
             continue;
         }
-        if (cur.method == kMethodDeflate && cur.compSize >= cur.size &&
+        if (cur.method == kMethodDeflate && cur.compSize >= cur.size && !out.HeaderSealed() &&
             !RestoreStored(out, cur, src.path)) {
             inEntry = false;
             continue;
         }
         if (!p->warning.empty()) Problem("warning: " + Shown(src.path) + ": " + p->warning);
-        out.Patch(cur.localOffset, LocalHeader(cur));
+        if (out.HeaderSealed()) {
+            // Its header left with a full medium: CRC and sizes follow the data.
+            cur.flags |= kFlagDescriptor;
+            out.Write(DataDescriptor(cur));
+        } else {
+            out.Patch(cur.localOffset, LocalHeader(cur));
+        }
+        out.CloseHeader();
         records_.push_back(cur);
         storedNames_.insert(cur.name);
         ++added_;
@@ -386,13 +423,16 @@ void BackupRun::StorePieces(OutFile& out) {
 }
 
 // Entries kept from the old archive are copied as they are, runs of
-// neighbouring entries in one go.
+// neighbouring entries in one go; into volumes one by one, each local header
+// kept whole.
 void BackupRun::CopyOldEntries(OutFile& out) {
     uint64_t runStart = 0, runLength = 0;
     const auto flush = [&] {
         if (runLength > 0) out.CopyFrom(oldFd_, runStart, runLength);
         runLength = 0;
     };
+    const bool oneByOne = oldFd_ < 0 || out.Spanning();
+    std::vector<unsigned char> buf;
     for (const ArchiveEntry& old : old_.Entries()) {
         if (old.isHeader ? !keepOldHeader_ : storedNames_.count(old.name) > 0) continue;
         OldSpan span;
@@ -404,18 +444,84 @@ void BackupRun::CopyOldEntries(OutFile& out) {
         EntryRecord e;
         e.name = old.name;
         e.carried = true;
+        e.oldDisk = span.disk;
         e.oldStart = span.start;
         e.oldLength = span.length;
-        e.localOffset = out.Tell() + runLength;
-        e.central = CarriedCentral(old.central, old.size, old.compSize, e.localOffset);
-        if (runLength > 0 && runStart + runLength != span.start) flush();
-        if (runLength == 0) runStart = span.start;
-        runLength += span.length;
+        e.central = old.central;
+        e.size = old.size;
+        e.compSize = old.compSize;
+        if (oneByOne) {
+            e.localOffset = out.Tell();
+            out.Reserve(span.headerSize);
+            if (buf.empty()) buf.resize(1 << 20);
+            uint32_t disk = span.disk;
+            uint64_t at = span.start;
+            for (uint64_t left = span.length; left > 0;) {
+                const size_t n = static_cast<size_t>(std::min<uint64_t>(left, buf.size()));
+                if (!old_.Volumes().ReadAt(disk, at, buf.data(), n, error)) {
+                    throw WriteError("reading the old archive: " + error);
+                }
+                out.Write(buf.data(), n);
+                old_.Volumes().Advance(disk, at, n);
+                left -= n;
+            }
+        } else {
+            e.localOffset = out.Tell() + runLength;
+            if (runLength > 0 && runStart + runLength != span.start) flush();
+            if (runLength == 0) runStart = span.start;
+            runLength += span.length;
+        }
         records_.push_back(e);
         storedNames_.insert(e.name);
         if (!old.isHeader) ++kept_;
     }
     flush();
+}
+
+// Central directory and end records, each record kept whole in one volume;
+// every entry's place (disk and offset there) is known once the data is out.
+void BackupRun::WriteDirectory(OutFile& out, const std::string& comment) {
+    out.Flush();
+    uint64_t directorySize = EndRecords(records_.size(), 0, 0, comment).size();
+    for (const EntryRecord& e : records_) {
+        directorySize += e.carried ? e.central.size() : CentralHeader(e).size();
+    }
+    // Room for Zip64 end records and offsets too.
+    out.PrepareDirectory(directorySize + 20 + 56 + 12 * records_.size());
+    for (EntryRecord& e : records_) {
+        const Place p = out.Where(e.localOffset);
+        e.disk = p.disk;
+        e.localOffset = p.offset;
+        if (e.carried) e.central = CarriedCentral(e.central, e.size, e.compSize, p.offset, p.disk);
+    }
+    if (out.Disks() >= 0xFFFF) throw WriteError("too many volumes for one set");
+    const uint64_t cdStart = out.Tell();
+    std::vector<uint64_t> starts;
+    for (const EntryRecord& e : records_) {
+        const std::string c = e.carried ? e.central : CentralHeader(e);
+        starts.push_back(out.Tell());
+        out.Reserve(c.size());
+        out.Write(c);
+    }
+    const uint64_t endStart = out.Tell();
+    const uint64_t cdSize = endStart - cdStart;
+    out.Flush();
+    const Place cd = records_.empty() ? out.Where(cdStart) : out.Where(starts.front());
+    const auto endRecords = [&] {
+        EndPlace place;
+        place.disk = out.Disks() - 1;
+        place.cdDisk = cd.disk;
+        for (uint64_t s : starts) place.entriesHere += out.Where(s).disk == place.disk;
+        place.endOffset = out.Where(endStart).offset;
+        return EndRecords(records_.size(), cd.offset, cdSize, comment, place);
+    };
+    const std::string end = endRecords();
+    const uint32_t disks = out.Disks();
+    out.Reserve(end.size());
+    out.Write(end);
+    out.Flush();
+    // Written to a volume of its own after all: its numbers change, not its size.
+    if (out.Disks() != disks) out.Patch(endStart, endRecords());
 }
 
 // The new archive takes the old one's owner, group and mode.
@@ -476,6 +582,8 @@ int BackupRun::Run() {
         return ProblemCount() > 0 ? kWarnings : 0;
     }
 
+    const std::string comment = CommentToStore();
+    if (o_.span) return WriteVolumes(comment);
     TempFile temp;
     std::string error;
     if (!temp.Create(FolderOf(archive_), BaseOf(archive_), error)) {
@@ -483,16 +591,10 @@ int BackupRun::Run() {
                 "; nothing was changed");
         return kFatal;
     }
-    const std::string comment = CommentToStore();
     try {
         OutFile out(temp.Fd());
-        if (headerAsEntry_) WriteHeaderEntry(out);
-        StorePieces(out);
-        CopyOldEntries(out);
-        const uint64_t cdOffset = out.Tell();
-        for (const EntryRecord& e : records_) out.Write(e.carried ? e.central : CentralHeader(e));
-        const uint64_t cdSize = out.Tell() - cdOffset;
-        out.Write(EndRecords(records_.size(), cdOffset, cdSize, comment));
+        WriteEntries(out);
+        WriteDirectory(out, comment);
         out.Finish();
     } catch (const WriteError& e) {
         Problem("cannot write the new archive beside " + Shown(archive_) + ": " + e.what() +
@@ -503,31 +605,106 @@ int BackupRun::Run() {
                 " was left unchanged");
         return kFatal;
     }
+    const bool ok = Replace(temp.Path(), {}, comment, [&](std::string& why) {
+        mode_t mode;
+        KeepOwnerAndMode(temp.Fd(), mode);
+        if (!temp.CommitTo(archive_, mode, why)) return false;
+        if (old_.IsSplit()) RemoveOldVolumes(archive_, 1, old_.Volumes().DiskCount());
+        return true;
+    });
+    return !ok ? kFatal : ProblemCount() > 0 ? kWarnings : 0;
+}
 
+void BackupRun::WriteEntries(OutFile& out) {
+    if (headerAsEntry_) WriteHeaderEntry(out);
+    StorePieces(out);
+    CopyOldEntries(out);
+}
+
+// Checks what was written, puts it in place with `commit` and says so.
+bool BackupRun::Replace(const std::string& path, const std::vector<std::string>& volumes,
+                        const std::string& comment,
+                        const std::function<bool(std::string&)>& commit) {
     VerifyCost cost;
+    std::string error;
     const auto checkStart = std::chrono::steady_clock::now();
-    if (!VerifyArchive(temp.Path(), records_, comment, oldFd_, ThreadCount(), error, &cost)) {
-        Problem("the new archive failed its check (" + error + "); the old archive " +
-                Shown(archive_) + " was left unchanged");
-        return kFatal;
+    const VolumeSet* old = old_.Count() > 0 ? &old_.Volumes() : nullptr;
+    if (!VerifyArchive(path, volumes, records_, comment, old, ThreadCount(), error, &cost)) {
+        Problem("the new archive failed its check (" + error + "); " + OldFate());
+        return false;
     }
     const double checkSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - checkStart).count();
-    mode_t mode;
-    KeepOwnerAndMode(temp.Fd(), mode);
-    if (!temp.CommitTo(archive_, mode, error)) {
-        Problem("cannot put the new archive in place of " + Shown(archive_) + ": " + error +
-                "; the old archive was left unchanged");
-        return kFatal;
+    if (!commit(error)) {
+        Problem("cannot put the new archive in place of " + Shown(archive_) + ": " + error + "; " +
+                OldFate());
+        return false;
     }
     char check[160];
     std::snprintf(check, sizeof check,
                   " (check: %.1f MB decompressed, %.1f MB compared with the old archive, %.2f s)",
                   static_cast<double>(cost.checkedBytes) / 1e6,
                   static_cast<double>(cost.comparedBytes) / 1e6, checkSeconds);
-    Line("Archive " + Shown(archive_) + " written and checked: " + std::to_string(added_) +
-         " files added or updated, " + std::to_string(kept_) + " kept" + check);
-    return ProblemCount() > 0 ? kWarnings : 0;
+    const std::string inVolumes =
+        volumes.size() > 1 ? " in " + std::to_string(volumes.size()) + " volumes" : "";
+    Line("Archive " + Shown(archive_) + " written" + inVolumes +
+         " and checked: " + std::to_string(added_) + " files added or updated, " +
+         std::to_string(kept_) + " kept" + check);
+    return true;
+}
+
+std::string BackupRun::OldFate() const {
+    if (swapped_) {
+        return "the set is incomplete: the volumes already written to swapped media cannot be "
+               "used, and the old archive on them is gone";
+    }
+    return "the old archive was left unchanged";
+}
+
+// -span: the same archive, written as volumes where it does not fit in one
+// file; one file, as without -span, where it does.
+int BackupRun::WriteVolumes(const std::string& comment) {
+    ConsoleMediumAsker asker;
+    NewVolumes volumes(archive_, asker);
+    std::string error;
+    if (!volumes.Begin(error)) {
+        Problem("cannot create a work file beside the archive " + Shown(archive_) + ": " + error +
+                "; nothing was changed");
+        return kFatal;
+    }
+    uint64_t medium = 0;
+    if (const char* test = std::getenv("PKZIP_TEST_MEDIUM_BYTES")) {
+        medium = std::strtoull(test, nullptr, 10);  // a small medium, for the tests
+    }
+    uint32_t disks = 1;
+    try {
+        OutFile out(volumes, o_.spanSize, medium);
+        WriteEntries(out);
+        WriteDirectory(out, comment);
+        out.Finish();
+        disks = out.Disks();
+    } catch (const std::runtime_error& e) {
+        swapped_ = volumes.SwappedMedia();
+        Problem("cannot write the new archive beside " + Shown(archive_) + ": " + e.what() + "; " +
+                OldFate());
+        return kFatal;
+    }
+    swapped_ = volumes.SwappedMedia();
+    const std::vector<std::string> paths = volumes.Paths();
+    const uint32_t oldDisks = old_.Count() > 0 ? old_.Volumes().DiskCount() : 0;
+    const bool ok = Replace(paths.back(), disks > 1 ? paths : std::vector<std::string>{}, comment,
+                            [&](std::string& why) {
+                                mode_t mode;
+                                const int fd = ::open(paths.front().c_str(), O_RDONLY | O_CLOEXEC);
+                                KeepOwnerAndMode(fd, mode);
+                                if (fd >= 0) ::close(fd);
+                                return volumes.Commit(mode, oldDisks, why);
+                            });
+    if (ok && disks > 1 && FolderOf(paths.back()) != FolderOf(archive_)) {
+        Line("The last volume of the set went to " + Shown(FolderOf(paths.back())) +
+             ": give that folder's " + Shown(BaseOf(archive_)) + " to restore the set");
+    }
+    return !ok ? kFatal : ProblemCount() > 0 ? kWarnings : 0;
 }
 
 }  // namespace

@@ -26,7 +26,9 @@ bool FindOldSpan(const ArchiveReader& old, const ArchiveEntry& e, OldSpan& span,
         error = why;
         return false;
     }
+    span.disk = loc.localDisk;
     span.start = loc.headerStart;
+    span.headerSize = loc.headerSize;
     span.length = loc.headerSize + e.compSize;
     if (!e.hasDescriptor) return true;
     // CRC and sizes follow the data, with or without a signature, in 4 or 8 bytes.

@@ -12,8 +12,10 @@ namespace pkzip {
 
 // The bytes of one entry in the old archive: local header, data, descriptor.
 struct OldSpan {
-    uint64_t start = 0;  // file position of the local header
+    uint32_t disk = 0;   // volume of the local header
+    uint64_t start = 0;  // position of the local header on that volume
     uint64_t length = 0;
+    uint32_t headerSize = 0;
 };
 
 // Finds the entry's bytes; false with `error` for a damaged entry.

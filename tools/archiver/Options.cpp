@@ -49,6 +49,25 @@ size_t ArchiveArgumentCount(const std::vector<std::string>& pos, size_t mustLeav
 
 }  // namespace
 
+bool ParseSize(const std::string& text, uint64_t& out) {
+    if (text.empty() || !std::isdigit(static_cast<unsigned char>(text[0]))) return false;
+    uint64_t n = 0;
+    size_t i = 0;
+    for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
+        if (n > (UINT64_MAX - 9) / 10) return false;
+        n = n * 10 + static_cast<uint64_t>(text[i] - '0');
+    }
+    int shift = 0;
+    if (i < text.size()) {
+        const char unit = static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
+        shift = unit == 'k' ? 10 : unit == 'm' ? 20 : unit == 'g' ? 30 : -1;
+        if (shift < 0 || i + 1 != text.size()) return false;
+    }
+    if (shift > 0 && n > (UINT64_MAX >> shift)) return false;
+    out = n << shift;
+    return true;
+}
+
 bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string& error) {
     std::vector<std::string> positional;
     for (const std::string& arg : args) {
@@ -80,6 +99,15 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
                 }
             } else if (key == "span") {
                 o.span = true;
+                if (eq != std::string::npos) {
+                    if (!ParseSize(value, o.spanSize) || o.spanSize < kMinVolumeSize) {
+                        error =
+                            "-span=SIZE needs a volume size of at least 64k, such as "
+                            "-span=650m or -span=4g, not \"" +
+                            value + "\"";
+                        return false;
+                    }
+                }
             } else if (key == "temp") {
                 o.tempDir = value;
             } else if (key == "lev") {
@@ -168,7 +196,8 @@ void PrintUsage() {
     std::fputs(
         "PKZIP25.EXE - ZIP archiver for Stowaway (a stand-in for PKZIP 2.5)\n"
         "\n"
-        "Backup:   PKZIP25.EXE -add=all|update [-header=@FILE] [-lev=N] [-span] [-temp=DIR]\n"
+        "Backup:   PKZIP25.EXE -add=all|update [-header=@FILE] [-lev=N] [-span[=SIZE]]\n"
+        "                      [-temp=DIR]\n"
         "                      -path=full [-default] [-nofix] ARCHIVE @LISTFILE [FILE...]\n"
         "Restore:  PKZIP25.EXE -extract=all|update -dir=relative ARCHIVE TARGETFOLDER\n"
         "Listing:  PKZIP25.EXE -view=brief ARCHIVE\n"
@@ -178,8 +207,14 @@ void PrintUsage() {
         "  -header=@F    store the bytes of file F as the archive header (the ZIP comment)\n"
         "  -lev=N        0 stores, 1 (fastest) to 9 (smallest) deflate; default 6\n"
         "  -path=full    store each file under its full path without the leading '/'\n"
-        "  -span         accepted, but the archive is always one file: spanning removable\n"
-        "                media is not supported\n"
+        "  -span         one file while it fits; where the file system will not let it\n"
+        "                grow (a file-size limit) it goes on in volumes NAME.z01, NAME.z02,\n"
+        "                ... beside it, the last one NAME.zip. When the medium is full it\n"
+        "                asks for the next one: Enter goes on in the same folder (medium\n"
+        "                swapped), a folder path goes on there, q stops. Without anyone to\n"
+        "                answer it stops. The old archive on a full medium cannot be kept.\n"
+        "  -span=SIZE    volumes of at most SIZE bytes (such as 64k, 650m, 4g; at least\n"
+        "                64k), without asking\n"
         "  -temp=DIR     accepted; the new archive is built beside the old one and only\n"
         "                replaces it once complete and verified\n"
         "  -default, -nofix   accepted, no effect\n"

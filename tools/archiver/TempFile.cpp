@@ -18,8 +18,31 @@ namespace {
 char g_pendingPath[4096];
 volatile sig_atomic_t g_havePending = 0;
 
+volatile sig_atomic_t g_withVolumes = 0;
+
+// The work volumes of a set are named after the first one: WORK.z02, ...
+void RemovePendingVolumes() {
+    char path[sizeof g_pendingPath + 8];
+    size_t len = 0;
+    while (g_pendingPath[len] != '\0') {
+        path[len] = g_pendingPath[len];
+        ++len;
+    }
+    for (unsigned disk = 2; disk < 1000; ++disk) {
+        size_t at = len;
+        path[at++] = '.';
+        path[at++] = 'z';
+        if (disk >= 100) path[at++] = static_cast<char>('0' + disk / 100);
+        path[at++] = static_cast<char>('0' + disk / 10 % 10);
+        path[at++] = static_cast<char>('0' + disk % 10);
+        path[at] = '\0';
+        if (::unlink(path) != 0 && disk > 2) break;
+    }
+}
+
 void OnSignal(int sig) {
     if (g_havePending) ::unlink(g_pendingPath);
+    if (g_havePending && g_withVolumes) RemovePendingVolumes();
     ::signal(sig, SIG_DFL);
     ::raise(sig);
 }
@@ -59,6 +82,10 @@ void SyncFolder(const std::string& dir) {
 }
 
 }  // namespace
+
+void TempFile::RemoveVolumesOnSignal() {
+    g_withVolumes = 1;
+}
 
 TempFile::~TempFile() {
     if (!committed_) Discard();

@@ -24,6 +24,9 @@ class TempFile {
     // Gives the file `mode`, closes it and renames it to `target`.
     bool CommitTo(const std::string& target, mode_t mode, std::string& error);
     void Discard();
+    // An interruption also removes the work volumes named after this file
+    // (its path followed by .z02, .z03, ...).
+    static void RemoveVolumesOnSignal();
 
   private:
     int fd_ = -1;

@@ -18,18 +18,6 @@ namespace {
 
 constexpr size_t kCompareBuffer = 1 << 20;
 
-bool PReadAll(int fd, unsigned char* buf, size_t n, uint64_t off) {
-    while (n > 0) {
-        const ssize_t r = ::pread(fd, buf, n, static_cast<off_t>(off));
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) return false;
-        buf += r;
-        n -= static_cast<size_t>(r);
-        off += static_cast<uint64_t>(r);
-    }
-    return true;
-}
-
 // The directory as a standard reader sees it: every name, in order, the
 // comment, and each new entry's CRC and sizes as written.
 bool CheckDirectory(const ArchiveReader& r, const std::vector<EntryRecord>& expected,
@@ -49,7 +37,8 @@ bool CheckDirectory(const ArchiveReader& r, const std::vector<EntryRecord>& expe
     for (size_t i = 0; i < expected.size(); ++i) {
         const ArchiveEntry& got = r.Entry(i);
         const EntryRecord& want = expected[i];
-        if (got.name != want.name || got.localOffset != want.localOffset) {
+        if (got.name != want.name || got.localOffset != want.localOffset ||
+            got.diskStart != want.disk) {
             error = "entry " + std::to_string(i) + " has the wrong name or place";
             return false;
         }
@@ -64,20 +53,23 @@ bool CheckDirectory(const ArchiveReader& r, const std::vector<EntryRecord>& expe
 }
 
 // A carried entry must be the old bytes exactly.
-bool CompareCarried(int newFd, int oldFd, const EntryRecord& e, unsigned char* a, unsigned char* b,
-                    std::string& error) {
+bool CompareCarried(const VolumeSet& now, const VolumeSet& old, const EntryRecord& e,
+                    unsigned char* a, unsigned char* b, std::string& error) {
+    uint32_t disk = e.disk, oldDisk = e.oldDisk;
+    uint64_t at = e.localOffset, oldAt = e.oldStart;
     for (uint64_t done = 0; done < e.oldLength;) {
         const size_t n =
             static_cast<size_t>(std::min<uint64_t>(kCompareBuffer, e.oldLength - done));
-        if (!PReadAll(newFd, a, n, e.localOffset + done) ||
-            !PReadAll(oldFd, b, n, e.oldStart + done)) {
-            error = "cannot read it back";
+        if (!now.ReadAt(disk, at, a, n, error) || !old.ReadAt(oldDisk, oldAt, b, n, error)) {
+            error = "cannot read it back (" + error + ")";
             return false;
         }
         if (std::memcmp(a, b, n) != 0) {
             error = "its copy differs from the old archive";
             return false;
         }
+        now.Advance(disk, at, n);
+        old.Advance(oldDisk, oldAt, n);
         done += n;
     }
     return true;
@@ -85,43 +77,47 @@ bool CompareCarried(int newFd, int oldFd, const EntryRecord& e, unsigned char* a
 
 }  // namespace
 
-bool VerifyArchive(const std::string& path, const std::vector<EntryRecord>& expected,
-                   const std::string& comment, int oldFd, unsigned threads, std::string& error,
-                   VerifyCost* cost) {
+bool VerifyArchive(const std::string& path, const std::vector<std::string>& volumes,
+                   const std::vector<EntryRecord>& expected, const std::string& comment,
+                   const VolumeSet* old, unsigned threads, std::string& error, VerifyCost* cost) {
     ArchiveReader reader;
-    if (!reader.Open(path, error)) return false;
-    if (!CheckDirectory(reader, expected, comment, error)) return false;
-    const int newFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (newFd < 0) {
-        error = std::strerror(errno);
+    // Volumes on media already swapped are asked for again.
+    ConsoleVolumeAsker asker;
+    if (volumes.size() > 1) reader.UseVolumePaths(volumes);
+    if (!reader.Open(path, error, &asker)) return false;
+    if (volumes.size() > 1 && reader.Volumes().DiskCount() != volumes.size()) {
+        error = "the set reads back with another number of volumes";
         return false;
     }
+    if (!CheckDirectory(reader, expected, comment, error)) return false;
 
     // Every entry's data, on all cores, largest work first spread by order.
     // Tasks: one per new entry; carried entries that lie side by side in both
     // archives are compared as one range, in slices of at most 64 MiB.
     struct Task {
         size_t first, last;  // entries [first, last]
+        uint32_t disk, oldDisk;
         uint64_t offset, oldOffset, length;
     };
     std::vector<Task> tasks;
     for (size_t i = 0; i < expected.size(); ++i) {
         const EntryRecord& e = expected[i];
         if (!e.carried) {
-            tasks.push_back({i, i, 0, 0, 0});
+            tasks.push_back({i, i, 0, 0, 0, 0, 0});
             continue;
         }
         if (!tasks.empty()) {
             Task& t = tasks.back();
             const EntryRecord& prev = expected[t.last];
-            if (prev.carried && t.offset + t.length == e.localOffset &&
-                t.oldOffset + t.length == e.oldStart && t.length < (64u << 20)) {
+            if (prev.carried && t.disk == e.disk && t.oldDisk == e.oldDisk &&
+                t.offset + t.length == e.localOffset && t.oldOffset + t.length == e.oldStart &&
+                t.length < (64u << 20)) {
                 t.last = i;
                 t.length += e.oldLength;
                 continue;
             }
         }
-        tasks.push_back({i, i, e.localOffset, e.oldStart, e.oldLength});
+        tasks.push_back({i, i, e.disk, e.oldDisk, e.localOffset, e.oldStart, e.oldLength});
     }
 
     std::atomic<size_t> nextTask{0};
@@ -143,10 +139,13 @@ bool VerifyArchive(const std::string& path, const std::vector<EntryRecord>& expe
                     b.reset(new unsigned char[kCompareBuffer]);
                 }
                 EntryRecord range = e;
+                range.disk = t.disk;
+                range.oldDisk = t.oldDisk;
                 range.localOffset = t.offset;
                 range.oldStart = t.oldOffset;
                 range.oldLength = t.length;
-                ok = oldFd >= 0 && CompareCarried(newFd, oldFd, range, a.get(), b.get(), why);
+                ok = old != nullptr &&
+                     CompareCarried(reader.Volumes(), *old, range, a.get(), b.get(), why);
                 compared += t.length;
             } else {
                 const ReadStatus st = reader.Extract(
@@ -173,7 +172,6 @@ bool VerifyArchive(const std::string& path, const std::vector<EntryRecord>& expe
     }
     run();
     for (std::thread& w : workers) w.join();
-    ::close(newFd);
     if (cost) {
         cost->checkedBytes = checked;
         cost->comparedBytes = compared;

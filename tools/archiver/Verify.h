@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "VolumeSet.h"
 #include "ZipFormat.h"
 
 namespace pkzip {
@@ -17,9 +18,12 @@ struct VerifyCost {
     uint64_t comparedBytes = 0;  // carried over and compared
 };
 
-// `oldFd` is the old archive, open, when entries were carried from it.
-bool VerifyArchive(const std::string& path, const std::vector<EntryRecord>& expected,
-                   const std::string& comment, int oldFd, unsigned threads, std::string& error,
+// `volumes` are the paths of a split set's volumes, disk 0 first (empty for
+// one file at `path`); `old` is the old archive when entries were carried
+// from it.
+bool VerifyArchive(const std::string& path, const std::vector<std::string>& volumes,
+                   const std::vector<EntryRecord>& expected, const std::string& comment,
+                   const VolumeSet* old, unsigned threads, std::string& error,
                    VerifyCost* cost = nullptr);
 
 }  // namespace pkzip

@@ -92,7 +92,7 @@ bool VolumeSet::OpenSplit(uint32_t disks, VolumeAsker* asker, std::string& error
     all[disks - 1] = vols_[0];
     std::string folder;  // where the user last pointed us, if anywhere
     for (uint32_t d = 0; d + 1 < disks; ++d) {
-        const std::string name = VolumeName(last, d, disks);
+        const std::string name = paths_.size() == disks ? paths_[d] : VolumeName(last, d, disks);
         const size_t slash = name.rfind('/');
         const std::string leaf = slash == std::string::npos ? name : name.substr(slash + 1);
         // Beside the last volume, else in the folder the user named last.

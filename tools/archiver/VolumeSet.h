@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace pkzip {
@@ -36,6 +37,9 @@ class VolumeSet {
     VolumeSet(const VolumeSet&) = delete;
     VolumeSet& operator=(const VolumeSet&) = delete;
 
+    // The volumes of the set are at these paths, disk 0 first, rather than
+    // named after the last one (a set just written under work names).
+    void UsePaths(std::vector<std::string> paths) { paths_ = std::move(paths); }
     // Opens the last (or only) volume, the file named by the user.
     bool OpenLast(const std::string& path, std::string& error);
     // Makes this a set of `disks` volumes; the others are found beside the
@@ -69,6 +73,7 @@ class VolumeSet {
     };
     static bool OpenOne(const std::string& path, Volume& v, std::string& error);
     std::vector<Volume> vols_;
+    std::vector<std::string> paths_;
 };
 
 }  // namespace pkzip

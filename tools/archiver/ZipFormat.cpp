@@ -168,6 +168,20 @@ std::string LocalHeader(const EntryRecord& e) {
     return h;
 }
 
+std::string DataDescriptor(const EntryRecord& e) {
+    std::string d;
+    Put32(d, 0x08074b50);
+    Put32(d, e.crc);
+    if (e.zip64Sizes) {
+        Put64(d, e.compSize);
+        Put64(d, e.size);
+    } else {
+        Put32(d, static_cast<uint32_t>(e.compSize));
+        Put32(d, static_cast<uint32_t>(e.size));
+    }
+    return d;
+}
+
 std::string CentralHeader(const EntryRecord& e) {
     const bool bigSize = e.zip64Sizes || e.size >= kMax32;
     const bool bigComp = e.zip64Sizes || e.compSize >= kMax32;
@@ -199,9 +213,9 @@ std::string CentralHeader(const EntryRecord& e) {
     Put32(h, bigSize ? kMax32 : static_cast<uint32_t>(e.size));
     Put16(h, static_cast<uint32_t>(e.name.size()));
     Put16(h, static_cast<uint32_t>(extra.size()));
-    Put16(h, 0);  // comment length
-    Put16(h, 0);  // disk number
-    Put16(h, 0);  // internal attributes
+    Put16(h, 0);       // comment length
+    Put16(h, e.disk);  // disk number start
+    Put16(h, 0);       // internal attributes
     Put32(h, e.externalAttrs);
     Put32(h, bigOffset ? kMax32 : static_cast<uint32_t>(e.localOffset));
     h += e.name;
@@ -211,31 +225,38 @@ std::string CentralHeader(const EntryRecord& e) {
 
 std::string EndRecords(uint64_t entries, uint64_t cdOffset, uint64_t cdSize,
                        const std::string& comment) {
+    EndPlace place;
+    place.entriesHere = entries;
+    place.endOffset = cdOffset + cdSize;
+    return EndRecords(entries, cdOffset, cdSize, comment, place);
+}
+
+std::string EndRecords(uint64_t entries, uint64_t cdOffset, uint64_t cdSize,
+                       const std::string& comment, const EndPlace& at) {
     const bool zip64 = entries >= 0xFFFF || cdOffset >= kMax32 || cdSize >= kMax32;
     std::string r;
     if (zip64) {
-        const uint64_t eocd64Offset = cdOffset + cdSize;
         Put32(r, 0x06064b50);
         Put64(r, 44);
         Put16(r, kMadeByUnix);
         Put16(r, 45);
-        Put32(r, 0);
-        Put32(r, 0);
-        Put64(r, entries);
+        Put32(r, at.disk);
+        Put32(r, at.cdDisk);
+        Put64(r, at.entriesHere);
         Put64(r, entries);
         Put64(r, cdSize);
         Put64(r, cdOffset);
         Put32(r, 0x07064b50);
-        Put32(r, 0);
-        Put64(r, eocd64Offset);
-        Put32(r, 1);
+        Put32(r, at.disk);
+        Put64(r, at.endOffset);
+        Put32(r, at.disk + 1);
     }
-    const uint32_t n16 = entries >= 0xFFFF ? 0xFFFF : static_cast<uint32_t>(entries);
+    const auto n16 = [](uint64_t n) { return n >= 0xFFFF ? 0xFFFFu : static_cast<uint32_t>(n); };
     Put32(r, 0x06054b50);
-    Put16(r, 0);
-    Put16(r, 0);
-    Put16(r, n16);
-    Put16(r, n16);
+    Put16(r, at.disk);
+    Put16(r, at.cdDisk);
+    Put16(r, n16(at.entriesHere));
+    Put16(r, n16(entries));
     Put32(r, cdSize >= kMax32 ? kMax32 : static_cast<uint32_t>(cdSize));
     Put32(r, cdOffset >= kMax32 ? kMax32 : static_cast<uint32_t>(cdOffset));
     Put16(r, static_cast<uint32_t>(comment.size()));
@@ -244,7 +265,7 @@ std::string EndRecords(uint64_t entries, uint64_t cdOffset, uint64_t cdSize,
 }
 
 std::string CarriedCentral(const std::string& central, uint64_t size, uint64_t compSize,
-                           uint64_t offset) {
+                           uint64_t offset, uint32_t disk) {
     std::string c = central;
     const auto* h = reinterpret_cast<const unsigned char*>(c.data());
     const size_t nameLen = At16(h + 28), extraLen = At16(h + 30);
@@ -273,7 +294,7 @@ std::string CarriedCentral(const std::string& central, uint64_t size, uint64_t c
     }
     newExtra += others;
 
-    Set16(c, 34, 0);  // disk number start
+    Set16(c, 34, disk);  // disk number start
     Set32(c, 42, bigOffset ? kMax32 : static_cast<uint32_t>(offset));
     if (bigOffset) Set16(c, 6, std::max<uint32_t>(At16(h + 6), 45));
     Set16(c, 30, static_cast<uint32_t>(newExtra.size()));

@@ -11,6 +11,7 @@ namespace pkzip {
 constexpr uint16_t kMethodStore = 0;
 constexpr uint16_t kMethodDeflate = 8;
 constexpr uint16_t kFlagUtf8 = 0x0800;
+constexpr uint16_t kFlagDescriptor = 0x0008;  // CRC and sizes follow the data
 constexpr uint32_t kMax32 = 0xFFFFFFFFu;
 
 // The archive header, when it is too long for the ZIP comment, travels as this
@@ -29,7 +30,8 @@ struct EntryRecord {
     uint32_t crc = 0;
     uint64_t compSize = 0;
     uint64_t size = 0;
-    uint64_t localOffset = 0;
+    uint64_t localOffset = 0;  // on `disk`
+    uint32_t disk = 0;         // volume of a split set, from 0
     uint32_t externalAttrs = 0;
     int64_t mtime = 0;         // seconds since the epoch, UTC
     uint32_t mtimeNsec = 0;    // below the second
@@ -39,6 +41,7 @@ struct EntryRecord {
     // Copied byte for byte from the old archive, where its local header,
     // data and descriptor took `oldLength` bytes from `oldStart`.
     bool carried = false;
+    uint32_t oldDisk = 0;
     uint64_t oldStart = 0;
     uint64_t oldLength = 0;
     std::string central;  // the central record to write, for a carried entry
@@ -51,8 +54,21 @@ int64_t FromDosTime(uint16_t dosTime, uint16_t dosDate);
 // written first with zeros can be rewritten in place once the data is known.
 std::string LocalHeader(const EntryRecord& e);
 std::string CentralHeader(const EntryRecord& e);
+// Signature, CRC and sizes after an entry's data (sizes in 8 bytes for Zip64).
+std::string DataDescriptor(const EntryRecord& e);
 std::string EndRecords(uint64_t entries, uint64_t cdOffset, uint64_t cdSize,
                        const std::string& comment);
+// Where the end records of a split set lie: on the last disk `disk`, at
+// `endOffset` there, with `entriesHere` central records on that disk and the
+// central directory starting on `cdDisk`.
+struct EndPlace {
+    uint32_t disk = 0;
+    uint32_t cdDisk = 0;
+    uint64_t entriesHere = 0;
+    uint64_t endOffset = 0;
+};
+std::string EndRecords(uint64_t entries, uint64_t cdOffset, uint64_t cdSize,
+                       const std::string& comment, const EndPlace& at);
 
 // 100 ns units since 1601, as the NTFS extra field holds them.
 uint64_t ToNtfsTime(int64_t seconds, uint32_t nsec);
@@ -64,10 +80,10 @@ uint16_t VersionNeeded(const EntryRecord& e, bool zip64);
 uint32_t UnixExternalAttrs(uint32_t mode);
 
 // A central record copied from another archive, moved to local header offset
-// `offset` on disk 0: the offset's Zip64 field added, changed or dropped as it
+// `offset` on `disk`: the offset's Zip64 field added, changed or dropped as it
 // needs; every other field as recorded. `size` and `compSize` are the
 // entry's real sizes.
 std::string CarriedCentral(const std::string& central, uint64_t size, uint64_t compSize,
-                           uint64_t offset);
+                           uint64_t offset, uint32_t disk = 0);
 
 }  // namespace pkzip

@@ -1,0 +1,201 @@
+#include "NewVolumes.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+
+#include "Output.h"
+#include "VolumeSet.h"
+
+namespace pkzip {
+namespace {
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+std::string LeafOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool CanAsk() {
+    struct stat st;
+    if (::isatty(0)) return true;
+    return ::fstat(0, &st) == 0 && S_ISFIFO(st.st_mode);
+}
+
+}  // namespace
+
+void RemoveOldVolumes(const std::string& archive, uint32_t disks, uint32_t oldDisks) {
+    // The new last volume is NAME.zip: from the old set, volumes numbered
+    // from there on belong to nothing now.
+    for (uint32_t d = disks - 1; d + 1 < oldDisks; ++d) {
+        ::unlink(VolumeSet::VolumeName(archive, d, oldDisks).c_str());
+    }
+}
+
+std::optional<std::string> ConsoleMediumAsker::AskNextMedium(const std::string& need,
+                                                             std::string& why) {
+    if (!CanAsk()) {
+        why = "no one is there to put in another medium";
+        return std::nullopt;
+    }
+    Line("The medium is full. Put in a new one for " + need +
+         " and press Enter, or type the folder to go on in (q stops):");
+    std::fflush(stdout);
+    std::string answer;
+    if (!std::getline(std::cin, answer)) {
+        why = "no answer came (the input ended)";
+        return std::nullopt;
+    }
+    if (!answer.empty() && answer.back() == '\r') answer.pop_back();
+    if (answer == "q" || answer == "Q") {
+        why = "stopped at the user's request";
+        return std::nullopt;
+    }
+    while (answer.size() > 1 && answer.back() == '/') answer.pop_back();
+    return answer;
+}
+
+NewVolumes::NewVolumes(const std::string& archive, MediumAsker& asker)
+    : archive_(archive), folder_(FolderOf(archive)), asker_(asker) {}
+
+NewVolumes::~NewVolumes() {
+    if (committed_) return;
+    for (size_t d = 1; d < vols_.size(); ++d) {
+        if (!vols_[d].final) ::unlink(vols_[d].path.c_str());
+    }
+    first_.Discard();
+}
+
+bool NewVolumes::Begin(std::string& error) {
+    if (!first_.Create(folder_, LeafOf(archive_), error)) return false;
+    TempFile::RemoveVolumesOnSignal();
+    leaf_ = LeafOf(first_.Path());
+    vols_.push_back({folder_, first_.Path(), false});
+    return true;
+}
+
+std::string NewVolumes::FinalName(uint32_t disk, uint32_t disks, const std::string& folder) const {
+    const std::string name = VolumeSet::VolumeName(archive_, disk, disks);
+    return folder == FolderOf(archive_) ? name : folder + "/" + LeafOf(name);
+}
+
+int NewVolumes::Create(uint32_t disk) {
+    if (disk == 0) return ::dup(first_.Fd());  // made by Begin
+    char num[16];
+    std::snprintf(num, sizeof num, ".z%02u", disk + 1);
+    const std::string path = folder_ + "/" + leaf_ + num;
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        throw WriteError("cannot create the volume " + Shown(path) + ": " + ErrnoText(errno));
+    }
+    vols_.resize(disk + 1);
+    vols_[disk] = {folder_, path, false};
+    return fd;
+}
+
+int NewVolumes::Reopen(uint32_t disk) {
+    if (vols_[disk].final) {
+        throw WriteError("the volume " + Shown(vols_[disk].path) +
+                         " would have to change, but its medium was already taken out");
+    }
+    const int fd = ::open(vols_[disk].path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) {
+        throw WriteError("cannot open the volume " + Shown(vols_[disk].path) +
+                         " again: " + ErrnoText(errno));
+    }
+    return fd;
+}
+
+void NewVolumes::Remove(uint32_t disk) {
+    if (disk == 0 || disk >= vols_.size()) return;
+    if (!vols_[disk].final) ::unlink(vols_[disk].path.c_str());
+    vols_.resize(disk);
+}
+
+void NewVolumes::MediumFull(uint32_t disk) {
+    char need[64];
+    std::snprintf(need, sizeof need, "volume %u (", disk + 2);
+    const std::string next = VolumeSet::VolumeName(archive_, disk + 1, disk + 3);
+    std::string why;
+    std::optional<std::string> answer;
+    for (;;) {
+        answer = asker_.AskNextMedium(
+            std::string(need) + Shown(LeafOf(next)) + " or " + Shown(LeafOf(archive_)) + ")", why);
+        if (!answer) throw WriteError("the medium is full and " + why);
+        struct stat st;
+        if (answer->empty() || (::stat(answer->c_str(), &st) == 0 && S_ISDIR(st.st_mode))) break;
+        Line(Shown(*answer) + " is not a folder");
+    }
+    if (!answer->empty()) {
+        folder_ = *answer;
+        return;
+    }
+    // The medium in this folder is taken out: what it holds gets its final
+    // name now, as no later step can reach it.
+    swapped_ = true;
+    for (uint32_t d = 0; d <= disk; ++d) {
+        Volume& v = vols_[d];
+        if (v.final || v.folder != folder_) continue;
+        const std::string final = FinalName(d, d + 2, v.folder);  // never the last one
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::chmod(v.path.c_str(), 0666 & ~mask);
+        if (::rename(v.path.c_str(), final.c_str()) != 0) {
+            throw WriteError("cannot name the volume " + Shown(final) + ": " + ErrnoText(errno));
+        }
+        v.path = final;
+        v.final = true;
+    }
+    // An older archive there cannot be kept: with the new volumes beside it,
+    // it would look like the end of a set it does not belong to.
+    if (folder_ == FolderOf(archive_) && ::unlink(archive_.c_str()) == 0) {
+        Line("The old archive " + Shown(archive_) +
+             " on the full medium was removed: its medium was needed for the new set");
+    }
+}
+
+std::vector<std::string> NewVolumes::Paths() const {
+    std::vector<std::string> out;
+    for (const Volume& v : vols_) out.push_back(v.path);
+    return out;
+}
+
+bool NewVolumes::Commit(mode_t mode, uint32_t oldDisks, std::string& error) {
+    const auto disks = static_cast<uint32_t>(vols_.size());
+    if (disks == 1) {
+        if (!first_.CommitTo(archive_, mode, error)) return false;
+    } else {
+        for (uint32_t d = 0; d < disks; ++d) {
+            Volume& v = vols_[d];
+            const std::string final = FinalName(d, disks, v.folder);
+            if (d == 0 && !v.final) {
+                // The work file of disk 0 keeps its signal clean-up until renamed.
+                if (!first_.CommitTo(final, mode, error)) return false;
+            } else if (!v.final) {
+                if (::chmod(v.path.c_str(), mode) != 0 ||
+                    ::rename(v.path.c_str(), final.c_str()) != 0) {
+                    error = Shown(final) + ": " + ErrnoText(errno);
+                    return false;
+                }
+            }
+            v.path = final;
+            v.final = true;
+        }
+    }
+    committed_ = true;
+    RemoveOldVolumes(archive_, disks, oldDisks);
+    return true;
+}
+
+}  // namespace pkzip
