@@ -96,6 +96,19 @@ class EndToEnd : public ::testing::Test {
         return *app;
     }
 
+    // The first Crate of the data file restored into `target` by a fresh program.
+    App& restoreInto(const std::string& target) {
+        App& a = fresh();
+        LoadDataFile(a);
+        a.FrmMain.LstCrate.setListIndex(0);
+        a.store.CurrentIndex = 0;
+        ShowCurrentCrate(a);
+        fs::create_directories(target);
+        a.FrmMain.TxtRestoreLocation.setText(target);
+        RestoreCrate(a);
+        return a;
+    }
+
     int automated(const std::string& name) {
         App& a = fresh();
         a.AbuCrateName = name;
@@ -151,15 +164,8 @@ TEST_F(EndToEnd, AnAutomatedBackupStoresExactlyTheSelectionWithTheHeader) {
 TEST_F(EndToEnd, ARestoreReproducesTheFilesAndAnImportRecreatesTheCrate) {
     ASSERT_EQ(automated("docs"), 0) << output();
 
-    App& a = fresh();
-    LoadDataFile(a);
-    a.FrmMain.LstCrate.setListIndex(0);
-    a.store.CurrentIndex = 0;
-    ShowCurrentCrate(a);
     const std::string target = dir / "fresh restore";
-    fs::create_directories(target);
-    a.FrmMain.TxtRestoreLocation.setText(target);
-    RestoreCrate(a);
+    App& a = restoreInto(target);
     EXPECT_EQ(a.FrmMain.StBMain.panelText(), "Restore Complete") << output();
     EXPECT_EQ(a.job.FilesDone, 3);
     for (const std::string& file :
@@ -212,15 +218,8 @@ TEST_F(EndToEnd, AnAutomatedBackupOfAMultiDiskCratePastAFileSizeLimitMakesASet) 
         EXPECT_LE(fs::file_size(dir / volume), 100000u);
     }
 
-    App& a = fresh();
-    LoadDataFile(a);
-    a.FrmMain.LstCrate.setListIndex(0);
-    a.store.CurrentIndex = 0;
-    ShowCurrentCrate(a);
     const std::string target = dir / "from the set";
-    fs::create_directories(target);
-    a.FrmMain.TxtRestoreLocation.setText(target);
-    RestoreCrate(a);
+    App& a = restoreInto(target);
     EXPECT_EQ(a.FrmMain.StBMain.panelText(), "Restore Complete") << output();
     EXPECT_EQ(test::ReadFile(target + data + "/Letters/scan.bin"), noise);
 

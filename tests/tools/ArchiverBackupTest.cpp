@@ -41,16 +41,10 @@ class ArchiverBackup : public ::testing::Test {
     }
 
     std::string AddFile(const std::string& rel, const std::string& content) {
-        const std::string p = dir / ("data/" + rel);
-        WriteFile(p, content);
-        return p;
+        return AddDataFile(dir, rel, content);
     }
 
-    void WriteList(const std::vector<std::string>& paths) {
-        std::string text;
-        for (const std::string& p : paths) text += p + "\r\n";
-        WriteFile(list, text);
-    }
+    void WriteList(const std::vector<std::string>& paths) { WriteListFile(list, paths); }
 
     // The backup line, quoted as the backup job composes it, with the output captured.
     std::string BackupLine(bool update, int level, bool span = false) {

@@ -9,35 +9,12 @@ namespace {
 
 using namespace tooltest;
 
-// Runs argv with `input` fed through a pipe to its standard input, as the
-// console window forwards what the user types.
+// Runs argv with `input` on its standard input, as the console window forwards
+// what the user types.
 RunResult RunWithInput(const std::vector<std::string>& argv, const std::string& input) {
-    char templ[] = "/tmp/tooltest-in-XXXXXX";
-    const int outFd = ::mkstemp(templ);
-    int fds[2];
-    if (::pipe(fds) != 0) return {};
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(fds[0], 0);
-        ::dup2(outFd, 1);
-        ::dup2(outFd, 2);
-        ::close(fds[1]);
-        ::execv(args[0], args.data());
-        ::_exit(127);
-    }
-    ::close(fds[0]);
-    ::close(outFd);
-    ::signal(SIGPIPE, SIG_IGN);
-    if (!input.empty()) (void)!::write(fds[1], input.data(), input.size());
-    ::close(fds[1]);
-    RunResult r;
-    r.status = WaitStatus(pid);
-    r.output = ReadFile(templ);
-    ::unlink(templ);
-    return r;
+    RunSetup setup;
+    setup.input = input;
+    return RunWith(argv, setup);
 }
 
 class ArchiverRead : public ::testing::Test {

@@ -107,9 +107,8 @@ class ArchiverSpan : public ::testing::Test {
         return v;
     }
     std::string VolumeName(int d) const {
-        char num[8];
-        std::snprintf(num, sizeof num, ".z%02d", d);
-        return dir / ("out/backup" + std::string(num));
+        const std::string num = std::to_string(d);
+        return dir / ("out/backup.z" + std::string(num.size() < 2 ? "0" : "") + num);
     }
     std::string CheckSet() { return Python(kCheckSet, {archive}).output; }
     // Everything in the archive's folder but the set itself.

@@ -21,15 +21,9 @@ class ArchiverUpdate : public ::testing::Test {
         fs::create_directories(dir / "data");
     }
     std::string AddFile(const std::string& rel, const std::string& content) {
-        const std::string p = dir / ("data/" + rel);
-        WriteFile(p, content);
-        return p;
+        return AddDataFile(dir, rel, content);
     }
-    void WriteList(const std::vector<std::string>& paths) {
-        std::string text;
-        for (const std::string& p : paths) text += p + "\r\n";
-        WriteFile(list, text);
-    }
+    void WriteList(const std::vector<std::string>& paths) { WriteListFile(list, paths); }
     std::vector<std::string> Args(bool update, const std::string& header = "") {
         std::vector<std::string> a = {Archiver(), update ? "-add=update" : "-add=all"};
         if (!header.empty()) a.push_back("-header=@" + header);

@@ -65,15 +65,9 @@ class ArchiverWrite : public ::testing::Test {
     void SetUp() override { fs::create_directories(dir / "out"); }
 
     std::string AddFile(const std::string& rel, const std::string& content) {
-        const std::string p = dir / ("data/" + rel);
-        WriteFile(p, content);
-        return p;
+        return AddDataFile(dir, rel, content);
     }
-    void WriteList(const std::vector<std::string>& paths) {
-        std::string text;
-        for (const std::string& p : paths) text += p + "\r\n";
-        WriteFile(list, text);
-    }
+    void WriteList(const std::vector<std::string>& paths) { WriteListFile(list, paths); }
     std::vector<std::string> Args(const std::string& add, int level) {
         return {Archiver(),   add,     "-lev=" + std::to_string(level),
                 "-path=full", archive, "@" + list};

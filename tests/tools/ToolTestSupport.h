@@ -166,6 +166,21 @@ inline RunResult RunWith(const std::vector<std::string>& argv, const RunSetup& s
     return r;
 }
 
+// A file to back up, under DIR/data.
+inline std::string AddDataFile(const ScratchDir& dir, const std::string& rel,
+                               const std::string& content) {
+    const std::string p = dir / ("data/" + rel);
+    WriteFile(p, content);
+    return p;
+}
+
+// The list file the archiver reads: one path a line, CR LF ended.
+inline void WriteListFile(const std::string& list, const std::vector<std::string>& paths) {
+    std::string text;
+    for (const std::string& p : paths) text += p + "\r\n";
+    WriteFile(list, text);
+}
+
 // Writes a batch file as the backup program does (echo line, then the
 // command, CR LF endings) and runs it through the interpreter.
 inline RunResult RunBatch(const std::string& batchPath, const std::string& echoLine,
