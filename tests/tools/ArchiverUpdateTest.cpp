@@ -177,27 +177,10 @@ TEST_F(ArchiverUpdate, UpdateWithNothingNewLeavesTheArchiveUntouched) {
 
 // Runs the archiver as the user "nobody" (65534).
 RunResult RunAsNobody(const std::vector<std::string>& argv) {
-    char templ[] = "/tmp/tooltest-out-XXXXXX";
-    ::close(::mkstemp(templ));
-    ::chmod(templ, 0666);
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int fd = ::open(templ, O_WRONLY | O_TRUNC);
-        ::dup2(fd, 1);
-        ::dup2(fd, 2);
+    return RunLimited(argv, [] {
         if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
             ::_exit(126);
-        ::execv(args[0], args.data());
-        ::_exit(127);
-    }
-    RunResult r;
-    r.status = WaitStatus(pid);
-    r.output = ReadFile(templ);
-    ::unlink(templ);
-    return r;
+    });
 }
 
 // Owner, group and mode of the old archive stay; a user who may not write the

@@ -26,30 +26,6 @@ std::string Text(size_t size) {
     return t;
 }
 
-// Runs argv in a child whose limits `setup` sets just before the program starts.
-template <typename Setup>
-RunResult RunLimited(const std::vector<std::string>& argv, Setup setup) {
-    char templ[] = "/tmp/tooltest-out-XXXXXX";
-    ::close(::mkstemp(templ));
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int fd = ::open(templ, O_WRONLY | O_TRUNC);
-        ::dup2(fd, 1);
-        ::dup2(fd, 2);
-        ::signal(SIGXFSZ, SIG_DFL);
-        setup();
-        ::execv(args[0], args.data());
-        ::_exit(127);
-    }
-    RunResult r;
-    r.status = WaitStatus(pid);
-    r.output = ReadFile(templ);
-    ::unlink(templ);
-    return r;
-}
 
 void Limit(int resource, rlim_t value) {
     const struct rlimit rl { value, value };

@@ -166,6 +166,34 @@ inline RunResult RunWith(const std::vector<std::string>& argv, const RunSetup& s
     return r;
 }
 
+// Runs argv in a child that `setup` prepares (limits, user) just before the program
+// starts; the output file is writable by anyone, so a program run as another user
+// can fill it.
+template <typename Setup>
+inline RunResult RunLimited(const std::vector<std::string>& argv, Setup setup) {
+    char templ[] = "/tmp/tooltest-out-XXXXXX";
+    ::close(::mkstemp(templ));
+    ::chmod(templ, 0666);
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int fd = ::open(templ, O_WRONLY | O_TRUNC);
+        ::dup2(fd, 1);
+        ::dup2(fd, 2);
+        ::signal(SIGXFSZ, SIG_DFL);
+        setup();
+        ::execv(args[0], args.data());
+        ::_exit(127);
+    }
+    RunResult r;
+    r.status = WaitStatus(pid);
+    r.output = ReadFile(templ);
+    ::unlink(templ);
+    return r;
+}
+
 // A file to back up, under DIR/data.
 inline std::string AddDataFile(const ScratchDir& dir, const std::string& rel,
                                const std::string& content) {
