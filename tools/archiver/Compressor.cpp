@@ -93,7 +93,7 @@ std::string SizeChange(int fd, uint64_t atOpen, uint64_t read) {
 int CompressorLevel(int level) {
     // libdeflate's 8 and 9 came out larger than its 7 on source text; its 10
     // (near-optimal parsing) is the smallest that stays within twice zip -9's time.
-    static constexpr int kMap[10] = {0, 1, 2, 3, 4, 6, 7, 7, 10, 10};
+    static constexpr int kMap[10] = {0, 1, 2, 3, 4, 6, 6, 7, 10, 10};
     return kMap[std::clamp(level, 0, 9)];
 }
 
