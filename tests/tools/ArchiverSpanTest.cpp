@@ -313,6 +313,20 @@ TEST_F(ArchiverSpan, AFullMediumAsksAndAnEmptyAnswerGoesOn) {
     ExpectRestoredSame(dir / "back");
 }
 
+// The console window hands the archiver a socket, not a pipe: the prompt is
+// answered through it all the same.
+TEST_F(ArchiverSpan, AFullMediumAsksThroughTheConsoleWindowsSocket) {
+    MakeFiles({300000}, {100000});
+    RunSetup setup;
+    setup.env = {"PKZIP_TEST_MEDIUM_BYTES=150000"};
+    setup.input = std::string("\n\n\n\n\n");
+    setup.socketInput = true;
+    const RunResult r = RunWith(Args("-span"), setup);
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_GE(CountLinesWith(r.output, "The medium is full"), 1) << r.output;
+    EXPECT_EQ(CheckSet(), "ok\n");
+}
+
 // A folder typed at the prompt (after one that is not a folder) takes the
 // rest of the set; the set reads back once told where its first volume is.
 TEST_F(ArchiverSpan, AFolderTypedAtThePromptTakesTheNextVolumes) {

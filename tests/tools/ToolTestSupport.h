@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -116,6 +117,8 @@ inline RunResult RunProgram(const std::vector<std::string>& argv, long maxFileBy
 // answer); `env` adds NAME=VALUE entries; `maxFileBytes` as for Start.
 struct RunSetup {
     std::optional<std::string> input;
+    // The input through a socket, as the program's console window hands it over.
+    bool socketInput = false;
     std::vector<std::string> env;
     long maxFileBytes = 0;
 };
@@ -124,7 +127,7 @@ inline RunResult RunWith(const std::vector<std::string>& argv, const RunSetup& s
     char templ[] = "/tmp/tooltest-out-XXXXXX";
     const int outFd = ::mkstemp(templ);
     int fds[2];
-    if (::pipe(fds) != 0) return {};
+    if ((setup.socketInput ? ::socketpair(AF_UNIX, SOCK_STREAM, 0, fds) : ::pipe(fds)) != 0) return {};
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);

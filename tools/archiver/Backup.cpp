@@ -58,18 +58,6 @@ bool ReadWhole(const std::string& path, std::string& out, std::string& error) {
     return true;
 }
 
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-std::string BaseOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 uint16_t NameFlags(const std::string& name) {
     return (!IsAscii(name) && IsValidUtf8(name)) ? kFlagUtf8 : 0;
 }
@@ -586,7 +574,7 @@ int BackupRun::Run() {
     if (o_.span) return WriteVolumes(comment);
     TempFile temp;
     std::string error;
-    if (!temp.Create(FolderOf(archive_), BaseOf(archive_), error)) {
+    if (!temp.Create(FolderOf(archive_), LeafOf(archive_), error)) {
         Problem("cannot create a work file beside the archive " + Shown(archive_) + ": " + error +
                 "; nothing was changed");
         return kFatal;
@@ -702,7 +690,7 @@ int BackupRun::WriteVolumes(const std::string& comment) {
                             });
     if (ok && disks > 1 && FolderOf(paths.back()) != FolderOf(archive_)) {
         Line("The last volume of the set went to " + Shown(FolderOf(paths.back())) +
-             ": give that folder's " + Shown(BaseOf(archive_)) + " to restore the set");
+             ": give that folder's " + Shown(LeafOf(archive_)) + " to restore the set");
     }
     return !ok ? kFatal : ProblemCount() > 0 ? kWarnings : 0;
 }

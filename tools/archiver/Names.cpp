@@ -132,4 +132,16 @@ bool ReadListFile(const std::string& path, std::vector<std::string>& out, std::s
     return true;
 }
 
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+std::string LeafOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 }  // namespace pkzip

@@ -22,6 +22,10 @@ std::optional<std::string> StoredName(std::string_view path);
 // resolved. A trailing '/' marks a folder and is not part of the result.
 std::optional<std::vector<std::string>> SafeComponents(std::string_view name);
 
+// The folder part of a file path ("." when there is none) and the last part.
+std::string FolderOf(const std::string& path);
+std::string LeafOf(const std::string& path);
+
 bool IsValidUtf8(std::string_view s);
 bool IsAscii(std::string_view s);
 

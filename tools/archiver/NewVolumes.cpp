@@ -9,29 +9,12 @@
 #include <cstring>
 #include <iostream>
 
+#include "Names.h"
 #include "Output.h"
 #include "VolumeSet.h"
 
 namespace pkzip {
 namespace {
-
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-std::string LeafOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-bool CanAsk() {
-    struct stat st;
-    if (::isatty(0)) return true;
-    return ::fstat(0, &st) == 0 && S_ISFIFO(st.st_mode);
-}
 
 }  // namespace
 
@@ -45,7 +28,7 @@ void RemoveOldVolumes(const std::string& archive, uint32_t disks, uint32_t oldDi
 
 std::optional<std::string> ConsoleMediumAsker::AskNextMedium(const std::string& need,
                                                              std::string& why) {
-    if (!CanAsk()) {
+    if (!ConsoleVolumeAsker::CanAsk()) {
         why = "no one is there to put in another medium";
         return std::nullopt;
     }

@@ -15,9 +15,11 @@
 namespace pkzip {
 
 bool ConsoleVolumeAsker::CanAsk() {
+    // A terminal, or the pipe or socket of the program's console window; a file
+    // or /dev/null means nobody is there to answer.
     struct stat st;
     if (::isatty(0)) return true;
-    return ::fstat(0, &st) == 0 && S_ISFIFO(st.st_mode);
+    return ::fstat(0, &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode));
 }
 
 std::optional<std::string> ConsoleVolumeAsker::AskFolder(const std::string& volume) {
