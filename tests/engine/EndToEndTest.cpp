@@ -109,6 +109,16 @@ class EndToEnd : public ::testing::Test {
         return a;
     }
 
+    // A fresh program without a data file imports the archive as its only Crate.
+    App& importAlone() {
+        App& b = fresh();
+        fs::remove(program + "/Stowaway.dat");
+        LoadDataFile(b);
+        ImportCrate(b, archive);
+        EXPECT_EQ(b.FrmMain.StBMain.panelText(), "Added Crate Data Successfully");
+        return b;
+    }
+
     int automated(const std::string& name) {
         App& a = fresh();
         a.AbuCrateName = name;
@@ -173,11 +183,7 @@ TEST_F(EndToEnd, ARestoreReproducesTheFilesAndAnImportRecreatesTheCrate) {
         EXPECT_EQ(test::ReadFile(target + file), test::ReadFile(file)) << file;
     EXPECT_FALSE(fs::exists(target + data + "/scratch.tmp"));
 
-    App& b = fresh();
-    fs::remove(program + "/Stowaway.dat");
-    LoadDataFile(b);
-    ImportCrate(b, archive);
-    EXPECT_EQ(b.FrmMain.StBMain.panelText(), "Added Crate Data Successfully");
+    App& b = importAlone();
     ASSERT_EQ(b.store.CrateMax, 0);
     const CrateRecord& c = b.store.CrateTable[0];
     EXPECT_EQ(c.Name, "Docs");
@@ -224,11 +230,7 @@ TEST_F(EndToEnd, AnAutomatedBackupOfAMultiDiskCratePastAFileSizeLimitMakesASet) 
     EXPECT_EQ(test::ReadFile(target + data + "/Letters/scan.bin"), noise);
 
     // The header comes back from the set's last volume.
-    App& b = fresh();
-    fs::remove(program + "/Stowaway.dat");
-    LoadDataFile(b);
-    ImportCrate(b, archive);
-    EXPECT_EQ(b.FrmMain.StBMain.panelText(), "Added Crate Data Successfully");
+    App& b = importAlone();
     ASSERT_EQ(b.store.CrateMax, 0);
     EXPECT_EQ(b.store.CrateTable[0].MultiDisk, 1);
 }
