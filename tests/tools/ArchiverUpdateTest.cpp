@@ -4,6 +4,8 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "ToolTestSupport.h"
 
 namespace {
@@ -173,6 +175,51 @@ TEST_F(ArchiverUpdate, UpdateWithNothingNewLeavesTheArchiveUntouched) {
     r = Add(true, header);
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(Lines(Fields()).front(), "b'header two\\r\\n'");
+}
+
+// The update looks at every listed file's date however the list is ordered
+// (folders interleaved, one reached through a link, files and folders that
+// are gone) and stores exactly the newer files again; the rest, large
+// entries among them, are carried over intact.
+TEST_F(ArchiverUpdate, ExactlyTheNewerFilesAreStoredAgainWhateverTheListsOrder) {
+    std::vector<std::string> paths;
+    std::string noise;
+    for (uint32_t x = 1; noise.size() < 400000;) {
+        x = x * 1103515245u + 12345u;
+        noise += static_cast<char>(x >> 24);
+    }
+    for (int i = 0; i < 3000; ++i) {
+        const std::string content = i % 400 == 3 ? noise + std::to_string(i) : "n" + std::to_string(i);
+        paths.push_back(AddFile("f" + std::to_string(i % 5) + "/n" + std::to_string(i), content));
+        SetMtime(paths.back(), 1500000000);
+    }
+    fs::create_directory_symlink(dir / "data/f1", dir / "data/link");
+    paths.push_back(dir / "data/link/n1");
+    paths.push_back(dir / "data/gone.txt");
+    paths.push_back(dir / "data/nofolder/n0");
+    WriteList(paths);
+    ASSERT_EQ(Add(false).status, 1);
+
+    std::set<std::string> expected;
+    for (int i = 1; i < 3000; i += 7) {
+        SetMtime(paths[i], 1600000000);
+        expected.insert(paths[i].substr(1));
+    }
+    expected.insert((dir / "data/link/n1").substr(1));
+    const RunResult r = Add(true);
+    EXPECT_EQ(r.status, 1) << r.output;
+    std::set<std::string> updated;
+    for (const std::string& l : Lines(r.output)) {
+        const size_t at = l.find("Updating: ");
+        if (at != std::string::npos) updated.insert(l.substr(at + 10, l.find("  ", at + 10) - at - 10));
+    }
+    EXPECT_EQ(updated, expected);
+    EXPECT_NE(r.output.find("cannot open " + dir / "data/gone.txt"), std::string::npos);
+    EXPECT_NE(r.output.find("cannot open " + dir / "data/nofolder/n0"), std::string::npos);
+    const RunResult check = Python(
+        "import sys, zipfile\nz = zipfile.ZipFile(sys.argv[1])\n"
+        "print(z.testzip(), len(z.infolist()))\n", {archive});
+    EXPECT_EQ(check.output, "None 3001\n");
 }
 
 // Runs the archiver as the user "nobody" (65534).

@@ -116,6 +116,15 @@ class ArchiveReader {
     // name, method, and CRC and sizes unless they follow the data); a
     // disagreement is damage.
     ReadStatus Locate(const ArchiveEntry& e, DataLocation& out, std::string& error) const;
+    // The same, for a caller that read ahead: `pre` holds `preLen` bytes from
+    // where the local header starts (see HeaderPlace); what they lack is read.
+    ReadStatus LocateIn(const ArchiveEntry& e, DataLocation& out, const unsigned char* pre,
+                        size_t preLen, std::string& error) const;
+    // Volume and position of the entry's local header.
+    void HeaderPlace(const ArchiveEntry& e, uint32_t& disk, uint64_t& offset) const {
+        disk = e.diskStart;
+        offset = e.localOffset + (volumes_.IsSplit() ? 0 : prefix_);
+    }
     // Raw bytes of the entry's stored data, `pos` bytes from its start.
     bool ReadRaw(const DataLocation& loc, uint64_t pos, void* buf, size_t len,
                  std::string& error) const;
@@ -137,8 +146,6 @@ class ArchiveReader {
     bool ReadCentral(std::string& error);
     ReadStatus CheckDescriptor(const ArchiveEntry& e, const DataLocation& loc,
                                std::string& error) const;
-    ReadStatus LocateIn(const ArchiveEntry& e, DataLocation& out, const unsigned char* pre,
-                        size_t preLen, std::string& error) const;
     ReadStatus ExtractInMemory(const ArchiveEntry& e, const DataSink& sink,
                                std::string& error) const;
     ReadStatus ExtractStreaming(const ArchiveEntry& e, const DataLocation& loc,

@@ -18,6 +18,8 @@
 #include <memory>
 #include <set>
 #include <thread>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "ArchiveReader.h"
 #include "CarryOver.h"
@@ -27,6 +29,7 @@
 #include "OutFile.h"
 #include "Output.h"
 #include "PathCase.h"
+#include "StatMany.h"
 #include "TempFile.h"
 #include "Verify.h"
 #include "ZipFormat.h"
@@ -124,7 +127,7 @@ class BackupRun {
     struct stat oldStat_ {};
     ArchiveReader old_;
     int oldFd_ = -1;  // the same file, for copying entries over
-    std::map<std::string, size_t> oldByName_;
+    std::unordered_map<std::string_view, size_t> oldByName_;  // names held by old_
     bool keepOldHeader_ = false;  // no -header: the old comment and header entry stay
     std::string header_;
     bool headerAsEntry_ = false;
@@ -183,6 +186,7 @@ bool BackupRun::OpenOldArchive() {
             return unchanged("it was replaced while it was being read");
         }
     }
+    oldByName_.reserve(old_.Entries().size());
     for (const ArchiveEntry& e : old_.Entries()) {
         if (!e.damage.empty()) return unchanged(Shown(e.name) + ": " + e.damage);
         if (e.encrypted) {
@@ -208,32 +212,45 @@ bool BackupRun::MayReplaceOld() {
 }
 
 void BackupRun::ChooseSources(const std::vector<std::string>& paths) {
-    std::set<std::string> seen;
+    std::vector<SourceFile> listed;
+    listed.reserve(paths.size());  // never moves: `seen` looks at its names
+    std::unordered_set<std::string_view> seen;
+    seen.reserve(paths.size());
     for (const std::string& path : paths) {
-        const std::optional<std::string> name = StoredName(path);
+        std::optional<std::string> name = StoredName(path);
         if (!name) {
             Problem("cannot store " + Shown(path) + ": not a usable file path");
             continue;
         }
-        if (!seen.insert(*name).second) continue;  // listed twice: stored once
+        if (seen.count(*name) > 0) continue;  // listed twice: stored once
         if (headerAsEntry_ && *name == kHeaderEntryName) {
             Problem("cannot store " + Shown(path) +
                     ": the name is reserved for the archive header");
             continue;
         }
-        if (!o_.updateOnly) {  // every file is stored: the reader opens and checks it
-            sources_.push_back({path, *name, oldByName_.count(*name) > 0});
+        const bool replacing = oldByName_.count(*name) > 0;
+        listed.push_back({path, std::move(*name), replacing});
+        seen.insert(listed.back().name);
+    }
+    if (!o_.updateOnly) {  // every file is stored: the reader opens and checks it
+        sources_ = std::move(listed);
+        return;
+    }
+    std::vector<const char*> toStat;
+    toStat.reserve(listed.size());
+    for (const SourceFile& f : listed) toStat.push_back(f.path.c_str());
+    const std::vector<StatResult> status = StatMany(toStat);
+    for (size_t i = 0; i < listed.size(); ++i) {
+        SourceFile& f = listed[i];
+        if (status[i].error != 0) {
+            Problem("cannot open " + Shown(f.path) + ": " + ErrnoText(status[i].error));
             continue;
         }
-        struct stat st;
-        if (::stat(path.c_str(), &st) != 0) {
-            Problem("cannot open " + Shown(path) + ": " + ErrnoText(errno));
-            continue;
-        }
-        const auto old = oldByName_.find(S_ISDIR(st.st_mode) ? *name + "/" : *name);
-        if (o_.updateOnly && old != oldByName_.end() && !DiskIsNewer(st, old_.Entry(old->second)))
-            continue;
-        sources_.push_back({path, *name, old != oldByName_.end()});
+        const struct stat& st = status[i].st;
+        const auto old = oldByName_.find(S_ISDIR(st.st_mode) ? f.name + "/" : f.name);
+        if (old != oldByName_.end() && !DiskIsNewer(st, old_.Entry(old->second))) continue;
+        f.replacing = old != oldByName_.end();
+        sources_.push_back(std::move(f));
     }
 }
 
@@ -421,11 +438,12 @@ void BackupRun::CopyOldEntries(OutFile& out) {
     };
     const bool oneByOne = oldFd_ < 0 || out.Spanning();
     std::vector<unsigned char> buf;
+    OldSpanFinder finder(old_);
     for (const ArchiveEntry& old : old_.Entries()) {
         if (old.isHeader ? !keepOldHeader_ : storedNames_.count(old.name) > 0) continue;
         OldSpan span;
         std::string error;
-        if (!FindOldSpan(old_, old, span, error)) {
+        if (!finder.Find(old, span, error)) {
             throw WriteError("the existing archive is damaged at " + Shown(old.name) + ": " +
                              error);
         }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "ArchiveReader.h"
 
@@ -18,8 +19,25 @@ struct OldSpan {
     uint32_t headerSize = 0;
 };
 
-// Finds the entry's bytes; false with `error` for a damaged entry.
-bool FindOldSpan(const ArchiveReader& old, const ArchiveEntry& e, OldSpan& span,
-                 std::string& error);
+// Finds entries' bytes. Entries are asked for in the order they lie in, so
+// their headers are read a large window at a time, not each with its own
+// reads: an update keeps tens of thousands of them.
+class OldSpanFinder {
+  public:
+    explicit OldSpanFinder(const ArchiveReader& old) : old_(old) {}
+    // False with `error` for a damaged entry.
+    bool Find(const ArchiveEntry& e, OldSpan& span, std::string& error);
+
+  private:
+    // At least `want` bytes from `offset` on `disk`, or fewer where the volume
+    // ends; nullptr when they cannot be read.
+    const unsigned char* Window(uint32_t disk, uint64_t offset, size_t want, size_t& got);
+
+    const ArchiveReader& old_;
+    std::vector<unsigned char> window_;
+    uint32_t windowDisk_ = 0;
+    uint64_t windowStart_ = 0;
+    size_t windowLength_ = 0;
+};
 
 }  // namespace pkzip

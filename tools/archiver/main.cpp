@@ -1,6 +1,7 @@
 // PKZIP25.EXE: the archiver the backup program drives. Backup, restore and a
 // brief listing on standard ZIP archives.
 #include <signal.h>
+#include <unistd.h>
 
 #include <cstdlib>
 
@@ -13,7 +14,24 @@
 #include "Options.h"
 #include "Output.h"
 
+namespace {
+
+// A page fault is dear on a virtual machine, and a run keeps a record per
+// entry: tens of thousands of fresh pages. The C library backs its heap with
+// huge pages when asked, but reads that setting only as a program starts, so
+// the archiver starts itself once more with it. A GLIBC_TUNABLES of the
+// user's own is left as it is.
+void AskForHugePages(char** argv) {
+    if (std::getenv("GLIBC_TUNABLES") != nullptr) return;
+    if (::setenv("GLIBC_TUNABLES", "glibc.malloc.hugetlb=1", 0) != 0) return;
+    ::execv("/proc/self/exe", argv);
+    ::unsetenv("GLIBC_TUNABLES");  // could not start again: go on as we are
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    AskForHugePages(argv);
     // Output may go to a pipe whose reader goes away; the archive is still finished.
     ::signal(SIGPIPE, SIG_IGN);
     // A file-size limit then shows as EFBIG on the write, reported like any

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <sys/stat.h>
+
+#include <vector>
+
+namespace pkzip {
+
+struct StatResult {
+    int error;  // errno of a failed stat, 0 when st holds the file's status
+    struct stat st;
+};
+
+// The status of every path, as stat(2) gives it (links followed), in order.
+// An update that finds nothing new costs one stat per listed file, most of it
+// the kernel walking each full path; the paths are shared out between
+// threads, and a run of files in one folder is looked up from that folder.
+std::vector<StatResult> StatMany(const std::vector<const char*>& paths);
+
+}  // namespace pkzip
