@@ -189,7 +189,8 @@ TEST_F(ArchiverUpdate, ExactlyTheNewerFilesAreStoredAgainWhateverTheListsOrder) 
         noise += static_cast<char>(x >> 24);
     }
     for (int i = 0; i < 3000; ++i) {
-        const std::string content = i % 400 == 3 ? noise + std::to_string(i) : "n" + std::to_string(i);
+        const std::string content =
+            i % 400 == 3 ? noise + std::to_string(i) : "n" + std::to_string(i);
         paths.push_back(AddFile("f" + std::to_string(i % 5) + "/n" + std::to_string(i), content));
         SetMtime(paths.back(), 1500000000);
     }
@@ -211,14 +212,16 @@ TEST_F(ArchiverUpdate, ExactlyTheNewerFilesAreStoredAgainWhateverTheListsOrder) 
     std::set<std::string> updated;
     for (const std::string& l : Lines(r.output)) {
         const size_t at = l.find("Updating: ");
-        if (at != std::string::npos) updated.insert(l.substr(at + 10, l.find("  ", at + 10) - at - 10));
+        if (at != std::string::npos)
+            updated.insert(l.substr(at + 10, l.find("  ", at + 10) - at - 10));
     }
     EXPECT_EQ(updated, expected);
     EXPECT_NE(r.output.find("cannot open " + dir / "data/gone.txt"), std::string::npos);
     EXPECT_NE(r.output.find("cannot open " + dir / "data/nofolder/n0"), std::string::npos);
     const RunResult check = Python(
         "import sys, zipfile\nz = zipfile.ZipFile(sys.argv[1])\n"
-        "print(z.testzip(), len(z.infolist()))\n", {archive});
+        "print(z.testzip(), len(z.infolist()))\n",
+        {archive});
     EXPECT_EQ(check.output, "None 3001\n");
 }
 

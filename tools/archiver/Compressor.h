@@ -54,6 +54,7 @@ class Compressor {
     void Produce();
     void Work();
     bool Submit(std::unique_ptr<Piece> p);
+    bool FlushPending();
     bool ProduceFile(size_t i);
     void Retire(const std::string& why);
     void StopAndJoin();
@@ -66,6 +67,9 @@ class Compressor {
     std::condition_variable readyCv_;  // writer: the next piece in order is ready
     std::deque<std::unique_ptr<Piece>> ordered_;
     std::deque<Piece*> todo_;
+    std::vector<std::unique_ptr<Piece>> pending_;  // the reader's, not yet handed on
+    size_t pendingBytes_ = 0;
+    std::deque<std::unique_ptr<Piece>> taken_;  // the writer's, taken but not yet asked for
     size_t bytesInFlight_ = 0;
     bool producerDone_ = false;
     bool stop_ = false;

@@ -5,10 +5,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <string>
-#include <cerrno>
 #include <string_view>
 #include <system_error>
 #include <thread>
@@ -72,7 +72,8 @@ std::vector<StatResult> StatMany(const std::vector<const char*>& paths) {
     for (size_t i = 0; i < order.size(); ++i) {
         order[i] = static_cast<uint32_t>(i);
         const char* slash = std::strrchr(paths[i], '/');
-        folders[i] = slash == nullptr ? std::string_view() : std::string_view(paths[i], slash - paths[i]);
+        folders[i] =
+            slash == nullptr ? std::string_view() : std::string_view(paths[i], slash - paths[i]);
     }
     std::stable_sort(order.begin(), order.end(),
                      [&](uint32_t a, uint32_t b) { return folders[a] < folders[b]; });
