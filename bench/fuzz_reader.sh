@@ -15,7 +15,7 @@ mkdir -p "$work/corpus" "$work/seeds"
 clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
     -I"$src/archiver" -I"$src/interpreter" \
     "$here/fuzz/ArchiverReadFuzz.cpp" \
-    "$src/archiver/ArchiveReader.cpp" "$src/archiver/VolumeSet.cpp" "$src/archiver/Extract.cpp" \
+    "$src/archiver/ArchiveReader.cpp" "$src/archiver/CarryOver.cpp" "$src/archiver/VolumeSet.cpp" "$src/archiver/Extract.cpp" \
     "$src/archiver/Listing.cpp" "$src/archiver/Names.cpp" "$src/archiver/Output.cpp" \
     "$src/archiver/ZipFormat.cpp" "$src/archiver/Options.cpp" "$src/interpreter/PathCase.cpp" \
     $(pkg-config --cflags --libs libzip libdeflate) -lz -pthread -o "$work/fuzz"

@@ -1,6 +1,6 @@
 // libFuzzer target over the archiver's read side: the archive reader on the
-// input as an archive, then the brief listing and a restore into a scratch
-// folder. Built and run by bench/fuzz_reader.sh, not by the normal build.
+// input as an archive, what an update would carry over from it, then the
+// brief listing and a restore into a scratch folder. Built and run by bench/fuzz_reader.sh, not by the normal build.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -10,6 +10,7 @@
 #include <string>
 
 #include "ArchiveReader.h"
+#include "CarryOver.h"
 #include "Extract.h"
 #include "Listing.h"
 #include "Options.h"
@@ -58,6 +59,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     return true;
                 },
                 error);
+        }
+        // What an update would carry over, found through its read-ahead window.
+        pkzip::OldSpanFinder finder(zr);
+        for (const pkzip::ArchiveEntry& e : zr.Entries()) {
+            pkzip::OldSpan span;
+            if (finder.Find(e, span, error)) total += span.length;
         }
 
         pkzip::Options o;

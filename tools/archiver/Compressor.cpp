@@ -365,8 +365,12 @@ std::unique_ptr<Piece> Compressor::Next() {
                    (ordered_.empty() && producerDone_);
         });
         if (ordered_.empty()) return nullptr;
-        // Every piece ready at the front is taken at once.
-        while (!ordered_.empty() && ordered_.front()->ready && taken_.size() < kSubmitBatch * 4) {
+        // The pieces ready at the front are taken at once, up to a batch's
+        // bytes: what the writer holds is no longer counted in flight.
+        size_t bytes = 0;
+        while (!ordered_.empty() && ordered_.front()->ready &&
+               (taken_.empty() || bytes + ordered_.front()->in.size() <= kBatchBytes)) {
+            bytes += ordered_.front()->in.size();
             bytesInFlight_ -= ordered_.front()->in.size();
             taken_.push_back(std::move(ordered_.front()));
             ordered_.pop_front();
