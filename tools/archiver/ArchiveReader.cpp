@@ -37,13 +37,13 @@ uint32_t Get32(const unsigned char* p) {
 uint64_t Get64(const unsigned char* p) {
     return Get32(p) | (static_cast<uint64_t>(Get32(p + 4)) << 32);
 }
-const unsigned char* U(const std::string& s) {
+const unsigned char* U(std::string_view s) {
     return reinterpret_cast<const unsigned char*>(s.data());
 }
 
 // Calls fn(id, data, size) for each well-formed field of an extra block.
 template <typename Fn>
-void ForEachExtra(const std::string& extra, Fn fn) {
+void ForEachExtra(std::string_view extra, Fn fn) {
     const unsigned char* p = U(extra);
     size_t pos = 0;
     while (pos + 4 <= extra.size()) {
@@ -340,9 +340,10 @@ bool ArchiveReader::ReadCentral(std::string& error) {
         error = "the central directory is larger than the archive (damaged archive)";
         return false;
     }
-    std::string cd(static_cast<size_t>(cdSize_), '\0');
+    centralDir_.assign(static_cast<size_t>(cdSize_), '\0');
+    const std::string& cd = centralDir_;
     const uint64_t start = cdOffset_ + (volumes_.IsSplit() ? 0 : prefix_);
-    if (!volumes_.ReadAt(cdDisk_, start, cd.data(), cd.size(), error)) {
+    if (!volumes_.ReadAt(cdDisk_, start, centralDir_.data(), centralDir_.size(), error)) {
         error = "cannot read the central directory: " + error + " (damaged archive)";
         return false;
     }
@@ -370,9 +371,10 @@ bool ArchiveReader::ReadCentral(std::string& error) {
         e.externalAttrs = Get32(h + 38);
         e.localOffset = Get32(h + 42);
         e.name.assign(cd, pos + 46, nameLen);
-        e.extra.assign(cd, pos + 46 + nameLen, extraLen);
-        e.comment.assign(cd, pos + 46 + nameLen + extraLen, commentLen);
-        e.central.assign(cd, pos, recLen);
+        const std::string_view all(cd);
+        e.extra = all.substr(pos + 46 + nameLen, extraLen);
+        e.comment = all.substr(pos + 46 + nameLen + extraLen, commentLen);
+        e.central = all.substr(pos, recLen);
         const bool needSize = e.size == kMax32, needComp = e.compSize == kMax32,
                    needOffset = e.localOffset == kMax32, needDisk = e.diskStart == 0xFFFF;
         if (needSize || needComp || needOffset || needDisk) {
@@ -468,7 +470,7 @@ ReadStatus ArchiveReader::LocateIn(const ArchiveEntry& e, DataLocation& out,
     if (!e.hasDescriptor) {
         uint64_t comp = Get32(h + 18), size = Get32(h + 22);
         if (comp == kMax32 || size == kMax32) {
-            ForEachExtra(std::string(rest.substr(nameLen)),
+            ForEachExtra(rest.substr(nameLen),
                          [&](uint16_t id, const unsigned char* d, uint16_t len) {
                              if (id != 1) return;
                              size_t at = 0;

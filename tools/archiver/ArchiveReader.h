@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "VolumeSet.h"
@@ -37,10 +38,12 @@ struct ArchiveEntry {
     uint64_t localOffset = 0;  // as recorded, without the bytes before the archive
     uint16_t internalAttrs = 0;
     uint32_t externalAttrs = 0;
-    std::string extra;    // raw central extra field
-    std::string comment;  // raw entry comment
-    std::string central;  // the whole central record, signature to comment
-    bool zip64 = false;   // a Zip64 extra field supplied a value
+    // Views into the reader's copy of the central directory, which lives as
+    // long as the reader: an archive may hold hundreds of thousands of entries.
+    std::string_view extra;    // raw central extra field
+    std::string_view comment;  // raw entry comment
+    std::string_view central;  // the whole central record, signature to comment
+    bool zip64 = false;        // a Zip64 extra field supplied a value
 
     // Derived.
     std::string path;   // the name with '/' separators (backslashes of DOS/Windows hosts turned)
@@ -155,6 +158,7 @@ class ArchiveReader {
 
     VolumeSet volumes_;
     VolumeAsker* asker_ = nullptr;
+    std::string centralDir_;  // the entries' extra, comment and central views point here
     std::vector<ArchiveEntry> entries_;
     std::string comment_;
     bool commentShort_ = false;

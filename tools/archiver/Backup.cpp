@@ -453,7 +453,7 @@ void BackupRun::CopyOldEntries(OutFile& out) {
         e.oldDisk = span.disk;
         e.oldStart = span.start;
         e.oldLength = span.length;
-        e.central = old.central;
+        e.central.assign(old.central);
         e.size = old.size;
         e.compSize = old.compSize;
         if (oneByOne) {
@@ -622,6 +622,7 @@ int BackupRun::Run() {
 }
 
 void BackupRun::WriteEntries(OutFile& out) {
+    records_.reserve(sources_.size() + old_.Count() + 1);
     if (headerAsEntry_) WriteHeaderEntry(out);
     StorePieces(out);
     CopyOldEntries(out);
