@@ -14,7 +14,6 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
-#include <map>
 #include <memory>
 #include <set>
 #include <thread>

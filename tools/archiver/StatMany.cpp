@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -19,6 +20,16 @@ namespace {
 constexpr size_t kBlock = 256;          // paths a thread takes at a time
 constexpr size_t kPerThreadMin = 1024;  // below this a thread costs more than it saves
 
+constexpr uint32_t kNoFolder = UINT32_MAX;  // no folder part, or a trailing slash
+
+// Where a path's folder part ends (its last slash), once per path: the same
+// cut orders the list and names the folder to look the leaf up from.
+uint32_t FolderLength(const char* path) {
+    const char* slash = std::strrchr(path, '/');
+    if (slash == nullptr || slash[1] == '\0') return kNoFolder;
+    return static_cast<uint32_t>(slash - path);
+}
+
 // Looks paths up from their folder, keeping the folder open while the
 // following paths share it.
 class FolderCache {
@@ -27,11 +38,10 @@ class FolderCache {
         if (fd_ >= 0) ::close(fd_);
     }
 
-    void Stat(const char* path, StatResult& out) {
-        const char* slash = std::strrchr(path, '/');
-        // No folder part, or a trailing slash: plain stat says it best.
-        if (slash == nullptr || slash[1] == '\0') return Plain(path, out);
-        const std::string_view folder(path, slash == path ? 1 : slash - path);
+    void Stat(const char* path, uint32_t folderLength, StatResult& out) {
+        // Plain stat says it best where there is no folder to look from.
+        if (folderLength == kNoFolder) return Plain(path, out);
+        const std::string_view folder(path, folderLength == 0 ? 1 : folderLength);
         if (folder != folder_) {
             if (fd_ >= 0) ::close(fd_);
             folder_.assign(folder);
@@ -39,7 +49,7 @@ class FolderCache {
         }
         // A folder that cannot be opened leaves the error to the plain stat.
         if (fd_ < 0) return Plain(path, out);
-        out.error = ::fstatat(fd_, slash + 1, &out.st, 0) == 0 ? 0 : errno;
+        out.error = ::fstatat(fd_, path + folderLength + 1, &out.st, 0) == 0 ? 0 : errno;
     }
 
   private:
@@ -51,14 +61,24 @@ class FolderCache {
     int fd_ = -1;
 };
 
-void StatBlocks(const std::vector<const char*>& paths, const std::vector<uint32_t>& order,
-                std::vector<StatResult>& out, std::atomic<size_t>& next) {
+struct Work {
+    const std::vector<const char*>& paths;
+    std::vector<uint32_t> folderLength;
+    std::vector<uint32_t> order;  // the paths, folder by folder
+    std::vector<StatResult>& out;
+    std::atomic<size_t> next{0};
+};
+
+void StatBlocks(Work& w) {
     FolderCache cache;
     for (;;) {
-        const size_t begin = next.fetch_add(kBlock);
-        if (begin >= order.size()) return;
-        const size_t end = std::min(order.size(), begin + kBlock);
-        for (size_t i = begin; i < end; ++i) cache.Stat(paths[order[i]], out[order[i]]);
+        const size_t begin = w.next.fetch_add(kBlock);
+        if (begin >= w.order.size()) return;
+        const size_t end = std::min(w.order.size(), begin + kBlock);
+        for (size_t i = begin; i < end; ++i) {
+            const uint32_t k = w.order[i];
+            cache.Stat(w.paths[k], w.folderLength[k], w.out[k]);
+        }
     }
 }
 
@@ -66,31 +86,30 @@ void StatBlocks(const std::vector<const char*>& paths, const std::vector<uint32_
 
 std::vector<StatResult> StatMany(const std::vector<const char*>& paths) {
     std::vector<StatResult> out(paths.size());
-    // Lists need not come folder by folder: visit them so.
-    std::vector<std::string_view> folders(paths.size());
-    std::vector<uint32_t> order(paths.size());
-    for (size_t i = 0; i < order.size(); ++i) {
-        order[i] = static_cast<uint32_t>(i);
-        const char* slash = std::strrchr(paths[i], '/');
-        folders[i] =
-            slash == nullptr ? std::string_view() : std::string_view(paths[i], slash - paths[i]);
+    Work w{paths, std::vector<uint32_t>(paths.size()), std::vector<uint32_t>(paths.size()), out};
+    for (size_t i = 0; i < paths.size(); ++i) {
+        w.order[i] = static_cast<uint32_t>(i);
+        w.folderLength[i] = FolderLength(paths[i]);
     }
-    std::stable_sort(order.begin(), order.end(),
-                     [&](uint32_t a, uint32_t b) { return folders[a] < folders[b]; });
-    std::atomic<size_t> next{0};
+    // Lists need not come folder by folder: visit them so.
+    const auto folder = [&](uint32_t k) {
+        const uint32_t n = w.folderLength[k];
+        return std::string_view(paths[k], n == kNoFolder ? 0 : n);
+    };
+    std::stable_sort(w.order.begin(), w.order.end(),
+                     [&](uint32_t a, uint32_t b) { return folder(a) < folder(b); });
     // Beyond the cores, more threads still help while the disk is being read.
     const size_t cores = std::max(1u, std::thread::hardware_concurrency());
     const size_t wanted = std::min({paths.size() / kPerThreadMin, cores * 2, size_t{8}});
     std::vector<std::thread> helpers;
     for (size_t i = 1; i < wanted; ++i) {
         try {
-            helpers.emplace_back(StatBlocks, std::cref(paths), std::cref(order), std::ref(out),
-                                 std::ref(next));
+            helpers.emplace_back(StatBlocks, std::ref(w));
         } catch (const std::system_error&) {
             break;  // fewer threads: the calling one does the rest
         }
     }
-    StatBlocks(paths, order, out, next);
+    StatBlocks(w);
     for (std::thread& t : helpers) t.join();
     return out;
 }
