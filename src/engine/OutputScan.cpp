@@ -12,6 +12,7 @@ void ArchiverOutputScan::reset() {
     offset_ = 0;
     pending_.clear();
     filesDone_ = 0;
+    keptNewer_ = 0;
     errors_.clear();
 }
 
@@ -49,6 +50,8 @@ void ArchiverOutputScan::finish() {
 void ArchiverOutputScan::line(std::string_view text) {
     std::string_view counted = kind_ == JobKind::Restore ? "Inflating:" : "done.";
     if (text.find(counted) != std::string_view::npos) ++filesDone_;
+    if (kind_ == JobKind::Restore && text.find("Kept newer:") != std::string_view::npos)
+        ++keptNewer_;
     if (ToUpper(text).find("PKZIP:") != std::string::npos) errors_.emplace_back(Mid(text, 7));
 }
 

@@ -21,6 +21,8 @@ class ArchiverOutputScan {
     void finish();
 
     std::int32_t filesDone() const { return filesDone_; }
+    // Restore: files the archiver kept because they are newer than the archive's copy.
+    std::int32_t keptNewer() const { return keptNewer_; }
     bool ok() const { return errors_.empty(); }
     // Error lines without their first seven characters, as the log carries them.
     const std::vector<std::string>& errors() const { return errors_; }
@@ -33,6 +35,7 @@ class ArchiverOutputScan {
     std::uint64_t offset_ = 0;
     std::string pending_;
     std::int32_t filesDone_ = 0;
+    std::int32_t keptNewer_ = 0;
     std::vector<std::string> errors_;
 };
 

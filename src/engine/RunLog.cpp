@@ -38,6 +38,10 @@ std::string RunEndLine(const JobContext& ctx, JobKind kind, std::int32_t filesDo
            std::to_string(filesDone);
 }
 
+std::string RunKeptNewerLine(std::int32_t keptNewer) {
+    return "    Number of newer files Kept: " + std::to_string(keptNewer);
+}
+
 void AppendToRunLog(const JobContext& ctx, const std::vector<std::string>& lines) {
     const std::string& path = ctx.store.LogPath;
     std::ofstream log;

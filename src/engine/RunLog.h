@@ -16,6 +16,9 @@ inline constexpr const char* LogErrorPrefix = "    Error: ";
 std::string RunBanner(const JobContext& ctx, JobKind kind);
 std::string RunStartLine(const JobContext& ctx, JobKind kind, std::int32_t filesToDo);
 std::string RunEndLine(const JobContext& ctx, JobKind kind, std::int32_t filesDone);
+// A restore that kept files newer than the archive's copy says how many, just
+// before its end line; a run that kept none logs no such line.
+std::string RunKeptNewerLine(std::int32_t keptNewer);
 
 // Appends lines, each ended by CR LF, to the run log at LogPath, creating it when
 // missing. A log that cannot be opened is told to the user once; the job goes on.

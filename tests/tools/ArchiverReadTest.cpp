@@ -315,6 +315,7 @@ TEST_F(ArchiverRead, EntriesTooLargeForMemoryAreCheckedAndKeepTheOldCopyWhenDama
 
     Patch("b[len(b) // 2] ^= 0x10");
     WriteFile(target + "/big.txt", "old copy");
+    SetMtime(target + "/big.txt", 1000000000);  // older than the archive's copy
     r = Restore();
     EXPECT_EQ(r.status, 1) << r.output;
     EXPECT_EQ(ProblemLines(r.output).size(), 1u) << r.output;
@@ -358,6 +359,7 @@ TEST_F(ArchiverRead, WorkFilesOfAKilledRestoreAreRemovedByTheNextOne) {
 TEST_F(ArchiverRead, ExistingFilesAreReplacedWholeAndLinksInTheWayAreRefused) {
     Make("add('plain.txt', 'new')\nadd('linked.txt', 'new')\nadd('folder', 'new')\n");
     WriteFile(target + "/plain.txt", "old");
+    SetMtime(target + "/plain.txt", 1000000000);  // older than the archive's copy
     WriteFile(dir / "outside.txt", "outside");
     fs::create_symlink(dir / "outside.txt", target + "/linked.txt");
     fs::create_directories(target + "/folder");

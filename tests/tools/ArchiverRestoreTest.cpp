@@ -20,9 +20,11 @@ class ArchiverRestore : public ::testing::Test {
         fs::create_directories(outside);
     }
 
+    // Nobody at the console: standard input is /dev/null.
     RunResult Restore(bool update) {
-        return RunProgram({Archiver(), update ? "-extract=update" : "-extract=all", "-dir=relative",
-                           archive, target});
+        return RunWith({Archiver(), update ? "-extract=update" : "-extract=all", "-dir=relative",
+                        archive, target},
+                       RunSetup{});
     }
 
     // Builds an archive with Python's zipfile; `entries` is Python code that
@@ -94,7 +96,7 @@ TEST_F(ArchiverRestore, ArchivePathWithBlanksArrivesUnquotedAndIsStillFound) {
     EXPECT_EQ(ReadFile(target + "/new folder/a.txt"), "a");
 }
 
-TEST_F(ArchiverRestore, UpdateExtractsOnlyMissingOrNewerEntriesWhileAllExtractsEvery) {
+TEST_F(ArchiverRestore, UpdateExtractsOnlyMissingOrNewerEntriesWhileAllKeepsOnlyNewerFiles) {
     MakeArchive(
         "add('older-on-disk.txt', 'archived')\n"
         "add('newer-on-disk.txt', 'archived')\n"
@@ -111,10 +113,16 @@ TEST_F(ArchiverRestore, UpdateExtractsOnlyMissingOrNewerEntriesWhileAllExtractsE
     EXPECT_EQ(ReadFile(target + "/newer-on-disk.txt"), "disk");
     EXPECT_EQ(ReadFile(target + "/missing.txt"), "archived");
 
+    // -extract=all replaces the others too, but not a file newer than the
+    // archive's copy while nobody can be asked.
+    WriteFile(target + "/missing.txt", "disk");
+    SetMtime(target + "/missing.txt", 1000000000);
     r = Restore(false);
     EXPECT_EQ(r.status, 0) << r.output;
-    EXPECT_EQ(CountLinesWith(r.output, "Inflating:"), 3) << r.output;
-    EXPECT_EQ(ReadFile(target + "/newer-on-disk.txt"), "archived");
+    EXPECT_EQ(CountLinesWith(r.output, "Inflating:"), 2) << r.output;
+    EXPECT_EQ(CountLinesWith(r.output, "Kept newer: newer-on-disk.txt"), 1) << r.output;
+    EXPECT_EQ(ReadFile(target + "/newer-on-disk.txt"), "disk");
+    EXPECT_EQ(ReadFile(target + "/missing.txt"), "archived");
 }
 
 TEST_F(ArchiverRestore, HostileEntriesAreRefusedAndWriteNothingOutsideTheTarget) {

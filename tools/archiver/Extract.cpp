@@ -17,22 +17,25 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <random>
 #include <set>
 #include <system_error>
 #include <thread>
 #include <unordered_map>
 
+#include <iostream>
+
 #include "ArchiveReader.h"
 #include "Names.h"
+#include "NewerFiles.h"
 #include "Output.h"
 #include "PathCase.h"
+#include "RestoreWorkFile.h"
+#include "VolumeSet.h"
 
 namespace pkzip {
 namespace {
 
 constexpr int kFatal = 2;
-constexpr size_t kWorkLeafMax = 200;
 
 struct FolderTimes {
     std::vector<std::string> parts;
@@ -51,24 +54,18 @@ std::string Join(const std::vector<std::string>& parts, size_t n) {
     return s;
 }
 
-// The prefix of the work name a file is first written under when it cannot
-// be written whole at once: ".NAME.pkzip-" and a number.
-std::string WorkPrefix(const std::string& leaf) {
-    return "." + leaf.substr(0, kWorkLeafMax) + ".pkzip-";
-}
-
-bool WriteAll(int fd, const unsigned char* p, size_t left, std::string& why) {
-    while (left > 0) {
-        const ssize_t w = ::write(fd, p, left);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            why = "cannot write the file: " + ErrnoText(errno);
-            return false;
-        }
-        p += w;
-        left -= static_cast<size_t>(w);
-    }
-    return true;
+// Asks on the console whether to replace a newer file. On the error stream,
+// as the volume question, so that it shows even when the lines are redirected.
+std::optional<std::string> AskOnConsole(const std::string& shown) {
+    std::fflush(stdout);
+    const std::string prompt = "Replace " + shown +
+                               "? The file there is newer than the archive's copy. Answer y "
+                               "(yes), n (no), a (all) or none:\n";
+    std::fwrite(prompt.data(), 1, prompt.size(), stderr);
+    std::fflush(stderr);
+    std::string answer;
+    if (!std::getline(std::cin, answer)) return std::nullopt;
+    return answer;
 }
 
 // One entry to restore, as planned before any thread starts.
@@ -80,7 +77,11 @@ struct Job {
 class Restorer {
   public:
     Restorer(const Options& o, const ArchiveReader& zr, int targetFd)
-        : o_(o), zr_(zr), target_(targetFd) {
+        : o_(o),
+          zr_(zr),
+          target_(targetFd),
+          newer_(ConsoleVolumeAsker::CanAsk() ? NewerFileGate::Ask(AskOnConsole)
+                                              : NewerFileGate::Ask()) {
         const mode_t mask = ::umask(0);
         ::umask(mask);
         umask_ = mask;
@@ -119,10 +120,9 @@ class Restorer {
     int OpenFolder(const std::vector<std::string>& parts, size_t n, std::string& why);
     int OpenFolderCached(const std::vector<std::string>& parts, size_t n, DirCache& cache,
                          std::string& why);
-    bool WriteViaWorkName(const ArchiveEntry& e, int dirFd, const std::string& leaf,
-                          const std::function<bool(int)>& fill, std::string& why);
+    ReadStatus WriteFile(const ArchiveEntry& e, int dirFd, const std::string& leaf, bool present,
+                         bool& kept, std::string& error, std::string& why);
     bool MayReplace(const ArchiveEntry& e, int dirFd, const std::string& leaf, bool& present);
-    void Finish(int fd, const ArchiveEntry& e);
 
     const Options& o_;
     const ArchiveReader& zr_;
@@ -134,6 +134,7 @@ class Restorer {
     std::mutex foldersMutex_;
     std::vector<FolderTimes> folders_;
     std::map<std::string, std::set<std::string>> leavesByFolder_;
+    NewerFileGate newer_;
 };
 
 void Restorer::Plan() {
@@ -167,7 +168,7 @@ void Restorer::Plan() {
         }
         if (!e.isDir && !e.isSymlink && !e.isSpecial) {
             leavesByFolder_[Join(*parts[e.index], parts[e.index]->size() - 1)].insert(
-                parts[e.index]->back().substr(0, kWorkLeafMax));
+                WorkLeaf(parts[e.index]->back()));
         }
         jobs_.push_back({&e, std::move(*parts[e.index])});
     }
@@ -244,52 +245,40 @@ int Restorer::OpenFolderCached(const std::vector<std::string>& parts, size_t n, 
     return fd;
 }
 
-void Restorer::Finish(int fd, const ArchiveEntry& e) {
+// Every file is written under a work name and renamed at the end, so a
+// damaged entry (found only once all of it is read), a failed write or a kill
+// never leaves a file that looks restored, nor harms the copy already there.
+// `present`: a file of that name was there when we looked and may be replaced.
+ReadStatus Restorer::WriteFile(const ArchiveEntry& e, int dirFd, const std::string& leaf,
+                               bool present, bool& kept, std::string& error, std::string& why) {
+    RestoreWorkFile work(dirFd, leaf);
+    // Created on the first data, so that an entry that fails its checks in
+    // memory leaves nothing to remove.
+    auto sink = [&](const unsigned char* data, size_t len) {
+        if (!work.Created() && !work.Create(why)) return false;
+        return WriteRestoredBytes(work.Fd(), data, len, why);
+    };
+    const ReadStatus st = zr_.Extract(e, sink, error);
+    if (st != ReadStatus::Ok) return st;
+    if (!work.Created() && !work.Create(why)) return ReadStatus::SinkStopped;
     const mode_t mode = e.hasUnixMode ? (e.unixMode & 0777) : 0644;
-    if ((mode & ~umask_) != mode) ::fchmod(fd, mode);
-    const struct timespec times[2] = {
-        {0, UTIME_OMIT}, {static_cast<time_t>(e.mtime), static_cast<long>(e.mtimeNsec)}};
-    ::futimens(fd, times);
-}
-
-// Written under a work name and renamed at the end, so a damaged entry (found
-// only once all of it is read) or a failed write never leaves a file that
-// looks restored, nor harms the copy already there. `fill` writes the data.
-bool Restorer::WriteViaWorkName(const ArchiveEntry& e, int dirFd, const std::string& leaf,
-                                const std::function<bool(int)>& fill, std::string& why) {
-    thread_local std::mt19937_64 rng{std::random_device{}()};
-    std::string work;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        work = WorkPrefix(leaf) + std::to_string(rng() % 1000000000);
-        fd = ::openat(dirFd, work.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                      0600);
-        if (fd < 0 && errno != EEXIST) break;
+    if (!work.Finish(mode, e.mtime, e.mtimeNsec, why)) return ReadStatus::SinkStopped;
+    RestoreWorkFile::Placed placed = work.Place(present, why);
+    if (placed == RestoreWorkFile::Placed::Exists) {
+        // A file of that name came meanwhile: judged as one found at the start.
+        if (!MayReplace(e, dirFd, leaf, present)) {
+            kept = true;
+            return ReadStatus::Ok;
+        }
+        placed = work.Place(true, why);
     }
-    if (fd < 0) {
-        why = "cannot create the file: " + ErrnoText(errno);
-        return false;
-    }
-    bool ok = fill(fd);
-    if (ok) {
-        ::fchmod(fd, e.hasUnixMode ? (e.unixMode & 0777) : 0644);
-        Finish(fd, e);
-    }
-    if (::close(fd) != 0 && ok) {
-        why = "cannot write the file: " + ErrnoText(errno);
-        ok = false;
-    }
-    if (ok && ::renameat(dirFd, work.c_str(), dirFd, leaf.c_str()) != 0) {
-        why = "cannot put the file in place: " + ErrnoText(errno);
-        ok = false;
-    }
-    if (!ok) ::unlinkat(dirFd, work.c_str(), 0);
-    return ok;
+    return placed == RestoreWorkFile::Placed::Done ? ReadStatus::Ok : ReadStatus::SinkStopped;
 }
 
 // A file of that name already there: refused when it is a link or no file,
-// and kept when -extract=update finds it as new or newer. Returns whether to
-// write; `present` tells whether something is there.
+// kept when -extract=update finds it as new or newer, and with -extract=all
+// kept when it is newer than the archive's copy unless the user says to
+// replace it. Returns whether to write; `present` tells whether something is there.
 bool Restorer::MayReplace(const ArchiveEntry& e, int dirFd, const std::string& leaf,
                           bool& present) {
     struct stat st;
@@ -303,7 +292,12 @@ bool Restorer::MayReplace(const ArchiveEntry& e, int dirFd, const std::string& l
         Problem("cannot restore " + Shown(e.name) + ": a folder or other non-file is in the way");
         return false;
     }
-    return !(o_.extractUpdate && st.st_mtime >= e.mtime);
+    if (o_.extractUpdate) return st.st_mtime < e.mtime;
+    if (!DiskCopyIsNewer(st.st_mtime, e.mtime, e.timeSource == TimeSource::Dos)) return true;
+    const std::string shown = Shown(e.name);
+    if (newer_.MayReplace(shown)) return true;
+    Line("  Kept newer: " + shown);
+    return false;
 }
 
 void Restorer::One(const Job& job, DirCache& cache) {
@@ -340,64 +334,16 @@ void Restorer::One(const Job& job, DirCache& cache) {
         return;
     }
     const std::string& leaf = parts.back();
+    // -extract=update looks first; so does a large entry, which is not
+    // decompressed only to be kept. A small one of -extract=all is looked
+    // for only if its name is taken when it is put in place.
     bool present = false;
-    if (o_.extractUpdate && !MayReplace(e, dirFd, leaf, present)) return;
+    if ((o_.extractUpdate || !zr_.FitsInMemory(e)) && !MayReplace(e, dirFd, leaf, present)) return;
 
     std::string error;
-    ReadStatus st;
-    bool skipped = false;
-    if (zr_.FitsInMemory(e)) {
-        // Decompressed and checked first; a new file is then written once
-        // under its own name.
-        st = zr_.Extract(
-            e,
-            [&](const unsigned char* data, size_t len) {
-                auto fill = [&](int fd) { return WriteAll(fd, data, len, why); };
-                if (!present) {
-                    const mode_t mode = e.hasUnixMode ? (e.unixMode & 0777) : 0644;
-                    const int fd =
-                        ::openat(dirFd, leaf.c_str(),
-                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-                    if (fd >= 0) {
-                        bool ok = fill(fd);
-                        if (ok) Finish(fd, e);
-                        if (::close(fd) != 0 && ok) {
-                            why = "cannot write the file: " + ErrnoText(errno);
-                            ok = false;
-                        }
-                        if (!ok) ::unlinkat(dirFd, leaf.c_str(), 0);
-                        return ok;
-                    }
-                    if (errno != EEXIST) {
-                        why = "cannot create the file: " + ErrnoText(errno);
-                        return false;
-                    }
-                    if (!MayReplace(e, dirFd, leaf, present)) {
-                        skipped = true;
-                        return false;
-                    }
-                }
-                return WriteViaWorkName(e, dirFd, leaf, fill, why);
-            },
-            error);
-    } else {
-        if (!o_.extractUpdate && !MayReplace(e, dirFd, leaf, present)) return;
-        st = ReadStatus::Ok;
-        const bool ok = WriteViaWorkName(
-            e, dirFd, leaf,
-            [&](int fd) {
-                st = zr_.Extract(
-                    e,
-                    [&](const unsigned char* data, size_t len) {
-                        return WriteAll(fd, data, len, why);
-                    },
-                    error);
-                return st == ReadStatus::Ok;
-            },
-            why);
-        if (!ok && st == ReadStatus::Ok) st = ReadStatus::SinkStopped;
-    }
-    if (skipped) return;
+    bool kept = false;
+    const ReadStatus st = WriteFile(e, dirFd, leaf, present, kept, error, why);
+    if (kept) return;
     if (st == ReadStatus::Ok) {
         cache.done += "  Inflating: " + shown + "\n";
         if (++cache.doneCount >= 64 ||
@@ -442,7 +388,8 @@ void Restorer::FinishFolders() {
 }
 
 // A restore that was killed leaves its work files; they carry the name of a
-// file of the archive, so the next restore into the folder knows them.
+// file of the archive and their writer's host and process, so the next
+// restore into the folder knows them and leaves those of live runs alone.
 void Restorer::RemoveLeftoverWorkFiles() {
     for (const auto& [folder, leaves] : leavesByFolder_) {
         std::vector<std::string> parts;
@@ -464,16 +411,12 @@ void Restorer::RemoveLeftoverWorkFiles() {
             continue;
         }
         std::vector<std::string> remove;
+        const long ownPid = static_cast<long>(::getpid());
         while (const dirent* ent = ::readdir(d)) {
-            const std::string_view name = ent->d_name;
-            if (name.size() < 10 || name[0] != '.') continue;
-            const size_t mark = name.rfind(".pkzip-");
-            if (mark == std::string_view::npos || mark < 1) continue;
-            const std::string_view digits = name.substr(mark + 7);
-            if (digits.empty() || !std::all_of(digits.begin(), digits.end(),
-                                               [](char c) { return c >= '0' && c <= '9'; }))
-                continue;
-            if (leaves.count(std::string(name.substr(1, mark - 1)))) remove.emplace_back(name);
+            const std::optional<WorkNameInfo> info = ParseRestoreWorkName(ent->d_name);
+            if (info && leaves.count(info->leaf) &&
+                IsLeftoverWorkFile(*info, ThisHost(), ownPid, ProcessAlive))
+                remove.emplace_back(ent->d_name);
         }
         for (const std::string& name : remove) {
             struct stat st;

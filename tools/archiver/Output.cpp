@@ -49,7 +49,7 @@ std::string Shown(std::string_view name) {
         auto u = static_cast<unsigned char>(c);
         if (u < 0x20 || u == 0x7f) c = '?';
     }
-    static constexpr std::string_view kMarkers[] = {"done.", "inflating:", "pkzip:"};
+    static constexpr std::string_view kMarkers[] = {"done.", "inflating:", "pkzip:", "kept newer:"};
     for (size_t pos = 0; pos < s.size(); ++pos) {
         for (std::string_view m : kMarkers) {
             if (MatchesAt(s, pos, m)) s[pos + m.size() - 1] = '?';

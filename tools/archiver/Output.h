@@ -1,6 +1,7 @@
 // Console lines of the archiver. The caller reads our output while we run and
 // counts lines by marker: "done." per stored file, "Inflating:" per extracted
-// file, and "PKZIP:" for every problem. Every line is flushed at once.
+// file, "Kept newer:" per file kept because it is newer than the archive's
+// copy, and "PKZIP:" for every problem. Every line is flushed at once.
 #pragma once
 
 #include <string>

@@ -1,0 +1,128 @@
+// A restore that is killed part-way: no file under its real name is ever
+// short, and the next restore finds and removes what the dead run left.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "ToolTestSupport.h"
+
+namespace {
+
+using namespace tooltest;
+
+// The host name as the archiver puts it into its work names.
+std::string HostPart() {
+    char raw[256] = {};
+    if (::gethostname(raw, sizeof raw - 1) != 0 || raw[0] == '\0') return "host";
+    std::string host;
+    for (const char* p = raw; *p && host.size() < 24; ++p) {
+        const char c = *p;
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                           (c >= '0' && c <= '9') || c == '.' || c == '_';
+        host += plain ? c : '_';
+    }
+    return host;
+}
+
+// A process id that no process has now: a child that has ended and been reaped.
+long DeadPid() {
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(0);
+    WaitStatus(pid);
+    return pid;
+}
+
+class ArchiverRestoreWorkFile : public ::testing::Test {
+  protected:
+    ScratchDir dir;
+    std::string archive = dir / "backup.zip";
+    std::string target = dir / "target";
+    std::string big;
+
+    void SetUp() override {
+        fs::create_directories(target);
+        // 6 MiB, dated 2020.
+        const RunResult r = Python(
+            "import sys, zipfile\n"
+            "data = (bytes(range(251)) * 30000)[:6 << 20]\n"
+            "open(sys.argv[2], 'wb').write(data)\n"
+            "z = zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED)\n"
+            "z.writestr(zipfile.ZipInfo('small.txt', (2020, 1, 2, 3, 4, 6)), 'small')\n"
+            "i = zipfile.ZipInfo('sub/big.bin', (2020, 1, 2, 3, 4, 6))\n"
+            "i.compress_type = zipfile.ZIP_DEFLATED\n"
+            "z.writestr(i, data)\nz.close()\n",
+            {archive, dir / "big.expected"});
+        ASSERT_EQ(r.status, 0) << r.output;
+        big = ReadFile(dir / "big.expected");
+    }
+
+    RunResult Restore(bool update, std::vector<std::string> env = {}) {
+        RunSetup setup;
+        setup.env = std::move(env);
+        return RunWith({Archiver(), update ? "-extract=update" : "-extract=all", "-dir=relative",
+                        archive, target},
+                       setup);
+    }
+
+    std::vector<std::string> Names(const std::string& folder) {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(folder))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+};
+
+TEST_F(ArchiverRestoreWorkFile, KillDuringTheFirstWriteLeavesNoShortFileAndUpdateRestoresIt) {
+    // The seam writes the first 64 KiB of the large file and then dies by SIGKILL.
+    RunResult r = Restore(false, {"PKZIP_TEST_KILL_AFTER_BYTES=65536"});
+    ASSERT_EQ(r.status, 128 + SIGKILL) << r.output;
+    std::vector<std::string> left = Names(target + "/sub");
+    // Nothing under the real name, only a hidden work file that says whose it was.
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_FALSE(fs::exists(target + "/sub/big.bin"));
+    const std::string prefix = ".big.bin.pkzip-" + HostPart() + "-";
+    EXPECT_EQ(left[0].substr(0, prefix.size()), prefix) << left[0];
+    EXPECT_EQ(fs::file_size(target + "/sub/" + left[0]), 65536u);
+
+    r = Restore(true);
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_TRUE(ProblemLines(r.output).empty()) << r.output;
+    EXPECT_TRUE(ReadFile(target + "/sub/big.bin") == big);
+    struct tm tm {};
+    tm.tm_year = 120, tm.tm_mon = 0, tm.tm_mday = 2, tm.tm_hour = 3, tm.tm_min = 4, tm.tm_sec = 6;
+    tm.tm_isdst = -1;
+    EXPECT_EQ(Mtime(target + "/sub/big.bin"), mktime(&tm));
+    // The dead run's work file is gone.
+    EXPECT_EQ(Names(target + "/sub"), (std::vector<std::string>{"big.bin"}));
+}
+
+TEST_F(ArchiverRestoreWorkFile, OnlyWorkFilesOfDeadRunsOnThisHostAreRemoved) {
+    const std::string host = HostPart();
+    const std::string dead = ".big.bin.pkzip-" + host + "-" + std::to_string(DeadPid()) + "-17";
+    // This test's own process is alive: its work file may still be written.
+    const std::string live = ".big.bin.pkzip-" + host + "-" + std::to_string(::getpid()) + "-18";
+    // Another host's process cannot be checked from here.
+    const std::string foreign =
+        ".big.bin.pkzip-elsewhere_host-" + std::to_string(DeadPid()) + "-19";
+    // The older form without host and process (left by earlier versions).
+    const std::string older = ".small.txt.pkzip-123456";
+    // Names that only look alike, or belong to no file of the archive.
+    const std::string stranger =
+        ".other.bin.pkzip-" + host + "-" + std::to_string(DeadPid()) + "-20";
+    const std::string user = ".big.bin.pkzip-notes";
+    for (const std::string& n : {dead, live, foreign, stranger, user})
+        WriteFile(target + "/sub/" + n, "partial");
+    WriteFile(target + "/" + older, "partial");
+
+    const RunResult r = Restore(false);
+    EXPECT_EQ(r.status, 0) << r.output;
+    std::vector<std::string> want = {live, foreign, user, stranger, "big.bin"};
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(Names(target + "/sub"), want);
+    EXPECT_EQ(Names(target), (std::vector<std::string>{"small.txt", "sub"}));
+}
+
+}  // namespace

@@ -1,0 +1,188 @@
+#include "RestoreWorkFile.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+
+namespace pkzip {
+namespace {
+
+constexpr size_t kWorkLeafMax = 200;
+constexpr size_t kHostMax = 24;
+constexpr std::string_view kMark = ".pkzip-";
+
+bool AllDigits(std::string_view s) {
+    return !s.empty() && s.size() <= 19 &&
+           std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// PKZIP_TEST_KILL_AFTER_BYTES=N, for the tests only: the first write of more
+// than N bytes into a restored file stops after N bytes and the process dies
+// at once, as a kill during that write would leave it.
+uint64_t KillAfterBytes() {
+    static const uint64_t n = [] {
+        const char* text = std::getenv("PKZIP_TEST_KILL_AFTER_BYTES");
+        return text ? std::strtoull(text, nullptr, 10) : 0;
+    }();
+    return n;
+}
+
+}  // namespace
+
+std::string WorkLeaf(std::string_view leaf) {
+    return std::string(leaf.substr(0, kWorkLeafMax));
+}
+
+std::string RestoreWorkName(std::string_view leaf, std::string_view host, long pid,
+                            uint64_t number) {
+    return "." + WorkLeaf(leaf) + std::string(kMark) + std::string(host) + "-" +
+           std::to_string(pid) + "-" + std::to_string(number);
+}
+
+std::optional<WorkNameInfo> ParseRestoreWorkName(std::string_view name) {
+    if (name.size() < 2 || name[0] != '.') return std::nullopt;
+    const size_t mark = name.rfind(kMark);
+    if (mark == std::string_view::npos || mark < 2) return std::nullopt;
+    WorkNameInfo info;
+    info.leaf = std::string(name.substr(1, mark - 1));
+    const std::string_view rest = name.substr(mark + kMark.size());
+    if (AllDigits(rest)) return info;  // the older form
+    const size_t second = rest.rfind('-');
+    if (second == std::string_view::npos || second == 0) return std::nullopt;
+    const size_t first = rest.rfind('-', second - 1);
+    if (first == std::string_view::npos || first == 0) return std::nullopt;
+    const std::string_view host = rest.substr(0, first);
+    const std::string_view pid = rest.substr(first + 1, second - first - 1);
+    if (!AllDigits(pid) || !AllDigits(rest.substr(second + 1)) || host.size() > kHostMax ||
+        host.find('-') != std::string_view::npos)
+        return std::nullopt;
+    info.host = std::string(host);
+    info.pid = std::strtol(std::string(pid).c_str(), nullptr, 10);
+    if (info.pid <= 0) return std::nullopt;
+    return info;
+}
+
+const std::string& ThisHost() {
+    static const std::string host = [] {
+        char raw[256] = {};
+        if (::gethostname(raw, sizeof raw - 1) != 0 || raw[0] == '\0') return std::string("host");
+        std::string h;
+        for (const char* p = raw; *p && h.size() < kHostMax; ++p) {
+            const char c = *p;
+            const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                               (c >= '0' && c <= '9') || c == '.' || c == '_';
+            h += plain ? c : '_';
+        }
+        return h;
+    }();
+    return host;
+}
+
+bool ProcessAlive(long pid) {
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
+bool IsLeftoverWorkFile(const WorkNameInfo& info, std::string_view host, long ownPid,
+                        const std::function<bool(long)>& processAlive) {
+    if (info.host.empty()) return true;
+    if (info.host != host) return false;
+    return info.pid == ownPid || !processAlive(info.pid);
+}
+
+bool WriteRestoredBytes(int fd, const unsigned char* data, size_t len, std::string& why) {
+    if (const uint64_t kill = KillAfterBytes(); kill > 0 && len > kill) {
+        len = static_cast<size_t>(kill);
+        while (len > 0) {
+            const ssize_t w = ::write(fd, data, len);
+            if (w <= 0) break;
+            data += w;
+            len -= static_cast<size_t>(w);
+        }
+        ::raise(SIGKILL);
+    }
+    while (len > 0) {
+        const ssize_t w = ::write(fd, data, len);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            why = "cannot write the file: " + std::string(std::strerror(errno));
+            return false;
+        }
+        data += w;
+        len -= static_cast<size_t>(w);
+    }
+    return true;
+}
+
+RestoreWorkFile::~RestoreWorkFile() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!name_.empty() && !placed_) ::unlinkat(dirFd_, name_.c_str(), 0);
+}
+
+bool RestoreWorkFile::Create(std::string& why) {
+    thread_local std::mt19937_64 rng{std::random_device{}()};
+    const long pid = static_cast<long>(::getpid());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = RestoreWorkName(leaf_, ThisHost(), pid, rng() % 1000000000);
+        // Private until it is complete; its real mode comes with Finish.
+        fd_ = ::openat(dirFd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                       0600);
+        if (fd_ >= 0) {
+            name_ = std::move(name);
+            return true;
+        }
+        if (errno != EEXIST) break;
+    }
+    why = "cannot create the file: " + std::string(std::strerror(errno));
+    return false;
+}
+
+bool RestoreWorkFile::Finish(mode_t mode, int64_t mtime, uint32_t nsec, std::string& why) {
+    ::fchmod(fd_, mode);
+    const struct timespec times[2] = {{0, UTIME_OMIT},
+                                      {static_cast<time_t>(mtime), static_cast<long>(nsec)}};
+    ::futimens(fd_, times);
+    // No fsync: a killed process loses nothing it has written, and the rename
+    // that follows is what keeps a short file from the final name. Syncing
+    // every file would make a restore of many small files several times slower.
+    const int fd = fd_;
+    fd_ = -1;
+    closed_ = true;
+    if (::close(fd) != 0) {
+        why = "cannot write the file: " + std::string(std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+RestoreWorkFile::Placed RestoreWorkFile::Place(bool replace, std::string& why) {
+    if (!replace) {
+        if (::renameat2(dirFd_, name_.c_str(), dirFd_, leaf_.c_str(), RENAME_NOREPLACE) == 0) {
+            placed_ = true;
+            return Placed::Done;
+        }
+        if (errno == EEXIST) return Placed::Exists;
+        // A file system without RENAME_NOREPLACE: look, then rename.
+        if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+            why = "cannot put the file in place: " + std::string(std::strerror(errno));
+            return Placed::Failed;
+        }
+        struct stat st;
+        if (::fstatat(dirFd_, leaf_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return Placed::Exists;
+    }
+    if (::renameat(dirFd_, name_.c_str(), dirFd_, leaf_.c_str()) != 0) {
+        why = "cannot put the file in place: " + std::string(std::strerror(errno));
+        return Placed::Failed;
+    }
+    placed_ = true;
+    return Placed::Done;
+}
+
+}  // namespace pkzip
