@@ -2,6 +2,7 @@
 // short, and the next restore finds and removes what the dead run left.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -97,6 +98,30 @@ TEST_F(ArchiverRestoreWorkFile, KillDuringTheFirstWriteLeavesNoShortFileAndUpdat
     EXPECT_EQ(Mtime(target + "/sub/big.bin"), mktime(&tm));
     // The dead run's work file is gone.
     EXPECT_EQ(Names(target + "/sub"), (std::vector<std::string>{"big.bin"}));
+}
+
+TEST_F(ArchiverRestoreWorkFile, FilesGetTheirWholeModeWhateverTheUmaskAndReplaceReadOnlyCopies) {
+    const RunResult made = Python(
+        "import sys, zipfile\n"
+        "z = zipfile.ZipFile(sys.argv[1], 'w')\n"
+        "for name, mode in (('open.sh', 0o777), ('locked.txt', 0o444)):\n"
+        "    i = zipfile.ZipInfo(name, (2020, 1, 2, 3, 4, 6))\n"
+        "    i.external_attr = (0o100000 | mode) << 16\n"
+        "    z.writestr(i, name)\n"
+        "z.close()\n",
+        {archive});
+    ASSERT_EQ(made.status, 0) << made.output;
+    fs::remove_all(target);
+    for (int run = 0; run < 2; ++run) {  // the second replaces the read-only copy
+        if (run == 1) SetMtime(target + "/locked.txt", 1000000000);
+        const RunResult r = RunLimited(
+            {Archiver(), "-extract=all", "-dir=relative", archive, target}, [] { ::umask(077); });
+        EXPECT_EQ(r.status, 0) << r.output;
+        EXPECT_EQ(fs::status(target + "/open.sh").permissions(), fs::perms(0777)) << run;
+        EXPECT_EQ(fs::status(target + "/locked.txt").permissions(), fs::perms(0444)) << run;
+        EXPECT_EQ(ReadFile(target + "/locked.txt"), "locked.txt");
+        EXPECT_EQ(Names(target), (std::vector<std::string>{"locked.txt", "open.sh"}));
+    }
 }
 
 TEST_F(ArchiverRestoreWorkFile, OnlyWorkFilesOfDeadRunsOnThisHostAreRemoved) {

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstring>
 #include <functional>
+#include <iostream>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -21,8 +22,6 @@
 #include <system_error>
 #include <thread>
 #include <unordered_map>
-
-#include <iostream>
 
 #include "ArchiveReader.h"
 #include "Names.h"
@@ -81,11 +80,7 @@ class Restorer {
           zr_(zr),
           target_(targetFd),
           newer_(ConsoleVolumeAsker::CanAsk() ? NewerFileGate::Ask(AskOnConsole)
-                                              : NewerFileGate::Ask()) {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        umask_ = mask;
-    }
+                                              : NewerFileGate::Ask()) {}
     void Plan();
     void Work();
     void FinishFolders();
@@ -127,7 +122,6 @@ class Restorer {
     const Options& o_;
     const ArchiveReader& zr_;
     int target_;
-    mode_t umask_ = 022;
     std::vector<Job> jobs_;
     std::vector<std::pair<size_t, size_t>> units_;  // [begin, end) of jobs_
     std::atomic<size_t> next_{0};
@@ -251,7 +245,8 @@ int Restorer::OpenFolderCached(const std::vector<std::string>& parts, size_t n, 
 // `present`: a file of that name was there when we looked and may be replaced.
 ReadStatus Restorer::WriteFile(const ArchiveEntry& e, int dirFd, const std::string& leaf,
                                bool present, bool& kept, std::string& error, std::string& why) {
-    RestoreWorkFile work(dirFd, leaf);
+    const mode_t mode = e.hasUnixMode ? (e.unixMode & 0777) : 0644;
+    RestoreWorkFile work(dirFd, leaf, mode);
     // Created on the first data, so that an entry that fails its checks in
     // memory leaves nothing to remove.
     auto sink = [&](const unsigned char* data, size_t len) {
@@ -261,8 +256,7 @@ ReadStatus Restorer::WriteFile(const ArchiveEntry& e, int dirFd, const std::stri
     const ReadStatus st = zr_.Extract(e, sink, error);
     if (st != ReadStatus::Ok) return st;
     if (!work.Created() && !work.Create(why)) return ReadStatus::SinkStopped;
-    const mode_t mode = e.hasUnixMode ? (e.unixMode & 0777) : 0644;
-    if (!work.Finish(mode, e.mtime, e.mtimeNsec, why)) return ReadStatus::SinkStopped;
+    if (!work.Finish(e.mtime, e.mtimeNsec, why)) return ReadStatus::SinkStopped;
     RestoreWorkFile::Placed placed = work.Place(present, why);
     if (placed == RestoreWorkFile::Placed::Exists) {
         // A file of that name came meanwhile: judged as one found at the start.

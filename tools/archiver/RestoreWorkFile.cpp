@@ -27,6 +27,14 @@ bool AllDigits(std::string_view s) {
 // PKZIP_TEST_KILL_AFTER_BYTES=N, for the tests only: the first write of more
 // than N bytes into a restored file stops after N bytes and the process dies
 // at once, as a kill during that write would leave it.
+// Read at start-up, while there is one thread: umask() can only be read by
+// setting it, which would change it under threads creating files.
+const mode_t g_umask = [] {
+    const mode_t m = ::umask(0);
+    ::umask(m);
+    return m;
+}();
+
 uint64_t KillAfterBytes() {
     static const uint64_t n = [] {
         const char* text = std::getenv("PKZIP_TEST_KILL_AFTER_BYTES");
@@ -131,9 +139,10 @@ bool RestoreWorkFile::Create(std::string& why) {
     const long pid = static_cast<long>(::getpid());
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = RestoreWorkName(leaf_, ThisHost(), pid, rng() % 1000000000);
-        // Private until it is complete; its real mode comes with Finish.
+        // Its own mode from the start (the umask may take bits, Finish gives
+        // them back): the name is hidden and no reader expects it complete.
         fd_ = ::openat(dirFd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                       0600);
+                       mode_);
         if (fd_ >= 0) {
             name_ = std::move(name);
             return true;
@@ -144,8 +153,8 @@ bool RestoreWorkFile::Create(std::string& why) {
     return false;
 }
 
-bool RestoreWorkFile::Finish(mode_t mode, int64_t mtime, uint32_t nsec, std::string& why) {
-    ::fchmod(fd_, mode);
+bool RestoreWorkFile::Finish(int64_t mtime, uint32_t nsec, std::string& why) {
+    if ((mode_ & ~g_umask) != mode_) ::fchmod(fd_, mode_);
     const struct timespec times[2] = {{0, UTIME_OMIT},
                                       {static_cast<time_t>(mtime), static_cast<long>(nsec)}};
     ::futimens(fd_, times);

@@ -5,6 +5,8 @@
 // of this host left.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -42,7 +44,9 @@ bool WriteRestoredBytes(int fd, const unsigned char* data, size_t len, std::stri
 
 class RestoreWorkFile {
   public:
-    RestoreWorkFile(int dirFd, const std::string& leaf) : dirFd_(dirFd), leaf_(leaf) {}
+    // `mode`: the permissions the file is to have.
+    RestoreWorkFile(int dirFd, const std::string& leaf, mode_t mode)
+        : dirFd_(dirFd), leaf_(leaf), mode_(mode) {}
     ~RestoreWorkFile();
     RestoreWorkFile(const RestoreWorkFile&) = delete;
     RestoreWorkFile& operator=(const RestoreWorkFile&) = delete;
@@ -50,8 +54,8 @@ class RestoreWorkFile {
     bool Create(std::string& why);
     bool Created() const { return fd_ >= 0 || closed_; }
     int Fd() const { return fd_; }
-    // Gives the file its mode and modification time, then closes it.
-    bool Finish(mode_t mode, int64_t mtime, uint32_t nsec, std::string& why);
+    // Gives the file its whole mode and its modification time, then closes it.
+    bool Finish(int64_t mtime, uint32_t nsec, std::string& why);
 
     enum class Placed { Done, Exists, Failed };
     // Renames the finished file to its final name. Without `replace` a file
@@ -61,6 +65,7 @@ class RestoreWorkFile {
   private:
     int dirFd_;
     std::string leaf_;
+    mode_t mode_;
     std::string name_;
     int fd_ = -1;
     bool closed_ = false;
