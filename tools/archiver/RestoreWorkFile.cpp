@@ -34,6 +34,8 @@ const mode_t g_umask = [] {
     ::umask(m);
     return m;
 }();
+// The process id, asked once rather than for every file.
+const long g_pid = static_cast<long>(::getpid());
 
 uint64_t KillAfterBytes() {
     static const uint64_t n = [] {
@@ -136,9 +138,8 @@ RestoreWorkFile::~RestoreWorkFile() {
 
 bool RestoreWorkFile::Create(std::string& why) {
     thread_local std::mt19937_64 rng{std::random_device{}()};
-    const long pid = static_cast<long>(::getpid());
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = RestoreWorkName(leaf_, ThisHost(), pid, rng() % 1000000000);
+        std::string name = RestoreWorkName(leaf_, ThisHost(), g_pid, rng() % 1000000000);
         // Its own mode from the start (the umask may take bits, Finish gives
         // them back): the name is hidden and no reader expects it complete.
         fd_ = ::openat(dirFd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
