@@ -32,6 +32,8 @@
 #include "TempFile.h"
 #include "Verify.h"
 #include "ZipFormat.h"
+#include "commit/Settle.h"
+#include "commit/VolumePlan.h"
 
 namespace pkzip {
 namespace {
@@ -114,6 +116,8 @@ class BackupRun {
     void WriteEntries(OutFile& out);
     void WriteDirectory(OutFile& out, const std::string& comment);
     std::string OldFate() const;
+    std::vector<std::string> OldVolumePaths() const;
+    bool PutInPlace(const commit::NewSet& set, std::string& why);
     int WriteVolumes(const std::string& comment);
     bool Replace(const std::string& path, const std::vector<std::string>& volumes,
                  const std::string& comment, const std::function<bool(std::string&)>& commit);
@@ -136,6 +140,7 @@ class BackupRun {
     size_t added_ = 0;
     size_t kept_ = 0;
     bool swapped_ = false;  // media were swapped: the old archive there is gone
+    bool stuck_ = false;    // a failed commit could not be undone either
 };
 
 bool BackupRun::LoadList(std::vector<std::string>& paths) {
@@ -178,7 +183,8 @@ bool BackupRun::OpenOldArchive() {
     // A split set is read through its volumes; one file is also copied from
     // in the kernel.
     if (!old_.IsSplit()) {
-        oldFd_ = ::open(archive_.c_str(), O_RDONLY | O_CLOEXEC);
+        oldFd_ = ::open(archive_.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (oldFd_ >= 0) ::fcntl(oldFd_, F_SETFL, ::fcntl(oldFd_, F_GETFL) & ~O_NONBLOCK);
         struct stat now {};
         if (oldFd_ < 0 || ::fstat(oldFd_, &now) != 0 || now.st_ino != st.st_ino ||
             now.st_dev != st.st_dev) {
@@ -557,10 +563,12 @@ void BackupRun::KeepOwnerAndMode(int fd, mode_t& mode) {
 int BackupRun::Run() {
     archive_ = ResolvePathCase(o_.archive);
     // Replace what a symbolic link points at, not the link.
-    if (char* real = ::realpath(archive_.c_str(), nullptr)) {
-        archive_ = real;
-        std::free(real);
+    std::string why;
+    if (!ResolveArchivePath(archive_, why)) {
+        Problem("the archive " + Shown(o_.archive) + " " + why + "; nothing was written");
+        return kFatal;
     }
+    if (!commit::SettleInterruptedCommit(archive_, false)) return kFatal;
 
     if (!o_.headerFile.empty()) {
         std::string error;
@@ -613,8 +621,10 @@ int BackupRun::Run() {
     const bool ok = Replace(temp.Path(), {}, comment, [&](std::string& why) {
         mode_t mode;
         KeepOwnerAndMode(temp.Fd(), mode);
-        if (!temp.CommitTo(archive_, mode, why)) return false;
-        if (old_.IsSplit()) RemoveOldVolumes(archive_, 1, old_.Volumes().DiskCount());
+        commit::NewSet set;
+        set.toPlace = {{temp.Path(), archive_}};
+        if (!temp.Seal(mode, why) || !PutInPlace(set, why)) return false;
+        temp.Release();
         return true;
     });
     return !ok ? kFatal : ProblemCount() > 0 ? kWarnings : 0;
@@ -659,7 +669,26 @@ bool BackupRun::Replace(const std::string& path, const std::vector<std::string>&
     return true;
 }
 
+std::vector<std::string> BackupRun::OldVolumePaths() const {
+    std::vector<std::string> out;
+    for (uint32_t d = 0; d < old_.Volumes().DiskCount(); ++d)
+        out.push_back(old_.Volumes().VolumePath(d));
+    return out;
+}
+
+bool BackupRun::PutInPlace(const commit::NewSet& set, std::string& why) {
+    commit::Journal journal;
+    if (!commit::PlanCommit(archive_, OldVolumePaths(), set, journal, why)) return false;
+    const commit::Outcome outcome = commit::CommitSet(archive_, journal, why);
+    stuck_ = outcome == commit::Outcome::Stuck;
+    return outcome == commit::Outcome::Done;
+}
+
 std::string BackupRun::OldFate() const {
+    if (stuck_) {
+        return "the next run on this archive puts the old archive back before it does anything "
+               "else";
+    }
     if (swapped_) {
         return "the set is incomplete: the volumes already written to swapped media cannot be "
                "used, and the old archive on them is gone";
@@ -697,15 +726,17 @@ int BackupRun::WriteVolumes(const std::string& comment) {
     }
     swapped_ = volumes.SwappedMedia();
     const std::vector<std::string> paths = volumes.Paths();
-    const uint32_t oldDisks = old_.Count() > 0 ? old_.Volumes().DiskCount() : 0;
-    const bool ok = Replace(paths.back(), disks > 1 ? paths : std::vector<std::string>{}, comment,
-                            [&](std::string& why) {
-                                mode_t mode;
-                                const int fd = ::open(paths.front().c_str(), O_RDONLY | O_CLOEXEC);
-                                KeepOwnerAndMode(fd, mode);
-                                if (fd >= 0) ::close(fd);
-                                return volumes.Commit(mode, oldDisks, why);
-                            });
+    const bool ok =
+        Replace(paths.back(), disks > 1 ? paths : std::vector<std::string>{}, comment,
+                [&](std::string& why) {
+                    mode_t mode;
+                    const int fd = ::open(paths.front().c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+                    KeepOwnerAndMode(fd, mode);
+                    if (fd >= 0) ::close(fd);
+                    const commit::Outcome outcome = volumes.Commit(mode, OldVolumePaths(), why);
+                    stuck_ = outcome == commit::Outcome::Stuck;
+                    return outcome == commit::Outcome::Done;
+                });
     if (ok && disks > 1 && FolderOf(paths.back()) != FolderOf(archive_)) {
         Line("The last volume of the set went to " + Shown(FolderOf(paths.back())) +
              ": give that folder's " + Shown(LeafOf(archive_)) + " to restore the set");

@@ -27,6 +27,7 @@
 #include "Names.h"
 #include "Output.h"
 #include "PathCase.h"
+#include "commit/Settle.h"
 
 namespace pkzip {
 namespace {
@@ -488,7 +489,13 @@ void Restorer::RemoveLeftoverWorkFiles() {
 }  // namespace
 
 int RunRestore(const Options& o) {
-    const std::string archive = tools::ResolvePathCase(o.archive);
+    std::string archive = tools::ResolvePathCase(o.archive);
+    std::string why;
+    if (!ResolveArchivePath(archive, why)) {
+        Problem("cannot open the archive " + Shown(o.archive) + ": it " + why);
+        return kFatal;
+    }
+    if (!commit::SettleInterruptedCommit(archive, false)) return kFatal;
     // Opened once and shared by every thread, so all of them read the same
     // archive even if it is replaced meanwhile.
     ArchiveReader zr;

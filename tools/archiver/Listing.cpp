@@ -5,8 +5,10 @@
 #include <string>
 
 #include "ArchiveReader.h"
+#include "Names.h"
 #include "Output.h"
 #include "PathCase.h"
+#include "commit/Settle.h"
 
 namespace pkzip {
 namespace {
@@ -57,7 +59,13 @@ void PrintHeaderLines(const std::string& header) {
 }  // namespace
 
 int RunListing(const Options& o) {
-    const std::string archive = tools::ResolvePathCase(o.archive);
+    std::string archive = tools::ResolvePathCase(o.archive);
+    std::string why;
+    if (!ResolveArchivePath(archive, why)) {
+        Problem("cannot open the archive " + Shown(o.archive) + ": it " + why);
+        return kFatal;
+    }
+    if (!commit::SettleInterruptedCommit(archive, true)) return kFatal;
     ArchiveReader zr;
     ConsoleVolumeAsker asker;
     std::string error;

@@ -45,7 +45,9 @@ VolumeSet::~VolumeSet() {
 }
 
 bool VolumeSet::OpenOne(const std::string& path, Volume& v, std::string& error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK a FIFO would wait for a writer for ever: opened
+    // that way, a special file is refused at once like a folder.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         error = ErrnoText(errno);
         return false;
@@ -56,6 +58,7 @@ bool VolumeSet::OpenOne(const std::string& path, Volume& v, std::string& error) 
         ::close(fd);
         return false;
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     v.path = path;
     v.fd = fd;
     v.size = static_cast<uint64_t>(st.st_size);
