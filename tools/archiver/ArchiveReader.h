@@ -147,6 +147,7 @@ class ArchiveReader {
 
     bool FindEnd(std::string& error);
     bool ReadCentral(std::string& error);
+    bool VolumesBelongTogether(std::string& error) const;
     ReadStatus CheckDescriptor(const ArchiveEntry& e, const DataLocation& loc,
                                std::string& error) const;
     ReadStatus ExtractInMemory(const ArchiveEntry& e, const DataSink& sink,

@@ -563,9 +563,9 @@ void BackupRun::KeepOwnerAndMode(int fd, mode_t& mode) {
 int BackupRun::Run() {
     archive_ = ResolvePathCase(o_.archive);
     // Replace what a symbolic link points at, not the link.
-    std::string why;
-    if (!ResolveArchivePath(archive_, why)) {
-        Problem("the archive " + Shown(o_.archive) + " " + why + "; nothing was written");
+    std::string unreachable;
+    if (!ResolveArchivePath(archive_, unreachable)) {
+        Problem("the archive " + Shown(o_.archive) + " " + unreachable + "; nothing was written");
         return kFatal;
     }
     if (!commit::SettleInterruptedCommit(archive_, false)) return kFatal;
