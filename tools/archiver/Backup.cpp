@@ -126,6 +126,7 @@ class BackupRun {
 
     const Options& o_;
     std::string archive_;
+    std::string oldPath_;  // the old archive's last volume: archive_, unless the set moved on
     bool haveOld_ = false;
     struct stat oldStat_ {};
     ArchiveReader old_;
@@ -158,8 +159,18 @@ bool BackupRun::LoadList(std::vector<std::string>& paths) {
 }
 
 bool BackupRun::OpenOldArchive() {
+    // A set that went on in another folder is read from there; the new one
+    // is written where the user names it, and the old volumes all go.
+    ConsoleVolumeAsker asker;
+    std::string where;
+    if (!VolumeSet::LocateLastVolume(archive_, &asker, oldPath_, where)) {
+        Problem("cannot update the archive " + Shown(archive_) + ": " + Shown(where) +
+                "; nothing was changed");
+        return false;
+    }
+    if (oldPath_ != archive_) old_.AlsoLookIn(FolderOf(archive_));
     struct stat st;
-    if (::stat(archive_.c_str(), &st) != 0) {
+    if (::stat(oldPath_.c_str(), &st) != 0) {
         if (errno == ENOENT) return true;  // a new archive
         Problem("cannot reach the archive " + Shown(archive_) + ": " + ErrnoText(errno));
         return false;
@@ -178,12 +189,12 @@ bool BackupRun::OpenOldArchive() {
                 "; it was left unchanged");
         return false;
     };
-    if (!old_.Open(archive_, error)) return unchanged(error);
+    if (!old_.Open(oldPath_, error)) return unchanged(error);
     if (!old_.Damage().empty()) return unchanged(old_.Damage().front());
     // A split set is read through its volumes; one file is also copied from
     // in the kernel.
     if (!old_.IsSplit()) {
-        oldFd_ = ::open(archive_.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        oldFd_ = ::open(oldPath_.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         if (oldFd_ >= 0) ::fcntl(oldFd_, F_SETFL, ::fcntl(oldFd_, F_GETFL) & ~O_NONBLOCK);
         struct stat now {};
         if (oldFd_ < 0 || ::fstat(oldFd_, &now) != 0 || now.st_ino != st.st_ino ||
@@ -208,7 +219,7 @@ bool BackupRun::OpenOldArchive() {
 // Replacing the archive goes through its folder; a user who may not write
 // the archive itself does not get to replace it that way.
 bool BackupRun::MayReplaceOld() {
-    if (::faccessat(AT_FDCWD, archive_.c_str(), W_OK, AT_EACCESS) != 0) {
+    if (::faccessat(AT_FDCWD, oldPath_.c_str(), W_OK, AT_EACCESS) != 0) {
         Problem("you may not change the archive " + Shown(archive_) + " (" + ErrnoText(errno) +
                 "); nothing was changed");
         return false;

@@ -501,6 +501,16 @@ int RunRestore(const Options& o) {
     ArchiveReader zr;
     ConsoleVolumeAsker asker;
     std::string error;
+    // A set that went on in another folder: its last volume is looked for there.
+    std::string found;
+    if (!VolumeSet::LocateLastVolume(archive, &asker, found, error)) {
+        Problem("cannot open the archive " + Shown(o.archive) + ": " + error);
+        return kFatal;
+    }
+    if (found != archive) {
+        zr.AlsoLookIn(FolderOf(archive));
+        archive = found;
+    }
     if (!zr.Open(archive, error, &asker)) {
         Problem("cannot open the archive " + Shown(o.archive) + ": " + error);
         return kFatal;
