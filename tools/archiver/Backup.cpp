@@ -400,7 +400,7 @@ void BackupRun::StorePieces(OutFile& out) {
             cur.localOffset = out.Tell();
             const std::string local = LocalHeader(cur);
             out.Reserve(local.size());
-            out.OpenHeader(cur.localOffset);
+            out.OpenHeader(cur.localOffset, cur.method == kMethodStore);
             out.Write(local);
             inEntry = true;
         }
@@ -512,8 +512,7 @@ void BackupRun::WriteDirectory(OutFile& out, const std::string& comment) {
     out.PrepareDirectory(directorySize + 20 + 56 + 12 * records_.size());
     for (EntryRecord& e : records_) {
         const Place p = out.Where(e.localOffset);
-        e.disk = p.disk;
-        e.localOffset = p.offset;
+        PlaceOnDisk(e, p.disk, p.offset);
         if (e.carried) e.central = CarriedCentral(e.central, e.size, e.compSize, p.offset, p.disk);
     }
     if (out.Disks() >= 0xFFFF) throw WriteError("too many volumes for one set");
