@@ -59,6 +59,9 @@ TEST_F(ArchiverMovedSet, NoFolderKeepsAMixAndTheMovedLastVolumeIsFoundOrAskedFor
     const RunResult r = RunWith(Args("-span"), setup);
     ASSERT_EQ(r.status, 0) << r.output;
     EXPECT_NE(r.output.find("The last volume of the set went to"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("Removed 6 volume(s) of the old set that the new set does not use: "),
+              std::string::npos)
+        << r.output;
     // span/ holds only new volumes: no old big.zip, no old later volumes.
     EXPECT_EQ(Names(span), (std::vector<std::string>{"big.z01"}));
     EXPECT_EQ(Names(span2), (std::vector<std::string>{"big.z02", "big.z03", "big.zip"}));

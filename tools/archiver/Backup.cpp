@@ -118,6 +118,7 @@ class BackupRun {
     std::string OldFate() const;
     std::vector<std::string> OldVolumePaths() const;
     bool PutInPlace(const commit::NewSet& set, std::string& why);
+    void SayRemovedVolumes() const;
     int WriteVolumes(const std::string& comment);
     bool Replace(const std::string& path, const std::vector<std::string>& volumes,
                  const std::string& comment, const std::function<bool(std::string&)>& commit);
@@ -142,6 +143,7 @@ class BackupRun {
     size_t kept_ = 0;
     bool swapped_ = false;  // media were swapped: the old archive there is gone
     bool stuck_ = false;    // a failed commit could not be undone either
+    std::vector<std::string> removedOld_;
 };
 
 bool BackupRun::LoadList(std::vector<std::string>& paths) {
@@ -676,6 +678,7 @@ bool BackupRun::Replace(const std::string& path, const std::vector<std::string>&
     Line("Archive " + Shown(archive_) + " written" + inVolumes +
          " and checked: " + std::to_string(added_) + " files added or updated, " +
          std::to_string(kept_) + " kept" + check);
+    SayRemovedVolumes();
     return true;
 }
 
@@ -691,7 +694,17 @@ bool BackupRun::PutInPlace(const commit::NewSet& set, std::string& why) {
     if (!commit::PlanCommit(archive_, OldVolumePaths(), set, journal, why)) return false;
     const commit::Outcome outcome = commit::CommitSet(archive_, journal, why);
     stuck_ = outcome == commit::Outcome::Stuck;
+    if (outcome == commit::Outcome::Done) removedOld_ = commit::RemovedOldFiles(journal);
     return outcome == commit::Outcome::Done;
+}
+
+// Old volumes that no new one replaced, wherever they were, are gone now.
+void BackupRun::SayRemovedVolumes() const {
+    if (removedOld_.empty()) return;
+    std::string names;
+    for (const std::string& v : removedOld_) names += (names.empty() ? "" : ", ") + Shown(v);
+    Line("Removed " + std::to_string(removedOld_.size()) +
+         " volume(s) of the old set that the new set does not use: " + names);
 }
 
 std::string BackupRun::OldFate() const {
@@ -743,7 +756,8 @@ int BackupRun::WriteVolumes(const std::string& comment) {
                     const int fd = ::open(paths.front().c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
                     KeepOwnerAndMode(fd, mode);
                     if (fd >= 0) ::close(fd);
-                    const commit::Outcome outcome = volumes.Commit(mode, OldVolumePaths(), why);
+                    const commit::Outcome outcome =
+                        volumes.Commit(mode, OldVolumePaths(), removedOld_, why);
                     stuck_ = outcome == commit::Outcome::Stuck;
                     return outcome == commit::Outcome::Done;
                 });

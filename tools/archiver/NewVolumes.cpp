@@ -145,7 +145,7 @@ std::vector<std::string> NewVolumes::Paths() const {
 }
 
 commit::Outcome NewVolumes::Commit(mode_t mode, const std::vector<std::string>& oldVolumes,
-                                   std::string& error) {
+                                   std::vector<std::string>& removed, std::string& error) {
     const auto disks = static_cast<uint32_t>(vols_.size());
     if (!first_.Seal(mode, error)) return commit::Outcome::RolledBack;
     commit::NewSet set;
@@ -167,6 +167,7 @@ commit::Outcome NewVolumes::Commit(mode_t mode, const std::vector<std::string>& 
     }
     const commit::Outcome outcome = commit::CommitSet(archive_, journal, error);
     if (outcome != commit::Outcome::Done) return outcome;
+    removed = commit::RemovedOldFiles(journal);
     first_.Release();
     for (uint32_t d = 0; d < disks; ++d) {
         Volume& v = vols_[d];

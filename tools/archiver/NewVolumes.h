@@ -50,8 +50,9 @@ class NewVolumes : public VolumeTarget {
     bool SwappedMedia() const { return swapped_; }
     // Gives every volume `mode` and puts the set in place of the old one,
     // whose volumes are `oldVolumes` (see SetCommit).
+    // `removed` gets the old volumes the new set did not replace.
     commit::Outcome Commit(mode_t mode, const std::vector<std::string>& oldVolumes,
-                           std::string& error);
+                           std::vector<std::string>& removed, std::string& error);
     // Name of volume `disk` of a set of `disks`.
     std::string FinalName(uint32_t disk, uint32_t disks, const std::string& folder) const;
 

@@ -44,6 +44,17 @@ std::string CanonicalPath(const std::string& path) {
     return (out == "/" ? "" : out) + "/" + LeafPart(path);
 }
 
+std::vector<std::string> RemovedOldFiles(const Journal& j) {
+    std::vector<std::string> out;
+    for (const AsideFile& a : j.aside) {
+        bool replaced = false;
+        for (const NewVolume& v : j.place) replaced = replaced || v.final == a.final;
+        if (!replaced) out.push_back(a.final);
+    }
+    out.insert(out.end(), j.stale.begin(), j.stale.end());
+    return out;
+}
+
 bool PlanCommit(const std::string& archive, const std::vector<std::string>& oldVolumes,
                 const NewSet& newSet, Journal& j, std::string& error) {
     j.host = HostName();

@@ -27,6 +27,10 @@ struct NewSet {
 bool PlanCommit(const std::string& archive, const std::vector<std::string>& oldVolumes,
                 const NewSet& newSet, Journal& j, std::string& error);
 
+// The old files that a commit of `j` removes without a new volume taking
+// their name: for telling the user.
+std::vector<std::string> RemovedOldFiles(const Journal& j);
+
 // `path` with its folder resolved (links, "." and ".."): two names of one
 // place compare equal.
 std::string CanonicalPath(const std::string& path);
