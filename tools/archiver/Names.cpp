@@ -1,5 +1,7 @@
 #include "Names.h"
 
+#include "commit/CommitJournal.h"
+
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -155,6 +157,17 @@ bool ResolveArchivePath(std::string& path, std::string& why) {
     if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
         char target[PATH_MAX];
         const ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
+        // Its target is only away while a commit of it was cut short: the
+        // run that settles the commit puts it back.
+        if (n > 0) {
+            std::string real(target, static_cast<size_t>(n));
+            if (real[0] != '/') real = FolderOf(path) + "/" + real;
+            struct stat js;
+            if (::lstat(commit::JournalPath(real).c_str(), &js) == 0) {
+                path = real;
+                return true;
+            }
+        }
         why = "is a symbolic link to " +
               (n > 0 ? std::string(target, static_cast<size_t>(n)) : std::string("a place")) +
               " that cannot be reached (" + std::strerror(err) + ")";

@@ -139,7 +139,7 @@ Outcome CommitSet(const std::string& archive, const Journal& plan, std::string& 
         return Outcome::Stuck;
     }
     ::unlink(journal.c_str());
-    error = failure + "; every volume was put back: the old archive is in place, unchanged";
+    error = failure + "; every volume was put back where it was";
     return Outcome::RolledBack;
 }
 
