@@ -138,6 +138,20 @@ TEST_P(ArchiverCommit, AKillAtEveryRenameLeavesASetTheNextRunReadsAndCleansUp) {
     }
 }
 
+TEST_P(ArchiverCommit, ASigtermDuringTheCommitWaitsForItAndLeavesNoWorkFiles) {
+    ASSERT_EQ(Update("").status, 0);
+    for (size_t n = 1; n <= 2 * GetParam().disks; ++n) {
+        SCOPED_TRACE("SIGTERM at step " + std::to_string(n));
+        WriteFile(marker, "new" + std::to_string(n));
+        const RunResult r = Update("term@" + std::to_string(n));
+        EXPECT_EQ(r.status, 128 + SIGTERM) << r.output;
+        EXPECT_EQ(Restored(), "new" + std::to_string(n));
+        EXPECT_EQ(OthersTest().status, 0);
+        EXPECT_TRUE(Strays().empty()) << Strays().front();
+        EXPECT_EQ(VolumeCount(), GetParam().disks);
+    }
+}
+
 TEST_P(ArchiverCommit, TheNextUpdateAfterAKillSettlesAndGoesOn) {
     ASSERT_EQ(Update("").status, 0);
     WriteFile(marker, "new");

@@ -15,6 +15,7 @@ namespace {
 struct Fault {
     bool loaded = false;
     bool kill = false;
+    bool term = false;
     long at = 0;  // 0: none
     long steps = 0;
 };
@@ -26,18 +27,21 @@ Fault& TheFault() {
 
 void Parse(const char* spec, Fault& f) {
     f.kill = false;
+    f.term = false;
     f.at = 0;
     f.steps = 0;
     if (spec == nullptr) return;
     const char* at = std::strchr(spec, '@');
     if (at == nullptr) return;
     const std::string kind(spec, at);
-    if (kind != "kill" && kind != "eio") return;
+    if (kind != "kill" && kind != "eio" && kind != "term") return;
     f.kill = kind == "kill";
+    f.term = kind == "term";
     f.at = std::strtol(at + 1, nullptr, 10);
 }
 
-// True when this step is to fail (errno set); never returns when it is to kill.
+// True when this step is to fail (errno set); never returns when it is to
+// kill; "term" sends SIGTERM and lets the step go on.
 bool Injected() {
     Fault& f = TheFault();
     if (!f.loaded) {
@@ -46,6 +50,10 @@ bool Injected() {
     }
     if (f.at <= 0 || ++f.steps != f.at) return false;
     if (f.kill) ::kill(::getpid(), SIGKILL);
+    if (f.term) {
+        ::kill(::getpid(), SIGTERM);  // held until the commit is through
+        return false;
+    }
     errno = EIO;
     return true;
 }

@@ -1,6 +1,7 @@
 // The file-system steps a set commit takes, each one counted so that a test
 // can stop the archiver at any of them: PKZIP_TEST_COMMIT_FAULT="kill@N" kills
-// the process at the Nth step, "eio@N" makes that step fail with EIO. Unset,
+// the process at the Nth step, "eio@N" makes that step fail with EIO,
+// "term@N" sends SIGTERM there (which waits for the commit). Unset,
 // the steps are plain rename(2) and link(2).
 #pragma once
 
