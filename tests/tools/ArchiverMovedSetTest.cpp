@@ -3,6 +3,7 @@
 // the set named by its first folder is found (asked for) or clearly refused.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
 
 #include "ToolTestSupport.h"
@@ -95,6 +96,25 @@ TEST_F(ArchiverMovedSet, NoFolderKeepsAMixAndTheMovedLastVolumeIsFoundOrAskedFor
     EXPECT_TRUE(Names(span2).empty()) << Names(span2).front();
     const RunResult v = RunProgram({Archiver(), "-view", archive});
     EXPECT_EQ(v.status, 0) << v.output;
+}
+
+TEST_F(ArchiverMovedSet, AnOldSetBrokenByASwappedMediumIsRemovedNotLeftBesideNewVolumes) {
+    ASSERT_EQ(RunProgram(Args("-span=64k")).status, 0);
+    std::map<std::string, std::string> old;
+    for (const std::string& n : Names(span)) old[n] = ReadFile(span + "/" + n);
+    ASSERT_GE(old.size(), 5u);
+    for (const std::string& f : files) SetMtime(f, Mtime(f) + 10);
+    // The first medium is swapped (its old big.zip goes), then the user stops.
+    RunSetup setup;
+    setup.env = {"PKZIP_TEST_MEDIUM_BYTES=140000"};
+    setup.input = std::string("\nq\n");
+    const RunResult r = RunWith(Args("-span"), setup);
+    EXPECT_EQ(r.status, 2) << r.output;
+    EXPECT_NE(r.output.find("volume(s) of the old set, which cannot be read"), std::string::npos)
+        << r.output;
+    // What is left is the new set's first volume only: no old one beside it.
+    EXPECT_EQ(Names(span), std::vector<std::string>{"big.z01"});
+    EXPECT_NE(ReadFile(span + "/big.z01"), old["big.z01"]);
 }
 
 }  // namespace

@@ -119,6 +119,7 @@ class BackupRun {
     std::vector<std::string> OldVolumePaths() const;
     bool PutInPlace(const commit::NewSet& set, std::string& why);
     void SayRemovedVolumes() const;
+    void RemoveBrokenOldVolumes(const std::vector<std::string>& newPaths);
     int WriteVolumes(const std::string& comment);
     bool Replace(const std::string& path, const std::vector<std::string>& volumes,
                  const std::string& comment, const std::function<bool(std::string&)>& commit);
@@ -698,6 +699,30 @@ bool BackupRun::PutInPlace(const commit::NewSet& set, std::string& why) {
     return outcome == commit::Outcome::Done;
 }
 
+// The old set lost its last volume to a swapped medium: what is left of it
+// can no longer be read, and beside the new volumes it would look like a set.
+void BackupRun::RemoveBrokenOldVolumes(const std::vector<std::string>& newPaths) {
+    struct stat st;
+    if (::lstat(oldPath_.c_str(), &st) == 0) return;  // the old set is whole
+    std::vector<std::pair<dev_t, ino_t>> fresh;
+    for (const std::string& p : newPaths) {
+        if (::lstat(p.c_str(), &st) == 0) fresh.emplace_back(st.st_dev, st.st_ino);
+    }
+    std::vector<std::string> removed;
+    for (const std::string& old : OldVolumePaths()) {
+        if (::lstat(old.c_str(), &st) != 0) continue;
+        bool isNew = false;
+        for (const auto& [dev, ino] : fresh)
+            isNew = isNew || (dev == st.st_dev && ino == st.st_ino);
+        if (!isNew && ::unlink(old.c_str()) == 0) removed.push_back(old);
+    }
+    if (removed.empty()) return;
+    std::string names;
+    for (const std::string& v : removed) names += (names.empty() ? "" : ", ") + Shown(v);
+    Line("Removed " + std::to_string(removed.size()) +
+         " volume(s) of the old set, which cannot be read without its last volume: " + names);
+}
+
 // Old volumes that no new one replaced, wherever they were, are gone now.
 void BackupRun::SayRemovedVolumes() const {
     if (removedOld_.empty()) return;
@@ -745,6 +770,7 @@ int BackupRun::WriteVolumes(const std::string& comment) {
         swapped_ = volumes.SwappedMedia();
         Problem("cannot write the new archive beside " + Shown(archive_) + ": " + e.what() + "; " +
                 OldFate());
+        if (swapped_) RemoveBrokenOldVolumes(volumes.Paths());
         return kFatal;
     }
     swapped_ = volumes.SwappedMedia();
