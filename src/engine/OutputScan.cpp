@@ -53,6 +53,7 @@ void ArchiverOutputScan::line(std::string_view text) {
     if (kind_ == JobKind::Restore && text.find("Kept newer:") != std::string_view::npos)
         ++keptNewer_;
     if (ToUpper(text).find("PKZIP:") != std::string::npos) errors_.emplace_back(Mid(text, 7));
+    if (text.starts_with("The last volume of the set went to ")) notes_.emplace_back(text);
 }
 
 void MoveJobProgress(const JobContext& ctx, std::int32_t filesDone, std::int32_t filesToDo) {

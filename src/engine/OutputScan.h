@@ -26,6 +26,8 @@ class ArchiverOutputScan {
     bool ok() const { return errors_.empty(); }
     // Error lines without their first seven characters, as the log carries them.
     const std::vector<std::string>& errors() const { return errors_; }
+    // Lines the log keeps as they are: where a spanned set's last volume went.
+    const std::vector<std::string>& notes() const { return notes_; }
 
   private:
     void reset();
@@ -37,6 +39,7 @@ class ArchiverOutputScan {
     std::int32_t filesDone_ = 0;
     std::int32_t keptNewer_ = 0;
     std::vector<std::string> errors_;
+    std::vector<std::string> notes_;
 };
 
 // The progress rule: (done - 1) / toDo as a percentage, halves to even; the bar

@@ -103,6 +103,7 @@ bool RunArchiverInJob(const JobContext& ctx, const std::string& batchPath,
     AddErrorLines(log, ctx.job.WalkErrors);
     AddErrorLines(log, startErrors);
     AddErrorLines(log, scan.errors());
+    for (const std::string& note : scan.notes()) log.push_back("    " + note);
     if (scan.keptNewer() > 0) log.push_back(RunKeptNewerLine(scan.keptNewer()));
     log.push_back(RunEndLine(ctx, kind, ctx.job.FilesDone));
     AppendToRunLog(ctx, log);

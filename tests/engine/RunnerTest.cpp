@@ -106,6 +106,21 @@ TEST_F(Runner, ErrorLinesFailTheRunAndAreLoggedWithoutTheirMarker) {
     EXPECT_EQ(a.job.FilesDone, 0);
 }
 
+TEST_F(Runner, WhereASetsLastVolumeWentIsLogged) {
+    rig.script->onStart = [&](const std::string&) {
+        rig.emit("a.txt  Adding (0%), done.");
+        rig.emit(
+            "The last volume of the set went to /media/two: give that folder's big.zip to "
+            "restore the set");
+    };
+    EXPECT_TRUE(run());
+    std::vector<std::string> l = log();
+    ASSERT_EQ(l.size(), 4u);
+    EXPECT_EQ(l[2],
+              "    The last volume of the set went to /media/two: give that folder's big.zip to "
+              "restore the set");
+}
+
 TEST_F(Runner, RestoreCountsInflatedFilesAndAutomatedRunsSayWhatTheyAre) {
     App& a = *rig.app;
     a.job.FilesToDo = 2;

@@ -346,7 +346,7 @@ TEST_F(ArchiverBackup, KilledMidBackupLeavesTheOldArchiveByteIdentical) {
         bool writing = false;
         for (int i = 0; i < 2000 && !writing; ++i) {
             for (const auto& e : fs::directory_iterator(dir / "Backups")) {
-                if (e.path().filename().string().find(".pkzip-" + std::to_string(pid) + "-") !=
+                if (e.path().filename().string().find(".pkzip-" + std::to_string(pid) + "@") !=
                         std::string::npos &&
                     fs::file_size(e.path()) > 0) {
                     writing = true;

@@ -408,6 +408,37 @@ bool ArchiveReader::ReadCentral(std::string& error) {
         error = "the central directory cannot be read (damaged archive)";
         return false;
     }
+    return !volumes_.IsSplit() || VolumesBelongTogether(error);
+}
+
+// A NAME.zip beside volumes of another set of the same name (an update cut
+// short, a volume copied from another backup) would be misread entry by
+// entry: the first local header on each volume must be where, and what, the
+// central directory says.
+bool ArchiveReader::VolumesBelongTogether(std::string& error) const {
+    std::vector<const ArchiveEntry*> first(volumes_.DiskCount(), nullptr);
+    for (const ArchiveEntry& e : entries_) {
+        if (e.diskStart >= first.size() || !e.damage.empty()) continue;
+        const ArchiveEntry*& f = first[e.diskStart];
+        if (f == nullptr || e.localOffset < f->localOffset) f = &e;
+    }
+    for (uint32_t d = 0; d < first.size(); ++d) {
+        const ArchiveEntry* e = first[d];
+        if (e == nullptr) continue;
+        std::string header(30 + e->name.size(), '\0');
+        std::string why;
+        const bool read = volumes_.ReadAt(d, e->localOffset, header.data(), header.size(), why);
+        const unsigned char* h = U(header);
+        if (read && Get32(h) == kSigLocal && Get16(h + 26) == e->name.size() &&
+            header.compare(30, e->name.size(), e->name) == 0) {
+            continue;
+        }
+        error = "the volume " + volumes_.VolumePath(d) +
+                " does not belong to this set: the entry " + e->name +
+                " is not where the last volume's directory puts it (a volume of another "
+                "backup of the same name?)";
+        return false;
+    }
     return true;
 }
 

@@ -92,6 +92,8 @@ class ArchiveReader {
     bool Open(const std::string& path, std::string& error, VolumeAsker* asker = nullptr);
     // Before Open: where the volumes of a set are, when not beside the last.
     void UseVolumePaths(std::vector<std::string> paths) { volumes_.UsePaths(std::move(paths)); }
+    // Before Open: another folder that may hold volumes of the set.
+    void AlsoLookIn(std::string folder) { volumes_.AlsoLookIn(std::move(folder)); }
 
     size_t Count() const { return entries_.size(); }
     const ArchiveEntry& Entry(size_t i) const { return entries_[i]; }
@@ -147,6 +149,7 @@ class ArchiveReader {
 
     bool FindEnd(std::string& error);
     bool ReadCentral(std::string& error);
+    bool VolumesBelongTogether(std::string& error) const;
     ReadStatus CheckDescriptor(const ArchiveEntry& e, const DataLocation& loc,
                                std::string& error) const;
     ReadStatus ExtractInMemory(const ArchiveEntry& e, const DataSink& sink,

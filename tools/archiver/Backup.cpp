@@ -32,6 +32,8 @@
 #include "TempFile.h"
 #include "Verify.h"
 #include "ZipFormat.h"
+#include "commit/Settle.h"
+#include "commit/VolumePlan.h"
 
 namespace pkzip {
 namespace {
@@ -114,6 +116,10 @@ class BackupRun {
     void WriteEntries(OutFile& out);
     void WriteDirectory(OutFile& out, const std::string& comment);
     std::string OldFate() const;
+    std::vector<std::string> OldVolumePaths() const;
+    bool PutInPlace(const commit::NewSet& set, std::string& why);
+    void SayRemovedVolumes() const;
+    void RemoveBrokenOldVolumes(const std::vector<std::string>& newPaths);
     int WriteVolumes(const std::string& comment);
     bool Replace(const std::string& path, const std::vector<std::string>& volumes,
                  const std::string& comment, const std::function<bool(std::string&)>& commit);
@@ -122,6 +128,7 @@ class BackupRun {
 
     const Options& o_;
     std::string archive_;
+    std::string oldPath_;  // the old archive's last volume: archive_, unless the set moved on
     bool haveOld_ = false;
     struct stat oldStat_ {};
     ArchiveReader old_;
@@ -136,6 +143,8 @@ class BackupRun {
     size_t added_ = 0;
     size_t kept_ = 0;
     bool swapped_ = false;  // media were swapped: the old archive there is gone
+    bool stuck_ = false;    // a failed commit could not be undone either
+    std::vector<std::string> removedOld_;
 };
 
 bool BackupRun::LoadList(std::vector<std::string>& paths) {
@@ -153,8 +162,18 @@ bool BackupRun::LoadList(std::vector<std::string>& paths) {
 }
 
 bool BackupRun::OpenOldArchive() {
+    // A set that went on in another folder is read from there; the new one
+    // is written where the user names it, and the old volumes all go.
+    ConsoleVolumeAsker asker;
+    std::string where;
+    if (!VolumeSet::LocateLastVolume(archive_, &asker, oldPath_, where)) {
+        Problem("cannot update the archive " + Shown(archive_) + ": " + Shown(where) +
+                "; nothing was changed");
+        return false;
+    }
+    if (oldPath_ != archive_) old_.AlsoLookIn(FolderOf(archive_));
     struct stat st;
-    if (::stat(archive_.c_str(), &st) != 0) {
+    if (::stat(oldPath_.c_str(), &st) != 0) {
         if (errno == ENOENT) return true;  // a new archive
         Problem("cannot reach the archive " + Shown(archive_) + ": " + ErrnoText(errno));
         return false;
@@ -173,12 +192,13 @@ bool BackupRun::OpenOldArchive() {
                 "; it was left unchanged");
         return false;
     };
-    if (!old_.Open(archive_, error)) return unchanged(error);
+    if (!old_.Open(oldPath_, error)) return unchanged(error);
     if (!old_.Damage().empty()) return unchanged(old_.Damage().front());
     // A split set is read through its volumes; one file is also copied from
     // in the kernel.
     if (!old_.IsSplit()) {
-        oldFd_ = ::open(archive_.c_str(), O_RDONLY | O_CLOEXEC);
+        oldFd_ = ::open(oldPath_.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (oldFd_ >= 0) ::fcntl(oldFd_, F_SETFL, ::fcntl(oldFd_, F_GETFL) & ~O_NONBLOCK);
         struct stat now {};
         if (oldFd_ < 0 || ::fstat(oldFd_, &now) != 0 || now.st_ino != st.st_ino ||
             now.st_dev != st.st_dev) {
@@ -202,7 +222,7 @@ bool BackupRun::OpenOldArchive() {
 // Replacing the archive goes through its folder; a user who may not write
 // the archive itself does not get to replace it that way.
 bool BackupRun::MayReplaceOld() {
-    if (::faccessat(AT_FDCWD, archive_.c_str(), W_OK, AT_EACCESS) != 0) {
+    if (::faccessat(AT_FDCWD, oldPath_.c_str(), W_OK, AT_EACCESS) != 0) {
         Problem("you may not change the archive " + Shown(archive_) + " (" + ErrnoText(errno) +
                 "); nothing was changed");
         return false;
@@ -383,7 +403,7 @@ void BackupRun::StorePieces(OutFile& out) {
             cur.localOffset = out.Tell();
             const std::string local = LocalHeader(cur);
             out.Reserve(local.size());
-            out.OpenHeader(cur.localOffset);
+            out.OpenHeader(cur.localOffset, cur.method == kMethodStore);
             out.Write(local);
             inEntry = true;
         }
@@ -495,8 +515,7 @@ void BackupRun::WriteDirectory(OutFile& out, const std::string& comment) {
     out.PrepareDirectory(directorySize + 20 + 56 + 12 * records_.size());
     for (EntryRecord& e : records_) {
         const Place p = out.Where(e.localOffset);
-        e.disk = p.disk;
-        e.localOffset = p.offset;
+        PlaceOnDisk(e, p.disk, p.offset);
         if (e.carried) e.central = CarriedCentral(e.central, e.size, e.compSize, p.offset, p.disk);
     }
     if (out.Disks() >= 0xFFFF) throw WriteError("too many volumes for one set");
@@ -557,10 +576,12 @@ void BackupRun::KeepOwnerAndMode(int fd, mode_t& mode) {
 int BackupRun::Run() {
     archive_ = ResolvePathCase(o_.archive);
     // Replace what a symbolic link points at, not the link.
-    if (char* real = ::realpath(archive_.c_str(), nullptr)) {
-        archive_ = real;
-        std::free(real);
+    std::string unreachable;
+    if (!ResolveArchivePath(archive_, unreachable)) {
+        Problem("the archive " + Shown(o_.archive) + " " + unreachable + "; nothing was written");
+        return kFatal;
     }
+    if (!commit::SettleInterruptedCommit(archive_, false)) return kFatal;
 
     if (!o_.headerFile.empty()) {
         std::string error;
@@ -613,8 +634,10 @@ int BackupRun::Run() {
     const bool ok = Replace(temp.Path(), {}, comment, [&](std::string& why) {
         mode_t mode;
         KeepOwnerAndMode(temp.Fd(), mode);
-        if (!temp.CommitTo(archive_, mode, why)) return false;
-        if (old_.IsSplit()) RemoveOldVolumes(archive_, 1, old_.Volumes().DiskCount());
+        commit::NewSet set;
+        set.toPlace = {{temp.Path(), archive_}};
+        if (!temp.Seal(mode, why) || !PutInPlace(set, why)) return false;
+        temp.Release();
         return true;
     });
     return !ok ? kFatal : ProblemCount() > 0 ? kWarnings : 0;
@@ -656,10 +679,64 @@ bool BackupRun::Replace(const std::string& path, const std::vector<std::string>&
     Line("Archive " + Shown(archive_) + " written" + inVolumes +
          " and checked: " + std::to_string(added_) + " files added or updated, " +
          std::to_string(kept_) + " kept" + check);
+    SayRemovedVolumes();
     return true;
 }
 
+std::vector<std::string> BackupRun::OldVolumePaths() const {
+    std::vector<std::string> out;
+    for (uint32_t d = 0; d < old_.Volumes().DiskCount(); ++d)
+        out.push_back(old_.Volumes().VolumePath(d));
+    return out;
+}
+
+bool BackupRun::PutInPlace(const commit::NewSet& set, std::string& why) {
+    commit::Journal journal;
+    if (!commit::PlanCommit(archive_, OldVolumePaths(), set, journal, why)) return false;
+    const commit::Outcome outcome = commit::CommitSet(archive_, journal, why);
+    stuck_ = outcome == commit::Outcome::Stuck;
+    if (outcome == commit::Outcome::Done) removedOld_ = commit::RemovedOldFiles(journal);
+    return outcome == commit::Outcome::Done;
+}
+
+// The old set lost its last volume to a swapped medium: what is left of it
+// can no longer be read, and beside the new volumes it would look like a set.
+void BackupRun::RemoveBrokenOldVolumes(const std::vector<std::string>& newPaths) {
+    struct stat st;
+    if (::lstat(oldPath_.c_str(), &st) == 0) return;  // the old set is whole
+    std::vector<std::pair<dev_t, ino_t>> fresh;
+    for (const std::string& p : newPaths) {
+        if (::lstat(p.c_str(), &st) == 0) fresh.emplace_back(st.st_dev, st.st_ino);
+    }
+    std::vector<std::string> removed;
+    for (const std::string& old : OldVolumePaths()) {
+        if (::lstat(old.c_str(), &st) != 0) continue;
+        bool isNew = false;
+        for (const auto& [dev, ino] : fresh)
+            isNew = isNew || (dev == st.st_dev && ino == st.st_ino);
+        if (!isNew && ::unlink(old.c_str()) == 0) removed.push_back(old);
+    }
+    if (removed.empty()) return;
+    std::string names;
+    for (const std::string& v : removed) names += (names.empty() ? "" : ", ") + Shown(v);
+    Line("Removed " + std::to_string(removed.size()) +
+         " volume(s) of the old set, which cannot be read without its last volume: " + names);
+}
+
+// Old volumes that no new one replaced, wherever they were, are gone now.
+void BackupRun::SayRemovedVolumes() const {
+    if (removedOld_.empty()) return;
+    std::string names;
+    for (const std::string& v : removedOld_) names += (names.empty() ? "" : ", ") + Shown(v);
+    Line("Removed " + std::to_string(removedOld_.size()) +
+         " volume(s) of the old set that the new set does not use: " + names);
+}
+
 std::string BackupRun::OldFate() const {
+    if (stuck_) {
+        return "the next run on this archive puts the old archive back before it does anything "
+               "else";
+    }
     if (swapped_) {
         return "the set is incomplete: the volumes already written to swapped media cannot be "
                "used, and the old archive on them is gone";
@@ -693,19 +770,23 @@ int BackupRun::WriteVolumes(const std::string& comment) {
         swapped_ = volumes.SwappedMedia();
         Problem("cannot write the new archive beside " + Shown(archive_) + ": " + e.what() + "; " +
                 OldFate());
+        if (swapped_) RemoveBrokenOldVolumes(volumes.Paths());
         return kFatal;
     }
     swapped_ = volumes.SwappedMedia();
     const std::vector<std::string> paths = volumes.Paths();
-    const uint32_t oldDisks = old_.Count() > 0 ? old_.Volumes().DiskCount() : 0;
-    const bool ok = Replace(paths.back(), disks > 1 ? paths : std::vector<std::string>{}, comment,
-                            [&](std::string& why) {
-                                mode_t mode;
-                                const int fd = ::open(paths.front().c_str(), O_RDONLY | O_CLOEXEC);
-                                KeepOwnerAndMode(fd, mode);
-                                if (fd >= 0) ::close(fd);
-                                return volumes.Commit(mode, oldDisks, why);
-                            });
+    const bool ok =
+        Replace(paths.back(), disks > 1 ? paths : std::vector<std::string>{}, comment,
+                [&](std::string& why) {
+                    mode_t mode;
+                    const int fd = ::open(paths.front().c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+                    KeepOwnerAndMode(fd, mode);
+                    if (fd >= 0) ::close(fd);
+                    const commit::Outcome outcome =
+                        volumes.Commit(mode, OldVolumePaths(), removedOld_, why);
+                    stuck_ = outcome == commit::Outcome::Stuck;
+                    return outcome == commit::Outcome::Done;
+                });
     if (ok && disks > 1 && FolderOf(paths.back()) != FolderOf(archive_)) {
         Line("The last volume of the set went to " + Shown(FolderOf(paths.back())) +
              ": give that folder's " + Shown(LeafOf(archive_)) + " to restore the set");

@@ -30,6 +30,7 @@
 #include "PathCase.h"
 #include "RestoreWorkFile.h"
 #include "VolumeSet.h"
+#include "commit/Settle.h"
 
 namespace pkzip {
 namespace {
@@ -425,12 +426,28 @@ void Restorer::RemoveLeftoverWorkFiles() {
 }  // namespace
 
 int RunRestore(const Options& o) {
-    const std::string archive = tools::ResolvePathCase(o.archive);
+    std::string archive = tools::ResolvePathCase(o.archive);
+    std::string why;
+    if (!ResolveArchivePath(archive, why)) {
+        Problem("cannot open the archive " + Shown(o.archive) + ": it " + why);
+        return kFatal;
+    }
+    if (!commit::SettleInterruptedCommit(archive, false)) return kFatal;
     // Opened once and shared by every thread, so all of them read the same
     // archive even if it is replaced meanwhile.
     ArchiveReader zr;
     ConsoleVolumeAsker asker;
     std::string error;
+    // A set that went on in another folder: its last volume is looked for there.
+    std::string found;
+    if (!VolumeSet::LocateLastVolume(archive, &asker, found, error)) {
+        Problem("cannot open the archive " + Shown(o.archive) + ": " + error);
+        return kFatal;
+    }
+    if (found != archive) {
+        zr.AlsoLookIn(FolderOf(archive));
+        archive = found;
+    }
     if (!zr.Open(archive, error, &asker)) {
         Problem("cannot open the archive " + Shown(o.archive) + ": " + error);
         return kFatal;

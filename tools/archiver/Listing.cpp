@@ -5,8 +5,10 @@
 #include <string>
 
 #include "ArchiveReader.h"
+#include "Names.h"
 #include "Output.h"
 #include "PathCase.h"
+#include "commit/Settle.h"
 
 namespace pkzip {
 namespace {
@@ -57,10 +59,26 @@ void PrintHeaderLines(const std::string& header) {
 }  // namespace
 
 int RunListing(const Options& o) {
-    const std::string archive = tools::ResolvePathCase(o.archive);
+    std::string archive = tools::ResolvePathCase(o.archive);
+    std::string why;
+    if (!ResolveArchivePath(archive, why)) {
+        Problem("cannot open the archive " + Shown(o.archive) + ": it " + why);
+        return kFatal;
+    }
+    if (!commit::SettleInterruptedCommit(archive, true)) return kFatal;
     ArchiveReader zr;
     ConsoleVolumeAsker asker;
     std::string error;
+    // A set that went on in another folder: its last volume is looked for there.
+    std::string found;
+    if (!VolumeSet::LocateLastVolume(archive, &asker, found, error)) {
+        Problem("cannot open the archive " + Shown(o.archive) + ": " + error);
+        return kFatal;
+    }
+    if (found != archive) {
+        zr.AlsoLookIn(FolderOf(archive));
+        archive = found;
+    }
     if (!zr.Open(archive, error, &asker)) {
         Problem("cannot open the archive " + Shown(o.archive) + ": " + error);
         return kFatal;

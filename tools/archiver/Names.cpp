@@ -1,9 +1,16 @@
 #include "Names.h"
 
+#include "commit/CommitJournal.h"
+
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+#include <sys/stat.h>
+#include <unistd.h>
+#include <climits>
+#include <cstdlib>
 
 namespace pkzip {
 namespace {
@@ -137,6 +144,37 @@ std::string FolderOf(const std::string& path) {
     if (slash == std::string::npos) return ".";
     if (slash == 0) return "/";
     return path.substr(0, slash);
+}
+
+bool ResolveArchivePath(std::string& path, std::string& why) {
+    if (char* real = ::realpath(path.c_str(), nullptr)) {
+        path = real;
+        std::free(real);
+        return true;
+    }
+    const int err = errno;
+    struct stat st;
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        char target[PATH_MAX];
+        const ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
+        // Its target is only away while a commit of it was cut short: the
+        // run that settles the commit puts it back.
+        if (n > 0) {
+            std::string real(target, static_cast<size_t>(n));
+            if (real[0] != '/') real = FolderOf(path) + "/" + real;
+            struct stat js;
+            if (::lstat(commit::JournalPath(real).c_str(), &js) == 0) {
+                path = real;
+                return true;
+            }
+        }
+        why = "is a symbolic link to " +
+              (n > 0 ? std::string(target, static_cast<size_t>(n)) : std::string("a place")) +
+              " that cannot be reached (" + std::strerror(err) + ")";
+        // A link in a loop or to a missing folder: nothing may replace it.
+        return false;
+    }
+    return true;  // not there yet: a new archive under this name
 }
 
 std::string LeafOf(const std::string& path) {

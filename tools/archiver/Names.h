@@ -26,6 +26,11 @@ std::optional<std::vector<std::string>> SafeComponents(std::string_view name);
 std::string FolderOf(const std::string& path);
 std::string LeafOf(const std::string& path);
 
+// The archive's real path: a symbolic link resolved, so that its volumes
+// are looked for beside what it points at, and a write replaces that rather
+// than the link. False with `why` for a link that points nowhere.
+bool ResolveArchivePath(std::string& path, std::string& why);
+
 bool IsValidUtf8(std::string_view s);
 bool IsAscii(std::string_view s);
 

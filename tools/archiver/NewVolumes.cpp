@@ -12,19 +12,9 @@
 #include "Names.h"
 #include "Output.h"
 #include "VolumeSet.h"
+#include "commit/VolumePlan.h"
 
 namespace pkzip {
-namespace {
-
-}  // namespace
-
-void RemoveOldVolumes(const std::string& archive, uint32_t disks, uint32_t oldDisks) {
-    // The new last volume is NAME.zip: from the old set, volumes numbered
-    // from there on belong to nothing now.
-    for (uint32_t d = disks - 1; d + 1 < oldDisks; ++d) {
-        ::unlink(VolumeSet::VolumeName(archive, d, oldDisks).c_str());
-    }
-}
 
 std::optional<std::string> ConsoleMediumAsker::AskNextMedium(const std::string& need,
                                                              std::string& why) {
@@ -154,31 +144,38 @@ std::vector<std::string> NewVolumes::Paths() const {
     return out;
 }
 
-bool NewVolumes::Commit(mode_t mode, uint32_t oldDisks, std::string& error) {
+commit::Outcome NewVolumes::Commit(mode_t mode, const std::vector<std::string>& oldVolumes,
+                                   std::vector<std::string>& removed, std::string& error) {
     const auto disks = static_cast<uint32_t>(vols_.size());
-    if (disks == 1) {
-        if (!first_.CommitTo(archive_, mode, error)) return false;
-    } else {
-        for (uint32_t d = 0; d < disks; ++d) {
-            Volume& v = vols_[d];
-            const std::string final = FinalName(d, disks, v.folder);
-            if (d == 0 && !v.final) {
-                // The work file of disk 0 keeps its signal clean-up until renamed.
-                if (!first_.CommitTo(final, mode, error)) return false;
-            } else if (!v.final) {
-                if (::chmod(v.path.c_str(), mode) != 0 ||
-                    ::rename(v.path.c_str(), final.c_str()) != 0) {
-                    error = Shown(final) + ": " + ErrnoText(errno);
-                    return false;
-                }
-            }
-            v.path = final;
-            v.final = true;
+    if (!first_.Seal(mode, error)) return commit::Outcome::RolledBack;
+    commit::NewSet set;
+    for (uint32_t d = 0; d < disks; ++d) {
+        const Volume& v = vols_[d];
+        if (v.final) {
+            set.placed.push_back(v.path);
+            continue;
         }
+        if (d > 0 && ::chmod(v.path.c_str(), mode) != 0) {
+            error = "cannot set the mode of " + Shown(v.path) + ": " + ErrnoText(errno);
+            return commit::Outcome::RolledBack;
+        }
+        set.toPlace.push_back({v.path, disks == 1 ? archive_ : FinalName(d, disks, v.folder)});
+    }
+    commit::Journal journal;
+    if (!commit::PlanCommit(archive_, oldVolumes, set, journal, error)) {
+        return commit::Outcome::RolledBack;
+    }
+    const commit::Outcome outcome = commit::CommitSet(archive_, journal, error);
+    if (outcome != commit::Outcome::Done) return outcome;
+    removed = commit::RemovedOldFiles(journal);
+    first_.Release();
+    for (uint32_t d = 0; d < disks; ++d) {
+        Volume& v = vols_[d];
+        if (!v.final) v.path = disks == 1 ? archive_ : FinalName(d, disks, v.folder);
+        v.final = true;
     }
     committed_ = true;
-    RemoveOldVolumes(archive_, disks, oldDisks);
-    return true;
+    return outcome;
 }
 
 }  // namespace pkzip

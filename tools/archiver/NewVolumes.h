@@ -11,6 +11,7 @@
 
 #include "OutFile.h"
 #include "TempFile.h"
+#include "commit/SetCommit.h"
 
 namespace pkzip {
 
@@ -31,10 +32,6 @@ class ConsoleMediumAsker : public MediumAsker {
     std::optional<std::string> AskNextMedium(const std::string& need, std::string& why) override;
 };
 
-// Once a set of `disks` volumes (1: one file) replaced a set of `oldDisks`,
-// removes the old volumes beside `archive` that the new set does not have.
-void RemoveOldVolumes(const std::string& archive, uint32_t disks, uint32_t oldDisks);
-
 class NewVolumes : public VolumeTarget {
   public:
     NewVolumes(const std::string& archive, MediumAsker& asker);
@@ -51,9 +48,11 @@ class NewVolumes : public VolumeTarget {
     // Where each of `disks` volumes is now, disk 0 first.
     std::vector<std::string> Paths() const;
     bool SwappedMedia() const { return swapped_; }
-    // Gives every volume `mode` and its final name, the last one last; then
-    // removes volumes of an older set that this one no longer has.
-    bool Commit(mode_t mode, uint32_t oldDisks, std::string& error);
+    // Gives every volume `mode` and puts the set in place of the old one,
+    // whose volumes are `oldVolumes` (see SetCommit).
+    // `removed` gets the old volumes the new set did not replace.
+    commit::Outcome Commit(mode_t mode, const std::vector<std::string>& oldVolumes,
+                           std::vector<std::string>& removed, std::string& error);
     // Name of volume `disk` of a set of `disks`.
     std::string FinalName(uint32_t disk, uint32_t disks, const std::string& folder) const;
 

@@ -17,6 +17,8 @@ constexpr uint32_t kSplitSignature = 0x08074b50;
 constexpr uint32_t kSingleSegmentMarker = 0x30304b50;  // "PK00": a split that came out whole
 // Volumes kept open besides the last: older ones are opened again when needed.
 constexpr size_t kOpenVolumes = 4;
+// At most this much of a stored entry is carried to the next medium.
+constexpr uint64_t kMaxStoredCarry = 64ull << 20;
 
 std::string WriteErrorText(int err) {
     if (err == EFBIG) {
@@ -179,6 +181,14 @@ void OutFile::Cut(uint64_t pos, bool mediumFull) {
         }
     }
     if (cut <= v.start) throw WriteError("a header does not fit in one volume");
+    // A stored entry whose header would leave with the medium would need a
+    // data descriptor, which some readers refuse for stored data: the entry
+    // goes whole to the next medium instead, unless it starts this volume
+    // or what it already holds would be too much to carry over.
+    if (mediumFull && headerOpen_ && !headerSealed_ && openStored_ && openHeader_ > v.start &&
+        openHeader_ < cut && cut - openHeader_ <= kMaxStoredCarry) {
+        cut = openHeader_;
+    }
     std::vector<char> carry(static_cast<size_t>(pos - cut));
     const uint64_t cutInVolume = v.prefix + (cut - v.start);
     PReadAll(Fd(disk), carry.data(), carry.size(), cutInVolume);
@@ -341,6 +351,11 @@ void OutFile::Patch(uint64_t offset, const std::string& bytes) {
 }
 
 void OutFile::Rollback(uint64_t offset) {
+    // Headers announced past the point are gone with their bytes: kept, they
+    // would still move a later volume's cut.
+    headers_.erase(std::remove_if(headers_.begin(), headers_.end(),
+                                  [&](const auto& h) { return h.first >= offset; }),
+                   headers_.end());
     if (offset >= bufferStart_) {
         buffer_.resize(static_cast<size_t>(offset - bufferStart_));
         return;

@@ -65,8 +65,11 @@ class OutFile {
     // The local header at `offset` waits for its entry's CRC and sizes. Should
     // its medium be taken out meanwhile, the header is marked for a data
     // descriptor first, and HeaderSealed() then says it cannot be rewritten.
-    void OpenHeader(uint64_t offset) {
+    // A stored entry (`stored`) is moved whole to the next medium rather than
+    // given a descriptor, where it can be.
+    void OpenHeader(uint64_t offset, bool stored = false) {
         openHeader_ = offset;
+        openStored_ = stored;
         headerOpen_ = true;
         headerSealed_ = false;
     }
@@ -110,6 +113,7 @@ class OutFile {
     std::vector<std::pair<uint64_t, uint64_t>> headers_;  // recent reservations
     uint64_t openHeader_ = 0;
     bool headerOpen_ = false;
+    bool openStored_ = false;
     bool headerSealed_ = false;
     uint64_t bufferStart_ = 0;
     std::vector<char> buffer_;

@@ -9,7 +9,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <vector>
+
+#include "commit/CommitJournal.h"
 
 namespace pkzip {
 namespace {
@@ -41,10 +44,12 @@ void RemovePendingVolumes() {
 }
 
 void OnSignal(int sig) {
+    const int savedErrno = errno;  // the interrupted code may be about to read it
     if (g_havePending) ::unlink(g_pendingPath);
     if (g_havePending && g_withVolumes) RemovePendingVolumes();
     ::signal(sig, SIG_DFL);
     ::raise(sig);
+    errno = savedErrno;
 }
 
 void InstallHandlers() {
@@ -58,30 +63,44 @@ void InstallHandlers() {
 }
 
 // A run killed outright leaves its work file behind; its name carries the
-// process id, so a later run can tell that nobody is writing it any more.
+// process id and the host name, so a later run can tell that nobody is
+// writing it any more. A folder shared over the network is seen by other
+// machines whose processes are not ours to judge.
+constexpr time_t kLegacyStaleAge = 24 * 3600;
+
 void RemoveStaleWorkFiles(const std::string& dir, const std::string& prefix) {
     DIR* d = ::opendir(dir.c_str());
     if (!d) return;
+    const std::string host = commit::HostName();
     while (dirent* e = ::readdir(d)) {
         const std::string name = e->d_name;
         if (name.compare(0, prefix.size(), prefix) != 0) continue;
-        const long pid = std::strtol(name.c_str() + prefix.size(), nullptr, 10);
-        if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
-            ::unlink((dir + "/" + name).c_str());
+        char* end = nullptr;
+        const long pid = std::strtol(name.c_str() + prefix.size(), &end, 10);
+        if (pid <= 0) continue;
+        const std::string path = dir + "/" + name;
+        if (*end == '@') {
+            const char* tilde = std::strchr(end, '~');
+            if (tilde == nullptr || std::string(static_cast<const char*>(end) + 1, tilde) != host)
+                continue;
+        } else {
+            // Made before names carried the host: only when long untouched.
+            struct stat st {};
+            if (::lstat(path.c_str(), &st) != 0 ||
+                ::time(nullptr) - st.st_mtime < kLegacyStaleAge) {
+                continue;
+            }
         }
+        if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) ::unlink(path.c_str());
     }
     ::closedir(d);
 }
 
-void SyncFolder(const std::string& dir) {
-    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
 }  // namespace
+
+std::string TempFile::WorkPrefix(const std::string& base) {
+    return "." + base + ".pkzip-" + std::to_string(::getpid()) + "@" + commit::HostName() + "~";
+}
 
 void TempFile::RemoveVolumesOnSignal() {
     g_withVolumes = 1;
@@ -96,7 +115,7 @@ bool TempFile::Create(const std::string& dir, const std::string& base, std::stri
     const std::string folder = dir.empty() ? std::string(".") : dir;
     const std::string prefix = "." + base + ".pkzip-";
     RemoveStaleWorkFiles(folder, prefix);
-    std::string templ = folder + "/" + prefix + std::to_string(::getpid()) + "-XXXXXX";
+    std::string templ = folder + "/" + WorkPrefix(base) + "XXXXXX";
     if (templ.size() >= sizeof g_pendingPath) {
         error = "path too long";
         return false;
@@ -123,26 +142,24 @@ bool TempFile::Create(const std::string& dir, const std::string& base, std::stri
     return true;
 }
 
-bool TempFile::CommitTo(const std::string& target, mode_t mode, std::string& error) {
+bool TempFile::Seal(mode_t mode, std::string& error) {
+    if (fd_ < 0) return true;
     if (::fchmod(fd_, mode) != 0 || ::fsync(fd_) != 0) {
         error = std::strerror(errno);
         return false;
     }
-    if (::close(fd_) != 0) {
-        fd_ = -1;
-        error = std::strerror(errno);
-        return false;
-    }
+    const int rc = ::close(fd_);
     fd_ = -1;
-    if (::rename(path_.c_str(), target.c_str()) != 0) {
+    if (rc != 0) {
         error = std::strerror(errno);
         return false;
     }
+    return true;
+}
+
+void TempFile::Release() {
     g_havePending = 0;
     committed_ = true;
-    const size_t slash = target.rfind('/');
-    SyncFolder(slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash)));
-    return true;
 }
 
 void TempFile::Discard() {

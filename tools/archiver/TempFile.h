@@ -21,9 +21,14 @@ class TempFile {
     bool Create(const std::string& dir, const std::string& base, std::string& error);
     int Fd() const { return fd_; }
     const std::string& Path() const { return path_; }
-    // Gives the file `mode`, closes it and renames it to `target`.
-    bool CommitTo(const std::string& target, mode_t mode, std::string& error);
+    // Gives the file `mode`, syncs and closes it: ready to be renamed by a commit.
+    bool Seal(mode_t mode, std::string& error);
+    // The commit renamed it: no longer ours to remove.
+    void Release();
     void Discard();
+    // The work-file name prefix and its process and host part for this run:
+    // ".BASE.pkzip-PID@HOST~".
+    static std::string WorkPrefix(const std::string& base);
     // An interruption also removes the work volumes named after this file
     // (its path followed by .z02, .z03, ...).
     static void RemoveVolumesOnSignal();

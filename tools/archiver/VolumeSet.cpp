@@ -45,7 +45,9 @@ VolumeSet::~VolumeSet() {
 }
 
 bool VolumeSet::OpenOne(const std::string& path, Volume& v, std::string& error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK a FIFO would wait for a writer for ever: opened
+    // that way, a special file is refused at once like a folder.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         error = ErrnoText(errno);
         return false;
@@ -56,6 +58,7 @@ bool VolumeSet::OpenOne(const std::string& path, Volume& v, std::string& error) 
         ::close(fd);
         return false;
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     v.path = path;
     v.fd = fd;
     v.size = static_cast<uint64_t>(st.st_size);
@@ -84,6 +87,35 @@ std::string VolumeSet::VolumeName(const std::string& last, uint32_t disk, uint32
     return base + (upper ? ".Z" : ".z") + num;
 }
 
+bool VolumeSet::LocateLastVolume(const std::string& given, VolumeAsker* asker, std::string& found,
+                                 std::string& error) {
+    found = given;
+    struct stat st;
+    if (::lstat(given.c_str(), &st) == 0 || errno != ENOENT) return true;
+    const std::string first = VolumeName(given, 0, 2);
+    if (::stat(first.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return true;  // no set here
+    const size_t slash = given.rfind('/');
+    const std::string leaf = slash == std::string::npos ? given : given.substr(slash + 1);
+    const std::string here =
+        slash == std::string::npos ? "." : given.substr(0, std::max<size_t>(slash, 1));
+    for (;;) {
+        std::optional<std::string> answer = asker ? asker->AskFolder(given) : std::nullopt;
+        if (!answer) {
+            error = "the set's last volume " + leaf + " is not in " + here + " (its volume " +
+                    first.substr(slash + 1) +
+                    " is): it went on in another folder; give that folder's " + leaf;
+            return false;
+        }
+        std::string folder = *answer;
+        while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+        const std::string look = folder.empty() ? given : folder + "/" + leaf;
+        if (::stat(look.c_str(), &st) == 0) {
+            found = look;
+            return true;
+        }
+    }
+}
+
 bool VolumeSet::OpenSplit(uint32_t disks, VolumeAsker* asker, std::string& error) {
     if (vols_.size() != 1 || disks < 1) {
         error = "bad volume count";
@@ -92,7 +124,7 @@ bool VolumeSet::OpenSplit(uint32_t disks, VolumeAsker* asker, std::string& error
     const std::string last = vols_[0].path;
     std::vector<Volume> all(disks);
     all[disks - 1] = vols_[0];
-    std::string folder;  // where the user last pointed us, if anywhere
+    std::string folder = alsoIn_;  // where the user last pointed us, if anywhere
     for (uint32_t d = 0; d + 1 < disks; ++d) {
         const std::string name = paths_.size() == disks ? paths_[d] : VolumeName(last, d, disks);
         const size_t slash = name.rfind('/');

@@ -40,6 +40,15 @@ class VolumeSet {
     // The volumes of the set are at these paths, disk 0 first, rather than
     // named after the last one (a set just written under work names).
     void UsePaths(std::vector<std::string> paths) { paths_ = std::move(paths); }
+    // The other volumes may also be in `folder` (where the user named the set).
+    void AlsoLookIn(std::string folder) { alsoIn_ = std::move(folder); }
+    // `given` names the set's last volume. When it is not there but the set's
+    // first volume is (the set went on in another folder when a medium was
+    // full), asks `asker` for the folder that holds it. `found` is where it
+    // is (`given` when it is there or no set is); false with `error` when
+    // nobody says.
+    static bool LocateLastVolume(const std::string& given, VolumeAsker* asker, std::string& found,
+                                 std::string& error);
     // Opens the last (or only) volume, the file named by the user.
     bool OpenLast(const std::string& path, std::string& error);
     // Makes this a set of `disks` volumes; the others are found beside the
@@ -74,6 +83,7 @@ class VolumeSet {
     static bool OpenOne(const std::string& path, Volume& v, std::string& error);
     std::vector<Volume> vols_;
     std::vector<std::string> paths_;
+    std::string alsoIn_;
 };
 
 }  // namespace pkzip

@@ -110,6 +110,12 @@ bool NeedsZip64(const EntryRecord& e) {
     return e.zip64Sizes || e.size >= kMax32 || e.compSize >= kMax32 || e.localOffset >= kMax32;
 }
 
+void PlaceOnDisk(EntryRecord& e, uint32_t disk, uint64_t offset) {
+    e.zip64Version = e.zip64Version || NeedsZip64(e);
+    e.disk = disk;
+    e.localOffset = offset;
+}
+
 uint16_t VersionNeeded(const EntryRecord& e, bool zip64) {
     uint16_t v = 20;
     switch (e.method) {
@@ -198,7 +204,7 @@ std::string CentralHeader(const EntryRecord& e) {
     }
     PutTimes(extra, e);
     PutMarker(extra, e);
-    const bool zip64 = NeedsZip64(e);
+    const bool zip64 = NeedsZip64(e) || e.zip64Version;
 
     std::string h;
     Put32(h, 0x02014b50);

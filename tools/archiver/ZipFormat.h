@@ -38,6 +38,9 @@ struct EntryRecord {
     bool hasUnixTime = false;  // write the extended timestamp and NTFS time fields
     bool zip64Sizes = false;   // sizes in Zip64 fields, in local and central header alike
     bool headerMarker = false;
+    // The local header asked for Zip64's version: its stream offset passed
+    // 4 GiB, though its offset on its own volume may not.
+    bool zip64Version = false;
     // Copied byte for byte from the old archive, where its local header,
     // data and descriptor took `oldLength` bytes from `oldStart`.
     bool carried = false;
@@ -46,6 +49,10 @@ struct EntryRecord {
     uint64_t oldLength = 0;
     std::string central;  // the central record to write, for a carried entry
 };
+
+// Gives a written entry its place on its volume, keeping the version the
+// local header asked for (see zip64Version).
+void PlaceOnDisk(EntryRecord& e, uint32_t disk, uint64_t offset);
 
 void ToDosTime(int64_t t, uint16_t& dosTime, uint16_t& dosDate);
 int64_t FromDosTime(uint16_t dosTime, uint16_t dosDate);

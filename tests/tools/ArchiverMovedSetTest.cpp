@@ -1,0 +1,180 @@
+// A set that went on in another folder when a medium was full: no folder
+// keeps old volumes beside new ones, the output says where NAME.zip went, and
+// the set named by its first folder is found (asked for) or clearly refused.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+
+#include "ToolTestSupport.h"
+
+namespace {
+
+using namespace tooltest;
+
+class ArchiverMovedSet : public ::testing::Test {
+  protected:
+    ScratchDir dir;
+    std::string span = dir / "span";
+    std::string span2 = dir / "span2";
+    std::string archive = span + "/big.zip";
+    std::string list = dir / "files.lst";
+    std::vector<std::string> files;
+
+    void SetUp() override {
+        fs::create_directories(span);
+        fs::create_directories(span2);
+        fs::create_directories(dir / "data");
+        std::mt19937 rng(5);
+        for (int i = 0; i < 6; ++i) {
+            std::string s(70000, '\0');
+            for (char& c : s) c = static_cast<char>(rng());
+            files.push_back(dir / ("data/f" + std::to_string(i) + ".bin"));
+            WriteFile(files.back(), s);
+        }
+        WriteListFile(list, files);
+    }
+    std::vector<std::string> Args(const std::string& spanOption) const {
+        return {Archiver(), "-add=update", spanOption, "-lev=6", "-path=full", archive, "@" + list};
+    }
+    std::vector<std::string> Names(const std::string& folder) const {
+        std::vector<std::string> out;
+        for (const auto& e : fs::directory_iterator(folder)) out.push_back(e.path().filename());
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+    void ExpectRestored(const std::string& back) {
+        for (const std::string& f : files) EXPECT_EQ(ReadFile(back + f), ReadFile(f)) << f;
+    }
+};
+
+TEST_F(ArchiverMovedSet, NoFolderKeepsAMixAndTheMovedLastVolumeIsFoundOrAskedFor) {
+    // An older set of 7 volumes in span/.
+    ASSERT_EQ(RunProgram(Args("-span=64k")).status, 0);
+    ASSERT_EQ(Names(span).size(), 7u);
+    // Newer files; the medium fills after two volumes and the rest goes to span2/.
+    for (const std::string& f : files) SetMtime(f, Mtime(f) + 10);
+    RunSetup setup;
+    setup.env = {"PKZIP_TEST_MEDIUM_BYTES=140000"};
+    setup.input = span2 + "\n" + span2 + "\n" + span2 + "\n" + span2 + "\n";
+    const RunResult r = RunWith(Args("-span"), setup);
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("The last volume of the set went to"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("Removed 6 volume(s) of the old set that the new set does not use: "),
+              std::string::npos)
+        << r.output;
+    // span/ holds only new volumes: no old big.zip, no old later volumes.
+    EXPECT_EQ(Names(span), (std::vector<std::string>{"big.z01"}));
+    EXPECT_EQ(Names(span2), (std::vector<std::string>{"big.z02", "big.z03", "big.zip"}));
+    ASSERT_TRUE(fs::exists(span2 + "/big.zip"));
+
+    // Named by its first folder, with nobody at the console: a clear refusal.
+    for (const std::vector<std::string>& argv :
+         {std::vector<std::string>{Archiver(), "-view", archive},
+          {Archiver(), "-extract=all", "-dir=relative", archive, dir / "back"},
+          Args("-span=64k")}) {
+        const RunResult n = RunProgram(argv);
+        EXPECT_EQ(n.status, 2) << n.output;
+        EXPECT_NE(n.output.find("last volume big.zip is not in"), std::string::npos) << n.output;
+    }
+    EXPECT_FALSE(fs::exists(archive));  // the update wrote no fresh archive over the set
+
+    // With someone to answer, the folder is asked for and the set restored.
+    RunSetup answer;
+    answer.input = span2 + "\n";
+    const RunResult e =
+        RunWith({Archiver(), "-extract=all", "-dir=relative", archive, dir / "back"}, answer);
+    EXPECT_EQ(e.status, 0) << e.output;
+    ExpectRestored(dir / "back");
+
+    // An update told the folder writes the set back where it is named and
+    // removes every old volume, in both folders.
+    for (const std::string& f : files) SetMtime(f, Mtime(f) + 10);
+    const RunResult u = RunWith(Args("-span=64k"), answer);
+    EXPECT_EQ(u.status, 0) << u.output;
+    EXPECT_TRUE(fs::exists(archive));
+    EXPECT_TRUE(Names(span2).empty()) << Names(span2).front();
+    const RunResult v = RunProgram({Archiver(), "-view", archive});
+    EXPECT_EQ(v.status, 0) << v.output;
+}
+
+TEST_F(ArchiverMovedSet, AnOldSetBrokenByASwappedMediumIsRemovedNotLeftBesideNewVolumes) {
+    ASSERT_EQ(RunProgram(Args("-span=64k")).status, 0);
+    std::map<std::string, std::string> old;
+    for (const std::string& n : Names(span)) old[n] = ReadFile(span + "/" + n);
+    ASSERT_GE(old.size(), 5u);
+    for (const std::string& f : files) SetMtime(f, Mtime(f) + 10);
+    // The first medium is swapped (its old big.zip goes), then the user stops.
+    RunSetup setup;
+    setup.env = {"PKZIP_TEST_MEDIUM_BYTES=140000"};
+    setup.input = std::string("\nq\n");
+    const RunResult r = RunWith(Args("-span"), setup);
+    EXPECT_EQ(r.status, 2) << r.output;
+    EXPECT_NE(r.output.find("volume(s) of the old set, which cannot be read"), std::string::npos)
+        << r.output;
+    // What is left is the new set's first volume only: no old one beside it.
+    EXPECT_EQ(Names(span), std::vector<std::string>{"big.z01"});
+    EXPECT_NE(ReadFile(span + "/big.z01"), old["big.z01"]);
+}
+
+}  // namespace
+
+namespace {
+
+using namespace tooltest;
+
+// Every central record of a set: name, method, flags (the directory is read
+// from the volumes in order, as they join).
+const char* const kRecords = R"PY(
+import struct, sys, os
+last = sys.argv[1]
+base = last[:-4]
+vols = []
+d = 1
+while os.path.exists('%s.z%02d' % (base, d)):
+    vols.append(open('%s.z%02d' % (base, d), 'rb').read()); d += 1
+vols.append(open(last, 'rb').read())
+t = vols[-1]
+e = t.rfind(b'PK\x05\x06')
+disk, cddisk, here, total, cdsize, cdoff, clen = struct.unpack('<HHHHIIH', t[e+4:e+22])
+cd = b''.join(vols[cddisk:])[cdoff:cdoff+cdsize]
+pos = 0
+while pos + 46 <= len(cd) and cd[pos:pos+4] == b'PK\x01\x02':
+    flags, method = struct.unpack('<HH', cd[pos+8:pos+12])
+    nl, xl, cl = struct.unpack('<HHH', cd[pos+28:pos+34])
+    print(method, flags & 8, cd[pos+46:pos+46+nl].decode())
+    pos += 46 + nl + xl + cl
+)PY";
+
+TEST(ArchiverMedia, AStoredEntryCutByAFullMediumGoesWholeToTheNextWithoutADescriptor) {
+    ScratchDir dir;
+    fs::create_directories(dir / "out");
+    std::mt19937 rng(9);
+    std::vector<std::string> files;
+    // Larger than the writer's buffer, so that headers go out before their data is complete.
+    for (int i = 0; i < 3; ++i) {
+        std::string s(5 << 20, '\0');
+        for (char& c : s) c = static_cast<char>(rng());  // does not compress: stored
+        files.push_back(dir / ("data/r" + std::to_string(i) + ".bin"));
+        WriteFile(files.back(), s);
+    }
+    WriteListFile(dir / "files.lst", files);
+    RunSetup setup;
+    setup.env = {"PKZIP_TEST_MEDIUM_BYTES=7000000"};
+    setup.input = std::string("\n\n\n\n");  // a new medium each time, in the same folder
+    const std::string archive = dir / "out/set.zip";
+    const RunResult r = RunWith({Archiver(), "-add=all", "-span", "-lev=6", "-path=full", archive,
+                                 "@" + (dir / "files.lst")},
+                                setup);
+    ASSERT_EQ(r.status, 0) << r.output;
+    ASSERT_TRUE(fs::exists(dir / "out/set.z01"));
+    const RunResult records = Python(kRecords, {archive});
+    EXPECT_EQ(CountLinesWith(records.output, "0 0 "), 3) << records.output;
+    EXPECT_EQ(CountLinesWith(records.output, "0 8 "), 0) << records.output;
+    const RunResult e =
+        RunProgram({Archiver(), "-extract=all", "-dir=relative", archive, dir / "back"});
+    EXPECT_EQ(e.status, 0) << e.output;
+    for (const std::string& f : files) EXPECT_EQ(ReadFile(dir / "back" + f), ReadFile(f)) << f;
+}
+
+}  // namespace

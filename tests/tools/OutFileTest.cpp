@@ -1,0 +1,98 @@
+// The volume writer on its own: where a volume is cut, and what a rollback
+// takes back with it.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "OutFile.h"
+#include "ZipFormat.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace pkzip;
+
+class FolderTarget : public VolumeTarget {
+  public:
+    explicit FolderTarget(std::string dir) : dir_(std::move(dir)) {}
+    std::string Path(uint32_t disk) const { return dir_ + "/v" + std::to_string(disk); }
+    int Create(uint32_t disk) override {
+        return ::open(Path(disk).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    }
+    int Reopen(uint32_t disk) override { return ::open(Path(disk).c_str(), O_RDWR | O_CLOEXEC); }
+    void Remove(uint32_t disk) override { ::unlink(Path(disk).c_str()); }
+    bool Sealed(uint32_t) const override { return false; }
+    void MediumFull(uint32_t) override {}
+
+  private:
+    std::string dir_;
+};
+
+class OutFileTest : public ::testing::Test {
+  protected:
+    std::string dir;
+    void SetUp() override {
+        char templ[] = "/tmp/outfile-XXXXXX";
+        dir = ::mkdtemp(templ);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+};
+
+TEST_F(OutFileTest, AHeaderRolledBackNoLongerMovesTheCut) {
+    FolderTarget target(dir);
+    {
+        OutFile out(target, 1000, 0);
+        out.Write(std::string(980, 'a'));
+        // A header announced across the volume's end, then dropped again.
+        out.Reserve(50);
+        out.Write(std::string(50, 'h'));
+        out.Rollback(980);
+        out.Write(std::string(600, 'b'));  // plain data: may be cut anywhere
+        out.Finish();
+    }
+    // The volume is filled to its limit, not cut where the dropped header began.
+    EXPECT_EQ(fs::file_size(target.Path(0)), 1000u);
+    EXPECT_EQ(fs::file_size(target.Path(0)) + fs::file_size(target.Path(1)), 4u + 980 + 600);
+}
+
+TEST_F(OutFileTest, AHeaderKeptStillMovesTheCut) {
+    FolderTarget target(dir);
+    {
+        OutFile out(target, 1000, 0);
+        out.Write(std::string(980, 'a'));
+        out.Reserve(50);
+        out.Write(std::string(650, 'h'));
+        out.Finish();
+    }
+    EXPECT_EQ(fs::file_size(target.Path(0)), 4u + 980);
+}
+
+TEST(ZipFormatVersion, TheCentralHeaderKeepsTheVersionItsLocalHeaderAskedFor) {
+    EntryRecord e;
+    e.name = "file.bin";
+    e.method = kMethodStore;
+    e.size = e.compSize = 100;
+    e.localOffset = 5ull << 30;  // in the stream of a set
+    const std::string local = LocalHeader(e);
+    PlaceOnDisk(e, 3, 1000);  // on its volume: far below 4 GiB
+    const std::string central = CentralHeader(e);
+    const auto at16 = [](const std::string& s, size_t i) {
+        return static_cast<unsigned char>(s[i]) | static_cast<unsigned char>(s[i + 1]) << 8;
+    };
+    EXPECT_EQ(at16(local, 4), 45);
+    EXPECT_EQ(at16(central, 6), at16(local, 4));
+
+    EntryRecord small;
+    small.name = "small.bin";
+    small.size = small.compSize = 10;
+    small.localOffset = 100;
+    const std::string smallLocal = LocalHeader(small);
+    PlaceOnDisk(small, 0, 100);
+    EXPECT_EQ(at16(CentralHeader(small), 6), at16(smallLocal, 4));
+    EXPECT_EQ(at16(smallLocal, 4), 10);
+}
+
+}  // namespace

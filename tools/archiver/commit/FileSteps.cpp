@@ -1,0 +1,98 @@
+#include "FileSteps.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <stdio.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace pkzip::commit {
+namespace {
+
+struct Fault {
+    bool loaded = false;
+    bool kill = false;
+    bool term = false;
+    long at = 0;  // 0: none
+    long steps = 0;
+};
+
+Fault& TheFault() {
+    static Fault f;
+    return f;
+}
+
+void Parse(const char* spec, Fault& f) {
+    f.kill = false;
+    f.term = false;
+    f.at = 0;
+    f.steps = 0;
+    if (spec == nullptr) return;
+    const char* at = std::strchr(spec, '@');
+    if (at == nullptr) return;
+    const std::string kind(spec, at);
+    if (kind != "kill" && kind != "eio" && kind != "term") return;
+    f.kill = kind == "kill";
+    f.term = kind == "term";
+    f.at = std::strtol(at + 1, nullptr, 10);
+}
+
+// True when this step is to fail (errno set); never returns when it is to
+// kill; "term" sends SIGTERM and lets the step go on.
+bool Injected() {
+    Fault& f = TheFault();
+    if (!f.loaded) {
+        f.loaded = true;
+        Parse(std::getenv("PKZIP_TEST_COMMIT_FAULT"), f);
+    }
+    if (f.at <= 0 || ++f.steps != f.at) return false;
+    if (f.kill) ::kill(::getpid(), SIGKILL);
+    if (f.term) {
+        ::kill(::getpid(), SIGTERM);  // held until the commit is through
+        return false;
+    }
+    errno = EIO;
+    return true;
+}
+
+}  // namespace
+
+void SetFaultForTest(const std::string& spec) {
+    Fault& f = TheFault();
+    f.loaded = true;
+    Parse(spec.empty() ? nullptr : spec.c_str(), f);
+}
+
+bool StepRename(const std::string& from, const std::string& to) {
+    if (Injected()) return false;
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool StepLink(const std::string& from, const std::string& to) {
+    if (Injected()) return false;
+    return ::link(from.c_str(), to.c_str()) == 0;
+}
+
+void StepCheckpoint() {
+    Injected();
+}
+
+std::string FolderPart(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+void SyncFolderOf(const std::string& path) {
+    const int fd = ::open(FolderPart(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+}  // namespace pkzip::commit
