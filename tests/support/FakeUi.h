@@ -52,11 +52,12 @@ class FakeUi : public UiServices {
     bool busy_ = false;
 };
 
-// What a test expects of a message box; fields left out are not checked.
+// What a test expects of a message box; fields left out are not checked (each
+// has its own initializer, so a designated list may leave any of them out).
 struct ExpectedMessage {
-    std::optional<std::string> text, title;
-    std::optional<MsgIcon> icon;
-    std::optional<MsgButtons> buttons;
+    std::optional<std::string> text{}, title{};
+    std::optional<MsgIcon> icon{};
+    std::optional<MsgButtons> buttons{};
 };
 testing::AssertionResult Shows(const FakeUi::Message& shown, const ExpectedMessage& expected);
 
