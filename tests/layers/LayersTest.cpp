@@ -37,7 +37,7 @@ class Recorder : public JobServices, public JobDisplay {
         return MsgResult::OK;
     }
     void processEvents() override {}
-    void consoleStarted(const std::string&) override {}
+    void consoleStarted(const std::string&, const std::string&) override {}
     void consoleOutput(const std::string&) override {}
     void showStatus(const std::string& text) override { statuses.push_back(text); }
     double progress() const override { return bar; }

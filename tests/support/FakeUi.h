@@ -28,7 +28,8 @@ class FakeUi : public UiServices {
     std::string browseForFile(const std::string& filter, const std::string& current,
                               FileDialogKind kind) override;
     std::string browseForFolder(const std::string& title, const std::string& current) override;
-    void consoleStarted(const std::string& commandLine) override {
+    void consoleStarted(const std::string& title, const std::string& commandLine) override {
+        consoleTitles.push_back(title);
         consoleCommands.push_back(commandLine);
     }
     void consoleOutput(const std::string& text) override { console += text; }
@@ -44,7 +45,7 @@ class FakeUi : public UiServices {
     // Where each dialog was asked to open, and how a file was to be used.
     std::vector<std::string> fileStarts, folderStarts;
     std::vector<FileDialogKind> fileKinds;
-    std::vector<std::string> consoleCommands;
+    std::vector<std::string> consoleTitles, consoleCommands;
     std::string console;
     long eventPasses = 0;
 

@@ -104,6 +104,11 @@ TEST(QtJobs, BackupAndRestoreThroughTheButtonsWithTheRealArchiver) {
     ASSERT_EQ(p.ui.consoles().size(), 1u);
     EXPECT_TRUE(p.ui.consoles().front()->isVisible());
     EXPECT_FALSE(p.ui.consoles().front()->text().isEmpty());
+    EXPECT_EQ(p.ui.consoles().front()->windowTitle().toStdString(),
+              "Backup of " + p.app.store.CrateTable[0].Name + " - Stowaway");
+    // The next backup reuses the window.
+    p.click("CmdBackup");
+    EXPECT_EQ(p.ui.consoles().size(), 1u);
 }
 
 }  // namespace
