@@ -63,10 +63,16 @@ TEST(QtStartUp, TheWindowIsShownBeforeTheDataFileIsRead) {
     QtProgram p;
     WriteFile(p.file("Stowaway.dat"), "0\r\nlog.txt\r\nviewer\r\nOld\r\n");  // ends early
     p.start();
-    ASSERT_EQ(p.shown.size(), 1u);
+    // The load error, then where the damaged file was kept.
+    ASSERT_EQ(p.shown.size(), 2u);
     EXPECT_EQ(p.shown[0].title, "Problem with Stowaway.dat");
     EXPECT_TRUE(p.shown[0].overWindow);
     EXPECT_EQ(p.shown[0].status, "Stowaway Loaded Successfully");
+    EXPECT_EQ(p.shown[1].title, "Problem with Stowaway.dat");
+    EXPECT_EQ(p.shown[1].text, "The file that could not be read was kept as " +
+                                   p.file("Stowaway.dat.damaged") +
+                                   " before Stowaway.dat is saved again.");
+    EXPECT_EQ(ReadFile(p.file("Stowaway.dat.damaged")), "0\r\nlog.txt\r\nviewer\r\nOld\r\n");
 }
 
 TEST(QtUiServices, FileDialogsReturnThePathChosenOrNothing) {
