@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "QtHarness.h"
+#include "ui/qt/StatusPanel.h"
 
 namespace stowaway::test {
 namespace {
@@ -48,7 +49,7 @@ std::string FindRestored(const std::string& folder, const std::string& name) {
 }
 
 std::string Status(QtProgram& p) {
-    return p.widget<QLabel>("StBMainPanel")->text().toStdString();
+    return p.widget<QLabel>("StBMainPanel")->property(StatusTextProperty).toString().toStdString();
 }
 
 TEST(QtJobs, BackupAndRestoreThroughTheButtonsWithTheRealArchiver) {
