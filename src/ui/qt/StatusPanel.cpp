@@ -27,8 +27,13 @@ void StatusPanel::changeEvent(QEvent* event) {
 }
 
 void StatusPanel::fit() {
-    // The room inside the frame, less the label's small text margin.
-    const int room = contentsRect().width() - 2 * margin() - 4;
+    // The room inside the frame, less the label's margins and its indent (half an
+    // "x" beside a frame when none is set).
+    const int indentRoom = indent() >= 0 ? indent()
+                           : frameWidth() > 0
+                               ? fontMetrics().horizontalAdvance(QLatin1Char('x')) / 2
+                               : 0;
+    const int room = contentsRect().width() - 2 * margin() - indentRoom - 1;
     const QString shown = fontMetrics().elidedText(status_, Qt::ElideMiddle, room < 0 ? 0 : room);
     if (text() != shown) setText(shown);
     const QString tip = shown == status_ ? QString() : status_;

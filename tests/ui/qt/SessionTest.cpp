@@ -59,6 +59,7 @@ TEST(QtSingleInstance, ASecondStartAsksTheFirstToShowItsWindowAndEnds) {
 // A start that was killed leaves its lock file and its socket file: neither
 // blocks the next start, which listens in its place.
 TEST(QtSingleInstance, WhatADeadStartLeftBehindBlocksNothing) {
+    test::TestApplication();  // the event loop that answers
     TempDir runtime;
     const QString folder = QString::fromStdString(runtime.path());
     const QString key = "stowaway-test-key";
@@ -106,6 +107,7 @@ TEST(QtSession, TermAndHangUpSignalsCloseTheWindowAsItsCloseBoxDoes) {
 
 // One watch at a time; the handlers it replaced come back when it goes.
 TEST(QtSession, TheWatchPutsThePreviousHandlersBack) {
+    test::TestApplication();  // the event loop that reads the pipe
     const auto before = ::signal(SIGHUP, SIG_IGN);
     {
         int seen = 0;
