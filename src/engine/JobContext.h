@@ -16,9 +16,10 @@ class JobServices : public MessageBoxes {
   public:
     // Lets the window repaint and handle input during long work.
     virtual void processEvents() = 0;
-    // A console window for a program started in a normal window: opened once per
-    // run with the command that was started, then fed what the program writes.
-    virtual void consoleStarted(const std::string& commandLine) = 0;
+    // A console window for a program started in a normal window: one per title
+    // (the Crate and the job), started afresh by each run with the command that
+    // was started, then fed what the program writes.
+    virtual void consoleStarted(const std::string& title, const std::string& commandLine) = 0;
     virtual void consoleOutput(const std::string& text) = 0;
     // Where the lines the user types into the newest console go while its program
     // runs (an archiver asking for the next disk); empty once it has ended.

@@ -34,6 +34,17 @@ bool WriteBatch(const JobContext& ctx, const std::string& batchPath, const std::
     return static_cast<bool>(out);
 }
 
+// "Backup of Documents - Stowaway": one console window per Crate and job.
+std::string ConsoleTitle(const JobContext& ctx, JobKind kind) {
+    std::string title = kind == JobKind::Restore ? "Restore" : "Backup";
+    const short slot = ctx.store.CurrentIndex;
+    if (slot >= 0 && slot <= MaxCrateIndex) {
+        const std::string& name = ctx.store.CrateTable[static_cast<std::size_t>(slot)].Name;
+        if (!name.empty()) title += " of " + name;
+    }
+    return title + " - Stowaway";
+}
+
 void AddErrorLines(std::vector<std::string>& log, const std::vector<std::string>& texts) {
     for (const std::string& text : texts) log.push_back(LogErrorPrefix + text);
 }
@@ -62,7 +73,7 @@ bool RunArchiverInJob(const JobContext& ctx, const std::string& batchPath,
     const bool showConsole = !captured;
     if (showConsole) {
         ctx.display.showCommand(command);
-        ctx.ui.consoleStarted(command);
+        ctx.ui.consoleStarted(ConsoleTitle(ctx, kind), command);
     }
     const WindowStyle window = showConsole ? WindowStyle::NormalFocus : WindowStyle::Hidden;
     const long pid = batchWritten ? ctx.platform.startProcess(command, window) : 0;
@@ -89,8 +100,11 @@ bool RunArchiverInJob(const JobContext& ctx, const std::string& batchPath,
     // The closing scan: whatever the archiver added last, then its final line.
     scan.feed(nativeOutput);
     scan.finish();
-    ctx.job.FilesDone = scan.filesDone();
     MoveJobProgress(ctx, scan.filesDone(), ctx.job.FilesToDo);
+    // A file is backed up only once the new archive has replaced the old one; a
+    // run that ended on a fatal status (2, or a signal) left the old archive.
+    const bool replaced = kind != JobKind::Backup || exitStatus <= ArchiverWarningStatus;
+    ctx.job.FilesDone = replaced ? scan.filesDone() : 0;
 
     // An archiver that failed without an error line (it crashed, or could not be
     // started by the interpreter, or its output went to the console) must not

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "engine/JobKind.h"
@@ -7,6 +8,10 @@
 namespace stowaway {
 
 struct JobContext;
+
+// The archiver's exit status when it put its new archive in place but had
+// problems to report; a higher one means the old archive was left (or is gone).
+inline constexpr std::uint32_t ArchiverWarningStatus = 1;
 
 // One archiver run: writes the batch file, starts it through the command
 // interpreter, waits while the window stays live, scans the captured output and

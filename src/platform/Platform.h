@@ -30,6 +30,13 @@ enum class ReadStatus {
     Failed         // a read error or no permission
 };
 
+// How creating a file that must be new went.
+enum class CreateStatus {
+    Created,  // written and flushed to disk
+    Exists,   // something (a file, folder or link) is already at the path
+    Failed    // no permission, or the disk is full; nothing is left behind
+};
+
 // How a started program's console is shown.
 enum class WindowStyle { Hidden, NormalFocus };
 
@@ -63,6 +70,10 @@ class Platform {
     virtual ReadStatus readWholeFile(const std::string& path, std::string& contents) const = 0;
     // Creates the file if it is missing and empties it; false when that fails.
     virtual bool makeEmptyFile(const std::string& path) const = 0;
+    // Creates a file where nothing is yet, never replacing anything, and writes
+    // the contents to disk.
+    virtual CreateStatus createNewFile(const std::string& path,
+                                       const std::string& contents) const = 0;
     // Replaces a file's contents all at once: a temporary file beside it is written,
     // flushed to disk and renamed over it. A read-only file is refused and the old
     // contents stay as they were on any failure. Through a symbolic link the link's

@@ -189,6 +189,38 @@ bool PosixPlatform::makeEmptyFile(const std::string& path) const {
     return ::close(fd) == 0;
 }
 
+CreateStatus PosixPlatform::createNewFile(const std::string& path,
+                                          const std::string& contents) const {
+    if (HoldsNul(path)) return CreateStatus::Failed;
+    const std::string file = native(path);
+    // O_EXCL also refuses a dangling link: nothing is ever written through one.
+    int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) return errno == EEXIST ? CreateStatus::Exists : CreateStatus::Failed;
+    bool ok = true;
+    for (std::size_t done = 0; ok && done < contents.size();) {
+        const ssize_t n = ::write(fd, contents.data() + done, contents.size() - done);
+        if (n > 0)
+            done += static_cast<std::size_t>(n);
+        else if (n < 0 && errno == EINTR)
+            continue;
+        else
+            ok = false;
+    }
+    ok = ok && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (!ok) {
+        ::unlink(file.c_str());
+        return CreateStatus::Failed;
+    }
+    const std::string folder = fs::path(file).parent_path().string();
+    int dirFd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return CreateStatus::Created;
+}
+
 bool PosixPlatform::replaceFile(const std::string& path,
                                 const std::function<bool(std::ostream&)>& writer) const {
     if (HoldsNul(path)) return false;

@@ -30,6 +30,7 @@ class PosixPlatform : public Platform {
     bool removeFile(const std::string& path) const override;
     ReadStatus readWholeFile(const std::string& path, std::string& contents) const override;
     bool makeEmptyFile(const std::string& path) const override;
+    CreateStatus createNewFile(const std::string& path, const std::string& contents) const override;
     bool replaceFile(const std::string& path,
                      const std::function<bool(std::ostream&)>& writer) const override;
     std::vector<std::string> drives() const override;

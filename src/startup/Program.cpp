@@ -37,6 +37,8 @@ int RunProgram(App& app, const std::string& arguments, FrontEnd& frontEnd) {
                   << std::endl;
         return 1;
     }
+    // Two windows would each save over the other's Crates.
+    if (!frontEnd.claimInteractive(app)) return 0;
     StartInteractive(app, frontEnd);
     return frontEnd.runMainWindow(app);
 }

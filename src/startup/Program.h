@@ -19,6 +19,12 @@ class FrontEnd {
     virtual int runMainWindow(App& app) = 0;
     // Shows the automated backup's progress window (returns at once).
     virtual void showAbuWindow(App& app) = 0;
+    // The interactive mode only: false when another interactive start of the same
+    // program folder has its window open (it was asked to bring it to the front).
+    virtual bool claimInteractive(App& app) {
+        (void)app;
+        return true;
+    }
 };
 
 // The interactive start-up with the window's view: the window first, then the

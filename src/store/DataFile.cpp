@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "platform/Text.h"
+#include "store/DamagedCopy.h"
 #include "store/ItemReader.h"
 #include "store/StoreContext.h"
 
@@ -220,7 +221,13 @@ LoadOutcome LoadCrateFile(const StoreContext& ctx) {
         store.clearTable();
         store.LogPath = logPathAfterStep2;
         store.LogViewer = viewerBefore;
+        // The next save replaces the file: what it held is kept first.
+        const std::string kept =
+            bytes.empty() ? std::string() : KeepDamagedCopy(ctx.platform, ctx.DataFilePath, bytes);
         ctx.boxes.messageBox(LoadErrorText, LoadErrorTitle, MsgButtons::OK, MsgIcon::Information);
+        if (!kept.empty())
+            ctx.boxes.messageBox(DamagedCopyText(kept), LoadErrorTitle, MsgButtons::OK,
+                                 MsgIcon::Information);
         return LoadOutcome::Damaged;
     }
 

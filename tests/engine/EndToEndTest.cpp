@@ -253,6 +253,33 @@ TEST_F(EndToEnd, AFullMediumEndsAnAutomatedMultiDiskBackupWithAnError) {
     EXPECT_FALSE(fs::exists(dir / "out/Docs.z01"));
 }
 
+// A disk that fills while the new archive is written: the old archive stays as it
+// was and the log counts nothing as backed up, though each file said "done.".
+TEST_F(EndToEnd, ABackupThatCouldNotReplaceTheOldArchiveCountsNothing) {
+    ASSERT_EQ(automated("docs"), 0) << output();
+    const std::string before = test::ReadFile(archive);
+    test::WriteFile(data + "/Letters/scan.bin", Noise(5, 300000));
+
+    struct rlimit saved {};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit = saved;
+    limit.rlim_cur = 100000;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    const int status = automated("docs");
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(test::ReadFile(archive), before);
+    EXPECT_EQ(app->job.FilesDone, 0);
+    const std::vector<std::string> lines = test::Lines(test::ReadFile(program + "/Log.txt"));
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines.back().find(" - Number of files Backed up: 0"), std::string::npos)
+        << lines.back();
+    EXPECT_NE(test::ReadFile(program + "/SWTemp.dat").find("done."), std::string::npos);
+}
+
 TEST_F(EndToEnd, AnInfoZipArchiveWithAValidHeaderImports) {
     if (std::system("command -v zip >/dev/null 2>&1") != 0) GTEST_SKIP() << "no zip";
     CrateRecord c;

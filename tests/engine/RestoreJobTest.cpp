@@ -31,8 +31,6 @@ class RestoreJob : public ::testing::Test {
 
 TEST_F(RestoreJob, TheWorkedExampleRunsTextForText) {
     App& a = *rig.app;
-    // The stored location counts, not an unsaved edit in the window.
-    a.FrmMain.TxtBackupLocation.setText("E:\\Edited.zip");
     rig.script->onStart = [&](const std::string&) {
         rig.emit("Inflating: c:\\restore\\data\\a.txt");
         rig.emit("Inflating: c:\\restore\\data\\b.txt");
@@ -59,6 +57,25 @@ TEST_F(RestoreJob, TheWorkedExampleRunsTextForText) {
     EXPECT_EQ(log[0], "Stowaway v2.0 - Restore");
     EXPECT_NE(log[1].find("Number of files to Restore: 3"), std::string::npos);
     EXPECT_FALSE(rig.ui.busy());
+}
+
+// A location typed but not yet stored (no other Crate picked, no tab changed) is
+// the archive restored, as the box shows it; the edit is stored as a backup does.
+TEST_F(RestoreJob, RestoresTheArchiveTheWindowShows) {
+    App& a = *rig.app;
+    a.FrmMain.TxtBackupLocation.setText("E:\\Edited.zip");
+    RestoreCrate(a);
+    EXPECT_EQ(a.job.ArchiverCommand.find("-dir=relative E:\\Edited.zip C:\\Restore"),
+              std::string("C:\\Apps\\Backup\\PKZIP25.EXE -extract=update ").size())
+        << a.job.ArchiverCommand;
+    EXPECT_EQ(a.store.CrateTable[0].BackupLocation, "E:\\Edited.zip");
+
+    // While another job runs nothing is stored and nothing starts.
+    a.FrmMain.TxtBackupLocation.setText("F:\\Later.zip");
+    a.job.Running = true;
+    RestoreCrate(a);
+    a.job.Running = false;
+    EXPECT_EQ(a.store.CrateTable[0].BackupLocation, "E:\\Edited.zip");
 }
 
 TEST_F(RestoreJob, VisibleOutputAllFilesAndBlanksInPaths) {

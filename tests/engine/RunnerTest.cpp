@@ -161,6 +161,46 @@ TEST_F(Runner, AnArchiverThatFailsWithoutAnErrorLineFailsTheRun) {
     EXPECT_EQ(log().size(), 8u);
 }
 
+// "done." is printed as each file goes into the new archive, before that archive
+// is checked and put in place; a run that then failed kept the old archive.
+TEST_F(Runner, OnlyFilesOfANewArchiveThatReplacedTheOldOneCountAsBackedUp) {
+    App& a = *rig.app;
+    a.job.FilesToDo = 7;
+    rig.script->onStart = [&](const std::string&) {
+        for (int i = 0; i < 7; ++i) rig.emit("  Adding: f" + std::to_string(i) + " ... done.");
+        rig.emit(
+            "PKZIP: cannot write the new archive beside d:\\b\\x.zip: No space left on "
+            "device; the old archive was left unchanged");
+    };
+    rig.script->exitStatus = 2;
+    EXPECT_FALSE(run());
+    EXPECT_EQ(a.job.FilesDone, 0);
+    EXPECT_NE(log().back().find(" - Number of files Backed up: 0"), std::string::npos);
+
+    // A warning (a file that could not be read) still leaves the new archive in place.
+    rig.write("C:\\Backup\\Log.txt", "");
+    rig.write(a.job.OutputPath, "");
+    rig.script->exitStatus = ArchiverWarningStatus;
+    EXPECT_FALSE(run());
+    EXPECT_EQ(a.job.FilesDone, 7);
+    EXPECT_NE(log().back().find(" - Number of files Backed up: 7"), std::string::npos);
+
+    // Killed before the new archive was in place.
+    rig.write("C:\\Backup\\Log.txt", "");
+    rig.write(a.job.OutputPath, "");
+    rig.script->onStart = [&](const std::string&) { rig.emit("  Adding: a ... done."); };
+    rig.script->exitStatus = 128 + 9;
+    EXPECT_FALSE(run());
+    EXPECT_EQ(a.job.FilesDone, 0);
+
+    // A restore counts what it extracted whatever its status.
+    rig.write(a.job.OutputPath, "");
+    rig.script->onStart = [&](const std::string&) { rig.emit("Inflating: a.txt"); };
+    rig.script->exitStatus = 2;
+    EXPECT_FALSE(run(JobKind::Restore));
+    EXPECT_EQ(a.job.FilesDone, 1);
+}
+
 TEST_F(Runner, AVisibleRunEchoesItsLineAndShowsItsConsole) {
     App& a = *rig.app;
     a.FrmMain.ChkHideOutput.setValue(CheckBox::Unchecked);
@@ -171,6 +211,11 @@ TEST_F(Runner, AVisibleRunEchoesItsLineAndShowsItsConsole) {
     EXPECT_EQ(a.FrmMain.TxtDebug.text(), "COMMAND.COM /c \"C:\\Backup\\SWTemp.bat\"");
     EXPECT_EQ(rig.ui.consoleCommands, (std::vector<std::string>{a.FrmMain.TxtDebug.text()}));
     EXPECT_EQ(rig.ui.console, "c:\\backup> pkzip25 ...\n");
+    // The console is named after the job and its Crate, not the raw command.
+    rig.crate("Documents");
+    EXPECT_TRUE(run(JobKind::Restore));
+    EXPECT_EQ(rig.ui.consoleTitles,
+              (std::vector<std::string>{"Backup - Stowaway", "Restore of Documents - Stowaway"}));
 
     a.FrmMain.ChkHideOutput.setValue(CheckBox::Grayed);
     EXPECT_TRUE(run());

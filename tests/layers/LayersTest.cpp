@@ -11,6 +11,7 @@
 #include "engine/BackupJob.h"
 #include "engine/JobContext.h"
 #include "platform/PosixPlatform.h"
+#include "store/DamagedCopy.h"
 #include "store/DataFile.h"
 #include "store/StoreContext.h"
 
@@ -37,7 +38,7 @@ class Recorder : public JobServices, public JobDisplay {
         return MsgResult::OK;
     }
     void processEvents() override {}
-    void consoleStarted(const std::string&) override {}
+    void consoleStarted(const std::string&, const std::string&) override {}
     void consoleOutput(const std::string&) override {}
     void showStatus(const std::string& text) override { statuses.push_back(text); }
     double progress() const override { return bar; }
@@ -75,7 +76,9 @@ TEST(StoreLayer, LoadsAndReportsThroughItsContextAlone) {
     std::ofstream(ctx.DataFilePath) << "hello\r\nworld\r\n";
     store.clearTable();
     EXPECT_EQ(LoadCrateFile(ctx), LoadOutcome::Damaged);
-    EXPECT_EQ(boxes.messages, std::vector<std::string>{LoadErrorText});
+    EXPECT_EQ(boxes.messages,
+              (std::vector<std::string>{LoadErrorText,
+                                        DamagedCopyText(dir.path + "/Stowaway.dat.damaged")}));
 }
 
 TEST(EngineLayer, ABackupShowsItselfThroughTheJobDisplay) {

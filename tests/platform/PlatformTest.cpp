@@ -62,7 +62,7 @@ TEST(Text, LetterCaseCoversAllOfUnicode) {
     EXPECT_TRUE(EqualsIgnoreCase("ÄRGER", "ärger"));
     EXPECT_LT(CompareIgnoreCase("ärger", "ÖL"), 0);
     EXPECT_LT(CompareIgnoreCase("Zebra", "Ärger"), 0);  // code point order after A-Z
-    EXPECT_EQ(PathStyle::Windows().foldCase("D:\Ärger\ÖL"), "d:\ärger\öl");
+    EXPECT_EQ(PathStyle::Windows().foldCase("D:\\Ärger\\ÖL"), "d:\\ärger\\öl");
     EXPECT_EQ(PathStyle::Posix().foldCase("/Ärger"), "/Ärger");
     EXPECT_EQ(ToLowerCharacters("Ä"), std::wstring(1, L'\u00e4'));
 }

@@ -4,6 +4,7 @@
 
 #include "engine/EngineRig.h"
 #include "startup/CommandLine.h"
+#include "startup/Program.h"
 
 namespace stowaway {
 namespace {
@@ -80,6 +81,35 @@ TEST_F(AutomatedBackup, AnUnknownCrateIsReportedAndNothingRuns) {
     rig.platform->removeFile("C:\\Backup\\Stowaway.dat");
     EXPECT_EQ(run("daily"), 1);
     EXPECT_EQ(rig.ui.messages.size(), 2u);
+}
+
+// A front end whose window is already open in another start of the program.
+class WindowElsewhere : public FrontEnd {
+  public:
+    bool hasDisplay() const override { return true; }
+    void prepareMainWindow(App&) override { ++windows; }
+    int runMainWindow(App&) override { return 1; }
+    void showAbuWindow(App&) override {}
+    bool claimInteractive(App&) override {
+        ++claims;
+        return false;
+    }
+    int claims = 0, windows = 0;
+};
+
+// The guard against a second window leaves the automated mode alone: a nightly
+// backup runs while the window is open.
+TEST_F(AutomatedBackup, RunsWhileAWindowIsOpenAndASecondWindowEndsAtOnce) {
+    WindowElsewhere frontEnd;
+    rig.script->onStart = [&](const std::string&) {};
+    EXPECT_EQ(RunProgram(*rig.app, "-abu daily", frontEnd), 0);
+    EXPECT_EQ(frontEnd.claims, 0);
+    EXPECT_EQ(rig.script->started.size(), 1u);
+
+    test::Rig other;
+    EXPECT_EQ(RunProgram(*other.app, "", frontEnd), 0);
+    EXPECT_EQ(frontEnd.claims, 1);
+    EXPECT_EQ(frontEnd.windows, 0);  // no window, no load, no save
 }
 
 }  // namespace

@@ -1,10 +1,19 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
+
+#include "support/TestPlatforms.h"
 
 namespace {
 
@@ -64,6 +73,112 @@ TEST(Program, HelpAndVersionPrintAndExitZero) {
         ProgramRun run = RunProgram(other);
         EXPECT_EQ(run.status, 2) << other;
         EXPECT_NE(run.output.find("are not understood"), std::string::npos) << run.output;
+    }
+}
+
+// Starts a copy of the program in a window (offscreen) with its own runtime folder.
+pid_t StartWindow(const std::string& program, const std::string& runtime) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+        ::unsetenv("DISPLAY");
+        ::unsetenv("WAYLAND_DISPLAY");
+        std::freopen("/dev/null", "w", stderr);
+        ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    return pid;
+}
+
+// The socket in a folder: 0 when there is none, 1 when it is there but nobody
+// listens (a dead window's), 2 when a window listens on it.
+int SocketState(const std::string& folder) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        struct stat st {};
+        if (::lstat(entry.path().c_str(), &st) != 0 || !S_ISSOCK(st.st_mode)) continue;
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, entry.path().c_str(), sizeof address.sun_path - 1);
+        const bool listening =
+            ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        ::close(fd);
+        return listening ? 2 : 1;
+    }
+    return 0;
+}
+
+// Waits until a window listens, or the process ended (false). The bound only
+// stops a hang.
+bool Listens(const std::string& runtime, pid_t pid) {
+    int status = 0;
+    for (int i = 0; i < 6000; ++i) {
+        if (SocketState(runtime) == 2) return true;
+        if (::waitpid(pid, &status, WNOHANG) == pid) return false;
+        ::usleep(10000);
+    }
+    return false;
+}
+
+// Waits for the process to end; one still running after the bound (a window
+// that stayed open) is killed and reported.
+bool EndsOnItsOwn(pid_t pid, int& status) {
+    for (int i = 0; i < 6000; ++i) {
+        if (::waitpid(pid, &status, WNOHANG) == pid) return true;
+        ::usleep(10000);
+    }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    return false;
+}
+
+// Two windows on one data file would each save over the other's Crates: a second
+// start ends at once, leaving the first; a SIGTERM then ends the first as its
+// close box does, saving the data file.
+TEST(Program, ASecondWindowStartEndsAndATermSignalClosesTheFirstWithASave) {
+    if (!std::filesystem::exists(Program)) GTEST_SKIP() << "program not built";
+    stowaway::test::TempDir dir;
+    const std::string folder = dir / "program";
+    const std::string runtime = dir / "run";
+    std::filesystem::create_directories(folder);
+    std::filesystem::create_directories(runtime);
+    ::chmod(runtime.c_str(), 0700);
+    const std::string program = folder + "/stowaway";
+    std::filesystem::copy_file(Program, program);
+
+    const pid_t first = StartWindow(program, runtime);
+    ASSERT_GT(first, 0);
+    ASSERT_TRUE(Listens(runtime, first));
+
+    const pid_t second = StartWindow(program, runtime);
+    int status = -1;
+    EXPECT_TRUE(EndsOnItsOwn(second, status)) << "a second window opened";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(::waitpid(first, &status, WNOHANG), 0);  // still running
+
+    ASSERT_EQ(::kill(first, SIGTERM), 0);
+    ASSERT_EQ(::waitpid(first, &status, 0), first);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    // The load made it empty; the save on closing wrote the options.
+    const std::string saved = stowaway::test::ReadFile(folder + "/Stowaway.dat");
+    EXPECT_EQ(saved.rfind("\"MAX=-1\"\r\n", 0), 0u) << saved;
+
+    // Killed, a window leaves its lock file and its socket behind; neither blocks
+    // the next start, which listens in its place.
+    const pid_t third = StartWindow(program, runtime);
+    ASSERT_TRUE(Listens(runtime, third));
+    ::kill(third, SIGKILL);
+    ::waitpid(third, &status, 0);
+    ASSERT_EQ(SocketState(runtime), 1);
+    const pid_t fourth = StartWindow(program, runtime);
+    const bool listens = Listens(runtime, fourth);
+    EXPECT_TRUE(listens) << "the dead window's lock refused the start";
+    if (listens) {
+        ::kill(fourth, SIGTERM);
+        ::waitpid(fourth, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     }
 }
 

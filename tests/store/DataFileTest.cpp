@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <functional>
 
+#include "store/DamagedCopy.h"
 #include "store/ItemReader.h"
 #include "support/TestPlatforms.h"
 #include "ui/editor/CrateEditing.h"
@@ -54,11 +56,16 @@ struct Loaded : TestProgram {
     const CrateRecord& slot(int i) const {
         return app->store.CrateTable[static_cast<std::size_t>(i)];
     }
+    // The load error as it always read, then where the damaged file was kept.
     void expectLoadError() {
-        ASSERT_EQ(ui.messages.size(), 1u);
+        ASSERT_EQ(ui.messages.size(), 2u);
         EXPECT_TRUE(test::Shows(ui.messages[0], {.text = LoadErrorText,
                                                  .title = "Problem with Stowaway.dat",
                                                  .icon = MsgIcon::Information}));
+        EXPECT_TRUE(test::Shows(ui.messages[1],
+                                {.text = DamagedCopyText("C:\\Backup\\Stowaway.dat.damaged"),
+                                 .title = "Problem with Stowaway.dat",
+                                 .icon = MsgIcon::Information}));
         EXPECT_EQ(app->store.CrateMax, -1);
         EXPECT_EQ(app->FrmMain.LstCrate.count(), 0);
         EXPECT_TRUE(slot(0).Name.empty());
@@ -192,7 +199,43 @@ TEST(DataFile, DamagedFilesGiveTheLoadErrorAndAnEmptyTable) {
         p.expectLoadError();
         EXPECT_EQ(p.app->FrmMain.TxtLogPath.text(), "C:\\Backup\\Log.txt");
         EXPECT_EQ(ReadFile(p.dataFile()), bytes);  // untouched until the next save
+        EXPECT_EQ(ReadFile(p.dataFile() + ".damaged"), bytes);
     }
+}
+
+// The save at exit replaces a file that did not load; its bytes are kept first,
+// under a new number when an older copy is there, and never over anything.
+TEST(DataFile, ADamagedFileIsKeptBeforeTheSaveReplacesIt) {
+    const std::string bytes = "\"MAX=513\"\r\n\"LOGPATH=x.txt\"\r\n";
+    Loaded p(bytes);
+    p.expectLoadError();
+    SaveDataFile(*p.app);
+    EXPECT_NE(ReadFile(p.dataFile()), bytes);
+    EXPECT_EQ(ReadFile(p.dataFile() + ".damaged"), bytes);
+
+    // Damaged again; the first copy stays, the second gets the next number. A
+    // dangling link at a number is something there too: nothing is written through it.
+    WriteFile(p.dataFile(), "hello\r\n" + bytes);
+    std::filesystem::create_symlink(p.dir / "elsewhere", p.dataFile() + ".damaged.1");
+    p.ui.messages.clear();
+    LoadDataFile(*p.app);
+    ASSERT_EQ(p.ui.messages.size(), 2u);
+    EXPECT_EQ(p.ui.messages[1].text, DamagedCopyText("C:\\Backup\\Stowaway.dat.damaged.2"));
+    EXPECT_EQ(ReadFile(p.dataFile() + ".damaged"), bytes);
+    EXPECT_EQ(ReadFile(p.dataFile() + ".damaged.2"), "hello\r\n" + bytes);
+    EXPECT_FALSE(std::filesystem::exists(p.dir / "elsewhere"));
+
+    // No copy can be written (a read-only folder): the load error alone, and no
+    // claim of a copy.
+    if (::geteuid() == 0) return;  // root writes anyway
+    const std::string folder = std::filesystem::path(p.dataFile()).parent_path();
+    ::chmod(folder.c_str(), 0555);
+    p.ui.messages.clear();
+    LoadDataFile(*p.app);
+    ::chmod(folder.c_str(), 0755);
+    ASSERT_EQ(p.ui.messages.size(), 1u);
+    EXPECT_EQ(p.ui.messages[0].text, LoadErrorText);
+    EXPECT_FALSE(std::filesystem::exists(p.dataFile() + ".damaged.3"));
 }
 
 // Whatever stands at the data file's place, the load ends: damaged, never an
@@ -215,7 +258,8 @@ TEST(DataFile, WhatIsNoRegularFileOrHoldsAnEndlessItemIsDamage) {
         make(data);
         p.app->FrmMain.TxtLogPath.setText("C:\\Backup\\Log.txt");
         LoadDataFile(*p.app);
-        ASSERT_EQ(p.ui.messages.size(), 1u);
+        // Only what could be read is kept (the endless item's file).
+        ASSERT_EQ(p.ui.messages.size(), n == 4 ? 2u : 1u);
         EXPECT_EQ(p.ui.messages[0].text, LoadErrorText);
         EXPECT_EQ(p.app->store.CrateMax, -1);
         EXPECT_EQ(p.app->store.LogPath, "C:\\Backup\\Log.txt");

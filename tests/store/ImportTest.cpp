@@ -6,7 +6,10 @@
 #include "engine/ImportJob.h"
 #include "engine/JobGuard.h"
 #include "platform/Text.h"
+#include "startup/Startup.h"
 #include "store/ArchiveHeader.h"
+#include "ui/editor/CrateEditing.h"
+#include "ui/main/DataFileCommands.h"
 #include "ui/main/JobCommands.h"
 
 namespace stowaway {
@@ -125,6 +128,33 @@ TEST_F(Import, AddsSelectsAndShowsTheCrate) {
     EXPECT_FALSE(a.ListUpdating);
     EXPECT_FALSE(rig.ui.busy());
     EXPECT_TRUE(rig.ui.messages.empty());
+}
+
+// Started with no Crate, every Crate control is off; the imported Crate is shown
+// ready to edit, as a Crate just added is.
+TEST(ImportIntoAnEmptyList, ShowsTheCrateWithItsControlsOn) {
+    test::Rig rig;
+    rig.script->onStart = [&](const std::string&) {
+        rig.write("C:\\Backup\\SWHeader.dat", ListingOf(FormatArchiveHeader(Documents())));
+    };
+    App& a = *rig.app;
+    InitStartup(a, 0);  // as the window starts, before the (missing) data file
+    LoadDataFile(a);
+    InitStartup(a, 1);
+    MainForm& f = a.FrmMain;
+    ASSERT_FALSE(f.TxtBackupLocation.enabled());
+    ImportCrate(a, "C:\\Saves\\Docs.zip");
+    ASSERT_EQ(f.LstCrate.items(), (std::vector<std::string>{"Documents"}));
+    for (const Control* c : std::initializer_list<const Control*>{
+             &f.LstDir, &f.LstFile, &f.DirSelect, &f.CmdSelectDir, &f.HSlCompression,
+             &f.TxtBackupLocation, &f.TxtRestoreLocation, &f.ChkUpdateOnly, &f.ChkOverwriteOlder})
+        EXPECT_TRUE(c->enabled()) << c->name();
+    EXPECT_EQ(f.TxtBackupLocation.colours(), ColourState::Usable);
+    EXPECT_EQ(f.LstDir.count(), 2);
+    // What is typed now belongs to the imported Crate.
+    f.TxtBackupLocation.setText("E:\\Moved.zip");
+    StoreCurrentCrate(a);
+    EXPECT_EQ(a.store.CrateTable[0].BackupLocation, "E:\\Moved.zip");
 }
 
 TEST_F(Import, ANameThatExistsInAnyCaseIsRefused) {

@@ -28,7 +28,8 @@ class FakeUi : public UiServices {
     std::string browseForFile(const std::string& filter, const std::string& current,
                               FileDialogKind kind) override;
     std::string browseForFolder(const std::string& title, const std::string& current) override;
-    void consoleStarted(const std::string& commandLine) override {
+    void consoleStarted(const std::string& title, const std::string& commandLine) override {
+        consoleTitles.push_back(title);
         consoleCommands.push_back(commandLine);
     }
     void consoleOutput(const std::string& text) override { console += text; }
@@ -44,7 +45,7 @@ class FakeUi : public UiServices {
     // Where each dialog was asked to open, and how a file was to be used.
     std::vector<std::string> fileStarts, folderStarts;
     std::vector<FileDialogKind> fileKinds;
-    std::vector<std::string> consoleCommands;
+    std::vector<std::string> consoleTitles, consoleCommands;
     std::string console;
     long eventPasses = 0;
 
@@ -52,11 +53,12 @@ class FakeUi : public UiServices {
     bool busy_ = false;
 };
 
-// What a test expects of a message box; fields left out are not checked.
+// What a test expects of a message box; fields left out are not checked (each
+// has its own initializer, so a designated list may leave any of them out).
 struct ExpectedMessage {
-    std::optional<std::string> text, title;
-    std::optional<MsgIcon> icon;
-    std::optional<MsgButtons> buttons;
+    std::optional<std::string> text{}, title{};
+    std::optional<MsgIcon> icon{};
+    std::optional<MsgButtons> buttons{};
 };
 testing::AssertionResult Shows(const FakeUi::Message& shown, const ExpectedMessage& expected);
 

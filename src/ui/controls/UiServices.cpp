@@ -10,8 +10,8 @@ MsgResult HeadlessUiServices::messageBox(const std::string& text, const std::str
     return buttons == MsgButtons::YesNo ? MsgResult::Yes : MsgResult::OK;
 }
 
-void HeadlessUiServices::consoleStarted(const std::string& commandLine) {
-    std::cerr << commandLine << std::endl;
+void HeadlessUiServices::consoleStarted(const std::string& title, const std::string& commandLine) {
+    std::cerr << title << ": " << commandLine << std::endl;
 }
 
 void HeadlessUiServices::consoleOutput(const std::string& text) {

@@ -39,7 +39,7 @@ class HeadlessUiServices : public UiServices {
         return {};
     }
     std::string browseForFolder(const std::string&, const std::string&) override { return {}; }
-    void consoleStarted(const std::string& commandLine) override;
+    void consoleStarted(const std::string& title, const std::string& commandLine) override;
     void consoleOutput(const std::string& text) override;
 };
 

@@ -9,6 +9,7 @@
 #include "startup/App.h"
 #include "ui/dialogs/ArgumentDialog.h"
 #include "ui/editor/CrateEditing.h"
+#include "ui/main/ControlStates.h"
 
 namespace stowaway {
 
@@ -36,6 +37,8 @@ void BackupCrate(App& app) {
 
 void RestoreCrate(App& app) {
     const MainForm& f = app.FrmMain;
+    // The archive shown in the window is the one restored, as a backup uses it.
+    if (!app.job.Running) StoreCurrentCrate(app);
     RestoreCrate(app.jobContext(), f.TxtRestoreLocation.text(),
                  f.ChkOverwriteOlder.value() == CheckBox::Checked);
 }
@@ -73,6 +76,8 @@ void ImportCrate(App& app, const std::string& path) {
         store.CrateMax = store.CurrentIndex;
         f.LstCrate.setListIndex(store.CurrentIndex);
         ShowCurrentCrate(app);
+        // An empty list left the controls off; the new Crate is edited at once.
+        SetCrateControlsEnabled(app, true);
         f.HSlCompression.setValue(in.Compression);
         ctx.display.showStatus("Added Crate Data Successfully");
     }

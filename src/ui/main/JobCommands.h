@@ -15,7 +15,8 @@ void BackupCrate(App& app);
 // The same, telling whether the backup ran and reported success (the automated
 // mode's exit status). A hand-over to the argument dialog counts as success.
 bool BackupSelectedCrate(App& app);
-// Extracts the selected Crate's archive into the window's restore location.
+// Stores the shown Crate, then extracts its archive into the window's restore
+// location.
 void RestoreCrate(App& app);
 // Deletes the archive at the selected Crate's backup location after confirmation.
 void DeletePreviousBackup(App& app);

@@ -11,15 +11,19 @@
 
 namespace stowaway {
 
-ConsoleWindow::ConsoleWindow(const std::string& commandLine) : QWidget(nullptr, Qt::Window) {
+ConsoleWindow::ConsoleWindow(const std::string& title, const std::string& commandLine)
+    : QWidget(nullptr, Qt::Window) {
     setObjectName("ConsoleWindow");
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(ToQ(commandLine));
+    setWindowTitle(ToQ(title));
+    setToolTip(ToQ(commandLine));
     setWindowIcon(ProgramIcon());
     output_ = new QPlainTextEdit(this);
     output_->setObjectName("ConsoleOutput");
     output_->setReadOnly(true);
-    output_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // A prompt longer than the window stays readable: wrapped, even inside a path.
+    output_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    output_->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     output_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     QPalette palette = output_->palette();
     palette.setColor(QPalette::Base, Qt::black);
@@ -37,6 +41,16 @@ ConsoleWindow::ConsoleWindow(const std::string& commandLine) : QWidget(nullptr, 
     layout->addWidget(output_);
     layout->addWidget(input_);
     resize(640, 360);
+}
+
+void ConsoleWindow::restart(const std::string& commandLine) {
+    output_->clear();
+    setToolTip(ToQ(commandLine));
+    setInput({});
+    if (isMinimized()) showNormal();
+    show();
+    raise();
+    activateWindow();
 }
 
 void ConsoleWindow::append(const std::string& text) {

@@ -9,6 +9,7 @@
 #include "ui/main/AboutForm.h"
 #include "ui/qt/FocusOrder.h"
 #include "ui/qt/Icons.h"
+#include "ui/qt/StatusPanel.h"
 
 namespace stowaway {
 
@@ -117,12 +118,11 @@ AbuWindow::AbuWindow(AbuForm& f, ViewHub& hub)
     auto* status = new QStatusBar(this);
     placeWidget(status, f.StBMain);
     status->setSizeGripEnabled(false);
-    auto* panel = new QLabel(status);
-    panel->setObjectName("StBMainPanel");
+    auto* panel = new StatusPanel(status);
     panel->setGeometry(0, 0, status->width(), status->height());
     panel->setProperty(HeightOnlyProperty, true);
     bind({&f.StBMain}, status, [panel, &f] {
-        panel->setText(ToQ(f.StBMain.panelText()));
+        panel->setStatus(ToQ(f.StBMain.panelText()));
         if (f.StBMain.panelWidth() > 0) panel->resize(f.StBMain.panelWidth(), panel->height());
     });
 }

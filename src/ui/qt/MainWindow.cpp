@@ -20,6 +20,7 @@
 #include "startup/App.h"
 #include "ui/qt/FocusOrder.h"
 #include "ui/qt/Icons.h"
+#include "ui/qt/StatusPanel.h"
 
 namespace stowaway {
 
@@ -282,15 +283,14 @@ void MainWindow::buildBottom() {
     placeWidget(status, f.StBMain);
     status->setSizeGripEnabled(false);
     status->setContentsMargins(0, 0, 0, 0);
-    auto* panel = new QLabel(status);
-    panel->setObjectName("StBMainPanel");
+    auto* panel = new StatusPanel(status);
     panel->setFrameShape(QFrame::Panel);
     panel->setFrameShadow(QFrame::Sunken);
     // Placed by hand: the status bar's own layout leaves too little height for the text.
     panel->setGeometry(0, 0, status->width(), status->height());
     panel->setProperty(HeightOnlyProperty, true);
     bind({&f.StBMain}, status, [panel, &f] {
-        panel->setText(ToQ(f.StBMain.panelText()));
+        panel->setStatus(ToQ(f.StBMain.panelText()));
         if (f.StBMain.panelWidth() > 0) panel->resize(f.StBMain.panelWidth() - 2, panel->height());
     });
 

@@ -22,6 +22,8 @@ class MainWindow : public QMainWindow, public FormView {
     std::function<void()> onClosed;
     // The program ends the window ("E&xit" has stored and saved already).
     void closeFromProgram();
+    // The window has closed (its Crate stored and the data file saved).
+    bool isClosed() const { return closed_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;

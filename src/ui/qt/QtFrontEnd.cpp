@@ -1,8 +1,10 @@
 #include "ui/qt/QtFrontEnd.h"
 
 #include <QApplication>
+#include <QSessionManager>
 
 #include "startup/App.h"
+#include "ui/main/Saving.h"
 #include "ui/qt/FormWindow.h"
 #include "ui/qt/MainWindow.h"
 
@@ -20,6 +22,7 @@ void Silence(QObject* root) {
 }  // namespace
 
 QtFrontEnd::~QtFrontEnd() {
+    watch_.reset();
     Silence(abu_.get());
     abu_.reset();
     Silence(main_.get());
@@ -49,16 +52,62 @@ MainWindow& QtFrontEnd::openMainWindow(App& app) {
     prepareMainWindow(app);
     hub_.refreshAll();
     main_->show();
+    // The data file is loaded now: a signal that came during the start-up ends
+    // the window; it could not before (its save would have emptied the file).
+    started_ = true;
+    if (endRequested_) closeForSessionEnd();
     return *main_;
 }
 
 int QtFrontEnd::runMainWindow(App& app) {
     QApplication::setQuitOnLastWindowClosed(false);
+    watchSessionEnd(app);
     openMainWindow(app);
+    if (main_->isClosed()) return 0;
     running_ = true;
     const int status = QApplication::exec();
     running_ = false;
     return status;
+}
+
+bool QtFrontEnd::claimInteractive(App& app) {
+    const QString folder =
+        instanceFolder_.isEmpty() ? SingleInstance::RuntimeFolder() : instanceFolder_;
+    instance_ = std::make_unique<SingleInstance>(folder, SingleInstance::KeyFor(app.ProgramFolder));
+    instance_->onShowRequested = [this] { bringToFront(); };
+    // Before the socket listens: from then on a signal to end is held until the
+    // window can close.
+    watchSessionEnd(app);
+    return instance_->claim();
+}
+
+void QtFrontEnd::bringToFront() {
+    if (!main_ || main_->isClosed()) return;
+    if (main_->isMinimized()) main_->showNormal();
+    main_->show();
+    main_->raise();
+    main_->activateWindow();
+}
+
+void QtFrontEnd::watchSessionEnd(App& app) {
+    if (watch_) return;
+    watch_ = std::make_unique<TerminationWatch>([this](int) { closeForSessionEnd(); });
+    // A logout asks first (and may be cancelled): save, and keep the window.
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, watch_.get(),
+                     [this, &app](QSessionManager&) {
+                         if (started_) CommitAndSave(app);
+                     });
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, watch_.get(),
+                     [this] { closeForSessionEnd(); });
+}
+
+void QtFrontEnd::closeForSessionEnd() {
+    if (!started_) {
+        endRequested_ = true;
+        return;
+    }
+    // As the close box: the window's own close stores, saves and ends the loop.
+    if (main_ && !main_->isClosed()) main_->close();
 }
 
 void QtFrontEnd::showAbuWindow(App& app) {

@@ -158,20 +158,31 @@ std::string QtUiServices::browseForFolder(const std::string& title, const std::s
     return FromQ(QDir::toNativeSeparators(QDir::cleanPath(folders.front())));
 }
 
-void QtUiServices::consoleStarted(const std::string& commandLine) {
-    auto* console = new ConsoleWindow(commandLine);
+void QtUiServices::consoleStarted(const std::string& title, const std::string& commandLine) {
+    // A job run again reuses its window rather than piling up another.
+    for (const QPointer<ConsoleWindow>& open : consoles_) {
+        if (open && open->windowTitle() == ToQ(title)) {
+            current_ = open;
+            open->restart(commandLine);
+            QApplication::processEvents();
+            return;
+        }
+    }
+    auto* console = new ConsoleWindow(title, commandLine);
+    std::erase_if(consoles_, [](const QPointer<ConsoleWindow>& c) { return c.isNull(); });
     consoles_.emplace_back(console);
+    current_ = console;
     console->show();
     QApplication::processEvents();
 }
 
 void QtUiServices::consoleOutput(const std::string& text) {
-    // Output belongs to the newest run's window; once it is closed, nowhere.
-    if (!consoles_.empty() && consoles_.back()) consoles_.back()->append(text);
+    // Output belongs to the current run's window; once it is closed, nowhere.
+    if (current_) current_->append(text);
 }
 
 void QtUiServices::consoleInput(std::function<bool(const std::string&)> send) {
-    if (!consoles_.empty() && consoles_.back()) consoles_.back()->setInput(std::move(send));
+    if (current_) current_->setInput(std::move(send));
 }
 
 std::vector<ConsoleWindow*> QtUiServices::consoles() const {

@@ -29,7 +29,7 @@ class QtUiServices : public UiServices {
     std::string browseForFile(const std::string& filter, const std::string& current,
                               FileDialogKind kind) override;
     std::string browseForFolder(const std::string& title, const std::string& current) override;
-    void consoleStarted(const std::string& commandLine) override;
+    void consoleStarted(const std::string& title, const std::string& commandLine) override;
     void consoleOutput(const std::string& text) override;
     void consoleInput(std::function<bool(const std::string&)> send) override;
 
@@ -37,7 +37,7 @@ class QtUiServices : public UiServices {
     // up and about to be shown; tests answer it from here.
     std::function<void(QDialog&)> beforeModal;
 
-    // The console windows still open, the newest last.
+    // The console windows still open, in the order they were first opened.
     std::vector<ConsoleWindow*> consoles() const;
     bool busy() const { return busy_; }
 
@@ -47,6 +47,8 @@ class QtUiServices : public UiServices {
     ViewHub& hub_;
     bool busy_ = false;
     std::vector<QPointer<ConsoleWindow>> consoles_;
+    // The window of the run going on or last run: where its output goes.
+    QPointer<ConsoleWindow> current_;
 };
 
 // The folder a dialog opens at for a current value: the value itself when it is

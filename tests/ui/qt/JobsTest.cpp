@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "QtHarness.h"
+#include "ui/qt/StatusPanel.h"
 
 namespace stowaway::test {
 namespace {
@@ -48,7 +49,7 @@ std::string FindRestored(const std::string& folder, const std::string& name) {
 }
 
 std::string Status(QtProgram& p) {
-    return p.widget<QLabel>("StBMainPanel")->text().toStdString();
+    return p.widget<QLabel>("StBMainPanel")->property(StatusTextProperty).toString().toStdString();
 }
 
 TEST(QtJobs, BackupAndRestoreThroughTheButtonsWithTheRealArchiver) {
@@ -104,6 +105,11 @@ TEST(QtJobs, BackupAndRestoreThroughTheButtonsWithTheRealArchiver) {
     ASSERT_EQ(p.ui.consoles().size(), 1u);
     EXPECT_TRUE(p.ui.consoles().front()->isVisible());
     EXPECT_FALSE(p.ui.consoles().front()->text().isEmpty());
+    EXPECT_EQ(p.ui.consoles().front()->windowTitle().toStdString(),
+              "Backup of " + p.app.store.CrateTable[0].Name + " - Stowaway");
+    // The next backup reuses the window.
+    p.click("CmdBackup");
+    EXPECT_EQ(p.ui.consoles().size(), 1u);
 }
 
 }  // namespace

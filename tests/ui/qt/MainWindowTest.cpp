@@ -272,6 +272,33 @@ TEST(QtMainWindow, WidgetsFollowTheModelWithoutFeedingBackAndForwardInput) {
     EXPECT_EQ(p.widget<QProgressBar>("PrBMain")->value(), 42);
 }
 
+// A status text longer than the panel keeps its start and its end in sight, and
+// the whole text is the panel's tooltip; a short one shows as it is.
+TEST(QtMainWindow, ALongStatusShowsItsStartAndEndAndWholeAsATooltip) {
+    QtProgram p;
+    p.start();
+    MainForm& f = p.app.FrmMain;
+    const QString text =
+        "There was an Error in the Backup. Check the Log File or the PkZip Output Log for "
+        "reasons: the medium is full and the old archive was left unchanged.";
+    f.StBMain.setPanelText(text.toStdString());
+    p.ui.processEvents();
+    auto* panel = p.widget<QLabel>("StBMainPanel");
+    const QString shown = panel->text();
+    EXPECT_NE(shown, text);
+    EXPECT_TRUE(shown.startsWith("There was an Error")) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith("left unchanged.")) << shown.toStdString();
+    EXPECT_LE(panel->fontMetrics().horizontalAdvance(shown), panel->contentsRect().width());
+    EXPECT_EQ(panel->toolTip(), text);
+    EXPECT_EQ(panel->property("statusText").toString(), text);
+
+    f.StBMain.setPanelText("Backup Complete");
+    p.ui.processEvents();
+    EXPECT_EQ(panel->text(), "Backup Complete");
+    EXPECT_EQ(panel->toolTip(), "");  // the status bar's own tooltip shows
+    EXPECT_EQ(p.widget("StBMain")->toolTip(), "Status Bar");
+}
+
 TEST(QtMainWindow, SelectionListsMirrorEntriesSelectionAndSidewaysExtent) {
     QtProgram p;
     p.start();

@@ -14,6 +14,7 @@
 #include <stdexcept>
 
 #include "startup/Program.h"
+#include "ui/qt/StatusPanel.h"
 
 namespace stowaway::test {
 
@@ -69,7 +70,8 @@ QtProgram::QtProgram()
     ui.beforeModal = [this](QDialog& dialog) {
         Shown seen{dialog.windowTitle().toStdString(), {}};
         if (auto* box = qobject_cast<QMessageBox*>(&dialog)) seen.text = box->text().toStdString();
-        if (auto* panel = widget<QLabel>("StBMainPanel")) seen.status = panel->text().toStdString();
+        if (auto* panel = widget<QLabel>("StBMainPanel"))
+            seen.status = panel->property(StatusTextProperty).toString().toStdString();
         seen.overWindow = frontEnd.mainWindow() && frontEnd.mainWindow()->isVisible();
         shown.push_back(seen);
         Answer next;

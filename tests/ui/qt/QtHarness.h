@@ -26,9 +26,9 @@ QApplication& TestApplication();
 class QtProgram {
   public:
     struct Shown {
-        std::string title, text;
+        std::string title{}, text{};
         // The main window's status bar as it showed while the dialog was up.
-        std::string status;
+        std::string status{};
         bool overWindow = false;  // the main window was on the screen
     };
     // What the next modal dialog gets: a message box's button, or a file dialog's

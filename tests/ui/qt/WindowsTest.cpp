@@ -5,9 +5,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
 
 #include <cerrno>
 #include <filesystem>
@@ -59,10 +63,16 @@ TEST(QtStartUp, TheWindowIsShownBeforeTheDataFileIsRead) {
     QtProgram p;
     WriteFile(p.file("Stowaway.dat"), "0\r\nlog.txt\r\nviewer\r\nOld\r\n");  // ends early
     p.start();
-    ASSERT_EQ(p.shown.size(), 1u);
+    // The load error, then where the damaged file was kept.
+    ASSERT_EQ(p.shown.size(), 2u);
     EXPECT_EQ(p.shown[0].title, "Problem with Stowaway.dat");
     EXPECT_TRUE(p.shown[0].overWindow);
     EXPECT_EQ(p.shown[0].status, "Stowaway Loaded Successfully");
+    EXPECT_EQ(p.shown[1].title, "Problem with Stowaway.dat");
+    EXPECT_EQ(p.shown[1].text, "The file that could not be read was kept as " +
+                                   p.file("Stowaway.dat.damaged") +
+                                   " before Stowaway.dat is saved again.");
+    EXPECT_EQ(ReadFile(p.file("Stowaway.dat.damaged")), "0\r\nlog.txt\r\nviewer\r\nOld\r\n");
 }
 
 TEST(QtUiServices, FileDialogsReturnThePathChosenOrNothing) {
@@ -181,33 +191,52 @@ TEST(QtUiServices, BusyPointerAndEventPassesBringTheWindowUpToDate) {
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-TEST(QtConsoleWindow, ShowsTheProgramsOutputLiveAndStaysUntilClosed) {
+TEST(QtConsoleWindow, OneWindowPerJobTitledAfterItThatWrapsAndStaysUntilClosed) {
     QtProgram p;
     p.start();
-    p.ui.consoleStarted("stowaway-cmd /c /tmp/SWTemp.bat");
+    p.ui.consoleStarted("Backup of Documents - Stowaway", "stowaway-cmd /c /tmp/SWTemp.bat");
     ASSERT_EQ(p.ui.consoles().size(), 1u);
     ConsoleWindow* console = p.ui.consoles().front();
     EXPECT_TRUE(console->isVisible());
-    EXPECT_EQ(console->windowTitle(), "stowaway-cmd /c /tmp/SWTemp.bat");
+    EXPECT_EQ(console->windowTitle(), "Backup of Documents - Stowaway");
+    EXPECT_EQ(console->toolTip(), "stowaway-cmd /c /tmp/SWTemp.bat");
     p.ui.consoleOutput("Adding a.txt\r\n");
     p.ui.consoleOutput("Adding b");
     p.ui.consoleOutput(".txt\r\n");
     EXPECT_EQ(console->text(), "Adding a.txt\nAdding b.txt\n");
-    // It outlives the run; the next run gets a window of its own.
+
+    // A prompt longer than the window wraps: no sideways scrolling, several lines.
+    auto* output = QtProgram::WidgetIn<QPlainTextEdit>(console, "ConsoleOutput");
+    ASSERT_TRUE(output);
+    EXPECT_NE(output->lineWrapMode(), QPlainTextEdit::NoWrap);
+    const std::string path(400, 'x');
+    p.ui.consoleOutput("Insert the disk for /media/" + path + " and press Enter: ");
     p.ui.processEvents();
+    EXPECT_EQ(output->horizontalScrollBar()->maximum(), 0);
+    EXPECT_GT(output->document()->lastBlock().layout()->lineCount(), 1);
+
+    // It outlives the run; the same job run again reuses it, afresh and in front.
     EXPECT_TRUE(console->isVisible());
-    p.ui.consoleStarted("stowaway-cmd /c /tmp/SWTemp.bat");
+    p.ui.consoleStarted("Backup of Documents - Stowaway", "stowaway-cmd /c /tmp/SWTemp2.bat");
     p.ui.consoleOutput("second run");
+    ASSERT_EQ(p.ui.consoles().size(), 1u);
+    EXPECT_EQ(console->text(), "second run");
+    EXPECT_EQ(console->toolTip(), "stowaway-cmd /c /tmp/SWTemp2.bat");
+
+    // Another job gets a window of its own.
+    p.ui.consoleStarted("Restore of Documents - Stowaway", "stowaway-cmd /c /tmp/SWTemp.bat");
+    p.ui.consoleOutput("restoring");
     ASSERT_EQ(p.ui.consoles().size(), 2u);
-    EXPECT_EQ(console->text(), "Adding a.txt\nAdding b.txt\n");
-    EXPECT_EQ(p.ui.consoles().back()->text(), "second run");
+    EXPECT_EQ(console->text(), "second run");
+    EXPECT_EQ(p.ui.consoles().back()->text(), "restoring");
+
     // Closed by the user: gone, and later output goes nowhere.
     p.ui.consoles().back()->close();
     QApplication::processEvents();
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(p.ui.consoles().size(), 1u);
     p.ui.consoleOutput("late");
-    EXPECT_EQ(p.ui.consoles().front()->text(), "Adding a.txt\nAdding b.txt\n");
+    EXPECT_EQ(p.ui.consoles().front()->text(), "second run");
 }
 
 // A program run through the command interpreter in a normal window asks for the
@@ -230,7 +259,7 @@ TEST(QtConsoleWindow, APromptShowsAtOnceAndTheTypedAnswerReachesTheProgram) {
     WriteFile(batch, "@ECHO OFF\r\n" + asker + "\r\n");
 
     const std::string command = "COMMAND.COM /c \"" + batch + "\"";
-    p.ui.consoleStarted(command);
+    p.ui.consoleStarted("Backup of Documents - Stowaway", command);
     const long pid = p.platform.startProcess(command, WindowStyle::NormalFocus);
     ASSERT_NE(pid, 0);
     ConsoleWindow* console = p.ui.consoles().back();
