@@ -19,6 +19,9 @@ struct Shape {
     size_t disks;
 };
 
+// Names the shape in test listings instead of dumping its bytes.
+void PrintTo(const Shape& shape, std::ostream* os) { *os << shape.name; }
+
 class ArchiverCommit : public ::testing::TestWithParam<Shape> {
   protected:
     ScratchDir dir;
