@@ -21,6 +21,7 @@
 #include <unordered_set>
 
 #include "ArchiveReader.h"
+#include "CarryCheck.h"
 #include "CarryOver.h"
 #include "Compressor.h"
 #include "Names.h"
@@ -86,6 +87,15 @@ bool DiskIsNewer(const struct stat& st, const ArchiveEntry& old) {
            (static_cast<uint32_t>(old.dosDate) << 16 | old.dosTime);
 }
 
+// A writer fault made on purpose, for the tests of the check before the
+// old archive is replaced: "junk" counts 8 bytes after a deflated entry's
+// data in its compressed size, "carried-crc" spoils a carried entry's CRC in
+// the new directory.
+bool TestFault(std::string_view name) {
+    const char* f = std::getenv("PKZIP_TEST_FAULT");
+    return f != nullptr && name == f;
+}
+
 std::string Percent(uint64_t packed, uint64_t size) {
     if (size == 0 || packed >= size) return "0%";
     return std::to_string(100 - (packed * 100 + size - 1) / size) + "%";
@@ -104,6 +114,7 @@ class BackupRun {
     bool OpenOldArchive();
     bool MayReplaceOld();
     void ChooseSources(const std::vector<std::string>& paths);
+    bool TestCarried();
     bool HeaderUnchanged() const;
     void WriteHeaderEntry(OutFile& out);
     void StorePieces(OutFile& out);
@@ -131,6 +142,8 @@ class BackupRun {
     std::string header_;
     bool headerAsEntry_ = false;
     std::vector<SourceFile> sources_;
+    std::unordered_map<std::string, std::string> notNewer_;  // stored name -> listed path
+    std::vector<bool> tested_;  // old entries tested before the run, by index
     std::vector<EntryRecord> records_;
     std::set<std::string> storedNames_;
     size_t added_ = 0;
@@ -173,6 +186,7 @@ bool BackupRun::OpenOldArchive() {
                 "; it was left unchanged");
         return false;
     };
+    old_.RequireExactLength();
     if (!old_.Open(archive_, error)) return unchanged(error);
     if (!old_.Damage().empty()) return unchanged(old_.Damage().front());
     // A split set is read through its volumes; one file is also copied from
@@ -247,10 +261,49 @@ void BackupRun::ChooseSources(const std::vector<std::string>& paths) {
         }
         const struct stat& st = status[i].st;
         const auto old = oldByName_.find(S_ISDIR(st.st_mode) ? f.name + "/" : f.name);
-        if (old != oldByName_.end() && !DiskIsNewer(st, old_.Entry(old->second))) continue;
+        if (old != oldByName_.end() && !DiskIsNewer(st, old_.Entry(old->second))) {
+            notNewer_.emplace(old->first, f.path);
+            continue;
+        }
         f.replacing = old != oldByName_.end();
         sources_.push_back(std::move(f));
     }
+}
+
+// What would be carried over is tested first. A damaged entry whose file
+// is listed is stored again from it; any other fails the run before the old
+// archive is touched.
+bool BackupRun::TestCarried() {
+    std::unordered_set<std::string_view> storing;
+    for (const SourceFile& f : sources_) storing.insert(f.name);
+    std::vector<size_t> carried;
+    for (const ArchiveEntry& e : old_.Entries()) {
+        const bool replaced =
+            storing.count(e.name) > 0 ||
+            (e.name.ends_with('/') &&
+             storing.count(std::string_view(e.name).substr(0, e.name.size() - 1)) > 0);
+        if (e.isHeader ? keepOldHeader_ : !replaced) carried.push_back(e.index);
+    }
+    tested_.assign(old_.Count(), false);
+    for (size_t i : carried) tested_[i] = true;
+    bool ok = true;
+    for (const DamagedEntry& d : TestCarriedEntries(old_, carried, ThreadCount())) {
+        const ArchiveEntry& e = old_.Entry(d.index);
+        const auto file = e.isHeader ? notNewer_.end() : notNewer_.find(e.name);
+        if (file == notNewer_.end()) {
+            Problem("the existing archive " + Shown(archive_) + " holds a damaged entry " +
+                    Shown(e.name) + " (" + d.why +
+                    ") whose file is not among those to back up; it was left unchanged");
+            ok = false;
+            continue;
+        }
+        Problem("warning: the copy of " + Shown(e.name) + " in the archive is damaged (" + d.why +
+                "); it is stored again from " + Shown(file->second));
+        std::string name = e.name;
+        if (name.ends_with('/')) name.pop_back();  // a folder is listed without its slash
+        sources_.push_back({file->second, std::move(name), true});
+    }
+    return ok;
 }
 
 bool BackupRun::HeaderUnchanged() const {
@@ -317,9 +370,9 @@ void BackupRun::DropEntry(OutFile& out, const EntryRecord& e, const std::string&
     out.Rollback(e.localOffset);
 }
 
-// A large file that came out no smaller deflated (its first piece compressed,
-// the rest did not) is written again stored, read a second time; it must
-// still be what was read the first time.
+// A large file that came out no smaller deflated (no piece, or too little,
+// shrank) is written again stored, read a second time; it must still be what
+// was read the first time.
 bool BackupRun::RestoreStored(OutFile& out, EntryRecord& e, const std::string& path) {
     out.Rollback(e.localOffset + LocalHeader(e).size());
     const int fd = ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -375,10 +428,11 @@ void BackupRun::StorePieces(OutFile& out) {
             ToDosTime(cur.mtime, cur.dosTime, cur.dosDate);
             cur.externalAttrs = UnixExternalAttrs(p->st.st_mode & (S_IFMT | 07777));
             cur.zip64Sizes = p->reserveZip64;
-            // Data that did not compress is stored: a whole file whose deflated
-            // size is no smaller, a large file whose first piece did not compress.
-            const bool storeIt = o_.level == 0 || isDir || p->allStored ||
-                                 (p->last && p->out.size() >= p->in.size());
+            // A file read whole is stored when deflating did not shrink it; a
+            // large one is deflated piece by piece (a piece that did not shrink
+            // in stored blocks) and stored again at its end if none shrank.
+            const bool storeIt =
+                o_.level == 0 || isDir || (p->last && p->out.size() >= p->in.size());
             cur.method = storeIt ? kMethodStore : kMethodDeflate;
             cur.localOffset = out.Tell();
             const std::string local = LocalHeader(cur);
@@ -395,6 +449,10 @@ void BackupRun::StorePieces(OutFile& out) {
         cur.size += p->in.size();
         cur.compSize += data.size();
         if (!p->last) continue;
+        if (cur.method == kMethodDeflate && TestFault("junk")) {
+            out.Write(std::string(8, '\0'));
+            cur.compSize += 8;
+        }
 
         if (!cur.zip64Sizes && (cur.size >= kMax32 || cur.compSize >= kMax32)) {
             DropEntry(out, cur, src.path, "it grew past 4 GiB while being read");
@@ -442,6 +500,11 @@ void BackupRun::CopyOldEntries(OutFile& out) {
         if (old.isHeader ? !keepOldHeader_ : storedNames_.count(old.name) > 0) continue;
         OldSpan span;
         std::string error;
+        // Kept after all (its file could not be stored again): tested now.
+        if (!tested_[old.index] && !TestCarriedEntries(old_, {old.index}, 1).empty()) {
+            throw WriteError("the existing archive's copy of " + Shown(old.name) +
+                             " is damaged, and its file could not be stored again");
+        }
         if (!finder.Find(old, span, error)) {
             throw WriteError("the existing archive is damaged at " + Shown(old.name) + ": " +
                              error);
@@ -455,6 +518,9 @@ void BackupRun::CopyOldEntries(OutFile& out) {
         e.central.assign(old.central);
         e.size = old.size;
         e.compSize = old.compSize;
+        e.crc = old.crc;
+        e.method = old.method;
+        e.flags = old.flags;
         if (oneByOne) {
             e.localOffset = out.Tell();
             out.Reserve(span.headerSize);
@@ -498,6 +564,7 @@ void BackupRun::WriteDirectory(OutFile& out, const std::string& comment) {
         e.disk = p.disk;
         e.localOffset = p.offset;
         if (e.carried) e.central = CarriedCentral(e.central, e.size, e.compSize, p.offset, p.disk);
+        if (e.carried && TestFault("carried-crc")) e.central[16] ^= 1;
     }
     if (out.Disks() >= 0xFFFF) throw WriteError("too many volumes for one set");
     const uint64_t cdStart = out.Tell();
@@ -579,6 +646,7 @@ int BackupRun::Run() {
     if (!LoadList(paths) || !OpenOldArchive()) return kFatal;
     keepOldHeader_ = o_.headerFile.empty() && old_.Count() > 0;
     ChooseSources(paths);
+    if (!TestCarried()) return kFatal;
 
     // The nightly update with nothing newer: every byte would stay the same.
     if (o_.updateOnly && old_.Count() > 0 && sources_.empty() && HeaderUnchanged()) {
