@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -52,7 +53,7 @@ ssize_t ReadFull(int fd, unsigned char* buf, size_t want) {
 // pseudo file (/proc) that cannot tell: it is read to its end. On failure the
 // piece becomes the file's last, carrying the reason, and the entry will be
 // dropped. `sizeSeen` tells that the read itself showed the file ending at
-// the size seen at open, so it need not be asked for again.
+// the size seen at open.
 bool ReadPiece(int fd, Piece& p, uint64_t& total, uint64_t expected, bool reserved, bool& eof,
                bool& sizeSeen) {
     size_t want =
@@ -95,26 +96,99 @@ bool ReadPiece(int fd, Piece& p, uint64_t& total, uint64_t expected, bool reserv
     return true;
 }
 
-// Compares what was read with the size at open and now. A file whose size
-// stays 0 is a pseudo file that cannot tell its size; that is no change.
-// A file that grew is stored as it was at open.
-std::string SizeChange(int fd, uint64_t atOpen, uint64_t read) {
+// Compares what was read with the file at open and now: its size, and its
+// modification and change times (a file rewritten in place keeps its size).
+// A file whose size stays 0 is a pseudo file that cannot tell its size; that
+// is no change. A file that grew is stored as it was at open.
+std::string Change(const struct stat& atOpen, const struct stat& now, uint64_t read) {
+    const auto before = static_cast<uint64_t>(atOpen.st_size);
+    const auto atEnd = static_cast<uint64_t>(now.st_size);
+    if (before != atEnd || (atEnd != read && atEnd != 0)) {
+        return "its size changed while it was read (" + std::to_string(before) +
+               " bytes at the start, " + std::to_string(atEnd) + " at the end, " +
+               std::to_string(read) + " stored)";
+    }
+    const auto same = [](const struct timespec& a, const struct timespec& b) {
+        return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+    };
+    if (same(atOpen.st_mtim, now.st_mtim) && same(atOpen.st_ctim, now.st_ctim)) return {};
+    return "it was written to while it was read (stored as last read, " + std::to_string(read) +
+           " bytes)";
+}
+
+std::string ChangeNow(int fd, const struct stat& atOpen, uint64_t read) {
     struct stat now {};
     if (::fstat(fd, &now) != 0) return {};
-    const auto atEnd = static_cast<uint64_t>(now.st_size);
-    if (atOpen == atEnd && (atEnd == read || atEnd == 0)) return {};
-    return "its size changed while it was read (" + std::to_string(atOpen) +
-           " bytes at the start, " + std::to_string(atEnd) + " at the end, " +
-           std::to_string(read) + " stored)";
+    return Change(atOpen, now, read);
 }
+
+// For the tests, a stand-in for another program writing to a file just as it
+// is read: PKZIP_TEST_CHANGE_ON_READ=grow:N appends 4 KiB to the file after
+// each of the first N reads of the run, rewrite:N changes its first byte in
+// place and moves its modification time on by a second.
+void ChangeOnRead(int fd, const std::string& path) {
+    static const char* const how = std::getenv("PKZIP_TEST_CHANGE_ON_READ");
+    static long left =
+        how ? std::strtol(std::strchr(how, ':') ? std::strchr(how, ':') + 1 : "0", nullptr, 10) : 0;
+    if (left <= 0) return;
+    --left;
+    const int w = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (w < 0) return;
+    if (std::strncmp(how, "grow", 4) == 0) {
+        const std::string more(4096, 'g');
+        (void)!::write(w, more.data(), more.size());
+    } else {
+        struct stat st {};
+        unsigned char c = 0;
+        if (::pread(fd, &c, 1, 0) == 1 && ::fstat(fd, &st) == 0) {
+            c = static_cast<unsigned char>(c ^ 1);
+            const int r = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+            if (r >= 0) {
+                (void)!::pwrite(r, &c, 1, 0);
+                const struct timespec times[2] = {{0, UTIME_OMIT}, {st.st_mtime + 1, 0}};
+                ::futimens(r, times);
+                ::close(r);
+            }
+        }
+    }
+    ::close(w);
+}
+
+// A file read whole that changed under the read may be torn (rewritten in
+// place): it is read again while it changes, up to kReadTries reads in all,
+// and otherwise stored as last read with a warning.
+constexpr int kReadTries = 3;
+
+void SettleWholeFile(int fd, Piece& p, uint64_t& total, bool reserve, const std::string& path) {
+    for (int reads = 1;; ++reads) {
+        struct stat now {};
+        if (::fstat(fd, &now) != 0) return;
+        std::string change = Change(p.st, now, total);
+        if (change.empty()) return;
+        // A pseudo file, or one no longer small enough to read whole, is not
+        // read again.
+        if (reads == kReadTries || now.st_size <= 0 ||
+            static_cast<uint64_t>(now.st_size) > kWholeFile || ::lseek(fd, 0, SEEK_SET) != 0) {
+            p.warning = std::move(change);
+            return;
+        }
+        p.st = now;
+        total = 0;
+        bool eof = false, sizeSeen = false;
+        if (!ReadPiece(fd, p, total, static_cast<uint64_t>(now.st_size), reserve, eof, sizeSeen))
+            return;
+        ChangeOnRead(fd, path);
+    }
+}
+
 // The archiver's levels 1..9 on libdeflate's 1..12, chosen by measurement so
 // that each level is at most Info-ZIP's size at the same level, 1 is the
 // fastest and 9 the smallest.
 int CompressorLevel(int level) {
-    // libdeflate's 5 is as small as zip -6 on source text and a fifth faster
-    // than its 6; its 8 and 9 came out larger than its 7; its 10
-    // (near-optimal parsing) is the smallest that stays within twice zip -9's time.
-    static constexpr int kMap[10] = {0, 1, 2, 3, 4, 5, 5, 7, 10, 10};
+    // Each level its own setting up to 7; libdeflate's 8 and 9 came out
+    // larger than its 7; its 10 (near-optimal parsing) is the smallest that
+    // stays within twice zip -9's time.
+    static constexpr int kMap[10] = {0, 1, 2, 3, 4, 5, 6, 7, 10, 10};
     return kMap[std::clamp(level, 0, 9)];
 }
 
@@ -246,22 +320,30 @@ bool Compressor::ProduceFile(size_t i) {
 
     // One piece is read ahead so that the last one is known as such.
     const auto expected = static_cast<uint64_t>(first->st.st_size);
+    const struct stat atOpen = first->st;
+    const std::string& path = files_[i].path;
     std::unique_ptr<Piece> cur = std::move(first);
     uint64_t total = 0;
     bool eof = false, sizeSeen = false;
     if (!ReadPiece(fd, *cur, total, expected, reserve, eof, sizeSeen))
         return Submit(std::move(cur));
+    ChangeOnRead(fd, path);
     for (;;) {
         if (eof) {
             cur->last = true;
-            if (!sizeSeen) cur->warning = SizeChange(fd, expected, total);
+            if (cur->first) {
+                SettleWholeFile(fd, *cur, total, reserve, path);
+            } else {
+                cur->warning = ChangeNow(fd, atOpen, total);
+            }
             return Submit(std::move(cur));
         }
         auto next = std::make_unique<Piece>();
         next->file = i;
         const bool ok = ReadPiece(fd, *next, total, expected, reserve, eof, sizeSeen);
+        if (ok) ChangeOnRead(fd, path);
         cur->last = ok && next->in.empty();
-        if (cur->last) cur->warning = SizeChange(fd, expected, total);
+        if (cur->last) cur->warning = ChangeNow(fd, atOpen, total);
         const bool wasLast = cur->last;
         if (!Submit(std::move(cur))) return false;
         if (wasLast) return true;

@@ -34,7 +34,7 @@ struct Piece {
     bool reserveZip64 = false;
     std::vector<unsigned char> in;
     std::vector<unsigned char> out;  // deflated (empty at level 0)
-    bool allStored = false;          // `out` holds only stored blocks: it did not compress
+    bool allStored = false;          // `out` holds only stored blocks: it did not shrink
     uint32_t crc = 0;                // of `in`
     bool ready = false;
 };
