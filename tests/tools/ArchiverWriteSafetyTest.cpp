@@ -164,7 +164,7 @@ TEST_F(ArchiverWrite, LevelsFiveAndSixAreSettingsOfTheirOwn) {
         ASSERT_EQ(Add(level).status, 0);
         archives[level - 5] = ReadFile(archive);
     }
-    EXPECT_NE(archives[0], archives[1]);
+    EXPECT_TRUE(archives[0] != archives[1]);
 }
 
 // A file-size limit with the signal at its default: the archiver must not die
