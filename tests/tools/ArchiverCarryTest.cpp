@@ -26,6 +26,7 @@ std::string Text(size_t size, int seed) {
 constexpr const char* kForeign = R"(
 import struct, sys, zlib, zipfile
 path, kind = sys.argv[1], sys.argv[2]
+gap = kind == 'gap'  # three stray bytes after the first entry's descriptor
 texts = [(('line %d of %s\n' % (k, kind)) * 900).encode() for k in range(3)]
 if kind == 'stream':
     class Stream:
@@ -48,6 +49,8 @@ else:
         at = len(out)
         out += struct.pack('<IHHHHHIIIHH', 0x04034b50, 20, 8, 8, 0, 0x21, 0, 0, 0, len(name), 0)
         out += name + comp + struct.pack('<IIII', 0x08074b50, crc, len(comp), len(t))
+        if gap and k == 0:
+            out += b'xyz'
         extra = struct.pack('<HHQ', 1, 8, at)
         central += struct.pack('<IHHHHHHIIIHHHHHII', 0x02014b50, 45, 45, 8, 8, 0, 0x21, crc,
                                len(comp), len(t), len(name), len(extra), 0, 0, 0, 0, 0xFFFFFFFF)
@@ -134,6 +137,22 @@ TEST_F(ArchiverCarry, DataDescriptorsAreAsWideAsTheLocalHeaderSays) {
         EXPECT_EQ(CountLinesWith(walk.output, kind), 3) << kind << "\n" << walk.output;
         EXPECT_EQ(CountLinesWith(walk.output, "added.txt"), 1) << kind << "\n" << walk.output;
     }
+}
+
+// Bytes after a data descriptor that belong to no record: the entry's end is
+// not where the next record begins, so the width cannot be trusted; the
+// update stops and the old archive stays.
+TEST_F(ArchiverCarry, ADescriptorThatDoesNotEndAtTheNextRecordStopsTheUpdate) {
+    WriteListFile(list, {AddFile("added.txt", "added\n")});
+    ASSERT_EQ(Python(kForeign, {archive, "gap"}).status, 0);
+    const std::string before = ReadFile(archive);
+    const RunResult r = Add("-add=update");
+    EXPECT_EQ(r.status, 2) << r.output;
+    const auto problems = ProblemLines(r.output);
+    ASSERT_EQ(problems.size(), 1u) << r.output;
+    EXPECT_NE(problems[0].find("does not end where the next record begins"), std::string::npos)
+        << problems[0];
+    EXPECT_EQ(ReadFile(archive), before);
 }
 
 // One spoilt byte in an entry whose file has not changed: the update stores
