@@ -300,7 +300,7 @@ TEST_F(ArchiverWrite, FilesThatLieAboutTheirSizeOrGrowAreReadInWholePieces) {
 
 // A file rewritten in place keeps its size; its modification time tells.
 // It is read again until it holds still, and stored as last read with a
-// warning when it never does within three reads.
+// warning when it never does within three reads, small or large.
 TEST_F(ArchiverWrite, AFileRewrittenInPlaceWhileReadIsReadAgain) {
     const std::string f = AddFile("doc.txt", Text(300000));
     WriteList({f});
@@ -316,9 +316,27 @@ TEST_F(ArchiverWrite, AFileRewrittenInPlaceWhileReadIsReadAgain) {
     r = AddWith(6, {"PKZIP_TEST_CHANGE_ON_READ=rewrite:3"});
     EXPECT_EQ(r.status, 1) << r.output;
     EXPECT_EQ(CountLinesWith(r.output, "done."), 1) << r.output;
-    const auto problems = ProblemLines(r.output);
+    auto problems = ProblemLines(r.output);
     ASSERT_EQ(problems.size(), 1u) << r.output;
     EXPECT_NE(problems[0].find("doc.txt: it was written to while it was read"), std::string::npos)
+        << problems[0];
+    EXPECT_EQ(RunProgram({"/usr/bin/unzip", "-tq", archive}).status, 0);
+
+    // A large file's pieces are written before the change shows: the
+    // writer reads it again itself, and warns when it never holds still.
+    const std::string large = AddFile("large.txt", Text(12 << 20));
+    WriteList({large});
+    r = AddWith(6, {"PKZIP_TEST_CHANGE_ON_READ=rewrite:1"});
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_TRUE(ProblemLines(r.output).empty()) << r.output;
+    ASSERT_NE(ReadFile(large), Text(12 << 20)) << "the stand-in writer did not write";
+    EXPECT_EQ(Python(same, {archive, large}).output, "True\n");
+
+    r = AddWith(6, {"PKZIP_TEST_CHANGE_ON_READ=rewrite:1000"});
+    EXPECT_EQ(r.status, 1) << r.output;
+    problems = ProblemLines(r.output);
+    ASSERT_EQ(problems.size(), 1u) << r.output;
+    EXPECT_NE(problems[0].find("large.txt: it was written to while it was read"), std::string::npos)
         << problems[0];
     EXPECT_EQ(RunProgram({"/usr/bin/unzip", "-tq", archive}).status, 0);
 }

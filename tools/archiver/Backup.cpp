@@ -29,6 +29,7 @@
 #include "OutFile.h"
 #include "Output.h"
 #include "PathCase.h"
+#include "ReadChange.h"
 #include "StatMany.h"
 #include "TempFile.h"
 #include "Verify.h"
@@ -119,6 +120,8 @@ class BackupRun {
     void WriteHeaderEntry(OutFile& out);
     void StorePieces(OutFile& out);
     bool RestoreStored(OutFile& out, EntryRecord& e, const std::string& path);
+    bool ReadLargeAgain(OutFile& out, EntryRecord& e, const std::string& path,
+                        std::string& warning);
     void DropEntry(OutFile& out, const EntryRecord& e, const std::string& path,
                    const std::string& why);
     void CopyOldEntries(OutFile& out);
@@ -398,6 +401,33 @@ bool BackupRun::RestoreStored(OutFile& out, EntryRecord& e, const std::string& p
     return true;
 }
 
+// A large file written to in place while it was read may be torn, and its
+// pieces are written already: it is read again here, up to twice more, until
+// it holds still. False when it could not be read again (the entry is gone).
+bool BackupRun::ReadLargeAgain(OutFile& out, EntryRecord& e, const std::string& path,
+                               std::string& warning) {
+    for (int again = 0; again < 2 && !warning.empty() && !out.HeaderSealed(); ++again) {
+        out.Rollback(e.localOffset + LocalHeader(e).size());
+        const int level = e.method == kMethodDeflate ? CompressorLevel(o_.level) : 0;
+        const ReadAgainResult r =
+            ReadAgain(path, level, e.zip64Sizes ? UINT64_MAX : kZip64Reserve - 1,
+                      [&](const unsigned char* data, size_t n) { out.Write(data, n); });
+        if (!r.error.empty()) {
+            DropEntry(out, e, path, r.error);
+            Problem("cannot store " + Shown(path) + ": " + r.error + "; not stored");
+            return false;
+        }
+        e.crc = r.crc;
+        e.size = r.size;
+        e.compSize = r.packed;
+        e.mtime = r.st.st_mtim.tv_sec;
+        e.mtimeNsec = static_cast<uint32_t>(r.st.st_mtim.tv_nsec);
+        ToDosTime(e.mtime, e.dosTime, e.dosDate);
+        warning = r.change;
+    }
+    return true;
+}
+
 void BackupRun::StorePieces(OutFile& out) {
     Compressor compressor(sources_, o_.level, ThreadCount());
     EntryRecord cur;
@@ -449,6 +479,11 @@ void BackupRun::StorePieces(OutFile& out) {
         cur.size += p->in.size();
         cur.compSize += data.size();
         if (!p->last) continue;
+        std::string warning = p->warning;
+        if (p->rewritten && !out.HeaderSealed() && !ReadLargeAgain(out, cur, src.path, warning)) {
+            inEntry = false;
+            continue;
+        }
         if (cur.method == kMethodDeflate && TestFault("junk")) {
             out.Write(std::string(8, '\0'));
             cur.compSize += 8;
@@ -465,7 +500,7 @@ void BackupRun::StorePieces(OutFile& out) {
             inEntry = false;
             continue;
         }
-        if (!p->warning.empty()) Problem("warning: " + Shown(src.path) + ": " + p->warning);
+        if (!warning.empty()) Problem("warning: " + Shown(src.path) + ": " + warning);
         if (out.HeaderSealed()) {
             // Its header left with a full medium: CRC and sizes follow the data.
             cur.flags |= kFlagDescriptor;

@@ -14,6 +14,7 @@
 #include <system_error>
 
 #include "DeflateJoin.h"
+#include "ReadChange.h"
 #include "ZipFormat.h"
 
 namespace pkzip {
@@ -28,9 +29,6 @@ constexpr size_t kMaxPiecesInFlight = 1024;
 constexpr size_t kMaxBatch = 64;
 constexpr size_t kBatchBytes = 512 << 10;
 constexpr size_t kSubmitBatch = 16;
-// Files this large at the start get Zip64 size fields in their local header
-// from the outset; the margin covers deflate's worst-case growth.
-constexpr uint64_t kZip64Reserve = 0xFF000000u;
 
 // Reads up to `want` bytes; returns the count, or -1 with errno set.
 ssize_t ReadFull(int fd, unsigned char* buf, size_t want) {
@@ -96,64 +94,6 @@ bool ReadPiece(int fd, Piece& p, uint64_t& total, uint64_t expected, bool reserv
     return true;
 }
 
-// Compares what was read with the file at open and now: its size, and its
-// modification and change times (a file rewritten in place keeps its size).
-// A file whose size stays 0 is a pseudo file that cannot tell its size; that
-// is no change. A file that grew is stored as it was at open.
-std::string Change(const struct stat& atOpen, const struct stat& now, uint64_t read) {
-    const auto before = static_cast<uint64_t>(atOpen.st_size);
-    const auto atEnd = static_cast<uint64_t>(now.st_size);
-    if (before != atEnd || (atEnd != read && atEnd != 0)) {
-        return "its size changed while it was read (" + std::to_string(before) +
-               " bytes at the start, " + std::to_string(atEnd) + " at the end, " +
-               std::to_string(read) + " stored)";
-    }
-    const auto same = [](const struct timespec& a, const struct timespec& b) {
-        return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-    };
-    if (same(atOpen.st_mtim, now.st_mtim) && same(atOpen.st_ctim, now.st_ctim)) return {};
-    return "it was written to while it was read (stored as last read, " + std::to_string(read) +
-           " bytes)";
-}
-
-std::string ChangeNow(int fd, const struct stat& atOpen, uint64_t read) {
-    struct stat now {};
-    if (::fstat(fd, &now) != 0) return {};
-    return Change(atOpen, now, read);
-}
-
-// For the tests, a stand-in for another program writing to a file just as it
-// is read: PKZIP_TEST_CHANGE_ON_READ=grow:N appends 4 KiB to the file after
-// each of the first N reads of the run, rewrite:N changes its first byte in
-// place and moves its modification time on by a second.
-void ChangeOnRead(int fd, const std::string& path) {
-    static const char* const how = std::getenv("PKZIP_TEST_CHANGE_ON_READ");
-    static long left =
-        how ? std::strtol(std::strchr(how, ':') ? std::strchr(how, ':') + 1 : "0", nullptr, 10) : 0;
-    if (left <= 0) return;
-    --left;
-    const int w = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (w < 0) return;
-    if (std::strncmp(how, "grow", 4) == 0) {
-        const std::string more(4096, 'g');
-        (void)!::write(w, more.data(), more.size());
-    } else {
-        struct stat st {};
-        unsigned char c = 0;
-        if (::pread(fd, &c, 1, 0) == 1 && ::fstat(fd, &st) == 0) {
-            c = static_cast<unsigned char>(c ^ 1);
-            const int r = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-            if (r >= 0) {
-                (void)!::pwrite(r, &c, 1, 0);
-                const struct timespec times[2] = {{0, UTIME_OMIT}, {st.st_mtime + 1, 0}};
-                ::futimens(r, times);
-                ::close(r);
-            }
-        }
-    }
-    ::close(w);
-}
-
 // A file read whole that changed under the read may be torn (rewritten in
 // place): it is read again while it changes, up to kReadTries reads in all,
 // and otherwise stored as last read with a warning.
@@ -163,7 +103,7 @@ void SettleWholeFile(int fd, Piece& p, uint64_t& total, bool reserve, const std:
     for (int reads = 1;; ++reads) {
         struct stat now {};
         if (::fstat(fd, &now) != 0) return;
-        std::string change = Change(p.st, now, total);
+        std::string change = ReadChange(p.st, now, total);
         if (change.empty()) return;
         // A pseudo file, or one no longer small enough to read whole, is not
         // read again.
@@ -181,6 +121,8 @@ void SettleWholeFile(int fd, Piece& p, uint64_t& total, bool reserve, const std:
     }
 }
 
+}  // namespace
+
 // The archiver's levels 1..9 on libdeflate's 1..12, chosen by measurement so
 // that each level is at most Info-ZIP's size at the same level, 1 is the
 // fastest and 9 the smallest.
@@ -194,8 +136,6 @@ int CompressorLevel(int level) {
     static constexpr int kMap[10] = {0, 1, 2, 3, 4, 6, 7, 8, 10, 10};
     return kMap[std::clamp(level, 0, 9)];
 }
-
-}  // namespace
 
 Compressor::Compressor(const std::vector<SourceFile>& files, int level, unsigned threads)
     : files_(files), level_(level) {
@@ -328,6 +268,15 @@ bool Compressor::ProduceFile(size_t i) {
     std::unique_ptr<Piece> cur = std::move(first);
     uint64_t total = 0;
     bool eof = false, sizeSeen = false;
+    // A large file's last piece says whether it changed; written to in place
+    // (same size, new times), the writer reads it again.
+    const auto markChange = [&](Piece& last) {
+        struct stat now {};
+        if (::fstat(fd, &now) != 0) return;
+        last.warning = ReadChange(atOpen, now, total);
+        last.rewritten =
+            !last.warning.empty() && now.st_size == atOpen.st_size && total == expected;
+    };
     if (!ReadPiece(fd, *cur, total, expected, reserve, eof, sizeSeen))
         return Submit(std::move(cur));
     ChangeOnRead(fd, path);
@@ -337,7 +286,7 @@ bool Compressor::ProduceFile(size_t i) {
             if (cur->first) {
                 SettleWholeFile(fd, *cur, total, reserve, path);
             } else {
-                cur->warning = ChangeNow(fd, atOpen, total);
+                markChange(*cur);
             }
             return Submit(std::move(cur));
         }
@@ -346,7 +295,7 @@ bool Compressor::ProduceFile(size_t i) {
         const bool ok = ReadPiece(fd, *next, total, expected, reserve, eof, sizeSeen);
         if (ok) ChangeOnRead(fd, path);
         cur->last = ok && next->in.empty();
-        if (cur->last) cur->warning = ChangeNow(fd, atOpen, total);
+        if (cur->last) markChange(*cur);
         const bool wasLast = cur->last;
         if (!Submit(std::move(cur))) return false;
         if (wasLast) return true;
