@@ -10,8 +10,9 @@
 # archives go to CORPUS_DIR/work. PROGRAM_DIR is the build's program folder
 # (default build/program). SETS (default "source large small") picks the
 # sets; REPS (default 3) the runs per measurement, alternated between tools,
-# of which the median is shown; PARTS (default "backup update") which
-# measurements. Columns: wall and CPU seconds, archive size,
+# of which the median is shown; PARTS (default "backup update shapes") which
+# measurements ("shapes": two files whose start, or each megabyte's start,
+# does not compress while the rest does; sizes at levels 1, 6 and 9 beside zip). Columns: wall and CPU seconds, archive size,
 # peak resident size, and wall time and size as a ratio to Info-ZIP at the
 # same level (below 1 is better). The load average is printed with each set:
 # on a shared machine compare ratios, not seconds.
@@ -22,7 +23,7 @@ corpus="${1:-/tmp/stowaway-bench-corpus}"
 program="${2:-$here/../build/program}"
 sets="${3:-source large small}"
 reps="${4:-3}"
-what="${5:-backup update}"  # which parts to run
+what="${5:-backup update shapes}"  # which parts to run
 archiver="$program/PKZIP25.EXE"
 [[ -x "$archiver" ]] || { echo "no archiver at $archiver (build target PKZIP25)" >&2; exit 1; }
 command -v zip >/dev/null || { echo "needs zip" >&2; exit 1; }
@@ -153,3 +154,45 @@ for set in $sets; do
     rm -f "$work"/*.zip "$work"/*.tgz
     echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
 done
+
+# Files whose compressibility changes within them: the archive must be no
+# larger than zip's at the same level.
+if [[ "$what" == *shapes* ]]; then
+    shapes="$corpus/shapes"
+    if [[ ! -f "$shapes/.complete" ]]; then
+        mkdir -p "$shapes"
+        python3 - "$shapes" <<'PY'
+import os, random, sys
+rng = random.Random(19)
+mib = 1 << 20
+def noise(n): return rng.randbytes(n)
+def text(n):
+    words = "backup archive volume entry header record stream piece level".split()
+    out = []
+    size = 0
+    while size < n:
+        line = " ".join(rng.choice(words) for _ in range(10)) + "\n"
+        out.append(line)
+        size += len(line)
+    return "".join(out).encode()[:n]
+open(os.path.join(sys.argv[1], "noise9-zeros7.bin"), "wb").write(noise(9 * mib) + bytes(7 * mib))
+open(os.path.join(sys.argv[1], "striped.bin"), "wb").write(
+    b"".join(noise(16 << 10) + text(mib - (16 << 10)) for _ in range(16)))
+PY
+        touch "$shapes/.complete"
+    fi
+    echo
+    echo "== shapes: archive sizes beside zip at the same level"
+    printf "%-20s %6s %12s %12s %8s\n" file level zip PKZIP25 size/zip
+    for f in "$shapes"/*.bin; do
+        for level in 1 6 9; do
+            rm -f "$work/s-zip.zip" "$work/s-pk.zip"
+            zip -q -"$level" "$work/s-zip.zip" "$f"
+            "$archiver" -add=all -lev="$level" -path=full "$work/s-pk.zip" "$f" >/dev/null
+            zs=$(size_of "$work/s-zip.zip")
+            ps=$(size_of "$work/s-pk.zip")
+            printf "%-20s %6s %12s %12s %8s\n" "$(basename "$f")" "$level" "$zs" "$ps" "$(ratio "$ps" "$zs")"
+        done
+    done
+    rm -f "$work"/s-*.zip
+fi

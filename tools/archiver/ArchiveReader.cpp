@@ -18,6 +18,7 @@ namespace pkzip {
 namespace {
 
 constexpr uint32_t kSigLocal = 0x04034b50;
+constexpr const char* kEndsEarly = "its deflate stream ends before its recorded compressed size";
 constexpr uint32_t kSigCentral = 0x02014b50;
 constexpr uint32_t kSigEnd = 0x06054b50;
 constexpr uint32_t kSigEnd64 = 0x06064b50;
@@ -625,6 +626,11 @@ ReadStatus ArchiveReader::ExtractInMemory(const ArchiveEntry& e, const DataSink&
             buf.Trim();
             return ReadStatus::Damaged;
         }
+        if (exactLength_ && used != comp) {
+            error = kEndsEarly;
+            buf.Trim();
+            return ReadStatus::Damaged;
+        }
         data = out;
     }
     if (libdeflate_crc32(0, data, size) != e.crc) {
@@ -702,6 +708,11 @@ ReadStatus ArchiveReader::ExtractStreaming(const ArchiveEntry& e, const DataLoca
                 } else if (n > 0 && !(buf = next(buf, n))) {
                     st = ReadStatus::SinkStopped;
                 }
+            }
+            if (st == ReadStatus::Ok && exactLength_ &&
+                (zs.avail_in != 0 || consumed != e.compSize)) {
+                fault = kEndsEarly;
+                st = ReadStatus::Damaged;
             }
             inflateEnd(&zs);
             return st;

@@ -134,6 +134,11 @@ class ArchiveReader {
     bool ReadRaw(const DataLocation& loc, uint64_t pos, void* buf, size_t len,
                  std::string& error) const;
 
+    // Before reading entries: a deflate stream must end exactly at its
+    // recorded compressed size (the checks of what was written, and of what
+    // would be carried over, ask for it; a restore takes such data as it is).
+    void RequireExactLength() { exactLength_ = true; }
+
     bool FitsInMemory(const ArchiveEntry& e) const;
     // Decompresses into `sink` and checks size and CRC (and a data
     // descriptor's CRC). For an entry that fits in memory the sink is called
@@ -171,6 +176,7 @@ class ArchiveReader {
     uint64_t cdOffset_ = 0;
     uint64_t cdSize_ = 0;
     uint64_t entryCount_ = 0;
+    bool exactLength_ = false;
     mutable std::mutex memMutex_;
     mutable std::condition_variable memCv_;
     mutable uint64_t memUsed_ = 0;

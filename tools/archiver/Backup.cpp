@@ -21,6 +21,7 @@
 #include <unordered_set>
 
 #include "ArchiveReader.h"
+#include "CarryCheck.h"
 #include "CarryOver.h"
 #include "Compressor.h"
 #include "Names.h"
@@ -28,6 +29,7 @@
 #include "OutFile.h"
 #include "Output.h"
 #include "PathCase.h"
+#include "ReadChange.h"
 #include "StatMany.h"
 #include "TempFile.h"
 #include "Verify.h"
@@ -88,6 +90,15 @@ bool DiskIsNewer(const struct stat& st, const ArchiveEntry& old) {
            (static_cast<uint32_t>(old.dosDate) << 16 | old.dosTime);
 }
 
+// A writer fault made on purpose, for the tests of the check before the
+// old archive is replaced: "junk" counts 8 bytes after a deflated entry's
+// data in its compressed size, "carried-crc" spoils a carried entry's CRC in
+// the new directory.
+bool TestFault(std::string_view name) {
+    const char* f = std::getenv("PKZIP_TEST_FAULT");
+    return f != nullptr && name == f;
+}
+
 std::string Percent(uint64_t packed, uint64_t size) {
     if (size == 0 || packed >= size) return "0%";
     return std::to_string(100 - (packed * 100 + size - 1) / size) + "%";
@@ -106,10 +117,13 @@ class BackupRun {
     bool OpenOldArchive();
     bool MayReplaceOld();
     void ChooseSources(const std::vector<std::string>& paths);
+    bool TestCarried();
     bool HeaderUnchanged() const;
     void WriteHeaderEntry(OutFile& out);
     void StorePieces(OutFile& out);
     bool RestoreStored(OutFile& out, EntryRecord& e, const std::string& path);
+    bool ReadLargeAgain(OutFile& out, EntryRecord& e, const std::string& path,
+                        std::string& warning);
     void DropEntry(OutFile& out, const EntryRecord& e, const std::string& path,
                    const std::string& why);
     void CopyOldEntries(OutFile& out);
@@ -138,6 +152,8 @@ class BackupRun {
     std::string header_;
     bool headerAsEntry_ = false;
     std::vector<SourceFile> sources_;
+    std::unordered_map<std::string, std::string> notNewer_;  // stored name -> listed path
+    std::vector<bool> tested_;  // old entries tested before the run, by index
     std::vector<EntryRecord> records_;
     std::set<std::string> storedNames_;
     size_t added_ = 0;
@@ -192,6 +208,7 @@ bool BackupRun::OpenOldArchive() {
                 "; it was left unchanged");
         return false;
     };
+    old_.RequireExactLength();
     if (!old_.Open(oldPath_, error)) return unchanged(error);
     if (!old_.Damage().empty()) return unchanged(old_.Damage().front());
     // A split set is read through its volumes; one file is also copied from
@@ -267,10 +284,49 @@ void BackupRun::ChooseSources(const std::vector<std::string>& paths) {
         }
         const struct stat& st = status[i].st;
         const auto old = oldByName_.find(S_ISDIR(st.st_mode) ? f.name + "/" : f.name);
-        if (old != oldByName_.end() && !DiskIsNewer(st, old_.Entry(old->second))) continue;
+        if (old != oldByName_.end() && !DiskIsNewer(st, old_.Entry(old->second))) {
+            notNewer_.emplace(old->first, f.path);
+            continue;
+        }
         f.replacing = old != oldByName_.end();
         sources_.push_back(std::move(f));
     }
+}
+
+// What would be carried over is tested first. A damaged entry whose file
+// is listed is stored again from it; any other fails the run before the old
+// archive is touched.
+bool BackupRun::TestCarried() {
+    std::unordered_set<std::string_view> storing;
+    for (const SourceFile& f : sources_) storing.insert(f.name);
+    std::vector<size_t> carried;
+    for (const ArchiveEntry& e : old_.Entries()) {
+        const bool replaced =
+            storing.count(e.name) > 0 ||
+            (e.name.ends_with('/') &&
+             storing.count(std::string_view(e.name).substr(0, e.name.size() - 1)) > 0);
+        if (e.isHeader ? keepOldHeader_ : !replaced) carried.push_back(e.index);
+    }
+    tested_.assign(old_.Count(), false);
+    for (size_t i : carried) tested_[i] = true;
+    bool ok = true;
+    for (const DamagedEntry& d : TestCarriedEntries(old_, carried, ThreadCount())) {
+        const ArchiveEntry& e = old_.Entry(d.index);
+        const auto file = e.isHeader ? notNewer_.end() : notNewer_.find(e.name);
+        if (file == notNewer_.end()) {
+            Problem("the existing archive " + Shown(archive_) + " holds a damaged entry " +
+                    Shown(e.name) + " (" + d.why +
+                    ") whose file is not among those to back up; it was left unchanged");
+            ok = false;
+            continue;
+        }
+        Problem("warning: the copy of " + Shown(e.name) + " in the archive is damaged (" + d.why +
+                "); it is stored again from " + Shown(file->second));
+        std::string name = e.name;
+        if (name.ends_with('/')) name.pop_back();  // a folder is listed without its slash
+        sources_.push_back({file->second, std::move(name), true});
+    }
+    return ok;
 }
 
 bool BackupRun::HeaderUnchanged() const {
@@ -337,9 +393,9 @@ void BackupRun::DropEntry(OutFile& out, const EntryRecord& e, const std::string&
     out.Rollback(e.localOffset);
 }
 
-// A large file that came out no smaller deflated (its first piece compressed,
-// the rest did not) is written again stored, read a second time; it must
-// still be what was read the first time.
+// A large file that came out no smaller deflated (no piece, or too little,
+// shrank) is written again stored, read a second time; it must still be what
+// was read the first time.
 bool BackupRun::RestoreStored(OutFile& out, EntryRecord& e, const std::string& path) {
     out.Rollback(e.localOffset + LocalHeader(e).size());
     const int fd = ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -362,6 +418,33 @@ bool BackupRun::RestoreStored(OutFile& out, EntryRecord& e, const std::string& p
     }
     e.method = kMethodStore;
     e.compSize = e.size;
+    return true;
+}
+
+// A large file written to in place while it was read may be torn, and its
+// pieces are written already: it is read again here, up to twice more, until
+// it holds still. False when it could not be read again (the entry is gone).
+bool BackupRun::ReadLargeAgain(OutFile& out, EntryRecord& e, const std::string& path,
+                               std::string& warning) {
+    for (int again = 0; again < 2 && !warning.empty() && !out.HeaderSealed(); ++again) {
+        out.Rollback(e.localOffset + LocalHeader(e).size());
+        const int level = e.method == kMethodDeflate ? CompressorLevel(o_.level) : 0;
+        const ReadAgainResult r =
+            ReadAgain(path, level, e.zip64Sizes ? UINT64_MAX : kZip64Reserve - 1,
+                      [&](const unsigned char* data, size_t n) { out.Write(data, n); });
+        if (!r.error.empty()) {
+            DropEntry(out, e, path, r.error);
+            Problem("cannot store " + Shown(path) + ": " + r.error + "; not stored");
+            return false;
+        }
+        e.crc = r.crc;
+        e.size = r.size;
+        e.compSize = r.packed;
+        e.mtime = r.st.st_mtim.tv_sec;
+        e.mtimeNsec = static_cast<uint32_t>(r.st.st_mtim.tv_nsec);
+        ToDosTime(e.mtime, e.dosTime, e.dosDate);
+        warning = r.change;
+    }
     return true;
 }
 
@@ -395,10 +478,11 @@ void BackupRun::StorePieces(OutFile& out) {
             ToDosTime(cur.mtime, cur.dosTime, cur.dosDate);
             cur.externalAttrs = UnixExternalAttrs(p->st.st_mode & (S_IFMT | 07777));
             cur.zip64Sizes = p->reserveZip64;
-            // Data that did not compress is stored: a whole file whose deflated
-            // size is no smaller, a large file whose first piece did not compress.
-            const bool storeIt = o_.level == 0 || isDir || p->allStored ||
-                                 (p->last && p->out.size() >= p->in.size());
+            // A file read whole is stored when deflating did not shrink it; a
+            // large one is deflated piece by piece (a piece that did not shrink
+            // in stored blocks) and stored again at its end if none shrank.
+            const bool storeIt =
+                o_.level == 0 || isDir || (p->last && p->out.size() >= p->in.size());
             cur.method = storeIt ? kMethodStore : kMethodDeflate;
             cur.localOffset = out.Tell();
             const std::string local = LocalHeader(cur);
@@ -415,6 +499,15 @@ void BackupRun::StorePieces(OutFile& out) {
         cur.size += p->in.size();
         cur.compSize += data.size();
         if (!p->last) continue;
+        std::string warning = p->warning;
+        if (p->rewritten && !out.HeaderSealed() && !ReadLargeAgain(out, cur, src.path, warning)) {
+            inEntry = false;
+            continue;
+        }
+        if (cur.method == kMethodDeflate && TestFault("junk")) {
+            out.Write(std::string(8, '\0'));
+            cur.compSize += 8;
+        }
 
         if (!cur.zip64Sizes && (cur.size >= kMax32 || cur.compSize >= kMax32)) {
             DropEntry(out, cur, src.path, "it grew past 4 GiB while being read");
@@ -427,7 +520,7 @@ void BackupRun::StorePieces(OutFile& out) {
             inEntry = false;
             continue;
         }
-        if (!p->warning.empty()) Problem("warning: " + Shown(src.path) + ": " + p->warning);
+        if (!warning.empty()) Problem("warning: " + Shown(src.path) + ": " + warning);
         if (out.HeaderSealed()) {
             // Its header left with a full medium: CRC and sizes follow the data.
             cur.flags |= kFlagDescriptor;
@@ -462,6 +555,11 @@ void BackupRun::CopyOldEntries(OutFile& out) {
         if (old.isHeader ? !keepOldHeader_ : storedNames_.count(old.name) > 0) continue;
         OldSpan span;
         std::string error;
+        // Kept after all (its file could not be stored again): tested now.
+        if (!tested_[old.index] && !TestCarriedEntries(old_, {old.index}, 1).empty()) {
+            throw WriteError("the existing archive's copy of " + Shown(old.name) +
+                             " is damaged, and its file could not be stored again");
+        }
         if (!finder.Find(old, span, error)) {
             throw WriteError("the existing archive is damaged at " + Shown(old.name) + ": " +
                              error);
@@ -475,6 +573,9 @@ void BackupRun::CopyOldEntries(OutFile& out) {
         e.central.assign(old.central);
         e.size = old.size;
         e.compSize = old.compSize;
+        e.crc = old.crc;
+        e.method = old.method;
+        e.flags = old.flags;
         if (oneByOne) {
             e.localOffset = out.Tell();
             out.Reserve(span.headerSize);
@@ -517,6 +618,7 @@ void BackupRun::WriteDirectory(OutFile& out, const std::string& comment) {
         const Place p = out.Where(e.localOffset);
         PlaceOnDisk(e, p.disk, p.offset);
         if (e.carried) e.central = CarriedCentral(e.central, e.size, e.compSize, p.offset, p.disk);
+        if (e.carried && TestFault("carried-crc")) e.central[16] ^= 1;
     }
     if (out.Disks() >= 0xFFFF) throw WriteError("too many volumes for one set");
     const uint64_t cdStart = out.Tell();
@@ -600,6 +702,7 @@ int BackupRun::Run() {
     if (!LoadList(paths) || !OpenOldArchive()) return kFatal;
     keepOldHeader_ = o_.headerFile.empty() && old_.Count() > 0;
     ChooseSources(paths);
+    if (!TestCarried()) return kFatal;
 
     // The nightly update with nothing newer: every byte would stay the same.
     if (o_.updateOnly && old_.Count() > 0 && sources_.empty() && HeaderUnchanged()) {

@@ -18,6 +18,35 @@ uint32_t Get32(const unsigned char* p) {
     return Get16(p) | (static_cast<uint32_t>(Get16(p + 2)) << 16);
 }
 
+// Whether a local header's extra field holds a Zip64 record: that, not the
+// central record, makes a data descriptor's sizes 8 bytes each.
+bool LocalZip64(const unsigned char* h, size_t headerSize) {
+    size_t at = 30 + Get16(h + 26);
+    const size_t end = std::min<size_t>(headerSize, at + Get16(h + 28));
+    while (at + 4 <= end) {
+        if (Get16(h + at) == 0x0001) return true;
+        at += 4 + Get16(h + at + 2);
+    }
+    return false;
+}
+
+// Signatures that may follow an entry: the next local header, the central
+// directory, Zip64 or classic end records, archive extra data, a digital
+// signature.
+bool RecordStartsAt(const unsigned char* p) {
+    switch (Get32(p)) {
+        case 0x04034b50:
+        case 0x02014b50:
+        case 0x06064b50:
+        case 0x06054b50:
+        case 0x08064b50:
+        case 0x05054b50:
+            return true;
+        default:
+            return false;
+    }
+}
+
 }  // namespace
 
 const unsigned char* OldSpanFinder::Window(uint32_t disk, uint64_t offset, size_t want,
@@ -43,6 +72,20 @@ const unsigned char* OldSpanFinder::Window(uint32_t disk, uint64_t offset, size_
     return window_.data() + (offset - windowStart_);
 }
 
+bool OldSpanFinder::Copy(uint32_t disk, uint64_t offset, size_t n,
+                         const std::function<void(const unsigned char*)>& use) {
+    size_t got = 0;
+    const unsigned char* p = Window(disk, offset, n, got);
+    if (p != nullptr && got >= n) {
+        use(p);
+        return true;
+    }
+    std::vector<unsigned char> buf(n);  // across a volume's end
+    if (old_.Volumes().ReadSome(disk, offset, buf.data(), n) != n) return false;
+    use(buf.data());
+    return true;
+}
+
 bool OldSpanFinder::Find(const ArchiveEntry& e, OldSpan& span, std::string& error) {
     DataLocation loc;
     std::string why;
@@ -60,21 +103,35 @@ bool OldSpanFinder::Find(const ArchiveEntry& e, OldSpan& span, std::string& erro
     span.headerSize = loc.headerSize;
     span.length = loc.headerSize + e.compSize;
     if (!e.hasDescriptor) return true;
-    // CRC and sizes follow the data, with or without a signature, in 4 or 8 bytes.
-    unsigned char d[24] = {};
+    // CRC and sizes follow the data, with or without a signature, in 4 or 8
+    // bytes each as the local header says.
+    bool zip64 = false;
+    if (!Copy(span.disk, span.start, span.headerSize,
+              [&](const unsigned char* h) { zip64 = LocalZip64(h, span.headerSize); })) {
+        error = "its local header cannot be read";
+        return false;
+    }
+    unsigned char d[8] = {};
     uint32_t at = loc.disk;
     uint64_t where = loc.offset;
-    const unsigned char* ahead = nullptr;
-    if (old_.Volumes().Advance(at, where, e.compSize)) ahead = Window(at, where, 16, got);
-    if (ahead != nullptr && got >= 16) {
-        std::copy(ahead, ahead + 16, d);
-    } else if (!old_.ReadRaw(loc, e.compSize, d, 16, why)) {
+    if (!old_.Volumes().Advance(at, where, e.compSize) ||
+        !Copy(at, where, 8, [&](const unsigned char* p) { std::copy(p, p + 8, d); })) {
         error = "its data descriptor is missing";
         return false;
     }
     const bool signature = Get32(d) == kSigDescriptor && Get32(d + 4) == e.crc;
-    const uint64_t sizes = e.zip64 ? 16 : 8;
-    span.length += (signature ? 4 : 0) + 4 + sizes;
+    span.length += (signature ? 4 : 0) + 4 + (zip64 ? 16 : 8);
+    // What follows must be the next record: a wrong width would cut the
+    // entry short or take in the next one's first bytes.
+    bool follows = false;
+    at = span.disk;
+    where = span.start;
+    if (!old_.Volumes().Advance(at, where, span.length) ||
+        !Copy(at, where, 4, [&](const unsigned char* p) { follows = RecordStartsAt(p); }) ||
+        !follows) {
+        error = "its data descriptor does not end where the next record begins";
+        return false;
+    }
     return true;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,9 @@ class OldSpanFinder {
     // At least `want` bytes from `offset` on `disk`, or fewer where the volume
     // ends; nullptr when they cannot be read.
     const unsigned char* Window(uint32_t disk, uint64_t offset, size_t want, size_t& got);
+    // Hands `use` the `n` bytes there, false when they cannot be read.
+    bool Copy(uint32_t disk, uint64_t offset, size_t n,
+              const std::function<void(const unsigned char*)>& use);
 
     const ArchiveReader& old_;
     std::vector<unsigned char> window_;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -13,6 +14,7 @@
 #include <system_error>
 
 #include "DeflateJoin.h"
+#include "ReadChange.h"
 #include "ZipFormat.h"
 
 namespace pkzip {
@@ -27,9 +29,6 @@ constexpr size_t kMaxPiecesInFlight = 1024;
 constexpr size_t kMaxBatch = 64;
 constexpr size_t kBatchBytes = 512 << 10;
 constexpr size_t kSubmitBatch = 16;
-// Files this large at the start get Zip64 size fields in their local header
-// from the outset; the margin covers deflate's worst-case growth.
-constexpr uint64_t kZip64Reserve = 0xFF000000u;
 
 // Reads up to `want` bytes; returns the count, or -1 with errno set.
 ssize_t ReadFull(int fd, unsigned char* buf, size_t want) {
@@ -52,7 +51,7 @@ ssize_t ReadFull(int fd, unsigned char* buf, size_t want) {
 // pseudo file (/proc) that cannot tell: it is read to its end. On failure the
 // piece becomes the file's last, carrying the reason, and the entry will be
 // dropped. `sizeSeen` tells that the read itself showed the file ending at
-// the size seen at open, so it need not be asked for again.
+// the size seen at open.
 bool ReadPiece(int fd, Piece& p, uint64_t& total, uint64_t expected, bool reserved, bool& eof,
                bool& sizeSeen) {
     size_t want =
@@ -95,30 +94,48 @@ bool ReadPiece(int fd, Piece& p, uint64_t& total, uint64_t expected, bool reserv
     return true;
 }
 
-// Compares what was read with the size at open and now. A file whose size
-// stays 0 is a pseudo file that cannot tell its size; that is no change.
-// A file that grew is stored as it was at open.
-std::string SizeChange(int fd, uint64_t atOpen, uint64_t read) {
-    struct stat now {};
-    if (::fstat(fd, &now) != 0) return {};
-    const auto atEnd = static_cast<uint64_t>(now.st_size);
-    if (atOpen == atEnd && (atEnd == read || atEnd == 0)) return {};
-    return "its size changed while it was read (" + std::to_string(atOpen) +
-           " bytes at the start, " + std::to_string(atEnd) + " at the end, " +
-           std::to_string(read) + " stored)";
-}
-// The archiver's levels 1..9 on libdeflate's 1..12, chosen by measurement so
-// that each level is at most Info-ZIP's size at the same level, 1 is the
-// fastest and 9 the smallest.
-int CompressorLevel(int level) {
-    // libdeflate's 5 is as small as zip -6 on source text and a fifth faster
-    // than its 6; its 8 and 9 came out larger than its 7; its 10
-    // (near-optimal parsing) is the smallest that stays within twice zip -9's time.
-    static constexpr int kMap[10] = {0, 1, 2, 3, 4, 5, 5, 7, 10, 10};
-    return kMap[std::clamp(level, 0, 9)];
+// A file read whole that changed under the read may be torn (rewritten in
+// place): it is read again while it changes, up to kReadTries reads in all,
+// and otherwise stored as last read with a warning.
+constexpr int kReadTries = 3;
+
+void SettleWholeFile(int fd, Piece& p, uint64_t& total, bool reserve, const std::string& path) {
+    for (int reads = 1;; ++reads) {
+        struct stat now {};
+        if (::fstat(fd, &now) != 0) return;
+        std::string change = ReadChange(p.st, now, total);
+        if (change.empty()) return;
+        // A pseudo file, or one no longer small enough to read whole, is not
+        // read again.
+        if (reads == kReadTries || now.st_size <= 0 ||
+            static_cast<uint64_t>(now.st_size) > kWholeFile || ::lseek(fd, 0, SEEK_SET) != 0) {
+            p.warning = std::move(change);
+            return;
+        }
+        p.st = now;
+        total = 0;
+        bool eof = false, sizeSeen = false;
+        if (!ReadPiece(fd, p, total, static_cast<uint64_t>(now.st_size), reserve, eof, sizeSeen))
+            return;
+        ChangeOnRead(fd, path);
+    }
 }
 
 }  // namespace
+
+// The archiver's levels 1..9 on libdeflate's 1..12, chosen by measurement on
+// the benchmark's files so that each level is at most Info-ZIP's size at the
+// same level, 1 is the fastest and 9 the smallest.
+int CompressorLevel(int level) {
+    // Levels 1 to 8 each a setting of their own. libdeflate's 5 came out
+    // larger than its 4 and than zip -5 on text of few distinct words, and
+    // its 6 larger than zip -6 there, so 5 to 7 take the next one up; its 8
+    // is larger than its 7 on source text but still below zip -7; its 10
+    // (near-optimal parsing) is the smallest that stays within twice zip -9's
+    // time.
+    static constexpr int kMap[10] = {0, 1, 2, 3, 4, 6, 7, 8, 10, 10};
+    return kMap[std::clamp(level, 0, 9)];
+}
 
 Compressor::Compressor(const std::vector<SourceFile>& files, int level, unsigned threads)
     : files_(files), level_(level) {
@@ -246,22 +263,39 @@ bool Compressor::ProduceFile(size_t i) {
 
     // One piece is read ahead so that the last one is known as such.
     const auto expected = static_cast<uint64_t>(first->st.st_size);
+    const struct stat atOpen = first->st;
+    const std::string& path = files_[i].path;
     std::unique_ptr<Piece> cur = std::move(first);
     uint64_t total = 0;
     bool eof = false, sizeSeen = false;
+    // A large file's last piece says whether it changed; written to in place
+    // (same size, new times), the writer reads it again.
+    const auto markChange = [&](Piece& last) {
+        struct stat now {};
+        if (::fstat(fd, &now) != 0) return;
+        last.warning = ReadChange(atOpen, now, total);
+        last.rewritten =
+            !last.warning.empty() && now.st_size == atOpen.st_size && total == expected;
+    };
     if (!ReadPiece(fd, *cur, total, expected, reserve, eof, sizeSeen))
         return Submit(std::move(cur));
+    ChangeOnRead(fd, path);
     for (;;) {
         if (eof) {
             cur->last = true;
-            if (!sizeSeen) cur->warning = SizeChange(fd, expected, total);
+            if (cur->first) {
+                SettleWholeFile(fd, *cur, total, reserve, path);
+            } else {
+                markChange(*cur);
+            }
             return Submit(std::move(cur));
         }
         auto next = std::make_unique<Piece>();
         next->file = i;
         const bool ok = ReadPiece(fd, *next, total, expected, reserve, eof, sizeSeen);
+        if (ok) ChangeOnRead(fd, path);
         cur->last = ok && next->in.empty();
-        if (cur->last) cur->warning = SizeChange(fd, expected, total);
+        if (cur->last) markChange(*cur);
         const bool wasLast = cur->last;
         if (!Submit(std::move(cur))) return false;
         if (wasLast) return true;

@@ -28,16 +28,24 @@ struct Piece {
     size_t file = 0;
     bool first = false;
     bool last = false;
-    std::string error;    // the file could not be opened or read: no entry for it
-    std::string warning;  // on the last piece: the file changed while it was read
-    struct stat st {};    // on the first piece
+    std::string error;       // the file could not be opened or read: no entry for it
+    std::string warning;     // on the last piece: the file changed while it was read
+    bool rewritten = false;  // on a large file's last piece: written to in place meanwhile
+    struct stat st {};       // on the first piece
     bool reserveZip64 = false;
     std::vector<unsigned char> in;
     std::vector<unsigned char> out;  // deflated (empty at level 0)
-    bool allStored = false;          // `out` holds only stored blocks: it did not compress
+    bool allStored = false;          // `out` holds only stored blocks: it did not shrink
     uint32_t crc = 0;                // of `in`
     bool ready = false;
 };
+
+// Files this large at the start get Zip64 size fields in their local header
+// from the outset; the margin covers deflate's worst-case growth.
+constexpr uint64_t kZip64Reserve = 0xFF000000u;
+
+// libdeflate's level for one of the archiver's levels 0..9.
+int CompressorLevel(int level);
 
 class Compressor {
   public:

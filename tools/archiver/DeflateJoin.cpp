@@ -9,20 +9,15 @@
 namespace pkzip {
 namespace {
 
-constexpr size_t kSegment = 1 << 20;      // unit of the compress-or-store choice
-constexpr size_t kSample = 16 << 10;      // looked at to make it
-constexpr size_t kMinSampled = 64 << 10;  // smaller data is simply compressed
 constexpr size_t kStoredBlock = 65535;
 
 }  // namespace
 
-DeflateJoin::DeflateJoin(int level)
-    : compressor_(libdeflate_alloc_compressor(level)), sampler_(libdeflate_alloc_compressor(1)) {
+DeflateJoin::DeflateJoin(int level) : compressor_(libdeflate_alloc_compressor(level)) {
     auto* zs = new z_stream{};
     inflater_ = zs;
-    if (!compressor_ || !sampler_ || inflateInit2(zs, -15) != Z_OK) {
+    if (!compressor_ || inflateInit2(zs, -15) != Z_OK) {
         libdeflate_free_compressor(compressor_);
-        libdeflate_free_compressor(sampler_);
         delete zs;
         throw std::bad_alloc();
     }
@@ -34,17 +29,6 @@ DeflateJoin::~DeflateJoin() {
     inflateEnd(zs);
     delete zs;
     libdeflate_free_compressor(compressor_);
-    libdeflate_free_compressor(sampler_);
-}
-
-bool DeflateJoin::LooksIncompressible(const unsigned char* in, size_t n) {
-    if (n < kMinSampled) return false;
-    const size_t sample = std::min(n, kSample);
-    if (scratch_.size() < sample) scratch_.resize(sample);
-    // No room for 2 % savings: the compressor gives up and returns 0.
-    const size_t got =
-        libdeflate_deflate_compress(sampler_, in, sample, scratch_.data(), sample * 98 / 100);
-    return got == 0;
 }
 
 void DeflateJoin::AppendStored(const unsigned char* in, size_t n, bool final,
@@ -118,24 +102,12 @@ bool DeflateJoin::Append(const unsigned char* in, size_t n, bool final,
         if (final) AppendStored(in, 0, true, out);
         return true;
     }
-    // Runs of segments alike (all compressible, or all not) go in at once.
-    bool allStored = true;
-    size_t at = 0;
-    while (at < n) {
-        const bool raw = LooksIncompressible(in + at, std::min(kSegment, n - at));
-        size_t end = at + std::min(kSegment, n - at);
-        while (end < n && LooksIncompressible(in + end, std::min(kSegment, n - end)) == raw) {
-            end += std::min(kSegment, n - end);
-        }
-        const bool last = final && end == n;
-        if (raw || !AppendCompressed(in + at, end - at, last, out)) {
-            AppendStored(in + at, end - at, last, out);
-        } else {
-            allStored = false;
-        }
-        at = end;
-    }
-    return allStored;
+    // The whole piece is deflated: libdeflate mixes stored blocks in where
+    // parts do not compress, and fails when the whole would not shrink, so a
+    // piece goes in stored only when nothing in it was worth compressing.
+    if (AppendCompressed(in, n, final, out)) return false;
+    AppendStored(in, n, final, out);
+    return true;
 }
 
 }  // namespace pkzip

@@ -1,8 +1,8 @@
 // Builds one deflate stream from pieces compressed independently (libdeflate
 // works on whole buffers and always ends with a final block): each piece's
 // final-block bit is cleared and an empty stored block brings it to a byte
-// boundary, so the next piece simply follows. Parts found incompressible go
-// in as stored blocks. Each worker owns one.
+// boundary, so the next piece simply follows. A piece that does not shrink
+// goes in as stored blocks. Each worker owns one.
 #pragma once
 
 #include <cstddef>
@@ -22,11 +22,8 @@ class DeflateJoin {
     DeflateJoin& operator=(const DeflateJoin&) = delete;
 
     // Deflates `in` onto the end of `out`; `final` ends the stream. Returns
-    // true when every part of it went in as stored blocks (nothing compressed).
+    // true when it went in as stored blocks: deflated it would not shrink.
     bool Append(const unsigned char* in, size_t n, bool final, std::vector<unsigned char>& out);
-
-    // Whether a sample of the data suggests it will not compress.
-    bool LooksIncompressible(const unsigned char* in, size_t n);
 
   private:
     void AppendStored(const unsigned char* in, size_t n, bool final,
@@ -34,9 +31,7 @@ class DeflateJoin {
     bool AppendCompressed(const unsigned char* in, size_t n, bool final,
                           std::vector<unsigned char>& out);
     libdeflate_compressor* compressor_;
-    libdeflate_compressor* sampler_;
     void* inflater_;  // z_stream that finds the last block's header
-    std::vector<unsigned char> scratch_;
     std::vector<unsigned char> window_;
 };
 

@@ -19,7 +19,7 @@ namespace {
 constexpr size_t kCompareBuffer = 1 << 20;
 
 // The directory as a standard reader sees it: every name, in order, the
-// comment, and each new entry's CRC and sizes as written.
+// comment, and each entry's CRC, sizes, method and flags as written.
 bool CheckDirectory(const ArchiveReader& r, const std::vector<EntryRecord>& expected,
                     const std::string& comment, std::string& error) {
     if (!r.Damage().empty()) {
@@ -42,10 +42,11 @@ bool CheckDirectory(const ArchiveReader& r, const std::vector<EntryRecord>& expe
             error = "entry " + std::to_string(i) + " has the wrong name or place";
             return false;
         }
-        if (!want.carried && (got.crc != want.crc || got.size != want.size ||
-                              got.compSize != want.compSize || got.method != want.method)) {
+        // Carried entries too: their records hold what the old one said.
+        if (got.crc != want.crc || got.size != want.size || got.compSize != want.compSize ||
+            got.method != want.method || got.flags != want.flags) {
             error = "entry " + std::to_string(i) + " (" + want.name +
-                    ") reads back with other sizes or CRC";
+                    ") reads back with other sizes, CRC, method or flags";
             return false;
         }
     }
@@ -83,6 +84,7 @@ bool VerifyArchive(const std::string& path, const std::vector<std::string>& volu
     ArchiveReader reader;
     // Volumes on media already swapped are asked for again.
     ConsoleVolumeAsker asker;
+    reader.RequireExactLength();
     if (volumes.size() > 1) reader.UseVolumePaths(volumes);
     if (!reader.Open(path, error, &asker)) return false;
     if (volumes.size() > 1 && reader.Volumes().DiskCount() != volumes.size()) {
