@@ -97,7 +97,8 @@ class EndToEnd : public ::testing::Test {
     }
 
     // The first Crate of the data file restored into `target` by a fresh program.
-    App& restoreInto(const std::string& target) {
+    App& restoreInto(const std::string& target,
+                     CheckBox::Value overwriteOlder = CheckBox::Checked) {
         App& a = fresh();
         LoadDataFile(a);
         a.FrmMain.LstCrate.setListIndex(0);
@@ -105,6 +106,7 @@ class EndToEnd : public ::testing::Test {
         ShowCurrentCrate(a);
         fs::create_directories(target);
         a.FrmMain.TxtRestoreLocation.setText(target);
+        a.FrmMain.ChkOverwriteOlder.setValue(overwriteOlder);
         RestoreCrate(a);
         return a;
     }
@@ -191,6 +193,43 @@ TEST_F(EndToEnd, ARestoreReproducesTheFilesAndAnImportRecreatesTheCrate) {
     EXPECT_EQ(c.Compression, 9);
     EXPECT_EQ(CrateRecord::Entry(c.Folders, 0), "R+ Exclude: " + data + "/*.tmp");
     EXPECT_EQ(CrateRecord::Entry(c.Files, 0), dir / "etc/app.cfg");
+}
+
+// "Overwrite Older Files" cleared: the batch line is the described -extract=all,
+// yet a copy newer than the archive's is kept, the restore completes and the log
+// counts what was kept; ticked, -extract=update keeps it silently as before.
+TEST_F(EndToEnd, ARestoreKeepsANewerFileAndTheLogCountsIt) {
+    ASSERT_EQ(automated("docs"), 0) << output();
+    const std::string target = dir / "back";
+    ASSERT_EQ(restoreInto(target).FrmMain.StBMain.panelText(), "Restore Complete") << output();
+    const std::string kept = target + data + "/Letters/Dear Ann.txt";
+    const std::string replaced = target + data + "/Letters/old/1999.txt";
+    test::WriteFile(kept, "changed since");
+    fs::last_write_time(
+        kept, fs::last_write_time(data + "/Letters/Dear Ann.txt") + std::chrono::hours(1));
+    test::WriteFile(replaced, "older");
+    fs::last_write_time(
+        replaced, fs::last_write_time(data + "/Letters/old/1999.txt") - std::chrono::hours(1));
+    fs::remove(program + "/Log.txt");
+
+    App& a = restoreInto(target, CheckBox::Unchecked);
+    EXPECT_NE(a.job.ArchiverCommand.find(" -extract=all "), std::string::npos);
+    EXPECT_EQ(a.FrmMain.StBMain.panelText(), "Restore Complete") << output();
+    EXPECT_EQ(test::ReadFile(kept), "changed since");
+    EXPECT_EQ(test::ReadFile(replaced), test::ReadFile(data + "/Letters/old/1999.txt"));
+    EXPECT_EQ(a.job.FilesDone, 2);
+    std::vector<std::string> l = test::Lines(test::ReadFile(program + "/Log.txt"));
+    ASSERT_EQ(l.size(), 4u);
+    EXPECT_EQ(l[0], "Stowaway v2.0 - Restore");
+    EXPECT_EQ(l[1].rfind("    Started on: ", 0), 0u);
+    EXPECT_EQ(l[2], "    Number of newer files Kept: 1");
+    EXPECT_NE(l[3].find(" - Number of files Restored: 2"), std::string::npos) << l[3];
+
+    fs::remove(program + "/Log.txt");
+    EXPECT_EQ(restoreInto(target, CheckBox::Checked).FrmMain.StBMain.panelText(),
+              "Restore Complete");
+    EXPECT_EQ(test::ReadFile(kept), "changed since");
+    EXPECT_EQ(test::Lines(test::ReadFile(program + "/Log.txt")).size(), 3u);
 }
 
 std::string Noise(unsigned seed, std::size_t n) {

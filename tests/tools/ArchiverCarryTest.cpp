@@ -90,16 +90,8 @@ with open(sys.argv[1], 'r+b') as f:
     f.write(bytes([b ^ 0x55]))
 )";
 
-class ArchiverCarry : public ::testing::Test {
+class ArchiverCarry : public ArchiverFixture {
   protected:
-    ScratchDir dir;
-    std::string archive = dir / "out/backup.zip";
-    std::string list = dir / "files.lst";
-
-    void SetUp() override { fs::create_directories(dir / "out"); }
-    std::string AddFile(const std::string& rel, const std::string& content) {
-        return AddDataFile(dir, rel, content);
-    }
     std::vector<std::string> Args(const std::string& add) {
         return {Archiver(), add, "-lev=6", "-path=full", archive, "@" + list};
     }

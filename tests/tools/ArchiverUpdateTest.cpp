@@ -12,19 +12,8 @@ namespace {
 
 using namespace tooltest;
 
-class ArchiverUpdate : public ::testing::Test {
+class ArchiverUpdate : public ArchiverFixture {
   protected:
-    ScratchDir dir;
-    std::string archive = dir / "out/backup.zip";
-    std::string list = dir / "files.lst";
-
-    void SetUp() override {
-        fs::create_directories(dir / "out");
-        fs::create_directories(dir / "data");
-    }
-    std::string AddFile(const std::string& rel, const std::string& content) {
-        return AddDataFile(dir, rel, content);
-    }
     void WriteList(const std::vector<std::string>& paths) { WriteListFile(list, paths); }
     std::vector<std::string> Args(bool update, const std::string& header = "") {
         std::vector<std::string> a = {Archiver(), update ? "-add=update" : "-add=all"};

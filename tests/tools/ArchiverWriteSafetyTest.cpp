@@ -30,17 +30,8 @@ void Limit(int resource, rlim_t value) {
     ::setrlimit(resource, &rl);
 }
 
-class ArchiverWrite : public ::testing::Test {
+class ArchiverWrite : public ArchiverFixture {
   protected:
-    ScratchDir dir;
-    std::string archive = dir / "out/backup.zip";
-    std::string list = dir / "files.lst";
-
-    void SetUp() override { fs::create_directories(dir / "out"); }
-
-    std::string AddFile(const std::string& rel, const std::string& content) {
-        return AddDataFile(dir, rel, content);
-    }
     void WriteList(const std::vector<std::string>& paths) { WriteListFile(list, paths); }
     std::vector<std::string> Args(const std::string& add, int level) {
         return {Archiver(),   add,     "-lev=" + std::to_string(level),

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -127,7 +128,8 @@ inline RunResult RunWith(const std::vector<std::string>& argv, const RunSetup& s
     char templ[] = "/tmp/tooltest-out-XXXXXX";
     const int outFd = ::mkstemp(templ);
     int fds[2];
-    if ((setup.socketInput ? ::socketpair(AF_UNIX, SOCK_STREAM, 0, fds) : ::pipe(fds)) != 0) return {};
+    if ((setup.socketInput ? ::socketpair(AF_UNIX, SOCK_STREAM, 0, fds) : ::pipe(fds)) != 0)
+        return {};
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
@@ -211,6 +213,25 @@ inline void WriteListFile(const std::string& list, const std::vector<std::string
     for (const std::string& p : paths) text += p + "\r\n";
     WriteFile(list, text);
 }
+
+// A scratch folder with an out/ folder for the archive and a list file: what
+// most archiver tests start from.
+class ArchiverFixture : public ::testing::Test {
+  protected:
+    explicit ArchiverFixture(const char* archiveName = "out/backup.zip")
+        : archive(dir / archiveName) {}
+    void SetUp() override {
+        std::filesystem::create_directories(dir / "out");
+        std::filesystem::create_directories(dir / "data");
+    }
+    std::string AddFile(const std::string& rel, const std::string& content) {
+        return AddDataFile(dir, rel, content);
+    }
+
+    ScratchDir dir;
+    std::string archive;
+    std::string list = dir / "files.lst";
+};
 
 // Writes a batch file as the backup program does (echo line, then the
 // command, CR LF endings) and runs it through the interpreter.
