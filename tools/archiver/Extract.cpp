@@ -26,11 +26,11 @@
 #include "ArchiveReader.h"
 #include "Names.h"
 #include "NewerFiles.h"
+#include "OpenArchive.h"
 #include "Output.h"
 #include "PathCase.h"
 #include "RestoreWorkFile.h"
 #include "VolumeSet.h"
-#include "commit/Settle.h"
 
 namespace pkzip {
 namespace {
@@ -426,32 +426,12 @@ void Restorer::RemoveLeftoverWorkFiles() {
 }  // namespace
 
 int RunRestore(const Options& o) {
-    std::string archive = tools::ResolvePathCase(o.archive);
-    std::string why;
-    if (!ResolveArchivePath(archive, why)) {
-        Problem("cannot open the archive " + Shown(o.archive) + ": it " + why);
-        return kFatal;
-    }
-    if (!commit::SettleInterruptedCommit(archive, false)) return kFatal;
     // Opened once and shared by every thread, so all of them read the same
     // archive even if it is replaced meanwhile.
     ArchiveReader zr;
     ConsoleVolumeAsker asker;
+    if (!OpenArchive(o.archive, false, zr, asker)) return kFatal;
     std::string error;
-    // A set that went on in another folder: its last volume is looked for there.
-    std::string found;
-    if (!VolumeSet::LocateLastVolume(archive, &asker, found, error)) {
-        Problem("cannot open the archive " + Shown(o.archive) + ": " + error);
-        return kFatal;
-    }
-    if (found != archive) {
-        zr.AlsoLookIn(FolderOf(archive));
-        archive = found;
-    }
-    if (!zr.Open(archive, error, &asker)) {
-        Problem("cannot open the archive " + Shown(o.archive) + ": " + error);
-        return kFatal;
-    }
     for (const std::string& d : zr.Damage()) Problem("the archive is damaged: " + d);
     const std::string target = tools::ResolvePathCase(o.target);
     // The target folder itself is the user's choice and may be reached through a link.

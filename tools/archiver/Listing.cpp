@@ -6,9 +6,8 @@
 
 #include "ArchiveReader.h"
 #include "Names.h"
+#include "OpenArchive.h"
 #include "Output.h"
-#include "PathCase.h"
-#include "commit/Settle.h"
 
 namespace pkzip {
 namespace {
@@ -59,30 +58,10 @@ void PrintHeaderLines(const std::string& header) {
 }  // namespace
 
 int RunListing(const Options& o) {
-    std::string archive = tools::ResolvePathCase(o.archive);
-    std::string why;
-    if (!ResolveArchivePath(archive, why)) {
-        Problem("cannot open the archive " + Shown(o.archive) + ": it " + why);
-        return kFatal;
-    }
-    if (!commit::SettleInterruptedCommit(archive, true)) return kFatal;
     ArchiveReader zr;
     ConsoleVolumeAsker asker;
+    if (!OpenArchive(o.archive, true, zr, asker)) return kFatal;
     std::string error;
-    // A set that went on in another folder: its last volume is looked for there.
-    std::string found;
-    if (!VolumeSet::LocateLastVolume(archive, &asker, found, error)) {
-        Problem("cannot open the archive " + Shown(o.archive) + ": " + error);
-        return kFatal;
-    }
-    if (found != archive) {
-        zr.AlsoLookIn(FolderOf(archive));
-        archive = found;
-    }
-    if (!zr.Open(archive, error, &asker)) {
-        Problem("cannot open the archive " + Shown(o.archive) + ": " + error);
-        return kFatal;
-    }
     std::string header;
     if (!zr.Header(header, error)) {
         Problem("cannot read the archive header: " + error);
