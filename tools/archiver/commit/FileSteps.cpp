@@ -25,15 +25,15 @@ Fault& TheFault() {
     return f;
 }
 
-void Parse(const char* spec, Fault& f) {
+void Parse(const char* setting, Fault& f) {
     f.kill = false;
     f.term = false;
     f.at = 0;
     f.steps = 0;
-    if (spec == nullptr) return;
-    const char* at = std::strchr(spec, '@');
+    if (setting == nullptr) return;
+    const char* at = std::strchr(setting, '@');
     if (at == nullptr) return;
-    const std::string kind(spec, at);
+    const std::string kind(setting, at);
     if (kind != "kill" && kind != "eio" && kind != "term") return;
     f.kill = kind == "kill";
     f.term = kind == "term";
@@ -60,10 +60,10 @@ bool Injected() {
 
 }  // namespace
 
-void SetFaultForTest(const std::string& spec) {
+void SetFaultForTest(const std::string& setting) {
     Fault& f = TheFault();
     f.loaded = true;
-    Parse(spec.empty() ? nullptr : spec.c_str(), f);
+    Parse(setting.empty() ? nullptr : setting.c_str(), f);
 }
 
 bool StepRename(const std::string& from, const std::string& to) {

@@ -24,6 +24,6 @@ std::string FolderPart(const std::string& path);
 
 // For tests in this process: the fault to inject, as the variable would say
 // ("" = none), and the step count starts again.
-void SetFaultForTest(const std::string& spec);
+void SetFaultForTest(const std::string& setting);
 
 }  // namespace pkzip::commit
