@@ -8,24 +8,11 @@
 #include <algorithm>
 
 #include "ToolTestSupport.h"
+#include "WorkOwner.h"
 
 namespace {
 
 using namespace tooltest;
-
-// The host name as the archiver puts it into its work names.
-std::string HostPart() {
-    char raw[256] = {};
-    if (::gethostname(raw, sizeof raw - 1) != 0 || raw[0] == '\0') return "host";
-    std::string host;
-    for (const char* p = raw; *p && host.size() < 24; ++p) {
-        const char c = *p;
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                           (c >= '0' && c <= '9') || c == '.' || c == '_';
-        host += plain ? c : '_';
-    }
-    return host;
-}
 
 // A process id that no process has now: a child that has ended and been reaped.
 long DeadPid() {
@@ -84,7 +71,7 @@ TEST_F(ArchiverRestoreWorkFile, KillDuringTheFirstWriteLeavesNoShortFileAndUpdat
     // Nothing under the real name, only a hidden work file that says whose it was.
     ASSERT_EQ(left.size(), 1u);
     EXPECT_FALSE(fs::exists(target + "/sub/big.bin"));
-    const std::string prefix = ".big.bin.pkzip-" + HostPart() + "-";
+    const std::string prefix = ".big.bin.pkzip-" + pkzip::ThisHost() + "-";
     EXPECT_EQ(left[0].substr(0, prefix.size()), prefix) << left[0];
     EXPECT_EQ(fs::file_size(target + "/sub/" + left[0]), 65536u);
 
@@ -125,7 +112,7 @@ TEST_F(ArchiverRestoreWorkFile, FilesGetTheirWholeModeWhateverTheUmaskAndReplace
 }
 
 TEST_F(ArchiverRestoreWorkFile, OnlyWorkFilesOfDeadRunsOnThisHostAreRemoved) {
-    const std::string host = HostPart();
+    const std::string host = pkzip::ThisHost();
     const std::string dead = ".big.bin.pkzip-" + host + "-" + std::to_string(DeadPid()) + "-17";
     // This test's own process is alive: its work file may still be written.
     const std::string live = ".big.bin.pkzip-" + host + "-" + std::to_string(::getpid()) + "-18";

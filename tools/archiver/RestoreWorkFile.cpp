@@ -16,7 +16,6 @@ namespace pkzip {
 namespace {
 
 constexpr size_t kWorkLeafMax = 200;
-constexpr size_t kHostMax = 24;
 constexpr std::string_view kMark = ".pkzip-";
 
 bool AllDigits(std::string_view s) {
@@ -71,33 +70,13 @@ std::optional<WorkNameInfo> ParseRestoreWorkName(std::string_view name) {
     if (first == std::string_view::npos || first == 0) return std::nullopt;
     const std::string_view host = rest.substr(0, first);
     const std::string_view pid = rest.substr(first + 1, second - first - 1);
-    if (!AllDigits(pid) || !AllDigits(rest.substr(second + 1)) || host.size() > kHostMax ||
+    if (!AllDigits(pid) || !AllDigits(rest.substr(second + 1)) || host.size() > kHostNameMax ||
         host.find('-') != std::string_view::npos)
         return std::nullopt;
     info.host = std::string(host);
     info.pid = std::strtol(std::string(pid).c_str(), nullptr, 10);
     if (info.pid <= 0) return std::nullopt;
     return info;
-}
-
-const std::string& ThisHost() {
-    static const std::string host = [] {
-        char raw[256] = {};
-        if (::gethostname(raw, sizeof raw - 1) != 0 || raw[0] == '\0') return std::string("host");
-        std::string h;
-        for (const char* p = raw; *p && h.size() < kHostMax; ++p) {
-            const char c = *p;
-            const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                               (c >= '0' && c <= '9') || c == '.' || c == '_';
-            h += plain ? c : '_';
-        }
-        return h;
-    }();
-    return host;
-}
-
-bool ProcessAlive(long pid) {
-    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }
 
 bool IsLeftoverWorkFile(const WorkNameInfo& info, std::string_view host, long ownPid,

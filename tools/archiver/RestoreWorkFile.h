@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "WorkOwner.h"
+
 namespace pkzip {
 
 // What a work name tells about the file it was to become and its writer.
@@ -29,15 +31,11 @@ std::string RestoreWorkName(std::string_view leaf, std::string_view host, long p
 // The leaf as a work name carries it.
 std::string WorkLeaf(std::string_view leaf);
 std::optional<WorkNameInfo> ParseRestoreWorkName(std::string_view name);
-// This machine's name as work names carry it: letters, digits, '.' and '_'
-// (anything else becomes '_'), at most 24 bytes.
-const std::string& ThisHost();
 // Whether a work file may be removed as a leftover: one of the older form, or
 // one of this host whose process is gone (or is this one, which has finished
 // writing). Another host's processes cannot be checked from here.
 bool IsLeftoverWorkFile(const WorkNameInfo& info, std::string_view host, long ownPid,
                         const std::function<bool(long)>& processAlive);
-bool ProcessAlive(long pid);
 
 // Writes all of `len` bytes; false with `why` set.
 bool WriteRestoredBytes(int fd, const unsigned char* data, size_t len, std::string& why);

@@ -12,7 +12,7 @@
 #include <ctime>
 #include <vector>
 
-#include "commit/CommitJournal.h"
+#include "WorkOwner.h"
 
 namespace pkzip {
 namespace {
@@ -71,7 +71,7 @@ constexpr time_t kLegacyStaleAge = 24 * 3600;
 void RemoveStaleWorkFiles(const std::string& dir, const std::string& prefix) {
     DIR* d = ::opendir(dir.c_str());
     if (!d) return;
-    const std::string host = commit::HostName();
+    const std::string& host = ThisHost();
     while (dirent* e = ::readdir(d)) {
         const std::string name = e->d_name;
         if (name.compare(0, prefix.size(), prefix) != 0) continue;
@@ -91,7 +91,7 @@ void RemoveStaleWorkFiles(const std::string& dir, const std::string& prefix) {
                 continue;
             }
         }
-        if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) ::unlink(path.c_str());
+        if (!ProcessAlive(pid)) ::unlink(path.c_str());
     }
     ::closedir(d);
 }
@@ -99,7 +99,7 @@ void RemoveStaleWorkFiles(const std::string& dir, const std::string& prefix) {
 }  // namespace
 
 std::string TempFile::WorkPrefix(const std::string& base) {
-    return "." + base + ".pkzip-" + std::to_string(::getpid()) + "@" + commit::HostName() + "~";
+    return "." + base + ".pkzip-" + std::to_string(::getpid()) + "@" + ThisHost() + "~";
 }
 
 void TempFile::RemoveVolumesOnSignal() {

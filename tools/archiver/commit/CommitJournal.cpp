@@ -69,19 +69,6 @@ std::string JournalPath(const std::string& archive) {
     return (slash == 0 ? std::string() : folder) + "/." + leaf + ".pkzip-commit";
 }
 
-std::string HostName() {
-    char buf[256] = {};
-    if (::gethostname(buf, sizeof buf - 1) != 0) return "unknown";
-    std::string out;
-    for (const char* p = buf; *p; ++p) {
-        const char c = *p;
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                           (c >= '0' && c <= '9') || c == '.' || c == '-';
-        out += plain ? c : '_';
-    }
-    return out.empty() ? "unknown" : out;
-}
-
 bool WriteJournal(const std::string& path, const Journal& j, std::string& error) {
     std::ostringstream s;
     s << kMagic << "\n";

@@ -46,7 +46,4 @@ bool WriteJournal(const std::string& path, const Journal& j, std::string& error)
 // unreadable (`error` set). An incomplete journal was cut before any move.
 bool ReadJournal(const std::string& path, Journal& j, bool& missing, std::string& error);
 
-// This machine's name, reduced to letters, digits, '.' and '-'.
-std::string HostName();
-
 }  // namespace pkzip::commit

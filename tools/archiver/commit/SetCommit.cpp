@@ -10,6 +10,7 @@
 #include <set>
 
 #include "FileSteps.h"
+#include "WorkOwner.h"
 
 namespace pkzip::commit {
 namespace {
@@ -71,7 +72,7 @@ Outcome CommitSet(const std::string& archive, const Journal& plan, std::string& 
     SignalsHeld held;
     // The journal names the process that moves the files.
     Journal j = plan;
-    j.host = HostName();
+    j.host = ThisHost();
     j.pid = static_cast<long>(::getpid());
     const std::string journal = JournalPath(archive);
     if (Exists(journal)) {
@@ -159,9 +160,8 @@ Recovery Recover(const std::string& archive, std::string& report) {
         report = "an interrupted update had not yet touched the archive; its journal was removed";
         return Recovery::RolledBack;
     }
-    if (j.host == HostName()) {
-        const bool alive = j.pid == static_cast<long>(::getpid()) ||
-                           ::kill(static_cast<pid_t>(j.pid), 0) == 0 || errno == EPERM;
+    if (j.host == ThisHost()) {
+        const bool alive = j.pid == static_cast<long>(::getpid()) || ProcessAlive(j.pid);
         if (alive) {
             report = "another run (process " + std::to_string(j.pid) +
                      ") is putting a new version of the archive in place";

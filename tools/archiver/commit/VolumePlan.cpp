@@ -9,6 +9,7 @@
 #include <set>
 
 #include "FileSteps.h"
+#include "WorkOwner.h"
 
 namespace pkzip::commit {
 namespace {
@@ -57,7 +58,7 @@ std::vector<std::string> RemovedOldFiles(const Journal& j) {
 
 bool PlanCommit(const std::string& archive, const std::vector<std::string>& oldVolumes,
                 const NewSet& newSet, Journal& j, std::string& error) {
-    j.host = HostName();
+    j.host = ThisHost();
     j.pid = static_cast<long>(::getpid());
     j.aside.clear();
     j.place.clear();
