@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <mutex>
-#include <system_error>
-#include <thread>
+
+#include "Workers.h"
 
 namespace pkzip {
 
@@ -28,16 +28,7 @@ std::vector<DamagedEntry> TestCarriedEntries(const ArchiveReader& old,
             damaged.push_back({which[k], why});
         }
     };
-    std::vector<std::thread> workers;
-    for (unsigned t = 1; t < threads && t < which.size(); ++t) {
-        try {
-            workers.emplace_back(run);
-        } catch (const std::system_error&) {
-            break;  // fewer threads: this one tests the rest
-        }
-    }
-    run();
-    for (std::thread& w : workers) w.join();
+    RunOnThreads(std::min<size_t>(threads, which.size()), run);
     std::sort(damaged.begin(), damaged.end(),
               [](const DamagedEntry& a, const DamagedEntry& b) { return a.index < b.index; });
     if (testedBytes) *testedBytes = tested;

@@ -19,7 +19,6 @@
 #include <mutex>
 #include <optional>
 #include <set>
-#include <system_error>
 #include <thread>
 #include <unordered_map>
 
@@ -31,6 +30,7 @@
 #include "PathCase.h"
 #include "RestoreWorkFile.h"
 #include "VolumeSet.h"
+#include "Workers.h"
 
 namespace pkzip {
 namespace {
@@ -458,16 +458,7 @@ int RunRestore(const Options& o) {
     // One more than the cores: while one thread waits for the file system,
     // the others keep both cores busy.
     const unsigned threads = std::min(cores + 1, 8u);
-    std::vector<std::thread> workers;
-    for (unsigned t = 1; t < threads && zr.Count() > 1; ++t) {
-        try {
-            workers.emplace_back([&restorer] { restorer.Work(); });
-        } catch (const std::system_error&) {
-            break;  // fewer threads do the same work
-        }
-    }
-    restorer.Work();
-    for (std::thread& w : workers) w.join();
+    RunOnThreads(zr.Count() > 1 ? threads : 1, [&restorer] { restorer.Work(); });
     restorer.FinishFolders();
     restorer.RemoveLeftoverWorkFiles();
     ::close(targetFd);

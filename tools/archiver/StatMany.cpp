@@ -11,8 +11,9 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <thread>
+
+#include "Workers.h"
 
 namespace pkzip {
 namespace {
@@ -101,16 +102,7 @@ std::vector<StatResult> StatMany(const std::vector<const char*>& paths) {
     // Beyond the cores, more threads still help while the disk is being read.
     const size_t cores = std::max(1u, std::thread::hardware_concurrency());
     const size_t wanted = std::min({paths.size() / kPerThreadMin, cores * 2, size_t{8}});
-    std::vector<std::thread> helpers;
-    for (size_t i = 1; i < wanted; ++i) {
-        try {
-            helpers.emplace_back(StatBlocks, std::ref(w));
-        } catch (const std::system_error&) {
-            break;  // fewer threads: the calling one does the rest
-        }
-    }
-    StatBlocks(w);
-    for (std::thread& t : helpers) t.join();
+    RunOnThreads(wanted, [&w] { StatBlocks(w); });
     return out;
 }
 

@@ -8,10 +8,10 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
-#include <system_error>
 #include <thread>
 
 #include "ArchiveReader.h"
+#include "Workers.h"
 
 namespace pkzip {
 namespace {
@@ -164,16 +164,7 @@ bool VerifyArchive(const std::string& path, const std::vector<std::string>& volu
             }
         }
     };
-    std::vector<std::thread> workers;
-    for (unsigned t = 1; t < threads && tasks.size() > 1; ++t) {
-        try {
-            workers.emplace_back(run);
-        } catch (const std::system_error&) {
-            break;  // fewer threads: this one checks the rest
-        }
-    }
-    run();
-    for (std::thread& w : workers) w.join();
+    RunOnThreads(tasks.size() > 1 ? threads : 1, run);
     if (cost) {
         cost->checkedBytes = checked;
         cost->comparedBytes = compared;
