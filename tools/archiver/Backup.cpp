@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -152,7 +153,9 @@ class BackupRun {
     std::string header_;
     bool headerAsEntry_ = false;
     std::vector<SourceFile> sources_;
-    std::unordered_map<std::string, std::string> notNewer_;  // stored name -> listed path
+    // Listed files not newer than their old entry: the entry's index and the
+    // file's path, in case its copy turns out damaged.
+    std::vector<std::pair<size_t, std::string>> notNewer_;
     std::vector<bool> tested_;  // old entries tested before the run, by index
     std::vector<EntryRecord> records_;
     std::set<std::string> storedNames_;
@@ -285,7 +288,7 @@ void BackupRun::ChooseSources(const std::vector<std::string>& paths) {
         const struct stat& st = status[i].st;
         const auto old = oldByName_.find(S_ISDIR(st.st_mode) ? f.name + "/" : f.name);
         if (old != oldByName_.end() && !DiskIsNewer(st, old_.Entry(old->second))) {
-            notNewer_.emplace(old->first, f.path);
+            notNewer_.emplace_back(old->second, std::move(f.path));
             continue;
         }
         f.replacing = old != oldByName_.end();
@@ -309,11 +312,15 @@ bool BackupRun::TestCarried() {
     }
     tested_.assign(old_.Count(), false);
     for (size_t i : carried) tested_[i] = true;
+    const std::vector<DamagedEntry> damaged = TestCarriedEntries(old_, carried, ThreadCount());
+    if (!damaged.empty()) std::sort(notNewer_.begin(), notNewer_.end());
     bool ok = true;
-    for (const DamagedEntry& d : TestCarriedEntries(old_, carried, ThreadCount())) {
+    for (const DamagedEntry& d : damaged) {
         const ArchiveEntry& e = old_.Entry(d.index);
-        const auto file = e.isHeader ? notNewer_.end() : notNewer_.find(e.name);
-        if (file == notNewer_.end()) {
+        const auto file = std::lower_bound(
+            notNewer_.begin(), notNewer_.end(), d.index,
+            [](const std::pair<size_t, std::string>& n, size_t i) { return n.first < i; });
+        if (e.isHeader || file == notNewer_.end() || file->first != d.index) {
             Problem("the existing archive " + Shown(archive_) + " holds a damaged entry " +
                     Shown(e.name) + " (" + d.why +
                     ") whose file is not among those to back up; it was left unchanged");
