@@ -46,7 +46,7 @@ void ChangeOnRead(int fd, const std::string& path) {
     static std::atomic<long> left{
         how ? std::strtol(std::strchr(how, ':') ? std::strchr(how, ':') + 1 : "0", nullptr, 10)
             : 0};
-    if (left.fetch_sub(1) <= 0) return;
+    if (how == nullptr || left.fetch_sub(1) <= 0) return;  // unset: no shared counter per read
     const int w = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (w < 0) return;
     if (std::strncmp(how, "grow", 4) == 0) {
