@@ -20,18 +20,17 @@ struct Shape {
 };
 
 // Names the shape in test listings instead of dumping its bytes.
-void PrintTo(const Shape& shape, std::ostream* os) { *os << shape.name; }
+void PrintTo(const Shape& shape, std::ostream* os) {
+    *os << shape.name;
+}
 
-class ArchiverCommit : public ::testing::TestWithParam<Shape> {
+class ArchiverCommit : public ArchiverFixture, public ::testing::WithParamInterface<Shape> {
   protected:
-    ScratchDir dir;
-    std::string archive = dir / "out/set.zip";
-    std::string list = dir / "files.lst";
+    ArchiverCommit() : ArchiverFixture("out/set.zip") {}
     std::string marker = dir / "data/marker.txt";
 
     void SetUp() override {
-        fs::create_directories(dir / "out");
-        fs::create_directories(dir / "data");
+        ArchiverFixture::SetUp();
         std::mt19937 rng(11);
         std::string noise(GetParam().randomBytes, '\0');
         for (char& c : noise) c = static_cast<char>(rng());

@@ -14,15 +14,7 @@ using namespace tooltest;
 // Checks a split set as the format lays it down: signature at the start of
 // disk 0, every local header and central record inside one volume, the end
 // record's disk numbers and counts. Prints "ok" or what is wrong.
-const char* const kCheckSet = R"PY(
-import struct, sys, os
-last = sys.argv[1]
-base = last[:-4]
-vols = []
-d = 1
-while os.path.exists('%s.z%02d' % (base, d)):
-    vols.append(open('%s.z%02d' % (base, d), 'rb').read()); d += 1
-vols.append(open(last, 'rb').read())
+const std::string kCheckSet = kPyReadSet + R"PY(
 n = len(vols)
 def fail(why):
     print(why); sys.exit(1)
@@ -443,6 +435,52 @@ TEST_F(ArchiverSpan, ADirectoryThatDoesNotFitTheFirstVolumeStartsTheSet) {
             EXPECT_EQ(SevenZip("t").status, 0) << size << " " << known;
         }
     }
+}
+
+// Every central record of a set: name, method, flags (the directory is read
+// from the volumes in order, as they join).
+const std::string kRecords = kPyReadSet + R"PY(
+t = vols[-1]
+e = t.rfind(b'PK\x05\x06')
+disk, cddisk, here, total, cdsize, cdoff, clen = struct.unpack('<HHHHIIH', t[e+4:e+22])
+cd = b''.join(vols[cddisk:])[cdoff:cdoff+cdsize]
+pos = 0
+while pos + 46 <= len(cd) and cd[pos:pos+4] == b'PK\x01\x02':
+    flags, method = struct.unpack('<HH', cd[pos+8:pos+12])
+    nl, xl, cl = struct.unpack('<HHH', cd[pos+28:pos+34])
+    print(method, flags & 8, cd[pos+46:pos+46+nl].decode())
+    pos += 46 + nl + xl + cl
+)PY";
+
+TEST(ArchiverMedia, AStoredEntryCutByAFullMediumGoesWholeToTheNextWithoutADescriptor) {
+    ScratchDir dir;
+    fs::create_directories(dir / "out");
+    std::mt19937 rng(9);
+    std::vector<std::string> files;
+    // Larger than the writer's buffer, so that headers go out before their data is complete.
+    for (int i = 0; i < 3; ++i) {
+        std::string s(5 << 20, '\0');
+        for (char& c : s) c = static_cast<char>(rng());  // does not compress: stored
+        files.push_back(dir / ("data/r" + std::to_string(i) + ".bin"));
+        WriteFile(files.back(), s);
+    }
+    WriteListFile(dir / "files.lst", files);
+    RunSetup setup;
+    setup.env = {"PKZIP_TEST_MEDIUM_BYTES=7000000"};
+    setup.input = std::string("\n\n\n\n");  // a new medium each time, in the same folder
+    const std::string archive = dir / "out/set.zip";
+    const RunResult r = RunWith({Archiver(), "-add=all", "-span", "-lev=6", "-path=full", archive,
+                                 "@" + (dir / "files.lst")},
+                                setup);
+    ASSERT_EQ(r.status, 0) << r.output;
+    ASSERT_TRUE(fs::exists(dir / "out/set.z01"));
+    const RunResult records = Python(kRecords, {archive});
+    EXPECT_EQ(CountLinesWith(records.output, "0 0 "), 3) << records.output;
+    EXPECT_EQ(CountLinesWith(records.output, "0 8 "), 0) << records.output;
+    const RunResult e =
+        RunProgram({Archiver(), "-extract=all", "-dir=relative", archive, dir / "back"});
+    EXPECT_EQ(e.status, 0) << e.output;
+    for (const std::string& f : files) EXPECT_EQ(ReadFile(dir / "back" + f), ReadFile(f)) << f;
 }
 
 }  // namespace

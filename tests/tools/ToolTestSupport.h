@@ -285,6 +285,19 @@ class ItemReader {
 };
 
 // Runs a Python snippet with the given arguments (sys.argv[1:]).
+// The start of a Python script given a split set's last volume (argv[1]):
+// `vols` holds every volume's bytes, disk 0 first.
+inline const std::string kPyReadSet = R"PY(
+import struct, sys, os
+last = sys.argv[1]
+base = last[:-4]
+vols = []
+d = 1
+while os.path.exists('%s.z%02d' % (base, d)):
+    vols.append(open('%s.z%02d' % (base, d), 'rb').read()); d += 1
+vols.append(open(last, 'rb').read())
+)PY";
+
 inline RunResult Python(const std::string& script, const std::vector<std::string>& args = {}) {
     std::vector<std::string> argv = {"/usr/bin/python3", "-c", script};
     argv.insert(argv.end(), args.begin(), args.end());
