@@ -127,6 +127,21 @@ class EndToEnd : public ::testing::Test {
         return RunAutomatedBackup(a);
     }
 
+    // The same under a file-size limit of `bytes` (FAT32's, say), which the
+    // archiver inherits from this process.
+    int automatedWithFileLimit(const std::string& name, rlim_t bytes) {
+        struct rlimit saved {};
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit = saved;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const int status = automated(name);
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        ::signal(SIGXFSZ, oldHandler);
+        return status;
+    }
+
     std::string output() const { return test::ReadFile(program + "/SWTemp.dat"); }
 
     test::TempDir dir;
@@ -247,15 +262,7 @@ TEST_F(EndToEnd, AnAutomatedBackupOfAMultiDiskCratePastAFileSizeLimitMakesASet) 
     test::WriteFile(data + "/Letters/scan.bin", noise);
     writeDataFile(0, 1);
 
-    struct rlimit saved {};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit limit = saved;
-    limit.rlim_cur = 100000;
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-    const int status = automated("docs");
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    ::signal(SIGXFSZ, oldHandler);
+    const int status = automatedWithFileLimit("docs", 100000);
     ASSERT_EQ(status, 0) << output();
     EXPECT_EQ(app->job.FilesDone, 4) << output();
     for (const char* volume : {"out/Docs.z01", "out/Docs.z02", "out/Docs.zip"}) {
@@ -299,15 +306,7 @@ TEST_F(EndToEnd, ABackupThatCouldNotReplaceTheOldArchiveCountsNothing) {
     const std::string before = test::ReadFile(archive);
     test::WriteFile(data + "/Letters/scan.bin", Noise(5, 300000));
 
-    struct rlimit saved {};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit limit = saved;
-    limit.rlim_cur = 100000;
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-    const int status = automated("docs");
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    ::signal(SIGXFSZ, oldHandler);
+    const int status = automatedWithFileLimit("docs", 100000);
 
     EXPECT_EQ(status, 1);
     EXPECT_EQ(test::ReadFile(archive), before);
