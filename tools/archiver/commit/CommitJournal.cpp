@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "FileSteps.h"
+#include "Names.h"
 
 namespace pkzip::commit {
 namespace {
@@ -102,7 +103,7 @@ bool WriteJournal(const std::string& path, const Journal& j, std::string& error)
         error = "cannot write the commit journal " + path + ": " + std::strerror(err ? err : EIO);
         return false;
     }
-    SyncFolderOf(path);
+    SyncFolder(FolderOf(path));
     return true;
 }
 

@@ -18,9 +18,8 @@ bool StepLink(const std::string& from, const std::string& to);
 // counted too, so that a kill can land there ("eio" has nothing to fail).
 void StepCheckpoint();
 
-// fsync of the folder that holds `path`.
-void SyncFolderOf(const std::string& path);
-std::string FolderPart(const std::string& path);
+// fsync of `folder`, so that the renames in it last.
+void SyncFolder(const std::string& folder);
 
 // For tests in this process: the fault to inject, as the variable would say
 // ("" = none), and the step count starts again.

@@ -10,6 +10,7 @@
 #include <set>
 
 #include "FileSteps.h"
+#include "Names.h"
 #include "WorkOwner.h"
 
 namespace pkzip::commit {
@@ -31,10 +32,10 @@ bool IsNewFile(const std::string& path, const NewVolume& v) {
 }
 
 void SyncFolders(const std::string& archive, const Journal& j) {
-    std::set<std::string> folders = {FolderPart(archive)};
-    for (const NewVolume& v : j.place) folders.insert(FolderPart(v.final));
-    for (const AsideFile& a : j.aside) folders.insert(FolderPart(a.aside));
-    for (const std::string& f : folders) SyncFolderOf(f + "/x");
+    std::set<std::string> folders = {FolderOf(archive)};
+    for (const NewVolume& v : j.place) folders.insert(FolderOf(v.final));
+    for (const AsideFile& a : j.aside) folders.insert(FolderOf(a.aside));
+    for (const std::string& f : folders) SyncFolder(f);
 }
 
 // Puts an aside file back under its own name. With a hard link both names

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "FileSteps.h"
+#include "Names.h"
 #include "WorkOwner.h"
 
 namespace pkzip::commit {
@@ -26,7 +27,7 @@ bool Exists(const std::string& path) {
 
 // A hidden name beside `final` that nothing else uses.
 std::string AsideName(const std::string& final, const std::set<std::string>& taken) {
-    const std::string folder = FolderPart(final);
+    const std::string folder = FolderOf(final);
     const std::string base =
         (folder == "/" ? "" : folder) + "/." + LeafPart(final) + ".pkzip-aside";
     std::string name = base;
@@ -37,7 +38,7 @@ std::string AsideName(const std::string& final, const std::set<std::string>& tak
 }  // namespace
 
 std::string CanonicalPath(const std::string& path) {
-    const std::string folder = FolderPart(path);
+    const std::string folder = FolderOf(path);
     char* real = ::realpath(folder.c_str(), nullptr);
     if (real == nullptr) return path;
     std::string out = real;
