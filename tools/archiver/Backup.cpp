@@ -108,9 +108,6 @@ std::string Percent(uint64_t packed, uint64_t size) {
 class BackupRun {
   public:
     explicit BackupRun(const Options& o) : o_(o) {}
-    ~BackupRun() {
-        if (oldFd_ >= 0) ::close(oldFd_);
-    }
     int Run();
 
   private:
@@ -147,7 +144,7 @@ class BackupRun {
     bool haveOld_ = false;
     struct stat oldStat_ {};
     ArchiveReader old_;
-    int oldFd_ = -1;  // the same file, for copying entries over
+    int oldFd_ = -1;  // the reader's own descriptor of it, for copying entries over
     std::unordered_map<std::string_view, size_t> oldByName_;  // names held by old_
     bool keepOldHeader_ = false;  // no -header: the old comment and header entry stay
     std::string header_;
@@ -217,8 +214,7 @@ bool BackupRun::OpenOldArchive() {
     // A split set is read through its volumes; one file is also copied from
     // in the kernel.
     if (!old_.IsSplit()) {
-        oldFd_ = ::open(oldPath_.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-        if (oldFd_ >= 0) ::fcntl(oldFd_, F_SETFL, ::fcntl(oldFd_, F_GETFL) & ~O_NONBLOCK);
+        oldFd_ = old_.Volumes().VolumeFd(0);
         struct stat now {};
         if (oldFd_ < 0 || ::fstat(oldFd_, &now) != 0 || now.st_ino != st.st_ino ||
             now.st_dev != st.st_dev) {

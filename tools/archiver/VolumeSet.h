@@ -58,6 +58,8 @@ class VolumeSet {
     uint32_t DiskCount() const { return static_cast<uint32_t>(vols_.size()); }
     uint64_t VolumeSize(uint32_t disk) const { return vols_[disk].size; }
     const std::string& VolumePath(uint32_t disk) const { return vols_[disk].path; }
+    // Open for positioned reads while the set lives.
+    int VolumeFd(uint32_t disk) const { return vols_[disk].fd; }
     uint32_t LastDisk() const { return DiskCount() - 1; }
     bool IsSplit() const { return vols_.size() > 1; }
 
