@@ -107,14 +107,6 @@ std::string Stored(const std::string& path) {
     return path.substr(1);
 }
 
-// Bytes that do not compress, so a large file takes a while to write.
-std::string Noise(int size, unsigned seed) {
-    std::string noise;
-    for (int i = 0; i < size; ++i)
-        noise += static_cast<char>((seed = seed * 1103515245 + 12345) >> 24);
-    return noise;
-}
-
 TEST_F(ArchiverBackup, StoresEveryListedFileWithTheHeaderAsComment) {
     const std::string a = AddFile("plain.txt", "plain text\n");
     const std::string b =

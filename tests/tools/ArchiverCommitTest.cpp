@@ -4,8 +4,6 @@
 // whole in place), the message says which, and the next run cleans up.
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include "ToolTestSupport.h"
 
 namespace {
@@ -31,10 +29,7 @@ class ArchiverCommit : public ArchiverFixture, public ::testing::WithParamInterf
 
     void SetUp() override {
         ArchiverFixture::SetUp();
-        std::mt19937 rng(11);
-        std::string noise(GetParam().randomBytes, '\0');
-        for (char& c : noise) c = static_cast<char>(rng());
-        WriteFile(dir / "data/noise.bin", noise);
+        WriteFile(dir / "data/noise.bin", Noise(GetParam().randomBytes, 11));
         WriteFile(marker, "old");
         WriteListFile(list, {dir / "data/noise.bin", marker});
     }

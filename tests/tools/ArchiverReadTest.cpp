@@ -59,13 +59,6 @@ class ArchiverRead : public ::testing::Test {
                    {archive});
         ASSERT_EQ(r.status, 0) << r.output;
     }
-
-    size_t CountFiles(const std::string& folder) {
-        size_t n = 0;
-        if (!fs::exists(folder)) return 0;
-        for (const auto& e : fs::recursive_directory_iterator(folder)) n += !e.is_directory();
-        return n;
-    }
 };
 
 // ---- Archives other tools read and so must we ----
@@ -91,12 +84,7 @@ TEST_F(ArchiverRead, BytesBeforeTheArchiveAreSkippedAsUnzipDoes) {
 
 TEST_F(ArchiverRead, SplitSetIsListedAndRestoredAndAMissingVolumeIsNamedOrAskedFor) {
     const std::string src = dir / "src";
-    std::string random;
-    uint64_t x = 88172645463325252ull;
-    for (int i = 0; i < 300000; ++i) {
-        x ^= x << 13, x ^= x >> 7, x ^= x << 17;
-        random += static_cast<char>(x >> 56);
-    }
+    const std::string random = Noise(300000, 88);
     WriteFile(src + "/random.bin", random);
     WriteFile(src + "/text.txt", std::string(200000, 't'));
     WriteFile(src + "/sub/small.txt", "small");

@@ -108,16 +108,18 @@ TEST_F(ArchiverRestoreNewer, OnTheConsoleEachNewerFileIsAskedAboutUntilAllOrNone
 }
 
 TEST_F(ArchiverRestoreNewer, UpdateStillKeepsNewerAndSameFilesSilentlyWithoutAsking) {
-    MakeArchive({"newer.txt", "same.txt", "older.txt"});
+    MakeArchive({"newer.txt", "same.txt", "older.txt", "missing.txt"});
     OnDisk("newer.txt", archived + 3600);
     OnDisk("same.txt", archived);
     OnDisk("older.txt", archived - 3600);
     const RunResult r = Restore("-extract=update", "all\n");
     EXPECT_EQ(r.status, 0) << r.output;
-    EXPECT_EQ(Lines(r.output), (std::vector<std::string>{"  Inflating: d/older.txt"}));
+    EXPECT_EQ(Lines(r.output),
+              (std::vector<std::string>{"  Inflating: d/older.txt", "  Inflating: d/missing.txt"}));
     EXPECT_EQ(Content("newer.txt"), "disk");
     EXPECT_EQ(Content("same.txt"), "disk");
     EXPECT_EQ(Content("older.txt"), "archived");
+    EXPECT_EQ(Content("missing.txt"), "archived");
 }
 
 TEST_F(ArchiverRestoreNewer, ItsOwnArchivesTimesBelowTheSecondDoNotMakeAnUntouchedFileNewer) {

@@ -42,12 +42,6 @@ class ArchiverRestore : public ::testing::Test {
             {archive});
         ASSERT_EQ(r.status, 0) << r.output;
     }
-
-    size_t CountFiles(const std::string& folder) {
-        size_t n = 0;
-        for (const auto& e : fs::recursive_directory_iterator(folder)) n += !e.is_directory();
-        return n;
-    }
 };
 
 TEST_F(ArchiverRestore, RecreatesFilesFoldersTimesAndPermissionsThroughTheBatch) {
@@ -94,35 +88,6 @@ TEST_F(ArchiverRestore, ArchivePathWithBlanksArrivesUnquotedAndIsStillFound) {
         Archiver() + " -extract=all -dir=relative " + archive + " " + target + "/new folder");
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(ReadFile(target + "/new folder/a.txt"), "a");
-}
-
-TEST_F(ArchiverRestore, UpdateExtractsOnlyMissingOrNewerEntriesWhileAllKeepsOnlyNewerFiles) {
-    MakeArchive(
-        "add('older-on-disk.txt', 'archived')\n"
-        "add('newer-on-disk.txt', 'archived')\n"
-        "add('missing.txt', 'archived')\n");
-    WriteFile(target + "/older-on-disk.txt", "disk");
-    WriteFile(target + "/newer-on-disk.txt", "disk");
-    SetMtime(target + "/older-on-disk.txt", 1000000000);  // 2001
-    SetMtime(target + "/newer-on-disk.txt", 1700000000);  // 2023
-
-    RunResult r = Restore(true);
-    EXPECT_EQ(r.status, 0) << r.output;
-    EXPECT_EQ(CountLinesWith(r.output, "Inflating:"), 2) << r.output;
-    EXPECT_EQ(ReadFile(target + "/older-on-disk.txt"), "archived");
-    EXPECT_EQ(ReadFile(target + "/newer-on-disk.txt"), "disk");
-    EXPECT_EQ(ReadFile(target + "/missing.txt"), "archived");
-
-    // -extract=all replaces the others too, but not a file newer than the
-    // archive's copy while nobody can be asked.
-    WriteFile(target + "/missing.txt", "disk");
-    SetMtime(target + "/missing.txt", 1000000000);
-    r = Restore(false);
-    EXPECT_EQ(r.status, 0) << r.output;
-    EXPECT_EQ(CountLinesWith(r.output, "Inflating:"), 2) << r.output;
-    EXPECT_EQ(CountLinesWith(r.output, "Kept newer: newer-on-disk.txt"), 1) << r.output;
-    EXPECT_EQ(ReadFile(target + "/newer-on-disk.txt"), "disk");
-    EXPECT_EQ(ReadFile(target + "/missing.txt"), "archived");
 }
 
 TEST_F(ArchiverRestore, HostileEntriesAreRefusedAndWriteNothingOutsideTheTarget) {
@@ -199,21 +164,6 @@ TEST_F(ArchiverRestore, BrokenArchivesGiveAProblemLineOnRestoreAndListing) {
         }
     }
     EXPECT_EQ(CountFiles(target), 0u);
-}
-
-TEST_F(ArchiverRestore, BackupThenRestoreRoundTripsBinaryData) {
-    std::string bytes;
-    for (int i = 0; i < 5 << 20; ++i) bytes += static_cast<char>((i * 2654435761u) >> 13);
-    const std::string file = dir / "source/data.bin";
-    WriteFile(file, bytes);
-    WriteFile(dir / "list.lst", file + "\n");
-    RunResult r = RunProgram(
-        {Archiver(), "-add=all", "-lev=1", "-path=full", archive, "@" + (dir / "list.lst")});
-    ASSERT_EQ(r.status, 0) << r.output;
-    r = Restore(false);
-    ASSERT_EQ(r.status, 0) << r.output;
-    EXPECT_TRUE(ReadFile(target + file) == bytes);
-    EXPECT_EQ(Mtime(target + file), Mtime(file));
 }
 
 }  // namespace

@@ -172,11 +172,7 @@ TEST_F(ArchiverUpdate, UpdateWithNothingNewLeavesTheArchiveUntouched) {
 // entries among them, are carried over intact.
 TEST_F(ArchiverUpdate, ExactlyTheNewerFilesAreStoredAgainWhateverTheListsOrder) {
     std::vector<std::string> paths;
-    std::string noise;
-    for (uint32_t x = 1; noise.size() < 400000;) {
-        x = x * 1103515245u + 12345u;
-        noise += static_cast<char>(x >> 24);
-    }
+    const std::string noise = Noise(400000, 1);
     for (int i = 0; i < 3000; ++i) {
         const std::string content =
             i % 400 == 3 ? noise + std::to_string(i) : "n" + std::to_string(i);

@@ -11,12 +11,6 @@ namespace {
 
 using namespace tooltest;
 
-std::string Noise(size_t size, unsigned seed) {
-    std::string noise(size, '\0');
-    for (char& c : noise) c = static_cast<char>((seed = seed * 1103515245 + 12345) >> 24);
-    return noise;
-}
-
 std::string Text(size_t size) {
     std::string t;
     for (int i = 0; t.size() < size; ++i)

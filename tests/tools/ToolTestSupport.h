@@ -208,6 +208,21 @@ inline std::string AddDataFile(const ScratchDir& dir, const std::string& rel,
 }
 
 // The list file the archiver reads: one path a line, CR LF ended.
+// Bytes that do not compress, the same for a seed on every run.
+inline std::string Noise(size_t size, unsigned seed) {
+    std::string noise(size, '\0');
+    for (char& c : noise) c = static_cast<char>((seed = seed * 1103515245 + 12345) >> 24);
+    return noise;
+}
+
+// Files (not folders) under `folder`, 0 when it is gone.
+inline size_t CountFiles(const std::string& folder) {
+    size_t n = 0;
+    if (!fs::exists(folder)) return 0;
+    for (const auto& e : fs::recursive_directory_iterator(folder)) n += !e.is_directory();
+    return n;
+}
+
 inline void WriteListFile(const std::string& list, const std::vector<std::string>& paths) {
     std::string text;
     for (const std::string& p : paths) text += p + "\r\n";
