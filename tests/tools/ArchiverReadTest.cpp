@@ -31,23 +31,8 @@ class ArchiverRead : public ::testing::Test {
         return RunProgram({Archiver(), "-view=brief", which.empty() ? archive : which});
     }
 
-    // Python builds the archive: `body` runs with z (an open ZipFile), zipfile,
-    // struct and add(name, data, mode=0o100644, date=(2020,1,2,3,4,6),
-    // extra=b'', system=3) at hand.
     void Make(const std::string& body, const std::string& path = "") {
-        const RunResult r = Python(
-            "import sys, zipfile, struct\n"
-            "z = zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED)\n"
-            "def add(name, data, mode=0o100644, date=(2020, 1, 2, 3, 4, 6), extra=b'', "
-            "system=3, attr=None):\n"
-            "    i = zipfile.ZipInfo(name, date)\n"
-            "    i.external_attr = (mode << 16) if attr is None else attr\n"
-            "    i.create_system = system\n"
-            "    i.extra = extra\n"
-            "    i.compress_type = zipfile.ZIP_DEFLATED\n"
-            "    z.writestr(i, data)\n" +
-                body + "\nz.close()\n",
-            {path.empty() ? archive : path});
+        const RunResult r = MakeZip(path.empty() ? archive : path, body);
         ASSERT_EQ(r.status, 0) << r.output;
     }
 

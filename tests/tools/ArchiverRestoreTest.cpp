@@ -27,19 +27,8 @@ class ArchiverRestore : public ::testing::Test {
                        RunSetup{});
     }
 
-    // Builds an archive with Python's zipfile; `entries` is Python code that
-    // calls add(name, data, mode=0o100644, date=(2020,1,2,3,4,6)) on the open ZipFile z.
     void MakeArchive(const std::string& entries) {
-        const RunResult r = Python(
-            "import sys, zipfile\n"
-            "z = zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED)\n"
-            "def add(name, data, mode=0o100644, date=(2020, 1, 2, 3, 4, 6)):\n"
-            "    i = zipfile.ZipInfo(name, date)\n"
-            "    i.external_attr = mode << 16\n"
-            "    i.compress_type = zipfile.ZIP_DEFLATED\n"
-            "    z.writestr(i, data)\n" +
-                entries + "\nz.close()\n",
-            {archive});
+        const RunResult r = MakeZip(archive, entries);
         ASSERT_EQ(r.status, 0) << r.output;
     }
 };

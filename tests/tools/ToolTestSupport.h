@@ -299,7 +299,6 @@ class ItemReader {
     stowaway::ItemReader reader_;
 };
 
-// Runs a Python snippet with the given arguments (sys.argv[1:]).
 // The start of a Python script given a split set's last volume (argv[1]):
 // `vols` holds every volume's bytes, disk 0 first.
 inline const std::string kPyReadSet = R"PY(
@@ -313,10 +312,30 @@ while os.path.exists('%s.z%02d' % (base, d)):
 vols.append(open(last, 'rb').read())
 )PY";
 
+// Runs a Python snippet with the given arguments (sys.argv[1:]).
 inline RunResult Python(const std::string& script, const std::vector<std::string>& args = {}) {
     std::vector<std::string> argv = {"/usr/bin/python3", "-c", script};
     argv.insert(argv.end(), args.begin(), args.end());
     return RunProgram(argv);
+}
+
+// Python builds the archive at `path`: `body` runs with z (an open ZipFile),
+// zipfile, struct and add(name, data, mode=0o100644, date=(2020,1,2,3,4,6),
+// extra=b'', system=3, attr=None) at hand.
+inline RunResult MakeZip(const std::string& path, const std::string& body) {
+    return Python(
+        "import sys, zipfile, struct\n"
+        "z = zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED)\n"
+        "def add(name, data, mode=0o100644, date=(2020, 1, 2, 3, 4, 6), extra=b'', "
+        "system=3, attr=None):\n"
+        "    i = zipfile.ZipInfo(name, date)\n"
+        "    i.external_attr = (mode << 16) if attr is None else attr\n"
+        "    i.create_system = system\n"
+        "    i.extra = extra\n"
+        "    i.compress_type = zipfile.ZIP_DEFLATED\n"
+        "    z.writestr(i, data)\n" +
+            body + "\nz.close()\n",
+        {path});
 }
 
 inline void SetMtime(const std::string& path, time_t t) {
