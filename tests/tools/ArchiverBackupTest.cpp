@@ -301,25 +301,6 @@ TEST_F(ArchiverBackup, DamagedOldArchiveIsLeftAsItWas) {
     EXPECT_EQ(FilesInBackups(), 1);
 }
 
-TEST_F(ArchiverBackup, FullDiskLeavesTheOldArchiveAndNoWorkFile) {
-    const std::string a = AddFile("a.txt", "first");
-    WriteList({a});
-    WriteFile(header, MakeHeader(archive, 0));
-    ASSERT_EQ(Backup(false).status, 0);
-    const std::string before = ReadFile(archive);
-
-    const std::string big = AddFile("big.bin", Noise(3 << 20, 12345));
-    WriteList({a, big});
-    // The file-size limit stands in for a disk that fills up during the write.
-    const RunResult r = RunProgram(
-        {Archiver(), "-add=all", "-header=@" + header, "-lev=6", "-path=full", archive, "@" + list},
-        1 << 20);
-    EXPECT_NE(r.status, 0);
-    EXPECT_FALSE(ProblemLines(r.output).empty()) << r.output;
-    EXPECT_EQ(ReadFile(archive), before);
-    EXPECT_EQ(FilesInBackups(), 1);
-}
-
 TEST_F(ArchiverBackup, KilledMidBackupLeavesTheOldArchiveByteIdentical) {
     const std::string a = AddFile("a.txt", "first");
     WriteList({a});
