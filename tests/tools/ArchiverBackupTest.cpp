@@ -47,12 +47,11 @@ class ArchiverBackup : public ::testing::Test {
     void WriteList(const std::vector<std::string>& paths) { WriteListFile(list, paths); }
 
     // The backup line, quoted as the backup job composes it, with the output captured.
-    std::string BackupLine(bool update, int level, bool span = false) {
+    std::string BackupLine(bool update, int level) {
         return Quoted(Archiver()) + " -default " + (update ? "-add=update " : "-add=all ") +
-               "-header=@" + Quoted(header) + " " + (span ? "-span " : "") +
-               "-temp=" + Quoted(program) + " -lev=" + std::to_string(level) +
-               " -path=full -nofix " + Quoted(archive) + " @" + Quoted(list) + " > " +
-               Quoted(output);
+               "-header=@" + Quoted(header) + " " + "-temp=" + Quoted(program) +
+               " -lev=" + std::to_string(level) + " -path=full -nofix " + Quoted(archive) + " @" +
+               Quoted(list) + " > " + Quoted(output);
     }
 
     RunResult Backup(bool update, int level = 5) {
@@ -219,27 +218,6 @@ TEST_F(ArchiverBackup, UpdateAddsOnlyNewerFilesWhileAllReplacesEveryListedFile) 
     EXPECT_EQ(Python(readAll, {archive}).output,
               "added.txt new file\nnewer.txt version 2\nsame.txt version 2\nunlisted.txt kept\n");
     EXPECT_EQ(RunProgram({"/usr/bin/unzip", "-tq", archive}).status, 0);
-}
-
-TEST_F(ArchiverBackup, EveryLevelAndSpanGiveAStandardArchive) {
-    std::string big;
-    for (int i = 0; i < 300000; ++i) big += "line " + std::to_string(i % 1000 * 7919 % 1000) + "\n";
-    const std::string a = AddFile("big.txt", big);  // several pieces
-    const std::string b = AddFile("small.txt", "small");
-    WriteList({a, b});
-    WriteFile(header, MakeHeader(archive, 1));
-    for (int level : {0, 1, 9}) {
-        WriteFile(output, "");
-        const RunResult r = RunBatch(batch, "@ECHO ON", BackupLine(false, level, true));
-        EXPECT_EQ(r.status, 0) << level;
-        EXPECT_EQ(RunProgram({"/usr/bin/unzip", "-tq", archive}).status, 0) << level;
-        const RunResult py = Python(
-            "import sys, zipfile\nz = zipfile.ZipFile(sys.argv[1])\n"
-            "i = z.getinfo(sys.argv[2])\nprint(i.compress_type, z.read(i) == open(sys.argv[3], "
-            "'rb').read())",
-            {archive, Stored(a), a});
-        EXPECT_EQ(py.output, level == 0 ? "0 True\n" : "8 True\n") << level;
-    }
 }
 
 TEST_F(ArchiverBackup, ListingGivesTheHeaderBackToTheItemReader) {
