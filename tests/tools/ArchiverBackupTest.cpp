@@ -220,16 +220,6 @@ TEST_F(ArchiverBackup, UpdateAddsOnlyNewerFilesWhileAllReplacesEveryListedFile) 
     EXPECT_EQ(RunProgram({"/usr/bin/unzip", "-tq", archive}).status, 0);
 }
 
-TEST_F(ArchiverBackup, ListingGivesTheHeaderBackToTheItemReader) {
-    const std::string a = AddFile("a.txt", "a");
-    WriteList({a});
-    const std::string text = MakeHeader(archive, 3);
-    WriteFile(header, text);
-    ASSERT_EQ(Backup(false).status, 0);
-
-    ExpectListingHolds(text);
-}
-
 TEST_F(ArchiverBackup, ListingOfAnArchiveWithoutHeaderDoesNotShowTheMagicLine) {
     ASSERT_EQ(Python("import sys, zipfile\nzipfile.ZipFile(sys.argv[1], 'w').writestr('x', 'y')",
                      {archive})
