@@ -112,19 +112,9 @@ class ArchiverSpan : public ::testing::Test {
         }
         return out;
     }
-    // 7-Zip takes '*' in a path as a wildcard, and the scratch folder has
-    // one: it is given the set through a plainly named link to its folder.
     RunResult SevenZip(const std::string& command, const std::string& outDir = "") {
-        char plain[] = "/tmp/span7z-XXXXXX";
-        if (!::mkdtemp(plain)) return {};
-        const std::string link = std::string(plain) + "/set";
-        fs::create_directory_symlink(dir / "out", link);
-        std::vector<std::string> argv = {"/usr/bin/7z", command};
-        if (!outDir.empty()) argv.push_back("-o" + outDir);
-        argv.push_back(link + "/backup.zip");
-        RunResult r = RunProgram(argv);
-        fs::remove_all(plain);
-        return r;
+        if (outDir.empty()) return tooltest::SevenZip(archive, {command});
+        return tooltest::SevenZip(archive, {command, "-o" + outDir});
     }
     void ExpectRestoredSame(const std::string& target) {
         for (const std::string& f : files) {

@@ -215,6 +215,22 @@ inline std::string Noise(size_t size, unsigned seed) {
     return noise;
 }
 
+// 7-Zip with `options` on `archive`. It takes '*' in a path as a wildcard, and
+// the scratch folder has one: it is given the archive through a plainly named
+// link to its folder (which finds a set's other volumes too).
+inline RunResult SevenZip(const std::string& archive, const std::vector<std::string>& options) {
+    char plain[] = "/tmp/tooltest7z-XXXXXX";
+    if (!::mkdtemp(plain)) return {};
+    const std::string link = std::string(plain) + "/folder";
+    fs::create_directory_symlink(fs::path(archive).parent_path(), link);
+    std::vector<std::string> argv = {"/usr/bin/7z"};
+    argv.insert(argv.end(), options.begin(), options.end());
+    argv.push_back(link + "/" + fs::path(archive).filename().string());
+    RunResult r = RunProgram(argv);
+    fs::remove_all(plain);
+    return r;
+}
+
 // Files (not folders) under `folder`, 0 when it is gone.
 inline size_t CountFiles(const std::string& folder) {
     size_t n = 0;
