@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "EngineRig.h"
-#include "engine/JobGuard.h"
 #include "engine/OutputScan.h"
 #include "ui/main/JobCommands.h"
 
@@ -257,16 +256,6 @@ TEST_F(Runner, StartFailuresAndAnUnwritableLogAreReported) {
     EXPECT_EQ(log()[2],
               "    Error: The command interpreter could not be started: COMMAND.COM /c "
               "\"C:\\Backup\\SWTemp.bat\"");
-}
-
-TEST_F(Runner, ASecondJobDoesNotStartWhileOneRuns) {
-    App& a = *rig.app;
-    JobGuard first(a.jobContext());
-    ASSERT_TRUE(first);
-    EXPECT_FALSE(run());
-    EXPECT_TRUE(rig.script->started.empty());
-    EXPECT_EQ(a.FrmMain.StBMain.panelText(), JobRunningText);
-    EXPECT_TRUE(a.job.Running);
 }
 
 TEST_F(Runner, ScanOnItsOwnCountsLogsErrorsAndMovesTheBar) {

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "platform/CommandLineSplit.h"
 #include "platform/PathStyle.h"
 #include "platform/PosixPlatform.h"
 #include "platform/Text.h"
@@ -65,15 +64,6 @@ TEST(Text, LetterCaseCoversAllOfUnicode) {
     EXPECT_EQ(PathStyle::Windows().foldCase("D:\\Ärger\\ÖL"), "d:\\ärger\\öl");
     EXPECT_EQ(PathStyle::Posix().foldCase("/Ärger"), "/Ärger");
     EXPECT_EQ(ToLowerCharacters("Ä"), std::wstring(1, L'\u00e4'));
-}
-
-TEST(CommandLineSplit, QuotedStretchesKeepBlanksAndMayAbutText) {
-    EXPECT_EQ(SplitCommandLine("COMMAND.COM /c \"/tmp/my dir/SWTemp.bat\""),
-              (std::vector<std::string>{"COMMAND.COM", "/c", "/tmp/my dir/SWTemp.bat"}));
-    EXPECT_EQ(SplitCommandLine("  a   -temp=\"x y\" @\"l st\"  \"\" "),
-              (std::vector<std::string>{"a", "-temp=x y", "@l st", ""}));
-    EXPECT_EQ(SplitCommandLine("C:\\dir\\ $HOME;`x`|*"),
-              (std::vector<std::string>{"C:\\dir\\", "$HOME;`x`|*"}));
 }
 
 TEST(PosixPlatform, ListingTellsFoldersLinksHiddenAndSystemEntries) {

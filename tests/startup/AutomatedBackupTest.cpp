@@ -44,12 +44,9 @@ TEST_F(AutomatedBackup, TheLastMatchingCrateIsBackedUpAndSuccessExitsZero) {
     EXPECT_TRUE(rig.ui.messages.empty());
 }
 
-TEST_F(AutomatedBackup, NamesCompareTrimmedAndWithoutCase) {
+TEST_F(AutomatedBackup, NamesCompareTrimmedAndWithoutCaseInAnyScript) {
     EXPECT_EQ(run("  weekly docs "), 0);
     EXPECT_EQ(rig.app->store.CurrentIndex, 1);
-}
-
-TEST_F(AutomatedBackup, NamesInAnyScriptCompareWithoutCase) {
     App& a = *rig.app;
     // The command line arrives lower-cased, whatever script it is written in.
     ASSERT_EQ(ClassifyCommandLine(a, "-ABU ÄRGER ÖL"), StartMode::Automated);

@@ -47,21 +47,6 @@ TEST(Startup, WithoutCratesNothingIsSelectedAndTheCrateControlsStayOff) {
     EXPECT_EQ(f.DirSelect.path(), "/");
 }
 
-TEST(Startup, StageZeroPutsTheSharedValuesInAKnownState) {
-    test::TestProgram p;
-    App& app = *p.app;
-    app.IncludeMode = app.AfterMode = false;
-    app.AbuMode = app.ListUpdating = true;
-    app.store.CurrentIndex = 3;
-    InitStartup(app, 0);
-    EXPECT_TRUE(app.IncludeMode && app.AfterMode);
-    EXPECT_FALSE(app.AbuMode || app.ListUpdating);
-    EXPECT_EQ(app.store.CurrentIndex, -1);
-    EXPECT_EQ(app.WindowsDir, "/usr/bin");
-    InitStartup(app, 7);  // any other stage does nothing
-    EXPECT_EQ(app.store.CurrentIndex, -1);
-}
-
 TEST(Startup, ToolTipsCoverThirtyNineControls) {
     MainForm form;
     ApplyToolTips(form);

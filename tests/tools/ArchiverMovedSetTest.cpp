@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <random>
 
 #include "ToolTestSupport.h"
 
@@ -25,12 +24,9 @@ class ArchiverMovedSet : public ::testing::Test {
         fs::create_directories(span);
         fs::create_directories(span2);
         fs::create_directories(dir / "data");
-        std::mt19937 rng(5);
-        for (int i = 0; i < 6; ++i) {
-            std::string s(70000, '\0');
-            for (char& c : s) c = static_cast<char>(rng());
+        for (unsigned i = 0; i < 6; ++i) {
             files.push_back(dir / ("data/f" + std::to_string(i) + ".bin"));
-            WriteFile(files.back(), s);
+            WriteFile(files.back(), Noise(70000, 5 + i));
         }
         WriteListFile(list, files);
     }

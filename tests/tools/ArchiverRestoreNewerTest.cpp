@@ -26,13 +26,9 @@ class ArchiverRestoreNewer : public ::testing::Test {
 
     // Entries d/NAME with the content "archived" and a DOS time only.
     void MakeArchive(const std::vector<std::string>& names) {
-        std::string script =
-            "import sys, zipfile\n"
-            "z = zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED)\n";
-        for (const std::string& n : names)
-            script +=
-                "z.writestr(zipfile.ZipInfo('d/" + n + "', (2020, 1, 2, 3, 4, 6)), 'archived')\n";
-        const RunResult r = Python(script + "z.close()\n", {archive});
+        std::string entries;
+        for (const std::string& n : names) entries += "add('d/" + n + "', 'archived')\n";
+        const RunResult r = MakeZip(archive, entries);
         ASSERT_EQ(r.status, 0) << r.output;
     }
 
@@ -108,16 +104,18 @@ TEST_F(ArchiverRestoreNewer, OnTheConsoleEachNewerFileIsAskedAboutUntilAllOrNone
 }
 
 TEST_F(ArchiverRestoreNewer, UpdateStillKeepsNewerAndSameFilesSilentlyWithoutAsking) {
-    MakeArchive({"newer.txt", "same.txt", "older.txt"});
+    MakeArchive({"newer.txt", "same.txt", "older.txt", "missing.txt"});
     OnDisk("newer.txt", archived + 3600);
     OnDisk("same.txt", archived);
     OnDisk("older.txt", archived - 3600);
     const RunResult r = Restore("-extract=update", "all\n");
     EXPECT_EQ(r.status, 0) << r.output;
-    EXPECT_EQ(Lines(r.output), (std::vector<std::string>{"  Inflating: d/older.txt"}));
+    EXPECT_EQ(Lines(r.output),
+              (std::vector<std::string>{"  Inflating: d/older.txt", "  Inflating: d/missing.txt"}));
     EXPECT_EQ(Content("newer.txt"), "disk");
     EXPECT_EQ(Content("same.txt"), "disk");
     EXPECT_EQ(Content("older.txt"), "archived");
+    EXPECT_EQ(Content("missing.txt"), "archived");
 }
 
 TEST_F(ArchiverRestoreNewer, ItsOwnArchivesTimesBelowTheSecondDoNotMakeAnUntouchedFileNewer) {
@@ -147,12 +145,7 @@ TEST_F(ArchiverRestoreNewer, ItsOwnArchivesTimesBelowTheSecondDoNotMakeAnUntouch
 
 TEST_F(ArchiverRestoreNewer, ALargeNewerFileIsAskedAboutBeforeItIsDecompressed) {
     // Larger than the archiver decompresses in memory: written straight to a work file.
-    const RunResult made = Python(
-        "import sys, zipfile\n"
-        "z = zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED)\n"
-        "z.writestr(zipfile.ZipInfo('d/big.bin', (2020, 1, 2, 3, 4, 6)), bytes(65 << 20))\n"
-        "z.close()\n",
-        {archive});
+    const RunResult made = MakeZip(archive, "add('d/big.bin', bytes(65 << 20))");
     ASSERT_EQ(made.status, 0) << made.output;
     OnDisk("big.bin", archived + 100);
     RunResult r = Restore("-extract=all");

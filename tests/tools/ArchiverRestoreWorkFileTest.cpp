@@ -88,15 +88,9 @@ TEST_F(ArchiverRestoreWorkFile, KillDuringTheFirstWriteLeavesNoShortFileAndUpdat
 }
 
 TEST_F(ArchiverRestoreWorkFile, FilesGetTheirWholeModeWhateverTheUmaskAndReplaceReadOnlyCopies) {
-    const RunResult made = Python(
-        "import sys, zipfile\n"
-        "z = zipfile.ZipFile(sys.argv[1], 'w')\n"
-        "for name, mode in (('open.sh', 0o777), ('locked.txt', 0o444)):\n"
-        "    i = zipfile.ZipInfo(name, (2020, 1, 2, 3, 4, 6))\n"
-        "    i.external_attr = (0o100000 | mode) << 16\n"
-        "    z.writestr(i, name)\n"
-        "z.close()\n",
-        {archive});
+    const RunResult made = MakeZip(archive,
+                                   "add('open.sh', 'open.sh', mode=0o100777)\n"
+                                   "add('locked.txt', 'locked.txt', mode=0o100444)\n");
     ASSERT_EQ(made.status, 0) << made.output;
     fs::remove_all(target);
     for (int run = 0; run < 2; ++run) {  // the second replaces the read-only copy

@@ -77,14 +77,9 @@ TEST_F(ArchiverUpdate, EntriesFromOtherToolsAndTheCommentAreCarriedOverAsTheyWer
         // unzip gives the DOS entry ordinary permissions, not "----------".
         const RunResult info = RunProgram({"/usr/bin/zipinfo", archive, "dos.txt"});
         EXPECT_EQ(info.output.find("----------"), std::string::npos) << info.output;
-        if (fs::exists("/usr/bin/7z")) {
-            const std::string plain = "/tmp/stowaway-update-" + std::to_string(::getpid()) + ".zip";
-            fs::copy_file(archive, plain, fs::copy_options::overwrite_existing);
-            const RunResult seven = RunProgram({"/usr/bin/7z", "t", plain});
-            fs::remove(plain);
-            EXPECT_EQ(seven.status, 0) << seven.output;
-            EXPECT_EQ(seven.output.find("Headers Error"), std::string::npos) << seven.output;
-        }
+        const RunResult seven = SevenZip(archive, {"t"});
+        EXPECT_EQ(seven.status, 0) << seven.output;
+        EXPECT_EQ(seven.output.find("Headers Error"), std::string::npos) << seven.output;
         WriteFile(dir / "data/new.txt", "newer");
         SetMtime(dir / "data/new.txt", ::time(nullptr) + 10);
     }
@@ -112,16 +107,11 @@ TEST_F(ArchiverUpdate, DatesOutsideThe32BitRangeSurviveAndAreNotStoredAgain) {
     RunResult r = Add(false);
     ASSERT_EQ(r.status, 0) << r.output;
 
-    if (fs::exists("/usr/bin/7z")) {
-        const std::string plain = "/tmp/stowaway-dates-" + std::to_string(::getpid()) + ".zip";
-        fs::copy_file(archive, plain, fs::copy_options::overwrite_existing);
-        const RunResult seven = RunProgram({"/usr/bin/7z", "l", "-slt", plain});
-        fs::remove(plain);
-        for (const Case& c : cases) {
-            EXPECT_NE(seven.output.find(std::string("Modified = ") + c.shown), std::string::npos)
-                << c.name << "\n"
-                << seven.output;
-        }
+    const RunResult seven = SevenZip(archive, {"l", "-slt"});
+    for (const Case& c : cases) {
+        EXPECT_NE(seven.output.find(std::string("Modified = ") + c.shown), std::string::npos)
+            << c.name << "\n"
+            << seven.output;
     }
     // No reader takes an old date for 2096 (an unsigned reading of a negative time).
     const RunResult bsd = RunProgram({"/usr/bin/bsdtar", "-tvf", archive});
@@ -172,11 +162,7 @@ TEST_F(ArchiverUpdate, UpdateWithNothingNewLeavesTheArchiveUntouched) {
 // entries among them, are carried over intact.
 TEST_F(ArchiverUpdate, ExactlyTheNewerFilesAreStoredAgainWhateverTheListsOrder) {
     std::vector<std::string> paths;
-    std::string noise;
-    for (uint32_t x = 1; noise.size() < 400000;) {
-        x = x * 1103515245u + 12345u;
-        noise += static_cast<char>(x >> 24);
-    }
+    const std::string noise = Noise(400000, 1);
     for (int i = 0; i < 3000; ++i) {
         const std::string content =
             i % 400 == 3 ? noise + std::to_string(i) : "n" + std::to_string(i);

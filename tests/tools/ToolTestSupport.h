@@ -208,6 +208,37 @@ inline std::string AddDataFile(const ScratchDir& dir, const std::string& rel,
 }
 
 // The list file the archiver reads: one path a line, CR LF ended.
+// Bytes that do not compress, the same for a seed on every run.
+inline std::string Noise(size_t size, unsigned seed) {
+    std::string noise(size, '\0');
+    for (char& c : noise) c = static_cast<char>((seed = seed * 1103515245 + 12345) >> 24);
+    return noise;
+}
+
+// 7-Zip with `options` on `archive`. It takes '*' in a path as a wildcard, and
+// the scratch folder has one: it is given the archive through a plainly named
+// link to its folder (which finds a set's other volumes too).
+inline RunResult SevenZip(const std::string& archive, const std::vector<std::string>& options) {
+    char plain[] = "/tmp/tooltest7z-XXXXXX";
+    if (!::mkdtemp(plain)) return {};
+    const std::string link = std::string(plain) + "/folder";
+    fs::create_directory_symlink(fs::path(archive).parent_path(), link);
+    std::vector<std::string> argv = {"/usr/bin/7z"};
+    argv.insert(argv.end(), options.begin(), options.end());
+    argv.push_back(link + "/" + fs::path(archive).filename().string());
+    RunResult r = RunProgram(argv);
+    fs::remove_all(plain);
+    return r;
+}
+
+// Files (not folders) under `folder`, 0 when it is gone.
+inline size_t CountFiles(const std::string& folder) {
+    size_t n = 0;
+    if (!fs::exists(folder)) return 0;
+    for (const auto& e : fs::recursive_directory_iterator(folder)) n += !e.is_directory();
+    return n;
+}
+
 inline void WriteListFile(const std::string& list, const std::vector<std::string>& paths) {
     std::string text;
     for (const std::string& p : paths) text += p + "\r\n";
@@ -284,7 +315,6 @@ class ItemReader {
     stowaway::ItemReader reader_;
 };
 
-// Runs a Python snippet with the given arguments (sys.argv[1:]).
 // The start of a Python script given a split set's last volume (argv[1]):
 // `vols` holds every volume's bytes, disk 0 first.
 inline const std::string kPyReadSet = R"PY(
@@ -298,10 +328,30 @@ while os.path.exists('%s.z%02d' % (base, d)):
 vols.append(open(last, 'rb').read())
 )PY";
 
+// Runs a Python snippet with the given arguments (sys.argv[1:]).
 inline RunResult Python(const std::string& script, const std::vector<std::string>& args = {}) {
     std::vector<std::string> argv = {"/usr/bin/python3", "-c", script};
     argv.insert(argv.end(), args.begin(), args.end());
     return RunProgram(argv);
+}
+
+// Python builds the archive at `path`: `body` runs with z (an open ZipFile),
+// zipfile, struct and add(name, data, mode=0o100644, date=(2020,1,2,3,4,6),
+// extra=b'', system=3, attr=None) at hand.
+inline RunResult MakeZip(const std::string& path, const std::string& body) {
+    return Python(
+        "import sys, zipfile, struct\n"
+        "z = zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED)\n"
+        "def add(name, data, mode=0o100644, date=(2020, 1, 2, 3, 4, 6), extra=b'', "
+        "system=3, attr=None):\n"
+        "    i = zipfile.ZipInfo(name, date)\n"
+        "    i.external_attr = (mode << 16) if attr is None else attr\n"
+        "    i.create_system = system\n"
+        "    i.extra = extra\n"
+        "    i.compress_type = zipfile.ZIP_DEFLATED\n"
+        "    z.writestr(i, data)\n" +
+            body + "\nz.close()\n",
+        {path});
 }
 
 inline void SetMtime(const std::string& path, time_t t) {

@@ -38,28 +38,6 @@ TEST(ZipFormat, LocalAndCentralHeadersNeedTheSameVersionForZip64) {
     }
 }
 
-TEST(ZipFormat, TimesBeyondTheUnixFieldGoInTheNtfsField) {
-    for (const int64_t t : {-1000000000LL, 0LL, 1700000000LL, 3000000000LL}) {
-        EntryRecord e;
-        e.name = "t";
-        e.hasUnixTime = true;
-        e.mtime = t;
-        e.mtimeNsec = 123456789;
-        const std::string h = LocalHeader(e);
-        const std::string extra = h.substr(30 + 1);
-        const bool fits = t >= 0 && t <= INT32_MAX;
-        if (fits) {
-            EXPECT_EQ(At16(extra, 0), 0x5455u) << t;
-            EXPECT_EQ(At32(extra, 5), static_cast<uint32_t>(t));
-            EXPECT_EQ(extra.size(), 9u);
-            continue;
-        }
-        ASSERT_EQ(At16(extra, 0), 0x000au) << t;
-        const uint64_t ft = At32(extra, 12) | uint64_t{At32(extra, 16)} << 32;
-        EXPECT_EQ(ft, static_cast<uint64_t>((t + 11644473600LL) * 10000000 + 1234567)) << t;
-    }
-}
-
 // A carried entry keeps every byte of its central record but where it starts.
 TEST(ZipFormat, CarriedCentralRecordMovesOnlyTheOffset) {
     EntryRecord r;

@@ -157,21 +157,6 @@ TEST(QtMainWindow, TypingANameAndPressingAddListsTheCrateAndCtrlSSavesIt) {
     EXPECT_NE(saved.find("Pictures"), std::string::npos) << saved;
 }
 
-TEST(QtMainWindow, ClosingTheWindowStoresTheShownCrateAndSaves) {
-    QtProgram p;
-    MainWindow& window = p.start();
-    p.type("TxtAddCrate", "Documents");
-    p.click("CmdAddCrate");
-    p.type("TxtBackupLocation", "/srv/archive/documents.zip");
-    EXPECT_EQ(p.app.FrmMain.TxtBackupLocation.text(), "/srv/archive/documents.zip");
-    std::filesystem::remove(p.file("Stowaway.dat"));
-
-    EXPECT_TRUE(window.close());
-    const std::string saved = ReadFile(p.file("Stowaway.dat"));
-    EXPECT_NE(saved.find("/srv/archive/documents.zip"), std::string::npos) << saved;
-    EXPECT_FALSE(window.isVisible());
-}
-
 TEST(QtMainWindow, ExitSavesOnceAndClosesTheWindow) {
     QtProgram p;
     MainWindow& window = p.start();

@@ -110,21 +110,6 @@ TEST(QtUiServices, FileDialogsReturnThePathChosenOrNothing) {
               (QStringList{"Archives (*.zip *.jar)", "All (*)"}));
 }
 
-TEST(QtUiServices, BrowseButtonsFillTheirBoxesThroughTheDialogs) {
-    QtProgram p;
-    p.start();
-    p.type("TxtAddCrate", "Documents");
-    p.click("CmdAddCrate");
-    TempDir files;
-    p.answerPath(files / "Documents.zip");
-    p.click("CmdBrowseBackupLoacation");
-    EXPECT_EQ(p.widget<QLineEdit>("TxtBackupLocation")->text().toStdString(),
-              files / "Documents.zip");
-    p.answerPath(files.path());
-    p.click("CmdBrowseRestore");
-    EXPECT_EQ(p.widget<QLineEdit>("TxtRestoreLocation")->text().toStdString(), files.path());
-}
-
 // Each picker opens where the box's value lies, or at the nearest folder above it
 // that exists; the archive is chosen with a save dialog that asks nothing more
 // when it exists.
