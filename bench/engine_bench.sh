@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # An automated backup of the benchmark corpus, timed against the archiver alone
-# on the same list, and the folder walk against a bare std::filesystem walk.
+# on the same list, and the folder walk against find.
 #
 #   bench/engine_bench.sh [CORPUS_DIR] [BUILD_DIR] [ROUNDS]
 #
@@ -66,7 +66,7 @@ tail -3 "$program/Log.txt" | sed 's/^/log: /'
 echo
 echo "== folder walk"
 if [[ -x "$build/bench/walk_bench" ]]; then
-    "$build/bench/walk_bench" "$corpus/source" 7
+    "$build/bench/walk_bench" --rounds 7 "$corpus/source"
 else
     echo "build the walk_bench target for the walk comparison"
 fi
