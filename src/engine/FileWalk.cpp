@@ -1,5 +1,6 @@
 #include "engine/FileWalk.h"
 
+#include <memory>
 #include <vector>
 
 #include "engine/JobContext.h"
@@ -21,8 +22,10 @@ struct Walk {
     SelectMode mode;
     std::ostream* list;
     bool foldCase;
+    std::string name = {};  // the entry's name as the walk uses it, reused for every entry
+    std::string line = {};  // the folder's path, then one name at a time
 
-    bool selects(const std::string& folderPath, const std::string& name) {
+    bool selects(const std::string& folderPath, const OpenFolder& open) {
         switch (mode) {
             case SelectMode::IncludePattern:
                 return MatchesLoweredWildcard(name, loweredWildcard);
@@ -30,10 +33,10 @@ struct Walk {
                 return !MatchesLoweredWildcard(name, loweredWildcard);
             case SelectMode::AfterYear:
             case SelectMode::BeforeYear: {
-                const std::string path = folderPath + name;
-                auto year = fileYear(path);
+                auto year = fileYear(open);
                 if (!year) {
-                    AddWalkError(ctx, "Cannot read the date of " + path + "; it was left out.");
+                    AddWalkError(
+                        ctx, "Cannot read the date of " + folderPath + name + "; it was left out.");
                     return false;
                 }
                 return mode == SelectMode::AfterYear ? *year >= ruleYear : *year < ruleYear;
@@ -44,8 +47,8 @@ struct Walk {
         return false;
     }
 
-    std::optional<int> fileYear(const std::string& path) const {
-        auto modified = ctx.platform.fileModified(path);
+    std::optional<int> fileYear(const OpenFolder& open) const {
+        auto modified = open.modified(name);
         if (!modified) return std::nullopt;
         return YearOfDate(ctx.platform.shortDate(*modified));
     }
@@ -57,27 +60,38 @@ struct Walk {
     }
 
     void folder(const std::string& folderPath) {
-        std::vector<DirEntry> listing;
-        if (!ctx.platform.listDirectory(folderPath, listing)) {
-            AddWalkError(ctx,
-                         "Cannot read the folder " + folderPath + "; its files were left out.");
+        std::unique_ptr<OpenFolder> open = ctx.platform.openFolder(folderPath);
+        if (!open) {
+            CannotRead(folderPath);
             return;
         }
-        // Each call keeps its own subfolder list and finishes its listing before it
-        // descends, so no listing stays open across the recursion.
+        // Each call keeps its own subfolder list and closes its folder before it
+        // descends, so no folder stays open across the recursion.
         std::vector<std::string> subfolders;
-        for (DirEntry& entry : listing) {
-            visit(folderPath, entry, subfolders);
+        line.assign(folderPath);
+        FolderEntry entry;
+        while (open->next(entry)) {
+            visit(folderPath, *open, entry, subfolders);
             ctx.ui.processEvents();
         }
+        const bool failed = open->failed();
+        open.reset();
+        if (failed) CannotRead(folderPath);
         if (!recurse) return;
         for (std::string& sub : subfolders) folder(sub + ctx.style().separator());
     }
 
-    void visit(const std::string& folderPath, DirEntry& entry,
+    void CannotRead(const std::string& folderPath) {
+        AddWalkError(ctx, "Cannot read the folder " + folderPath + "; its files were left out.");
+    }
+
+    void visit(const std::string& folderPath, const OpenFolder& open, const FolderEntry& entry,
                std::vector<std::string>& subfolders) {
         if (entry.hidden || entry.system) return;
-        std::string name = foldCase ? ToLower(entry.name) : std::move(entry.name);
+        if (foldCase)
+            name = ToLower(entry.name);
+        else
+            name.assign(entry.name);
         if (name == "." || name == ".." || EqualsIgnoreCase(name, "pagefile.sys")) return;
         if (entry.isFolder) {
             if (!recurse) return;
@@ -89,8 +103,8 @@ struct Walk {
             return;
         }
         // A link to a folder is not followed: it could lead back up the tree.
-        if (entry.isLink && ctx.platform.folderExists(folderPath + name)) return;
-        if (!selects(folderPath, name)) return;
+        if (entry.isLink && open.holdsFolder(name)) return;
+        if (!selects(folderPath, open)) return;
         // One line of the list file per path: a line break would let a name
         // smuggle other paths into the archive.
         if (HoldsLineBreak(name)) {
@@ -98,7 +112,11 @@ struct Walk {
             return;
         }
         ++ctx.job.FilesToDo;
-        if (write && list) *list << folderPath << name << "\r\n";
+        if (!write || !list) return;
+        line.resize(folderPath.size());
+        line += name;
+        line += "\r\n";
+        list->write(line.data(), static_cast<std::streamsize>(line.size()));
     }
 };
 

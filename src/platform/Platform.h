@@ -3,11 +3,13 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "platform/OpenFolder.h"
 #include "platform/PathStyle.h"
 
 namespace stowaway {
@@ -61,6 +63,9 @@ class Platform {
 
     // File system. A path holding a NUL names no file: every call fails for it.
     virtual bool listDirectory(const std::string& folder, std::vector<DirEntry>& entries) const = 0;
+    // The folder held open for reading its entries one by one; nullptr when it
+    // cannot be read.
+    virtual std::unique_ptr<OpenFolder> openFolder(const std::string& folder) const = 0;
     virtual std::optional<std::time_t> fileModified(const std::string& path) const = 0;
     virtual bool fileExists(const std::string& path) const = 0;
     virtual bool folderExists(const std::string& path) const = 0;

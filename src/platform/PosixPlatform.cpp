@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "platform/CommandLineSplit.h"
+#include "platform/PosixFolder.h"
 #include "platform/Text.h"
 #include "platform/VisibleText.h"
 
@@ -108,25 +109,17 @@ std::string PosixPlatform::longTime(std::time_t when) const {
 
 bool PosixPlatform::listDirectory(const std::string& folder, std::vector<DirEntry>& entries) const {
     entries.clear();
-    if (HoldsNul(folder)) return false;
-    std::error_code ec;
-    fs::directory_iterator it(native(folder), ec);
-    if (ec) return false;
-    for (const fs::directory_entry& entry : it) {
-        DirEntry out;
-        const std::string& full = entry.path().native();
-        out.name = full.substr(full.rfind('/') + 1);
-        std::error_code typeError;
-        // The type the listing itself reports: no lstat per entry, only links are followed.
-        out.isLink = entry.is_symlink(typeError);
-        const bool targetFolder = entry.is_directory(typeError);
-        out.isFolder = !out.isLink && targetFolder;
-        bool regular = entry.is_regular_file(typeError) || (out.isLink && targetFolder);
-        out.system = !out.isFolder && !regular;
-        out.hidden = !out.name.empty() && out.name[0] == '.';
-        entries.push_back(std::move(out));
-    }
-    return true;
+    std::unique_ptr<OpenFolder> open = openFolder(folder);
+    if (!open) return false;
+    FolderEntry e;
+    while (open->next(e))
+        entries.push_back({std::string(e.name), e.isFolder, e.isLink, e.hidden, e.system});
+    return !open->failed();
+}
+
+std::unique_ptr<OpenFolder> PosixPlatform::openFolder(const std::string& folder) const {
+    if (HoldsNul(folder)) return nullptr;
+    return PosixFolder::Open(native(folder));
 }
 
 std::optional<std::time_t> PosixPlatform::fileModified(const std::string& path) const {

@@ -24,6 +24,7 @@ class PosixPlatform : public Platform {
     std::string longTime(std::time_t when) const override;
 
     bool listDirectory(const std::string& folder, std::vector<DirEntry>& entries) const override;
+    std::unique_ptr<OpenFolder> openFolder(const std::string& folder) const override;
     std::optional<std::time_t> fileModified(const std::string& path) const override;
     bool fileExists(const std::string& path) const override;
     bool folderExists(const std::string& path) const override;
