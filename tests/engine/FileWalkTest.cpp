@@ -146,6 +146,51 @@ TEST(FileWalk, WhatCannotBeReadIsAnErrorAndTheRestStillRuns) {
     EXPECT_EQ(test::Lines(list.str()), (std::vector<std::string>{p.dir / "ok/a.txt"}));
 }
 
+// The walk opens each folder once and asks everything else of the open folder:
+// no date, link target or listing is looked up by a path built per entry.
+class PathCallCounting : public PosixPlatform {
+  public:
+    using PosixPlatform::PosixPlatform;
+    mutable int pathCalls = 0, opened = 0;
+    bool listDirectory(const std::string& f, std::vector<DirEntry>& e) const override {
+        ++pathCalls;
+        return PosixPlatform::listDirectory(f, e);
+    }
+    std::optional<std::time_t> fileModified(const std::string& path) const override {
+        ++pathCalls;
+        return PosixPlatform::fileModified(path);
+    }
+    bool folderExists(const std::string& path) const override {
+        ++pathCalls;
+        return PosixPlatform::folderExists(path);
+    }
+    bool fileExists(const std::string& path) const override {
+        ++pathCalls;
+        return PosixPlatform::fileExists(path);
+    }
+    std::unique_ptr<OpenFolder> openFolder(const std::string& folder) const override {
+        ++opened;
+        return PosixPlatform::openFolder(folder);
+    }
+};
+
+TEST_F(PosixWalk, EachFolderIsOpenedOnceAndNothingIsLookedUpByPath) {
+    PathCallCounting platform(p.dir.path());
+    test::FakeUi ui;
+    App app(platform, ui);
+    for (const char* rule :
+         {"R+ ", "R+ After 1/1/1990: ", "R+ Before 1/1/1990: ", "R+ Include: ", "R+ Exclude: "}) {
+        platform.pathCalls = platform.opened = 0;
+        app.job.FilesToDo = 0;
+        std::ostringstream list;
+        WalkFolderRule(app.jobContext(), rule + data + "/*.*", true, &list);
+        EXPECT_EQ(platform.opened, 3) << rule;  // data, sub, sub/deeper
+        EXPECT_EQ(platform.pathCalls, 0) << rule;
+    }
+    EXPECT_EQ(app.job.FilesToDo, 1);  // "*.*" excluded leaves Readme
+    EXPECT_FALSE(app.job.WalkFailed);
+}
+
 // A name may hold a line break on POSIX; one line of the list file per path means
 // such a name could smuggle in another path (here one outside every rule).
 TEST_F(PosixWalk, NamesWithLineBreaksNeverReachTheListAndAreReported) {
