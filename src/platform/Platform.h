@@ -62,6 +62,8 @@ class Platform {
     // File system. A path holding a NUL names no file: every call fails for it.
     virtual bool listDirectory(const std::string& folder, std::vector<DirEntry>& entries) const = 0;
     virtual std::optional<std::time_t> fileModified(const std::string& path) const = 0;
+    // The size of a regular file (through links); nothing for anything else.
+    virtual std::optional<std::uint64_t> fileSize(const std::string& path) const = 0;
     virtual bool fileExists(const std::string& path) const = 0;
     virtual bool folderExists(const std::string& path) const = 0;
     virtual bool removeFile(const std::string& path) const = 0;
