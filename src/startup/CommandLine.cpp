@@ -18,6 +18,7 @@ StartMode ClassifyCommandLine(App& app, const std::string& arguments) {
     app.CommandLine = ToLower(Trim(arguments));
     if (Trim(arguments) == "--help") return StartMode::Help;
     if (Trim(arguments) == "--version") return StartMode::Version;
+    if (Trim(arguments) == "--status") return StartMode::Status;
     const std::string& line = app.CommandLine;
     if (line.find('-') == std::string::npos && line.find('/') == std::string::npos)
         return StartMode::Interactive;
