@@ -28,8 +28,9 @@ std::string HashName(const std::string& name) {
 
 }  // namespace
 
-std::string CrateLockPath(const JobContext& ctx, const std::string& crateName) {
-    return ctx.style().join(ctx.ProgramFolder, "Stowaway-" + HashName(crateName) + ".lock");
+std::string CrateLockPath(const PathStyle& style, const std::string& programFolder,
+                          const std::string& crateName) {
+    return style.join(programFolder, "Stowaway-" + HashName(crateName) + ".lock");
 }
 
 std::string RunLockTimeoutText(const std::string& crateName, int waitMilliseconds) {
@@ -41,7 +42,8 @@ std::string RunLockTimeoutText(const std::string& crateName, int waitMillisecond
 }
 
 CrateRunLock::CrateRunLock(const JobContext& ctx, const std::string& crateName)
-    : lock_(std::make_unique<InstanceLock>(ctx.platform.native(CrateLockPath(ctx, crateName)))) {
+    : lock_(std::make_unique<InstanceLock>(
+          ctx.platform.native(CrateLockPath(ctx.style(), ctx.ProgramFolder, crateName)))) {
     if (lock_->state() == InstanceLock::State::HeldElsewhere) {
         ctx.display.showStatus("Waiting for another run of " + VisibleText(crateName) +
                                " to finish...");

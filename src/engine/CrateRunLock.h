@@ -7,11 +7,13 @@ namespace stowaway {
 
 struct JobContext;
 class InstanceLock;
+class PathStyle;
 
 // The lock file of a Crate beside the program: "Stowaway-" and a hash of the
 // name as Crates are matched (letter case and outer blanks ignored), so that any
 // name makes a plain file name and two names that match share one lock.
-std::string CrateLockPath(const JobContext& ctx, const std::string& crateName);
+std::string CrateLockPath(const PathStyle& style, const std::string& programFolder,
+                          const std::string& crateName);
 
 // Keeps two runs of one Crate (the window's, an automated one, another
 // program's) from overlapping. Waits up to ctx.runLockWaitMilliseconds for the

@@ -161,8 +161,8 @@ TEST_F(RecordedBackup, AnAutomatedRunAlertsOnceAboutAnotherCrateThatFellBehind) 
 }
 
 TEST_F(RecordedBackup, ASecondRunOfTheCrateWaitsForTheFirstThenGivesUp) {
-    const JobContext ctx = rig.app->jobContext();
-    auto held = std::make_unique<InstanceLock>(rig.native(CrateLockPath(ctx, "  NIGHTLY ")));
+    auto held = std::make_unique<InstanceLock>(
+        rig.native(CrateLockPath(rig.platform->style(), "C:\\Backup", "  NIGHTLY ")));
     ASSERT_EQ(held->state(), InstanceLock::State::Owned);
 
     rig.app->RunLockWaitMilliseconds = 0;
