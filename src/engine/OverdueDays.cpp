@@ -1,13 +1,15 @@
 #include "engine/OverdueDays.h"
 
+#include "platform/Platform.h"
+#include "store/settings/CrateSettings.h"
+#include "store/settings/SettingsFile.h"
+
 namespace stowaway {
 
 int OverdueDays(const Platform& platform, const std::string& programFolder,
                 const std::string& crateName) {
-    (void)platform;
-    (void)programFolder;
-    (void)crateName;
-    return DefaultOverdueDays;
+    const SettingsLoad load = LoadSettings(platform, SettingsPath(platform.style(), programFolder));
+    return CrateOverdueDays(load.settings, crateName);
 }
 
 }  // namespace stowaway

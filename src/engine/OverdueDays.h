@@ -6,10 +6,8 @@ namespace stowaway {
 
 class Platform;
 
-// Days without a good backup after which a Crate counts as overdue (0: never).
-inline constexpr int DefaultOverdueDays = 7;
-
-// The Crate's threshold as the user set it beside the data file, or the default.
+// The Crate's overdue threshold from the settings beside the data file (0: never
+// overdue; the default when the file or the key is missing or unreadable).
 int OverdueDays(const Platform& platform, const std::string& programFolder,
                 const std::string& crateName);
 

@@ -150,9 +150,14 @@ TEST_F(RecordedBackup, AnAutomatedRunAlertsOnceAboutAnotherCrateThatFellBehind) 
     ASSERT_TRUE(UpdateRunState(*rig.platform, path, [&](RunStateTable& table) {
                     CrateRunState& photos = table.entry("Photos");
                     photos.firstRun = now - 30 * Day;
-                    photos.lastGood = now - 6 * Day;  // 7 days old at the run
+                    photos.lastGood = now - 6 * Day;  // 8 days old at the second run
                     photos.result = RunResult::Ok;
                 }).saved);
+    // Its own threshold beside the data file first: 30 days are not over yet.
+    rig.write("C:\\Backup\\Stowaway.ini", "[crate \"photos\"]\noverdue_days = 30\n");
+    ASSERT_TRUE(run(false));
+    EXPECT_TRUE(titles().empty());
+    rig.write("C:\\Backup\\Stowaway.ini", "[crate \"photos\"]\noverdue_days = 7\n");
     ASSERT_TRUE(run(false));
     EXPECT_EQ(titles(), (std::vector<std::string>{"Stowaway: Photos is overdue"}));
     EXPECT_TRUE(state("Photos").overdueAlerted);

@@ -123,7 +123,12 @@ TEST_F(ScheduledRun, RecordsEachRunAndAlertsOncePerFailureStreak) {
 
     fs::rename(dir / "unmounted", data);
     ASSERT_EQ(backup().status, 0);
+    test::WriteFile(program + "/Stowaway.ini",
+                    "[crate \"nightly docs\"]\nschedule = daily 02:30\n");
     status = start("--status");
+    EXPECT_NE(status.output.find("Nightly Docs  daily 02:30  "), std::string::npos)
+        << status.output;
+    EXPECT_NE(status.output.find(" 2:30:00 AM  "), std::string::npos) << status.output;
     EXPECT_EQ(status.status, 0) << status.output;
     EXPECT_NE(status.output.find("  ok  "), std::string::npos) << status.output;
     EXPECT_NE(status.output.find("  no\n"), std::string::npos) << status.output;
