@@ -126,8 +126,11 @@ bool RunRecordedBackup(const JobContext& ctx, const std::function<BackupOutcome(
     run.archiveBytes = ArchiveBytes(ctx, location);
 
     std::vector<std::string> notes;
-    const std::vector<std::string> others =
-        ctx.automated ? CrateNames(ctx.store) : std::vector<std::string>{};
+    // The other Crates: this one's own news is its run's.
+    std::vector<std::string> others;
+    if (ctx.automated)
+        for (const std::string& other : CrateNames(ctx.store))
+            if (ToLower(Trim(other)) != ToLower(Trim(name))) others.push_back(other);
     const std::string path = RunStatePath(ctx.platform, ctx.ProgramFolder);
     const RunStateSave save = UpdateRunState(ctx.platform, path, [&](RunStateTable& table) {
         CrateRunState& state = table.entry(name);
@@ -152,10 +155,12 @@ bool RunRecordedBackup(const JobContext& ctx, const std::function<BackupOutcome(
 
 std::vector<std::string> CheckOverdueCrates(const JobContext& ctx,
                                             const std::vector<std::string>& crateNames,
-                                            std::vector<std::string>& notes) {
+                                            std::vector<std::string>& notes, std::string* problem) {
     const std::string path = RunStatePath(ctx.platform, ctx.ProgramFolder);
     const std::time_t now = ctx.platform.now();
-    RunStateTable table = ReadRunState(ctx.platform, path).table;
+    const RunStateParse read = ReadRunState(ctx.platform, path);
+    if (problem && !read.problem.empty()) *problem = RunStateProblemText(path, read.problem);
+    const RunStateTable& table = read.table;
     std::vector<std::string> overdue;
     bool newlyOverdue = false;
     for (const std::string& name : crateNames) {

@@ -21,9 +21,11 @@ bool RunRecordedBackup(const JobContext& ctx, const std::function<BackupOutcome(
 
 // Checks the named Crates for being overdue and alerts about each once per
 // overdue spell; returns the names of the overdue ones, and appends to `notes`
-// what the run log should say about the alerts and the state file.
+// what the run log should say about the alerts and the state file. A damaged
+// state file is described in `problem`.
 std::vector<std::string> CheckOverdueCrates(const JobContext& ctx,
                                             const std::vector<std::string>& crateNames,
-                                            std::vector<std::string>& notes);
+                                            std::vector<std::string>& notes,
+                                            std::string* problem = nullptr);
 
 }  // namespace stowaway

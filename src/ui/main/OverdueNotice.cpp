@@ -23,8 +23,13 @@ void NoteOverdueCrates(App& app) {
     const std::vector<std::string> names = app.FrmMain.LstCrate.items();
     const JobContext ctx = app.jobContext();
     std::vector<std::string> notes;
-    const std::vector<std::string> overdue = CheckOverdueCrates(ctx, names, notes);
+    std::string problem;
+    const std::vector<std::string> overdue = CheckOverdueCrates(ctx, names, notes, &problem);
     if (!notes.empty()) AppendToRunLog(ctx, notes);
+    // The Crates are loaded whatever the run state holds; the user hears of it once.
+    if (!problem.empty())
+        app.ui.messageBox(problem, "Problem with Stowaway.state", MsgButtons::OK,
+                          MsgIcon::Exclamation);
     if (overdue.empty() || app.job.Running || app.FrmMain.StBMain.panelText() != LoadedStatusText)
         return;
     app.FrmMain.StBMain.setPanelText(

@@ -16,7 +16,8 @@ std::string OverdueStatusText(const std::vector<std::string>& names, int days);
 
 // Names the Crates of the list that are overdue on the status bar, unless the
 // window has moved on from its start-up text (a job, a message of the load), and
-// alerts on the desktop about each once per overdue spell.
+// alerts on the desktop about each once per overdue spell. A damaged run-state
+// file is told in a message box.
 void NoteOverdueCrates(App& app);
 
 }  // namespace stowaway

@@ -70,5 +70,17 @@ TEST_F(OverdueNotice, LeavesTheStatusBarToWhatCameAfterTheStartUp) {
     EXPECT_EQ(app.FrmMain.StBMain.panelText(), LoadedStatusText);
 }
 
+TEST_F(OverdueNotice, ADamagedStateFileIsToldAndTheCratesStay) {
+    test::WriteFile(program.native("C:\\Backup\\Stowaway.state"), "[Photos]\nlast_good=soon\n");
+    NoteOverdueCrates(app);
+    ASSERT_EQ(program.ui.messages.size(), 1u);
+    EXPECT_EQ(program.ui.messages[0].title, "Problem with Stowaway.state");
+    EXPECT_NE(program.ui.messages[0].text.find("(line 2: the value of last_good cannot be read)"),
+              std::string::npos)
+        << program.ui.messages[0].text;
+    EXPECT_EQ(app.FrmMain.LstCrate.count(), 4);
+    EXPECT_EQ(app.FrmMain.StBMain.panelText(), LoadedStatusText);
+}
+
 }  // namespace
 }  // namespace stowaway
