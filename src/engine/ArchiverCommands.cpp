@@ -18,9 +18,10 @@ std::string RedirectTarget(const std::string& path) {
 }
 
 bool RefusePath(const JobContext& ctx, const std::string& path, const std::string& why) {
-    ctx.ui.messageBox("The path " + VisibleText(path) + " contains " + why +
-                          ". Rename it or choose another path, then try again.",
-                      "Error", MsgButtons::OK, MsgIcon::Exclamation);
+    const std::string text = "The path " + VisibleText(path) + " contains " + why +
+                             ". Rename it or choose another path, then try again.";
+    ctx.job.RunErrors.push_back(text);
+    ctx.ui.messageBox(text, "Error", MsgButtons::OK, MsgIcon::Exclamation);
     return false;
 }
 }  // namespace

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/JobState.h"
+#include "platform/Notifier.h"
 #include "platform/Platform.h"
 #include "store/CrateRecord.h"
 #include "store/MessageBoxes.h"
@@ -47,6 +48,9 @@ class JobDisplay {
     virtual OutputMode outputMode() const = 0;
 };
 
+// How long a run waits for another run of the same Crate before it gives up.
+inline constexpr int DefaultRunLockWaitMilliseconds = 5 * 60 * 1000;
+
 // Everything a job works with: the OS, the user interface, the Crates, the one
 // job's state and how it was started.
 struct JobContext {
@@ -58,6 +62,10 @@ struct JobContext {
     std::string ProgramFolder;
     // The automated backup: its own banner, output always captured.
     bool automated = false;
+    // Where alerts go; none: no alerts.
+    Notifier* notifier = nullptr;
+    // How long a backup waits for another run of its Crate.
+    int runLockWaitMilliseconds = DefaultRunLockWaitMilliseconds;
 
     const PathStyle& style() const { return platform.style(); }
     // A file beside the program: ProgramFolder, a separator unless it already ends

@@ -20,6 +20,9 @@ struct JobState {
     bool WalkFailed = false;
     // What the walk could not read, for the run log's error lines.
     std::vector<std::string> WalkErrors;
+    // Why the last backup failed, as the run log and the messages said it, for the
+    // Crate's run state.
+    std::vector<std::string> RunErrors;
     // The log could not be opened; told to the user once per run of the program.
     bool LogFailureReported = false;
 
@@ -30,6 +33,7 @@ struct JobState {
         ArchiverTail.clear();
         WalkErrors.clear();
         WalkFailed = false;
+        RunErrors.clear();
     }
 };
 

@@ -3,8 +3,8 @@
 #include <fstream>
 
 #include "engine/JobContext.h"
-#include "store/Version.h"
 #include "platform/VisibleText.h"
+#include "store/Version.h"
 
 namespace stowaway {
 
@@ -36,6 +36,15 @@ std::string RunEndLine(const JobContext& ctx, JobKind kind, std::int32_t filesDo
            (kind == JobKind::Restore ? " - Number of files Restored: "
                                      : " - Number of files Backed up: ") +
            std::to_string(filesDone);
+}
+
+std::string RunCrateLine(const JobContext& ctx) {
+    const short slot = ctx.store.CurrentIndex;
+    if (slot < 0 || slot > MaxCrateIndex) return {};
+    const CrateRecord& crate = ctx.store.CrateTable[static_cast<std::size_t>(slot)];
+    if (crate.Name.empty()) return {};
+    return "    Crate: " + VisibleText(crate.Name) +
+           " - Archive: " + VisibleText(crate.BackupLocation);
 }
 
 std::string RunKeptNewerLine(std::int32_t keptNewer) {

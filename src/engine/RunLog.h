@@ -16,6 +16,9 @@ inline constexpr const char* LogErrorPrefix = "    Error: ";
 std::string RunBanner(const JobContext& ctx, JobKind kind);
 std::string RunStartLine(const JobContext& ctx, JobKind kind, std::int32_t filesToDo);
 std::string RunEndLine(const JobContext& ctx, JobKind kind, std::int32_t filesDone);
+// "    Crate: NAME - Archive: PATH": which Crate and archive a run is about (the
+// described lines name neither); empty when no Crate is selected.
+std::string RunCrateLine(const JobContext& ctx);
 // A restore that kept files newer than the archive's copy says how many, just
 // before its end line; a run that kept none logs no such line.
 std::string RunKeptNewerLine(std::int32_t keptNewer);

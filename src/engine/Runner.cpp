@@ -78,7 +78,10 @@ bool RunArchiverInJob(const JobContext& ctx, const std::string& batchPath,
     const WindowStyle window = showConsole ? WindowStyle::NormalFocus : WindowStyle::Hidden;
     const long pid = batchWritten ? ctx.platform.startProcess(command, window) : 0;
 
-    AppendToRunLog(ctx, {RunBanner(ctx, kind), RunStartLine(ctx, kind, ctx.job.FilesToDo)});
+    std::vector<std::string> opening = {RunBanner(ctx, kind),
+                                        RunStartLine(ctx, kind, ctx.job.FilesToDo)};
+    if (std::string crate = RunCrateLine(ctx); !crate.empty()) opening.push_back(crate);
+    AppendToRunLog(ctx, opening);
 
     std::vector<std::string> startErrors;
     if (!batchWritten)
@@ -117,6 +120,10 @@ bool RunArchiverInJob(const JobContext& ctx, const std::string& batchPath,
     AddErrorLines(log, ctx.job.WalkErrors);
     AddErrorLines(log, startErrors);
     AddErrorLines(log, scan.errors());
+    for (const std::vector<std::string>* texts :
+         std::initializer_list<const std::vector<std::string>*>{&ctx.job.WalkErrors, &startErrors,
+                                                                &scan.errors()})
+        ctx.job.RunErrors.insert(ctx.job.RunErrors.end(), texts->begin(), texts->end());
     for (const std::string& note : scan.notes()) log.push_back("    " + note);
     if (scan.keptNewer() > 0) log.push_back(RunKeptNewerLine(scan.keptNewer()));
     log.push_back(RunEndLine(ctx, kind, ctx.job.FilesDone));

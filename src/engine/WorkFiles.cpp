@@ -21,10 +21,11 @@ bool EmptyWorkFiles(const JobContext& ctx, std::initializer_list<std::string> pa
 }
 
 void ReportWorkFileFailure(const JobContext& ctx, const std::string& path) {
-    ctx.ui.messageBox("The work file \"" + path +
-                          "\" cannot be written, so nothing was run. Make sure the program's "
-                          "folder can be written to and the disk is not full.",
-                      "Error", MsgButtons::OK, MsgIcon::Exclamation);
+    const std::string text = "The work file \"" + path +
+                             "\" cannot be written, so nothing was run. Make sure the program's "
+                             "folder can be written to and the disk is not full.";
+    ctx.job.RunErrors.push_back(text);
+    ctx.ui.messageBox(text, "Error", MsgButtons::OK, MsgIcon::Exclamation);
 }
 
 }  // namespace stowaway

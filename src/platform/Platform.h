@@ -67,6 +67,8 @@ class Platform {
     // cannot be read.
     virtual std::unique_ptr<OpenFolder> openFolder(const std::string& folder) const = 0;
     virtual std::optional<std::time_t> fileModified(const std::string& path) const = 0;
+    // The size of a regular file (through links); nothing for anything else.
+    virtual std::optional<std::uint64_t> fileSize(const std::string& path) const = 0;
     virtual bool fileExists(const std::string& path) const = 0;
     virtual bool folderExists(const std::string& path) const = 0;
     virtual bool removeFile(const std::string& path) const = 0;

@@ -129,6 +129,13 @@ std::optional<std::time_t> PosixPlatform::fileModified(const std::string& path) 
     return st.st_mtime;
 }
 
+std::optional<std::uint64_t> PosixPlatform::fileSize(const std::string& path) const {
+    if (HoldsNul(path)) return std::nullopt;
+    struct stat st {};
+    if (::stat(native(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
 bool PosixPlatform::fileExists(const std::string& path) const {
     struct stat st {};
     return !HoldsNul(path) && ::stat(native(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);

@@ -26,6 +26,7 @@ class PosixPlatform : public Platform {
     bool listDirectory(const std::string& folder, std::vector<DirEntry>& entries) const override;
     std::unique_ptr<OpenFolder> openFolder(const std::string& folder) const override;
     std::optional<std::time_t> fileModified(const std::string& path) const override;
+    std::optional<std::uint64_t> fileSize(const std::string& path) const override;
     bool fileExists(const std::string& path) const override;
     bool folderExists(const std::string& path) const override;
     bool removeFile(const std::string& path) const override;

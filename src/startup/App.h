@@ -1,9 +1,11 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "engine/JobContext.h"
 #include "engine/JobState.h"
+#include "platform/Notifier.h"
 #include "platform/Platform.h"
 #include "store/CrateRecord.h"
 #include "store/StoreContext.h"
@@ -48,6 +50,9 @@ class App {
 
     CrateStore store;
     JobState job;
+    // Desktop alerts of backups that fail or fall behind; tests put in their own.
+    std::unique_ptr<Notifier> notifier = std::make_unique<SessionBusNotifier>();
+    int RunLockWaitMilliseconds = DefaultRunLockWaitMilliseconds;
 
     MainForm FrmMain;
     AbuForm FrmABU;
@@ -61,7 +66,15 @@ class App {
     // backup has found its Crate, the main window otherwise.
     JobContext jobContext() {
         JobDisplay& display = AbuMode ? static_cast<JobDisplay&>(abuDisplay) : mainDisplay;
-        return JobContext{platform, ui, display, store, job, ProgramFolder, AbuMode};
+        return JobContext{platform,
+                          ui,
+                          display,
+                          store,
+                          job,
+                          ProgramFolder,
+                          AbuMode,
+                          notifier.get(),
+                          RunLockWaitMilliseconds};
     }
     StoreContext storeContext() {
         return StoreContext{platform, ui, store, ProgramFolder, DataFilePath, WindowsDir};

@@ -18,6 +18,7 @@ StartMode ClassifyCommandLine(App& app, const std::string& arguments) {
     app.CommandLine = ToLower(Trim(arguments));
     if (Trim(arguments) == "--help") return StartMode::Help;
     if (Trim(arguments) == "--version") return StartMode::Version;
+    if (Trim(arguments) == "--status") return StartMode::Status;
     const std::string& line = app.CommandLine;
     if (line.find('-') == std::string::npos && line.find('/') == std::string::npos)
         return StartMode::Interactive;
@@ -35,6 +36,7 @@ std::string UsageText(const App& app) {
     const std::string log = app.style().join(app.ProgramFolder, "Log.txt");
     return "Usage: stowaway [-main]\n"
            "       stowaway -abu NAME\n"
+           "       stowaway --status\n"
            "       stowaway --help | --version\n"
            "\n"
            "Backs up named sets of folders and files (Crates) into ZIP archives.\n"
@@ -42,13 +44,17 @@ std::string UsageText(const App& app) {
            "  stowaway, stowaway -main   open the main window (it needs a display)\n"
            "  stowaway -abu NAME         back up the Crate NAME without questions, then end;\n"
            "                             letter case does not matter (/main and /abu too)\n"
+           "  --status                   each Crate's schedule, next run, last run, last\n"
+           "                             result, last good backup and whether it is overdue\n"
            "  --help                     show this text\n"
            "  --version                  show the version\n"
            "\n"
            "Exit status:\n"
            "  0  the backup ran and the archiver reported no error (or the window closed)\n"
            "  1  the Crate was not found, the backup reported an error (a folder of the\n"
-           "     Crate that does not exist is one), or there is no display for the window\n"
+           "     Crate that does not exist is one), another run of the Crate went on past\n"
+           "     the wait, or there is no display for the window; --status: a Crate is\n"
+           "     overdue or its last backup failed\n"
            "  2  the command line was not understood\n"
            "\n"
            "Files:\n"
@@ -60,6 +66,10 @@ std::string UsageText(const App& app) {
            log +
            "\n"
            "      the run log (unless another path is set under Program Options)\n"
+           "  " +
+           app.style().join(app.ProgramFolder, "Stowaway.state") +
+           "\n"
+           "      each Crate's last run, result and last good backup\n"
            "\n"
            "See also: man stowaway, and Help > Contents in the main window.\n";
 }

@@ -1,11 +1,15 @@
 #include "startup/Program.h"
 
+#include <cstdlib>
 #include <iostream>
+
+#include "platform/Text.h"
 
 #include "startup/App.h"
 #include "startup/AutomatedBackup.h"
 #include "startup/CommandLine.h"
 #include "startup/Startup.h"
+#include "startup/StatusReport.h"
 
 namespace stowaway {
 
@@ -15,6 +19,12 @@ void StartInteractive(App& app, FrontEnd& frontEnd) {
 }
 
 int RunProgram(App& app, const std::string& arguments, FrontEnd& frontEnd) {
+    // How long a backup waits for another run of its Crate, in seconds.
+    if (const char* wait = std::getenv("STOWAWAY_LOCK_WAIT")) {
+        const std::optional<long> seconds = ParseLong(wait);
+        if (seconds && *seconds >= 0 && *seconds <= 24 * 60 * 60)
+            app.RunLockWaitMilliseconds = static_cast<int>(*seconds * 1000);
+    }
     switch (ClassifyCommandLine(app, arguments)) {
         case StartMode::Help:
             std::cout << UsageText(app) << std::flush;
@@ -22,6 +32,8 @@ int RunProgram(App& app, const std::string& arguments, FrontEnd& frontEnd) {
         case StartMode::Version:
             std::cout << VersionText() << std::flush;
             return 0;
+        case StartMode::Status:
+            return PrintStatus(app);
         case StartMode::Rejected:
             ShowCommandLineError(app);
             return 2;

@@ -140,8 +140,9 @@ TEST(BackupJob, AFolderThatCannotBeReadIsLoggedAndReportedButTheRestRuns) {
     EXPECT_EQ(rig.read("C:\\Backup\\SWTemp.lst"), "C:\\Data\\a.txt\r\n");
     EXPECT_EQ(a.FrmMain.StBMain.panelText(), BackupErrorText);
     std::vector<std::string> log = Lines(rig.read("C:\\Backup\\Log.txt"));
-    ASSERT_EQ(log.size(), 4u);
-    EXPECT_EQ(log[2], "    Error: Cannot read the folder C:\\Gone\\; its files were left out.");
+    ASSERT_EQ(log.size(), 5u);
+    EXPECT_EQ(log[2], "    Crate: Partly - Archive: C:\\Backup\\SWBackup.zip");
+    EXPECT_EQ(log[3], "    Error: Cannot read the folder C:\\Gone\\; its files were left out.");
 }
 
 TEST(BackupJob, RefusesWithoutACrateWhileAnotherJobRunsOrForAQuotedPath) {
@@ -225,11 +226,11 @@ TEST(BackupJob, NamesTheListCannotCarryAreLeftOutLoggedAndMakeTheRunAnError) {
     EXPECT_EQ(a.job.FilesToDo, 2);
     EXPECT_EQ(a.FrmABU.StBMain.panelText(), BackupErrorText);
     std::vector<std::string> log = Lines(rig.read(rig.programFile("Log.txt")));
-    ASSERT_EQ(log.size(), 5u);
-    EXPECT_EQ(log[2], "    Error: The name " + dir +
+    ASSERT_EQ(log.size(), 7u);  // and the failure's alert
+    EXPECT_EQ(log[3], "    Error: The name " + dir +
                           "/data/evil\\n holds a line break, which the list file cannot carry; "
                           "it was left out.");
-    EXPECT_EQ(log[3], "    Error: The file " + dir + "/one\\n" + dir +
+    EXPECT_EQ(log[4], "    Error: The file " + dir + "/one\\n" + dir +
                           "/private/key.txt holds a line break or NUL character, which the list "
                           "file cannot carry; it was left out.");
 }

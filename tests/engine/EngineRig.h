@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "startup/App.h"
+#include "support/RecordingNotifier.h"
 #include "support/TestPlatforms.h"
 #include "ui/editor/CrateEditing.h"
 
@@ -25,7 +26,7 @@ struct ProcessScript {
     std::function<void(const std::string& commandLine)> onStart;
     bool failStart = false;
     std::uint32_t exitStatus = 0;  // the status the process ends with
-    std::string console;  // what the console shows next
+    std::string console;           // what the console shows next
 
     std::vector<std::string> started;
     std::vector<WindowStyle> styles;
@@ -87,6 +88,9 @@ struct Rig {
             platform = std::move(p);
         }
         app = std::make_unique<App>(*platform, ui);
+        auto recorder = std::make_unique<RecordingNotifier>();
+        notifier = recorder.get();
+        app->notifier = std::move(recorder);
         app->WindowsDir = platform->windowsDir();
         app->DataFilePath = platform->style().join(app->ProgramFolder, "Stowaway.dat");
         app->store.LogPath = platform->style().join(app->ProgramFolder, "Log.txt");
@@ -138,6 +142,7 @@ struct Rig {
     ProcessScript* script = nullptr;
     RecordingUi ui;
     std::unique_ptr<App> app;
+    RecordingNotifier* notifier = nullptr;
     std::vector<std::string> statuses;
 };
 

@@ -53,9 +53,10 @@ TEST_F(RestoreJob, TheWorkedExampleRunsTextForText) {
     EXPECT_EQ(rig.statuses, (std::vector<std::string>{"Initializing...", "Working..."}));
     EXPECT_EQ(a.FrmMain.StBMain.panelText(), "Restore Complete");
     std::vector<std::string> log = Lines(rig.read("C:\\Apps\\Backup\\Log.txt"));
-    ASSERT_EQ(log.size(), 3u);
+    ASSERT_EQ(log.size(), 4u);
     EXPECT_EQ(log[0], "Stowaway v2.0 - Restore");
     EXPECT_NE(log[1].find("Number of files to Restore: 3"), std::string::npos);
+    EXPECT_EQ(log[2], "    Crate: Documents - Archive: D:\\Backups\\SWBackup.zip");
     EXPECT_FALSE(rig.ui.busy());
 }
 
@@ -101,8 +102,8 @@ TEST_F(RestoreJob, AnErrorLineFailsTheRestoreAndAMissingFolderOnlyTouchesTheCoun
     EXPECT_EQ(a.FrmMain.StBMain.panelText(),
               "There was an Error in the Restore. See the PkZip Output log for details.");
     std::vector<std::string> log = Lines(rig.read("C:\\Apps\\Backup\\Log.txt"));
-    ASSERT_EQ(log.size(), 4u);
-    EXPECT_EQ(log[2], "    Error: (F) archive not found");
+    ASSERT_EQ(log.size(), 5u);
+    EXPECT_EQ(log[3], "    Error: (F) archive not found");
 }
 
 TEST_F(RestoreJob, CancelEmptiesTheWorkFilesAndRunsNothing) {

@@ -28,6 +28,9 @@ TEST(CommandLine, ClassifiesEveryDocumentedForm) {
         {"-abuDaily", StartMode::Automated, "daily"},
         {"-x", StartMode::Rejected, ""},
         {"C:\\My-Files", StartMode::Rejected, ""},
+        {"  --status ", StartMode::Status, ""},
+        {"--STATUS", StartMode::Rejected, ""},
+        {"--status x", StartMode::Rejected, ""},
     };
     for (const Case& c : cases) {
         test::TestProgram program;

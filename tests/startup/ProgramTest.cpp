@@ -61,9 +61,10 @@ TEST(Program, HelpAndVersionPrintAndExitZero) {
     for (const char* display : {"", "QT_QPA_PLATFORM=offscreen "}) {
         ProgramRun help = RunProgram(std::string("--help"), display);
         EXPECT_EQ(help.status, 0) << display;
-        for (const char* part : {"Usage: stowaway [-main]", "stowaway -abu NAME",
-                                 "Exit status:", "  2  the command line was not understood",
-                                 "/Stowaway.dat", "/Log.txt"})
+        for (const char* part :
+             {"Usage: stowaway [-main]", "stowaway -abu NAME", "--status", "/Stowaway.state",
+              "Exit status:", "  2  the command line was not understood", "/Stowaway.dat",
+              "/Log.txt"})
             EXPECT_NE(help.output.find(part), std::string::npos) << part << "\n" << help.output;
         ProgramRun version = RunProgram("--version", display);
         EXPECT_EQ(version.status, 0);

@@ -96,6 +96,9 @@ TestProgram::TestProgram(bool windowsFlavour, std::string programFolder) {
             std::make_unique<PosixPlatform>(programFolder.empty() ? dir.path() : programFolder);
     }
     app = std::make_unique<App>(*platform, ui);
+    auto recorder = std::make_unique<RecordingNotifier>();
+    notifier = recorder.get();
+    app->notifier = std::move(recorder);
     app->WindowsDir = platform->windowsDir();
     app->DataFilePath = platform->style().join(app->ProgramFolder, "Stowaway.dat");
 }

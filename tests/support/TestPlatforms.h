@@ -8,6 +8,7 @@
 #include "platform/PosixPlatform.h"
 #include "startup/App.h"
 #include "support/FakeUi.h"
+#include "support/RecordingNotifier.h"
 
 namespace stowaway::test {
 
@@ -57,6 +58,7 @@ struct TestProgram {
     std::unique_ptr<PosixPlatform> platform;
     FakeUi ui;
     std::unique_ptr<App> app;
+    RecordingNotifier* notifier = nullptr;  // the App's, installed for every test
     // The real path of a path written in the program's style.
     std::string native(const std::string& path) const { return platform->native(path); }
 };

@@ -1,6 +1,7 @@
 #include "ui/dialogs/ArgumentDialog.h"
 
 #include "engine/JobGuard.h"
+#include "engine/RecordedBackup.h"
 #include "engine/Runner.h"
 #include "startup/App.h"
 
@@ -39,8 +40,11 @@ void ArgumentBackupClick(App& app) {
     if (!guard) return;  // another run holds the archiver; the status bar says so
     // A copy: the box stays editable while the archiver runs.
     const std::string line = app.FrmArgument.TxtArgumentLine.text();
-    const bool ok =
-        RunArchiverInJob(ctx, app.job.BatchPath, app.job.OutputPath, JobKind::Backup, &line);
+    const bool ok = RunRecordedBackup(ctx, [&] {
+        return RunArchiverInJob(ctx, app.job.BatchPath, app.job.OutputPath, JobKind::Backup, &line)
+                   ? BackupOutcome::Succeeded
+                   : BackupOutcome::Failed;
+    });
     MainForm& f = app.FrmMain;
     f.StBMain.setPanelText(ok ? "Backup Complete"
                               : "There was an Error in the Backup. See the PkZip Output log for "

@@ -3,6 +3,7 @@
 #include "engine/BackupJob.h"
 #include "engine/ImportJob.h"
 #include "engine/JobGuard.h"
+#include "engine/RecordedBackup.h"
 #include "engine/RestoreJob.h"
 #include "engine/Runner.h"
 #include "platform/Text.h"
@@ -20,13 +21,14 @@ bool BackupSelectedCrate(App& app) {
     ctx.display.setBusy(true);
     BeginBackup(ctx);
     if (!app.AbuMode) StoreCurrentCrate(app);
-    bool ok = PrepareBackup(ctx);
-    if (ok) {
-        if (!app.AbuMode && app.FrmMain.ChkArgumentEditing.value() == CheckBox::Checked)
+    const bool ok = RunRecordedBackup(ctx, [&] {
+        if (!PrepareBackup(ctx)) return BackupOutcome::Failed;
+        if (!app.AbuMode && app.FrmMain.ChkArgumentEditing.value() == CheckBox::Checked) {
             ShowArgumentEditor(app);
-        else
-            ok = RunPreparedBackup(ctx);
-    }
+            return BackupOutcome::HandedOver;
+        }
+        return RunPreparedBackup(ctx) ? BackupOutcome::Succeeded : BackupOutcome::Failed;
+    });
     ctx.display.setBusy(false);
     return ok;
 }

@@ -15,7 +15,7 @@ void LoadMainForm(App& app) {
     // The status panel ends where the progress bar, laid over the bar's right end, begins.
     const int barLeft = MainForm::ClientWidth - f.PrBMain.place().width;
     f.StBMain.setPanelWidth(barLeft);
-    f.StBMain.setPanelText("Stowaway Loaded Successfully");
+    f.StBMain.setPanelText(LoadedStatusText);
 }
 
 }  // namespace stowaway

@@ -2,8 +2,10 @@
 
 #include <QApplication>
 #include <QSessionManager>
+#include <QTimer>
 
 #include "startup/App.h"
+#include "ui/main/OverdueNotice.h"
 #include "ui/main/Saving.h"
 #include "ui/qt/FormWindow.h"
 #include "ui/qt/MainWindow.h"
@@ -64,6 +66,11 @@ int QtFrontEnd::runMainWindow(App& app) {
     watchSessionEnd(app);
     openMainWindow(app);
     if (main_->isClosed()) return 0;
+    // The start-up text has its moment before an overdue Crate is named.
+    QTimer::singleShot(OverdueNoticeDelayMilliseconds, main_.get(), [this, &app] {
+        NoteOverdueCrates(app);
+        hub_.refreshAll();
+    });
     running_ = true;
     const int status = QApplication::exec();
     running_ = false;

@@ -33,9 +33,9 @@ class HeadlessFrontEnd : public FrontEnd {
 }  // namespace
 
 int RunStowaway(int argc, char** argv, Platform& platform, const std::string& arguments) {
-    // "--help" and "--version" only print: no display is needed.
+    // "--help", "--version" and "--status" only print: no display is needed.
     const std::string line = Trim(arguments);
-    if (!DisplayAvailable() || line == "--help" || line == "--version") {
+    if (!DisplayAvailable() || line == "--help" || line == "--version" || line == "--status") {
         HeadlessUiServices ui;
         HeadlessFrontEnd frontEnd;
         App app(platform, ui);

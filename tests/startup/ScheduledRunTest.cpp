@@ -1,0 +1,205 @@
+// The automated mode as a scheduler starts it: the program folder's own
+// `stowaway -abu NAME`, no display, the user's session bus in the environment.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+
+#include "engine/CrateRunLock.h"
+#include "platform/InstanceLock.h"
+#include "store/RunStateFile.h"
+#include "support/TestSessionBus.h"
+
+namespace stowaway {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ProgramRun {
+    int status = -1;
+    std::string output;
+};
+
+class ScheduledRun : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const std::string built = STOWAWAY_PROGRAM_DIR;
+        for (const char* tool : {"stowaway", "PKZIP25.EXE", "stowaway-cmd"})
+            if (!fs::exists(built + "/" + tool)) GTEST_SKIP() << tool << " is not built yet";
+        program = dir / "Program Files";
+        fs::create_directories(program);
+        for (const char* tool : {"stowaway", "PKZIP25.EXE", "stowaway-cmd"})
+            fs::copy_file(built + "/" + tool, program + "/" + tool);
+        data = dir / "data";
+        test::WriteFile(data + "/letter.txt", "Dear Ann,\n");
+        fs::create_directories(dir / "out");
+        test::WriteFile(program + "/Stowaway.dat",
+                        "\"MAX=0\"\r\n\"LOGPATH=" + program +
+                            "/Log.txt\"\r\n\"LOGVIEW=x\"\r\n\"SNAME=Nightly Docs\"\r\n\"SBLOC=" +
+                            (dir / "out/docs.zip") + "\"\r\n\"SRLOC=" + (dir / "back") +
+                            "\"\r\n\"SCOMP=6\"\r\n\"SUPDATE=0\"\r\n\"SMULTI=0\"\r\n"
+                            "\"SFOLDMAX=1\"\r\n\"SFILEMAX=0\"\r\n\"SFOLD=R+ " +
+                            data + "/*.*\"\r\n");
+        ASSERT_FALSE(bus.address().empty()) << "dbus-daemon did not start";
+    }
+
+    // As a systemd service or cron starts it: by its full path, no display.
+    ProgramRun start(const std::string& arguments, const std::string& environment = "") const {
+        const std::string command =
+            "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DBUS_SESSION_BUS_ADDRESS='" +
+            bus.address() + "' " + environment + " '" + program + "/stowaway' " + arguments +
+            " 2>&1 </dev/null";
+        ProgramRun run;
+        FILE* pipe = ::popen(command.c_str(), "r");
+        if (!pipe) return run;
+        std::array<char, 512> buffer{};
+        while (std::fgets(buffer.data(), buffer.size(), pipe)) run.output += buffer.data();
+        const int status = ::pclose(pipe);
+        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return run;
+    }
+    ProgramRun backup() const { return start("-abu 'Nightly Docs'"); }
+
+    CrateRunState state() const {
+        PosixPlatform platform(program);
+        const RunStateParse read = ReadRunState(platform, program + "/Stowaway.state");
+        EXPECT_EQ(read.problem, "");
+        const CrateRunState* found = read.table.find("nightly docs");
+        return found ? *found : CrateRunState{};
+    }
+
+    test::TempDir dir;
+    test::TestSessionBus bus;
+    std::string program, data;
+};
+
+// The state of every run, one alert per failure streak, one when it works again,
+// and --status shows it all.
+TEST_F(ScheduledRun, RecordsEachRunAndAlertsOncePerFailureStreak) {
+    test::RecordingNotificationServer server(bus.address());
+    ASSERT_TRUE(server.serving());
+    const std::string failed = "Stowaway: the backup of Nightly Docs failed";
+    const std::string again = "Stowaway: the backup of Nightly Docs works again";
+
+    ProgramRun run = backup();
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(state().result, RunResult::Ok);
+    EXPECT_EQ(state().files, 1u);
+    EXPECT_GT(state().archiveBytes, 0u);
+    EXPECT_TRUE(server.summaries().empty());
+
+    fs::rename(data, dir / "unmounted");  // the disk is not there tonight
+    for (int night = 0; night < 3; ++night) {
+        run = backup();
+        EXPECT_EQ(run.status, 1) << run.output;
+    }
+    EXPECT_EQ(server.summaries(), (std::vector<std::string>{failed}));
+    CrateRunState s = state();
+    EXPECT_EQ(s.result, RunResult::Failed);
+    EXPECT_EQ(s.failureStreak, 3);
+    EXPECT_NE(s.error.find(data), std::string::npos) << s.error;
+    const test::ReceivedNotification alert = server.received()[0];
+    EXPECT_NE(alert.body.find(s.error), std::string::npos) << alert.body;
+    EXPECT_NE(alert.body.find("Log: " + program + "/Log.txt"), std::string::npos) << alert.body;
+
+    ProgramRun status = start("--status");
+    EXPECT_EQ(status.status, 1) << status.output;
+    EXPECT_NE(status.output.find("Scheduler: "), std::string::npos) << status.output;
+    EXPECT_NE(status.output.find("Nightly Docs  off"), std::string::npos) << status.output;
+    EXPECT_NE(status.output.find("failed (3 runs)"), std::string::npos) << status.output;
+    EXPECT_NE(status.output.find("Nightly Docs: " + s.error), std::string::npos) << status.output;
+
+    fs::rename(dir / "unmounted", data);
+    ASSERT_EQ(backup().status, 0);
+    ASSERT_EQ(backup().status, 0);
+    fs::rename(data, dir / "unmounted");
+    EXPECT_EQ(backup().status, 1);
+    EXPECT_EQ(server.summaries(), (std::vector<std::string>{failed, again, failed}));
+    EXPECT_NE(server.received()[1].body.find("after 3 failed runs"), std::string::npos);
+
+    fs::rename(dir / "unmounted", data);
+    ASSERT_EQ(backup().status, 0);
+    test::WriteFile(program + "/Stowaway.ini",
+                    "[crate \"nightly docs\"]\nschedule = daily 02:30\n");
+    status = start("--status");
+    EXPECT_NE(status.output.find("Nightly Docs  daily 02:30  "), std::string::npos)
+        << status.output;
+    EXPECT_NE(status.output.find(" 2:30:00 AM  "), std::string::npos) << status.output;
+    EXPECT_EQ(status.status, 0) << status.output;
+    EXPECT_NE(status.output.find("  ok  "), std::string::npos) << status.output;
+    EXPECT_NE(status.output.find("  no\n"), std::string::npos) << status.output;
+
+    // The run log names the Crate and the archive of every run.
+    const std::string log = test::ReadFile(program + "/Log.txt");
+    std::size_t named = 0;
+    for (std::size_t at = log.find("    Crate: Nightly Docs - Archive: " + dir / "out/docs.zip");
+         at != std::string::npos; at = log.find("    Crate: Nightly Docs - Archive: ", at + 1))
+        ++named;
+    EXPECT_EQ(named, 8u);
+}
+
+// Without a notification server the backup's status is its own and the run log
+// says why no alert was shown.
+TEST_F(ScheduledRun, NoNotificationServerLeavesTheStatusAndIsLogged) {
+    fs::remove_all(data);
+    EXPECT_EQ(backup().status, 1);
+    EXPECT_NE(test::ReadFile(program + "/Log.txt")
+                  .find("    Alert not shown on the desktop (no notification server is running on "
+                        "the session bus): Stowaway: the backup of Nightly Docs failed"),
+              std::string::npos);
+}
+
+TEST_F(ScheduledRun, ASecondRunOfTheSameCrateGivesUpWithStatusOne) {
+    const std::string lock = CrateLockPath(PathStyle::Posix(), program, "NIGHTLY DOCS");
+    EXPECT_EQ(fs::path(lock).parent_path(), fs::path(program));
+    InstanceLock held(lock);
+    ASSERT_EQ(held.state(), InstanceLock::State::Owned);
+    const ProgramRun run = start("-abu 'Nightly Docs'", "STOWAWAY_LOCK_WAIT=0");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.output.find("Another run of the Crate Nightly Docs was still going on"),
+              std::string::npos)
+        << run.output;
+    EXPECT_FALSE(fs::exists(dir / "out/docs.zip"));
+}
+
+// A damaged state file is named by --status, which still lists the Crates, and
+// the next backup keeps it aside and writes a sound one.
+TEST_F(ScheduledRun, ADamagedStateFileNeverStopsTheCrates) {
+    test::WriteFile(program + "/Stowaway.state", std::string("\x7f"
+                                                             "ELF\x02\x01\n\0\0",
+                                                             10));
+    ProgramRun status = start("--status");
+    EXPECT_NE(status.output.find("Nightly Docs"), std::string::npos) << status.output;
+    EXPECT_NE(status.output.find("is damaged (line 1"), std::string::npos) << status.output;
+    EXPECT_EQ(backup().status, 0);
+    EXPECT_TRUE(fs::exists(program + "/Stowaway.state.damaged"));
+    EXPECT_EQ(state().result, RunResult::Ok);
+}
+
+// A program folder that cannot be written but whose files can (the work files
+// and the log of an earlier run): the archiver cannot keep its work there, so the
+// backup fails as it always did; the run log also says the state was not saved,
+// the state stays as it was and --status still reads it.
+TEST_F(ScheduledRun, AReadOnlyProgramFolderLeavesTheStateAndSaysSo) {
+    ASSERT_EQ(backup().status, 0);
+    const std::string before = test::ReadFile(program + "/Stowaway.state");
+    test::LetEveryoneIn(dir.path());
+    ::chmod(program.c_str(), 0555);
+    EXPECT_TRUE(test::RunAsOrdinaryUser([&] {
+        const ProgramRun run = backup();
+        const ProgramRun status = start("--status");
+        return run.status == 1 && status.output.find("Nightly Docs  off") != std::string::npos;
+    }));
+    EXPECT_EQ(test::ReadFile(program + "/Stowaway.state"), before);
+    EXPECT_NE(test::ReadFile(program + "/Log.txt")
+                  .find("    Note: the run state was not saved: " + program +
+                        "/Stowaway.state cannot be written."),
+              std::string::npos);
+}
+
+}  // namespace
+}  // namespace stowaway
