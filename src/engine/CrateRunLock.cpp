@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "engine/JobContext.h"
+#include "engine/LockWait.h"
 #include "platform/InstanceLock.h"
 #include "platform/Text.h"
 #include "platform/VisibleText.h"
@@ -11,8 +12,6 @@
 namespace stowaway {
 
 namespace {
-
-constexpr int PollMilliseconds = 100;
 
 std::string HashName(const std::string& name) {
     // FNV-1a: stable across builds and runs, which std::hash is not promised to be.
@@ -34,11 +33,9 @@ std::string CrateLockPath(const PathStyle& style, const std::string& programFold
 }
 
 std::string RunLockTimeoutText(const std::string& crateName, int waitMilliseconds) {
-    const int seconds = (waitMilliseconds + 999) / 1000;
-    const std::string wait = seconds >= 120 ? std::to_string(seconds / 60) + " minutes"
-                                            : std::to_string(seconds) + " seconds";
     return "Another run of the Crate " + VisibleText(crateName) + " was still going on after " +
-           wait + " of waiting, so this backup did not run. Try again when it has finished.";
+           WaitText(waitMilliseconds) +
+           " of waiting, so this backup did not run. Try again when it has finished.";
 }
 
 CrateRunLock::CrateRunLock(const JobContext& ctx, const std::string& crateName)
@@ -47,11 +44,7 @@ CrateRunLock::CrateRunLock(const JobContext& ctx, const std::string& crateName)
     if (lock_->state() == InstanceLock::State::HeldElsewhere) {
         ctx.display.showStatus("Waiting for another run of " + VisibleText(crateName) +
                                " to finish...");
-        for (int waited = 0; waited < ctx.runLockWaitMilliseconds; waited += PollMilliseconds) {
-            ctx.ui.processEvents();
-            ctx.platform.sleepMilliseconds(PollMilliseconds);
-            if (lock_->tryAgain()) break;
-        }
+        WaitForLock(ctx, *lock_, ctx.runLockWaitMilliseconds);
     }
     held_ = lock_->state() != InstanceLock::State::HeldElsewhere;
     if (held_) return;

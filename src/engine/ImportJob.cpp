@@ -8,6 +8,7 @@
 #include "engine/JobGuard.h"
 #include "engine/ProcessWait.h"
 #include "engine/WorkFiles.h"
+#include "engine/WorkFilesLock.h"
 #include "store/Import.h"
 
 namespace stowaway {
@@ -25,6 +26,8 @@ void ShowNotCompliant(const JobContext& ctx, const std::string& path) {
 }  // namespace
 
 bool ReadArchiveHeaderInJob(const JobContext& ctx, const std::string& path) {
+    WorkFilesLock work(ctx);
+    if (!work) return false;
     const WorkFiles files = WorkFilePaths(ctx);
     if (!CheckBatchPath(ctx, path) || !CheckBatchPath(ctx, ctx.ProgramFolder) ||
         !EmptyWorkFiles(ctx, {files.batch, files.header}))

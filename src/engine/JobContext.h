@@ -50,6 +50,9 @@ class JobDisplay {
 
 // How long a run waits for another run of the same Crate before it gives up.
 inline constexpr int DefaultRunLockWaitMilliseconds = 5 * 60 * 1000;
+// How long an automated run waits for another job of the program folder (another
+// Crate's backup): long, since two Crates scheduled alike both mean to run.
+inline constexpr int DefaultWorkLockWaitMilliseconds = 6 * 60 * 60 * 1000;
 
 // Everything a job works with: the OS, the user interface, the Crates, the one
 // job's state and how it was started.
@@ -66,6 +69,8 @@ struct JobContext {
     Notifier* notifier = nullptr;
     // How long a backup waits for another run of its Crate.
     int runLockWaitMilliseconds = DefaultRunLockWaitMilliseconds;
+    // How long an automated run waits for another job's work files.
+    int workLockWaitMilliseconds = DefaultWorkLockWaitMilliseconds;
 
     const PathStyle& style() const { return platform.style(); }
     // A file beside the program: ProgramFolder, a separator unless it already ends

@@ -2,6 +2,7 @@
 
 #include "engine/Alerts.h"
 #include "engine/CrateRunLock.h"
+#include "engine/WorkFilesLock.h"
 #include "engine/JobContext.h"
 #include "engine/OverdueDays.h"
 #include "engine/RunLog.h"
@@ -111,6 +112,8 @@ bool RunRecordedBackup(const JobContext& ctx, const std::function<BackupOutcome(
 
     CrateRunLock lock(ctx, name);
     if (!lock) return false;
+    WorkFilesLock work(ctx);
+    if (!work) return false;
     RunFacts run;
     run.crate = name;
     run.started = ctx.platform.now();

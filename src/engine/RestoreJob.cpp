@@ -6,6 +6,7 @@
 #include "engine/JobGuard.h"
 #include "engine/Runner.h"
 #include "engine/WorkFiles.h"
+#include "engine/WorkFilesLock.h"
 #include "platform/Text.h"
 
 namespace stowaway {
@@ -71,6 +72,8 @@ void RestoreCrate(const JobContext& ctx, const std::string& typedTarget, bool ov
     if (ctx.store.CrateTable[static_cast<std::size_t>(slot)].Name.empty()) return;
     JobGuard guard(ctx);
     if (!guard) return;
+    WorkFilesLock work(ctx);
+    if (!work) return;
     JobState& job = ctx.job;
     job.startNew();
     ctx.display.setBusy(true);

@@ -53,6 +53,7 @@ class App {
     // Desktop alerts of backups that fail or fall behind; tests put in their own.
     std::unique_ptr<Notifier> notifier = std::make_unique<SessionBusNotifier>();
     int RunLockWaitMilliseconds = DefaultRunLockWaitMilliseconds;
+    int WorkLockWaitMilliseconds = DefaultWorkLockWaitMilliseconds;
 
     MainForm FrmMain;
     AbuForm FrmABU;
@@ -74,7 +75,8 @@ class App {
                           ProgramFolder,
                           AbuMode,
                           notifier.get(),
-                          RunLockWaitMilliseconds};
+                          RunLockWaitMilliseconds,
+                          WorkLockWaitMilliseconds};
     }
     StoreContext storeContext() {
         return StoreContext{platform, ui, store, ProgramFolder, DataFilePath, WindowsDir};

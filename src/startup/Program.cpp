@@ -19,11 +19,14 @@ void StartInteractive(App& app, FrontEnd& frontEnd) {
 }
 
 int RunProgram(App& app, const std::string& arguments, FrontEnd& frontEnd) {
-    // How long a backup waits for another run of its Crate, in seconds.
+    // How long a backup waits for another run of its Crate or another job of the
+    // program folder, in seconds.
     if (const char* wait = std::getenv("STOWAWAY_LOCK_WAIT")) {
         const std::optional<long> seconds = ParseLong(wait);
-        if (seconds && *seconds >= 0 && *seconds <= 24 * 60 * 60)
+        if (seconds && *seconds >= 0 && *seconds <= 24 * 60 * 60) {
             app.RunLockWaitMilliseconds = static_cast<int>(*seconds * 1000);
+            app.WorkLockWaitMilliseconds = app.RunLockWaitMilliseconds;
+        }
     }
     switch (ClassifyCommandLine(app, arguments)) {
         case StartMode::Help:

@@ -5,6 +5,8 @@
 #include "EngineRig.h"
 #include "engine/Alerts.h"
 #include "engine/CrateRunLock.h"
+#include "engine/JobGuard.h"
+#include "engine/WorkFilesLock.h"
 #include "platform/InstanceLock.h"
 #include "store/RunStateFile.h"
 #include "ui/dialogs/ArgumentDialog.h"
@@ -191,6 +193,41 @@ TEST_F(RecordedBackup, ASecondRunOfTheCrateWaitsForTheFirstThenGivesUp) {
     EXPECT_TRUE(run(false));
     EXPECT_EQ(rig.script->started.size(), 1u);
     EXPECT_EQ(rig.script->sleeps - sleepsBefore, 3);
+}
+
+// The work files are one set per program folder: a job of another process (another
+// Crate's scheduled run) keeps the window from starting and makes an automated run
+// wait its turn, never write them at the same time.
+TEST_F(RecordedBackup, AnotherProgramsJobHoldsTheWorkFilesUntilItEnds) {
+    auto held =
+        std::make_unique<InstanceLock>(rig.native(WorkFilesLockPath(rig.app->jobContext())));
+    ASSERT_EQ(held->state(), InstanceLock::State::Owned);
+
+    EXPECT_FALSE(run(false, false));
+    EXPECT_TRUE(rig.script->started.empty());
+    EXPECT_TRUE(rig.ui.messages.empty());
+    EXPECT_EQ(rig.app->FrmMain.StBMain.panelText(), JobRunningText);
+    rig.app->FrmMain.TxtRestoreLocation.setText("C:\\Back");
+    RestoreCrate(*rig.app);
+    EXPECT_TRUE(rig.script->started.empty());
+
+    rig.app->WorkLockWaitMilliseconds = 0;
+    EXPECT_FALSE(run(false));
+    EXPECT_TRUE(rig.script->started.empty());
+    ASSERT_EQ(rig.ui.messages.size(), 1u);
+    EXPECT_EQ(rig.ui.messages[0].text, WorkLockTimeoutText(0));
+    EXPECT_NE(WorkLockTimeoutText(DefaultWorkLockWaitMilliseconds).find("after 6 hours of"),
+              std::string::npos);
+
+    rig.app->WorkLockWaitMilliseconds = 60000;
+    const int sleepsBefore = rig.script->sleeps;
+    int passes = 0;
+    rig.ui.onEvents = [&] {
+        if (++passes == 2) held.reset();
+    };
+    EXPECT_TRUE(run(false));
+    EXPECT_EQ(rig.script->started.size(), 1u);
+    EXPECT_EQ(rig.script->sleeps - sleepsBefore, 2);
 }
 
 // A damaged state file never stops a backup: it is kept aside, the log says so
