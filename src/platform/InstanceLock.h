@@ -21,6 +21,9 @@ class InstanceLock {
     InstanceLock& operator=(const InstanceLock&) = delete;
 
     State state() const { return state_; }
+    // Tries once more to take a lock held elsewhere; true when it is now owned.
+    // Waiting callers poll with it (a blocking wait could never give up).
+    bool tryAgain();
 
   private:
     int fd_ = -1;
