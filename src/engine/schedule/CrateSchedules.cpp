@@ -28,16 +28,14 @@ bool UnitsDiffer(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-std::string ScheduledProgram(const std::string& programFolder) {
-    return programFolder == "/" ? "/stowaway" : programFolder + "/stowaway";
-}
-
 bool SetCrateScheduleEverywhere(const ScheduleContext& ctx, const std::string& crate,
-                                const Schedule& schedule, std::string& error) {
+                                const Schedule& schedule, std::string& error,
+                                const std::function<void(Settings&)>& alsoChange) {
     Settings settings;
     if (!Load(ctx, settings, error)) return false;
     const Settings before = settings;
     SetCrateSchedule(settings, crate, schedule);
+    if (alsoChange) alsoChange(settings);
     if (!SaveSettings(ctx.platform, ctx.settingsPath, settings, error)) return false;
     if (ctx.scheduler.apply(crate, schedule, ctx.program, error)) return true;
     std::string ignored;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,13 +20,14 @@ struct ScheduleContext {
     std::string program;  // the program the scheduler runs: <program folder>/stowaway
 };
 
-// The program a schedule runs for a program folder.
-std::string ScheduledProgram(const std::string& programFolder);
+class Settings;
 
 // Records the schedule in the settings and hands it to the scheduler, both or
-// neither: when the scheduler refuses, the settings are put back.
+// neither: when the scheduler refuses, the settings are put back. alsoChange
+// makes further changes to the Crate's settings in the same write.
 bool SetCrateScheduleEverywhere(const ScheduleContext& ctx, const std::string& crate,
-                                const Schedule& schedule, std::string& error);
+                                const Schedule& schedule, std::string& error,
+                                const std::function<void(Settings&)>& alsoChange = {});
 // A renamed Crate keeps its schedule (and its other settings) under the new name.
 bool RenameCrateSchedule(const ScheduleContext& ctx, const std::string& from, const std::string& to,
                          std::string& error);
