@@ -35,6 +35,8 @@ std::string UsageText(const App& app) {
     const std::string log = app.style().join(app.ProgramFolder, "Log.txt");
     return "Usage: stowaway [-main]\n"
            "       stowaway -abu NAME\n"
+           "       stowaway --schedule NAME WHEN\n"
+           "       stowaway --fix-schedules\n"
            "       stowaway --help | --version\n"
            "\n"
            "Backs up named sets of folders and files (Crates) into ZIP archives.\n"
@@ -42,6 +44,13 @@ std::string UsageText(const App& app) {
            "  stowaway, stowaway -main   open the main window (it needs a display)\n"
            "  stowaway -abu NAME         back up the Crate NAME without questions, then end;\n"
            "                             letter case does not matter (/main and /abu too)\n"
+           "  --schedule NAME WHEN       back up the Crate NAME by itself: WHEN is\n"
+           "                             \"daily HH:MM\", \"mon,thu HH:MM\" (any weekdays),\n"
+           "                             \"every Nh\" (N divides 24) or off; through systemd\n"
+           "                             user timers (missed runs are caught up) or, without\n"
+           "                             a user manager, cron (they are not);\n"
+           "                             STOWAWAY_SCHEDULER=systemd or =cron picks one\n"
+           "  --fix-schedules            point schedules whose program folder moved here\n"
            "  --help                     show this text\n"
            "  --version                  show the version\n"
            "\n"
@@ -50,12 +59,19 @@ std::string UsageText(const App& app) {
            "  1  the Crate was not found, the backup reported an error (a folder of the\n"
            "     Crate that does not exist is one), or there is no display for the window\n"
            "  2  the command line was not understood\n"
+           "  --schedule, --fix-schedules: 0 done; 1 no such Crate, or the scheduler or\n"
+           "     the settings file refused (nothing was changed); 2 NAME or WHEN missing or\n"
+           "     not understood\n"
            "\n"
            "Files:\n"
            "  " +
            data +
            "\n"
            "      the Crates and the program's options\n"
+           "  " +
+           app.style().join(app.ProgramFolder, "Stowaway.ini") +
+           "\n"
+           "      the schedules and other settings of the Crates\n"
            "  " +
            log +
            "\n"
