@@ -29,8 +29,8 @@ TableControl::Row ScheduleRow(const std::string& crate, const Settings& settings
     }
     const bool overdue = state && IsOverdue(*state, now, days);
     attention = attention || overdue;
-    std::string overdueText = days == 0 ? "never" : "after " + std::to_string(days) + " days";
-    if (overdue) overdueText = "OVERDUE (" + std::to_string(days) + " days)";
+    // The threshold itself shows in the box below the table.
+    const std::string overdueText = overdue ? "OVERDUE" : days == 0 ? "never" : "no";
     return TableControl::Row{
         {crate, problem.empty() ? FormatSchedule(schedule) : "off (unreadable)",
          ScheduleTimeText(NextRun(schedule, now)),

@@ -16,7 +16,8 @@ std::string ScheduleTimeText(std::optional<std::time_t> when);
 
 // The table's row of a Crate: its schedule and next run from the settings, its
 // last run, result and last good backup from the run state, and whether it is
-// overdue. A failed last run or an overdue Crate asks for attention.
+// overdue ("OVERDUE", "no", or "never" when it never counts as overdue). A
+// failed last run or an overdue Crate asks for attention.
 TableControl::Row ScheduleRow(const std::string& crate, const Settings& settings,
                               const RunStateTable& runs, std::time_t now);
 

@@ -96,14 +96,14 @@ TEST(ScheduleDialog, ListsEveryCrateWithItsScheduleAndLastRuns) {
     EXPECT_EQ(r.cells(0)[1], "daily 02:30");
     EXPECT_EQ(r.cells(0)[2].substr(11), "02:30");
     EXPECT_EQ(r.cells(0)[4], "ok");
-    EXPECT_EQ(r.cells(0)[6], "after 7 days");
+    EXPECT_EQ(r.cells(0)[6], "no");
     EXPECT_FALSE(r.d.TblSchedules.rows()[0].attention);
     EXPECT_EQ(r.cells(1)[1], "mon,thu 09:00");
     EXPECT_EQ(r.cells(1)[4], "failed: PKZIP: can't find C:\\Mail");
-    EXPECT_EQ(r.cells(1)[6], "OVERDUE (3 days)");
+    EXPECT_EQ(r.cells(1)[6], "OVERDUE");
     EXPECT_TRUE(r.d.TblSchedules.rows()[1].attention);
     EXPECT_EQ(r.cells(2), (std::vector<std::string>{"Photos", "off", "-", "-", "never ran", "-",
-                                                    "after 7 days"}));
+                                                    "no"}));
     // The first Crate is chosen and its boxes filled.
     EXPECT_EQ(r.d.TblSchedules.selected(), 0);
     EXPECT_EQ(r.d.TxtWhen.text(), "daily 02:30");
