@@ -4,6 +4,7 @@
 #include "engine/schedule/CrateSchedules.h"
 #include "platform/Text.h"
 #include "startup/App.h"
+#include "store/settings/SettingsFile.h"
 #include "ui/main/DataFileCommands.h"
 #include "ui/schedule/ScheduleRows.h"
 
@@ -56,6 +57,10 @@ int RunScheduleOption(App& app, const std::vector<std::string>& arguments, std::
             << app.DataFilePath << "\n";
         return ScheduleFailed;
     }
+    // Lines of the settings file that are not understood are kept; say so.
+    const SettingsLoad settings = LoadSettings(app.platform, app.settingsPath());
+    if (!settings.problems.empty() && !settings.unreadable)
+        err << "stowaway: " << SettingsProblemText(app.settingsPath(), settings.problems) << "\n";
     std::string error;
     Scheduler* scheduler = app.schedulerChoice().scheduler(error);
     if (!scheduler) {

@@ -64,7 +64,16 @@ TEST(ScheduleOption, SetsTheScheduleOfACrateNamedInAnyCase) {
     EXPECT_EQ(r.out.str(), "My Docs: off (systemd)\n");
     EXPECT_FALSE(fs::exists(r.units + "/" + UnitBaseName("My Docs") + ".service"));
 
-    r.p.app->schedulerHooks.forced = "cron";
+    // A damaged line of the settings is said, kept, and stops nothing.
+    WriteFile(r.p.dir / "Stowaway.ini", "[crate \"Mail\"]\nthis is not a setting\n");
+    EXPECT_EQ(r.run({"--schedule", "Mail", "every 4h"}), ScheduleOk);
+    EXPECT_EQ(r.err.str(), "stowaway: There is a problem with the settings file " +
+                               (r.p.dir / "Stowaway.ini") +
+                               " (the Crates are not affected; lines that are not understood are "
+                               "kept as they are):\n  line 2: not a \"key = value\" line\n");
+    EXPECT_EQ(ReadFile(r.p.dir / "Stowaway.ini"),
+              "[crate \"Mail\"]\nthis is not a setting\nschedule = every 4h\n");
+
     OptionRig cron;
     cron.p.app->schedulerHooks.forced = "cron";
     EXPECT_EQ(cron.run({"--schedule", "Mail", "every 12h"}), ScheduleOk);
@@ -106,7 +115,6 @@ TEST(ScheduleOption, BadInputHasItsExitStatusAndChangesNothing) {
               "stowaway: the schedule of Mail was not changed: systemd did not take the schedule, "
               "so the units are as they were: \"systemctl --user enable --now\" failed with exit "
               "status 1\n");
-    r.p.app->schedulerHooks.forced = "at";
     OptionRig bad;
     bad.p.app->schedulerHooks.forced = "at";
     EXPECT_EQ(bad.run({"--schedule", "Mail", "daily 02:00"}), ScheduleFailed);
