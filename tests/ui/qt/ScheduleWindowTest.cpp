@@ -30,14 +30,14 @@ std::string ShotFolder() {
     return folder;
 }
 
-// Three Crates: one scheduled that backs up well, one whose last run failed and
-// that is overdue, one never scheduled.
+// Four Crates: one scheduled that backs up well, one whose last run failed and
+// that is overdue, one never scheduled, one whose good backups stopped 10 days ago.
 struct ScheduleScreen {
     ScheduleScreen() {
         window = &p.start();
         p.app.schedulerHooks =
             SchedulerHooks{&activation, nullptr, p.dir.path() + "/config/systemd/user", "systemd"};
-        for (const char* name : {"Documents", "Mail", "Photos"}) {
+        for (const char* name : {"Documents", "Mail", "Photos", "Music"}) {
             p.type("TxtAddCrate", name);
             p.click("CmdAddCrate");
         }
@@ -51,6 +51,7 @@ struct ScheduleScreen {
         record("Documents", RunResult::Ok, now - 7200, now - 7200, "");
         record("Mail", RunResult::Failed, now - 1800, now - 9 * 86400,
                "PKZIP: Can't open /home/ann/Mail (no such folder)");
+        record("Music", RunResult::Ok, now - 10 * 86400, now - 10 * 86400, "");
     }
     void record(const std::string& crate, RunResult result, std::time_t ended, std::time_t good,
                 const std::string& line) {
@@ -107,7 +108,7 @@ TEST(QtSchedule, TheToolsMenuStandsBeforeHelp) {
 TEST(QtSchedule, TheDialogShowsSchedulesAFailedRunAndAnOverdueCrate) {
     ScheduleScreen s;
     s.open();
-    ASSERT_EQ(s.table->rowCount(), 3);
+    ASSERT_EQ(s.table->rowCount(), 4);
     ASSERT_EQ(s.table->columnCount(), 7);
     EXPECT_EQ(s.table->horizontalHeaderItem(5)->text(), "Last good backup");
     EXPECT_EQ(s.table->item(0, 1)->text(), "daily 02:30");
@@ -119,6 +120,9 @@ TEST(QtSchedule, TheDialogShowsSchedulesAFailedRunAndAnOverdueCrate) {
     // The rows that need the user stand out; the others do not.
     EXPECT_NE(s.table->item(1, 0)->background(), s.table->item(0, 0)->background());
     EXPECT_EQ(s.table->item(2, 0)->background(), s.table->item(0, 0)->background());
+    EXPECT_EQ(s.table->item(3, 4)->text(), "ok");
+    EXPECT_EQ(s.table->item(3, 6)->text(), "OVERDUE");
+    EXPECT_EQ(s.table->item(3, 0)->background(), s.table->item(1, 0)->background());
     EXPECT_EQ(s.in<QLineEdit>("TxtWhen")->text(), "daily 02:30");
     for (const char* name :
          {"LblCrates", "LblWhen", "LblOverdueDays", "CmdApply", "CmdRemove", "CmdClose"})
@@ -129,7 +133,11 @@ TEST(QtSchedule, TheDialogShowsSchedulesAFailedRunAndAnOverdueCrate) {
     EXPECT_EQ(s.p.app.FrmSchedule.TblSchedules.selected(), 1);
     EXPECT_EQ(s.in<QLineEdit>("TxtWhen")->text(), "mon,tue,wed,thu,fri 18:15");
     EXPECT_EQ(s.in<QLineEdit>("TxtOverdueDays")->text(), "3");
-    s.save("schedule-overdue-failed");
+    s.save("schedule-failed");
+    s.clickRow(3);
+    EXPECT_EQ(s.in<QLineEdit>("TxtWhen")->text(), "off");
+    EXPECT_EQ(s.in<QLineEdit>("TxtOverdueDays")->text(), "7");
+    s.save("schedule-overdue");
 }
 
 TEST(QtSchedule, ApplyingFromTheDialogWritesTheUnitsAndShowsTheNewSchedule) {
