@@ -102,8 +102,8 @@ TEST(ScheduleDialog, ListsEveryCrateWithItsScheduleAndLastRuns) {
     EXPECT_EQ(r.cells(1)[4], "failed: PKZIP: can't find C:\\Mail");
     EXPECT_EQ(r.cells(1)[6], "OVERDUE");
     EXPECT_TRUE(r.d.TblSchedules.rows()[1].attention);
-    EXPECT_EQ(r.cells(2), (std::vector<std::string>{"Photos", "off", "-", "-", "never ran", "-",
-                                                    "no"}));
+    EXPECT_EQ(r.cells(2),
+              (std::vector<std::string>{"Photos", "off", "-", "-", "never ran", "-", "no"}));
     // The first Crate is chosen and its boxes filled.
     EXPECT_EQ(r.d.TblSchedules.selected(), 0);
     EXPECT_EQ(r.d.TxtWhen.text(), "daily 02:30");
