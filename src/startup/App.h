@@ -5,11 +5,14 @@
 
 #include "engine/JobContext.h"
 #include "engine/JobState.h"
+#include "engine/schedule/CrateSchedules.h"
+#include "engine/schedule/SchedulerChoice.h"
 #include "platform/Notifier.h"
 #include "platform/Platform.h"
 #include "store/CrateRecord.h"
 #include "store/StoreContext.h"
 #include "store/Version.h"
+#include "store/settings/SettingsFile.h"
 #include "ui/controls/UiServices.h"
 #include "ui/dialogs/AbuForm.h"
 #include "ui/dialogs/AbuJobDisplay.h"
@@ -17,6 +20,7 @@
 #include "ui/main/AboutForm.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/MainJobDisplay.h"
+#include "ui/schedule/ScheduleForm.h"
 
 namespace stowaway {
 
@@ -59,6 +63,7 @@ class App {
     AbuForm FrmABU;
     ArgumentForm FrmArgument;
     AboutForm FrmAbout;
+    ScheduleForm FrmSchedule;
 
     MainJobDisplay mainDisplay{FrmMain, ui};
     AbuJobDisplay abuDisplay{FrmABU};
@@ -82,11 +87,28 @@ class App {
         return StoreContext{platform, ui, store, ProgramFolder, DataFilePath, WindowsDir};
     }
 
+    // Where the schedulers' OS parts come from; tests put fakes in before the
+    // first schedulerChoice().
+    SchedulerHooks schedulerHooks;
+    SchedulerChoice& schedulerChoice() {
+        if (!schedulerChoice_)
+            schedulerChoice_ = std::make_unique<SchedulerChoice>(platform, schedulerHooks);
+        return *schedulerChoice_;
+    }
+    std::string settingsPath() const { return SettingsPath(style(), ProgramFolder); }
+    ScheduleContext scheduleContext(Scheduler& scheduler) {
+        return ScheduleContext{platform, scheduler, settingsPath(),
+                               style().join(ProgramFolder, "stowaway")};
+    }
+
     // A file beside the program: ProgramFolder, a separator unless it already ends
     // in one, the name. (The data file always inserts the separator.)
     std::string programFile(const std::string& name) const {
         return style().joinOnce(ProgramFolder, name);
     }
+
+  private:
+    std::unique_ptr<SchedulerChoice> schedulerChoice_;
 };
 
 }  // namespace stowaway

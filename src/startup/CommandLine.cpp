@@ -37,6 +37,8 @@ std::string UsageText(const App& app) {
     return "Usage: stowaway [-main]\n"
            "       stowaway -abu NAME\n"
            "       stowaway --status\n"
+           "       stowaway --schedule NAME WHEN\n"
+           "       stowaway --fix-schedules\n"
            "       stowaway --help | --version\n"
            "\n"
            "Backs up named sets of folders and files (Crates) into ZIP archives.\n"
@@ -46,6 +48,13 @@ std::string UsageText(const App& app) {
            "                             letter case does not matter (/main and /abu too)\n"
            "  --status                   each Crate's schedule, next run, last run, last\n"
            "                             result, last good backup and whether it is overdue\n"
+           "  --schedule NAME WHEN       back up the Crate NAME by itself: WHEN is\n"
+           "                             \"daily HH:MM\", \"mon,thu HH:MM\" (any weekdays),\n"
+           "                             \"every Nh\" (N divides 24) or off; through systemd\n"
+           "                             user timers (missed runs are caught up) or, without\n"
+           "                             a user manager, cron (they are not);\n"
+           "                             STOWAWAY_SCHEDULER=systemd or =cron picks one\n"
+           "  --fix-schedules            point schedules whose program folder moved here\n"
            "  --help                     show this text\n"
            "  --version                  show the version\n"
            "\n"
@@ -56,12 +65,19 @@ std::string UsageText(const App& app) {
            "     the wait, or there is no display for the window; --status: a Crate is\n"
            "     overdue or its last backup failed\n"
            "  2  the command line was not understood\n"
+           "  --schedule, --fix-schedules: 0 done; 1 no such Crate, or the scheduler or\n"
+           "     the settings file refused (nothing was changed); 2 NAME or WHEN missing or\n"
+           "     not understood\n"
            "\n"
            "Files:\n"
            "  " +
            data +
            "\n"
            "      the Crates and the program's options\n"
+           "  " +
+           app.style().join(app.ProgramFolder, "Stowaway.ini") +
+           "\n"
+           "      the schedules and other settings of the Crates\n"
            "  " +
            log +
            "\n"

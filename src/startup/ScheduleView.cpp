@@ -18,10 +18,10 @@ ScheduleView ScheduleOf(App& app, const std::string& crateName) {
     return view;
 }
 
-// The choice between systemd and cron is made where the schedules are applied.
 std::string SchedulerInUse(App& app) {
-    (void)app;
-    return "none";
+    std::string error;
+    if (Scheduler* scheduler = app.schedulerChoice().scheduler(error)) return scheduler->name();
+    return "none (" + error + ")";
 }
 
 }  // namespace stowaway

@@ -1,6 +1,8 @@
 // The automated mode as a scheduler starts it: the program folder's own
 // `stowaway -abu NAME`, no display, the user's session bus in the environment.
 
+#include <fstream>
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -106,10 +108,15 @@ TEST_F(ScheduledRun, RecordsEachRunAndAlertsOncePerFailureStreak) {
     EXPECT_NE(alert.body.find(s.error), std::string::npos) << alert.body;
     EXPECT_NE(alert.body.find("Log: " + program + "/Log.txt"), std::string::npos) << alert.body;
 
-    ProgramRun status = start("--status");
+    // The schedule the timer was made from, as the Schedule dialog leaves it.
+    {
+        std::ofstream ini(program + "/Stowaway.ini");
+        ini << "[crate \"nightly docs\"]\nschedule = daily 02:30\n";
+    }
+    ProgramRun status = start("--status", "STOWAWAY_SCHEDULER=systemd");
     EXPECT_EQ(status.status, 1) << status.output;
-    EXPECT_NE(status.output.find("Scheduler: "), std::string::npos) << status.output;
-    EXPECT_NE(status.output.find("Nightly Docs  off"), std::string::npos) << status.output;
+    EXPECT_NE(status.output.find("Scheduler: systemd\n"), std::string::npos) << status.output;
+    EXPECT_NE(status.output.find("Nightly Docs  daily 02:30"), std::string::npos) << status.output;
     EXPECT_NE(status.output.find("failed (3 runs)"), std::string::npos) << status.output;
     EXPECT_NE(status.output.find("Nightly Docs: " + s.error), std::string::npos) << status.output;
 

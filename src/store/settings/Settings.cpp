@@ -221,10 +221,11 @@ void Settings::setCrateValue(std::string_view crate, std::string_view key, std::
             return;
         }
     }
-    // After the last keyed line, so that blank lines between sections stay between them.
+    // After the section's last line that is not blank, so that blank lines between
+    // sections stay between them.
     auto after = section->lines.begin();
     for (auto it = section->lines.begin(); it != section->lines.end(); ++it)
-        if (!it->key.empty()) after = it + 1;
+        if (!Trim(it->raw).empty()) after = it + 1;
     Line line;
     setLine(line, key, value);
     section->lines.insert(after, std::move(line));

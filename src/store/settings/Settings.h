@@ -36,6 +36,7 @@ class Settings {
     // Keeps a Crate's keys under its new name.
     void renameCrate(std::string_view from, std::string_view to);
     void removeCrate(std::string_view crate);
+    bool hasCrate(std::string_view crate) const { return findCrate(crate) != nullptr; }
     // The names of the Crate sections, as written.
     std::vector<std::string> crateNames() const;
 

@@ -6,6 +6,7 @@
 #include "ui/editor/TextRules.h"
 #include "ui/main/ControlStates.h"
 #include "ui/main/DataFileCommands.h"
+#include "ui/schedule/ScheduleCommands.h"
 
 namespace stowaway {
 
@@ -70,6 +71,7 @@ void RenameCrate(App& app) {
     CrateRecord& record = store.CrateTable[static_cast<std::size_t>(current)];
     if (record.Name.empty()) return;
 
+    const std::string oldName = record.Name;
     record.Name = name;
     StoreCurrentCrate(app);
     f.LstCrate.clear();
@@ -82,6 +84,7 @@ void RenameCrate(App& app) {
     f.LstCrate.setListIndex(current);
     ShowCurrentCrate(app);
     f.TxtAddCrate.setText("");
+    FollowCrateRename(app, oldName, name);
 }
 
 void DeleteCrate(App& app) {
@@ -96,12 +99,14 @@ void DeleteCrate(App& app) {
             "Confirmation", MsgButtons::OKCancel, MsgIcon::Exclamation);
         if (answer == MsgResult::OK) {
             store.CurrentIndex = static_cast<short>(selected);
+            const std::string deleted = record.Name;
             // Saving leaves the unnamed slot out; loading packs the rest together.
             record.Name.clear();
             f.LstCrate.clear();
             SaveDataFile(app);
             LoadDataFile(app);
             if (f.LstCrate.count() == 0) SetCrateControlsEnabled(app, false);
+            FollowCrateDelete(app, deleted);
         }
     }
     app.ListUpdating = false;

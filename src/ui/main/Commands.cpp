@@ -18,6 +18,7 @@
 #include "ui/main/Locations.h"
 #include "ui/main/OutputCoupling.h"
 #include "ui/main/Saving.h"
+#include "ui/schedule/ScheduleCommands.h"
 
 namespace stowaway {
 
@@ -109,6 +110,8 @@ void ConnectMainForm(App& app) {
     f.MnuAdvancedSave.onClick = [a] { CommitAndSave(*a); };
     f.MnuAdvancedViewPKZIPOutput.onClick = [a] { ViewArchiverOutput(*a); };
     f.MnuAdvancedKillHDData.onClick = [a] { ClearCrateData(*a); };
+    f.MnuToolsSchedule.onClick = [a] { OpenScheduleDialog(*a); };
+    ConnectScheduleForm(app);
     f.MnuHelpContents.onClick = [a] { ShowHelp(*a); };
     f.MnuHelpAbout.onClick = [a] { ShowAbout(*a); };
 }

@@ -116,6 +116,9 @@ public:
     MenuItem MnuAdvancedViewPKZIPOutput{"MnuAdvancedViewPKZIPOutput", "&View PKZIP Output..."};
     MenuItem MnuAdvancedDash2{"MnuAdvancedDash2", "-"};
     MenuItem MnuAdvancedKillHDData{"MnuAdvancedKillHDData", "&Corrupted Crate Data..."};
+    // Commands of later versions go in a menu of their own, before Help.
+    MenuItem MnuTools{"MnuTools", "&Tools"};
+    MenuItem MnuToolsSchedule{"MnuToolsSchedule", "&Schedule..."};
     MenuItem MnuHelp{"MnuHelp", "&Help"};
     MenuItem MnuHelpContents{"MnuHelpContents", "&Contents"};
     MenuItem MnuHelpDash1{"MnuHelpDash1", "-"};

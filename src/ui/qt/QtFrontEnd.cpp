@@ -38,6 +38,7 @@ void QtFrontEnd::prepareMainWindow(App& app) {
     hub_.setOwner(main_.get());
     about_ = new AboutBox(app.FrmAbout, hub_, main_.get());
     argument_ = new ArgumentDialog(app.FrmArgument, hub_, main_.get());
+    schedule_ = new ScheduleWindow(app.FrmSchedule, hub_, main_.get());
     main_->onClosed = [this] {
         if (running_) QCoreApplication::quit();
     };
@@ -48,6 +49,8 @@ void QtFrontEnd::prepareMainWindow(App& app) {
     // One font for the three windows, chosen with their captions in place.
     hub_.refreshAll();
     ApplyWindowFont({main_.get(), about_.data(), argument_.data()});
+    // The later windows get their own, so the classic three look as they always did.
+    ApplyWindowFont({schedule_.data()});
 }
 
 MainWindow& QtFrontEnd::openMainWindow(App& app) {

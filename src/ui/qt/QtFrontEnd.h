@@ -7,6 +7,7 @@
 #include "ui/qt/FormView.h"
 #include "ui/qt/FormWindow.h"
 #include "ui/qt/MainWindow.h"
+#include "ui/qt/ScheduleWindow.h"
 #include "ui/qt/SingleInstance.h"
 #include "ui/qt/TerminationWatch.h"
 
@@ -42,6 +43,7 @@ class QtFrontEnd : public FrontEnd {
     MainWindow* mainWindow() const { return main_.get(); }
     AboutBox* aboutBox() const { return about_; }
     ArgumentDialog* argumentDialog() const { return argument_; }
+    ScheduleWindow* scheduleWindow() const { return schedule_; }
     AbuWindow* abuWindow() const { return abu_.get(); }
 
   private:
@@ -49,6 +51,7 @@ class QtFrontEnd : public FrontEnd {
     std::unique_ptr<MainWindow> main_;
     QPointer<AboutBox> about_;
     QPointer<ArgumentDialog> argument_;
+    QPointer<ScheduleWindow> schedule_;
     std::unique_ptr<AbuWindow> abu_;
     bool running_ = false;
     bool started_ = false;       // the window is open with the data file loaded

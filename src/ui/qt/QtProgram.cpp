@@ -2,9 +2,12 @@
 
 #include <QApplication>
 #include <cstdlib>
+#include <iostream>
+#include <vector>
 
 #include "platform/Text.h"
 #include "startup/App.h"
+#include "startup/LongOptions.h"
 #include "startup/Program.h"
 #include "ui/qt/Icons.h"
 #include "ui/qt/QtFrontEnd.h"
@@ -33,6 +36,13 @@ class HeadlessFrontEnd : public FrontEnd {
 }  // namespace
 
 int RunStowaway(int argc, char** argv, Platform& platform, const std::string& arguments) {
+    // The long options work without a display and see the arguments as given.
+    const std::vector<std::string> given(argv + 1, argv + argc);
+    if (IsLongOption(given)) {
+        HeadlessUiServices ui;
+        App app(platform, ui);
+        return *RunLongOption(app, given, std::cout, std::cerr);
+    }
     // "--help", "--version" and "--status" only print: no display is needed.
     const std::string line = Trim(arguments);
     if (!DisplayAvailable() || line == "--help" || line == "--version" || line == "--status") {
