@@ -2,6 +2,7 @@
 
 #include "platform/Text.h"
 #include "startup/App.h"
+#include "startup/VersionCommands.h"
 
 namespace stowaway {
 
@@ -18,6 +19,8 @@ StartMode ClassifyCommandLine(App& app, const std::string& arguments) {
     app.CommandLine = ToLower(Trim(arguments));
     if (Trim(arguments) == "--help") return StartMode::Help;
     if (Trim(arguments) == "--version") return StartMode::Version;
+    // Before the classic forms: a Crate named "Kabul" is no "abu" switch.
+    if (IsVersionsCommand(arguments)) return StartMode::Versions;
     const std::string& line = app.CommandLine;
     if (line.find('-') == std::string::npos && line.find('/') == std::string::npos)
         return StartMode::Interactive;

@@ -6,6 +6,7 @@
 #include "startup/AutomatedBackup.h"
 #include "startup/CommandLine.h"
 #include "startup/Startup.h"
+#include "startup/VersionCommands.h"
 
 namespace stowaway {
 
@@ -22,6 +23,8 @@ int RunProgram(App& app, const std::string& arguments, FrontEnd& frontEnd) {
         case StartMode::Version:
             std::cout << VersionText() << std::flush;
             return 0;
+        case StartMode::Versions:
+            return RunVersionsCommand(app, arguments, std::cout, std::cerr);
         case StartMode::Rejected:
             ShowCommandLineError(app);
             return 2;
