@@ -20,6 +20,9 @@ struct JobState {
     bool WalkFailed = false;
     // What the walk could not read, for the run log's error lines.
     std::vector<std::string> WalkErrors;
+    // The ending of an archiver warning that this job caused itself and that is no
+    // error: the second name a kept version gives the old archive.
+    std::string ToleratedWarning;
     // The log could not be opened; told to the user once per run of the program.
     bool LogFailureReported = false;
 
@@ -30,6 +33,7 @@ struct JobState {
         ArchiverTail.clear();
         WalkErrors.clear();
         WalkFailed = false;
+        ToleratedWarning.clear();
     }
 };
 

@@ -31,12 +31,17 @@ KeepRun BeginKeeping(const JobContext& ctx, const std::string& crateName,
     if (run.policy.on && SplitArchiveName(archivePath, ctx.style().separator(), run.name)) {
         run.active = true;
         run.links = LinkPreviousArchive(ctx.platform, run.name, log);
+        // The archiver warns that the old archive has a second name: that one is ours.
+        if (!run.links.links.empty() && run.links.kept.links == 1)
+            ctx.job.ToleratedWarning = " had 1 other hard link(s); they keep the old archive, "
+                                       "only this name has the new one";
     }
     Log(ctx, log);
     return run;
 }
 
 void FinishKeeping(const JobContext& ctx, const KeepRun& run, bool backupSucceeded) {
+    ctx.job.ToleratedWarning.clear();
     if (!run.active) return;
     std::vector<std::string> log;
     SettleKeptLinks(ctx.platform, run.name, run.links, backupSucceeded, log);
