@@ -33,8 +33,9 @@ KeepRun BeginKeeping(const JobContext& ctx, const std::string& crateName,
         run.links = LinkPreviousArchive(ctx.platform, run.name, log);
         // The archiver warns that the old archive has a second name: that one is ours.
         if (!run.links.links.empty() && run.links.kept.links == 1)
-            ctx.job.ToleratedWarning = " had 1 other hard link(s); they keep the old archive, "
-                                       "only this name has the new one";
+            ctx.job.ToleratedWarning =
+                " had 1 other hard link(s); they keep the old archive, "
+                "only this name has the new one";
     }
     Log(ctx, log);
     return run;

@@ -179,8 +179,7 @@ TEST_F(KeepEndToEnd, ASplitSetIsKeptWithEveryVolume) {
     EXPECT_EQ(inode(out_("Docs-2026-12-06_020000.z01")), firstVolume);
     for (const char* leaf : {"Docs-2026-12-06_020000.z02", "Docs-2026-12-06_020000.zip"})
         EXPECT_TRUE(fs::exists(out_(leaf))) << leaf;
-    const tooltest::RunResult seven =
-        tooltest::SevenZip(out_("Docs-2026-12-06_020000.zip"), {"t"});
+    const tooltest::RunResult seven = tooltest::SevenZip(out_("Docs-2026-12-06_020000.zip"), {"t"});
     EXPECT_EQ(seven.status, 0) << seven.output;
 }
 
@@ -232,8 +231,9 @@ TEST_F(KeepEndToEnd, TheHeadlessCommands) {
     ASSERT_EQ(lines.size(), 4u) << out.str();
     EXPECT_NE(lines[0].find("  " + archive + "  "), std::string::npos) << lines[0];
     EXPECT_NE(lines[0].find(" 2 files  (current)"), std::string::npos) << lines[0];
-    EXPECT_EQ(lines[1].substr(0, 21 + out_("").size()),
-              "2026-12-07 02:00:00  " + out_("Docs-2026-12-07_020000.zip").substr(0, out_("").size()));
+    EXPECT_EQ(
+        lines[1].substr(0, 21 + out_("").size()),
+        "2026-12-07 02:00:00  " + out_("Docs-2026-12-07_020000.zip").substr(0, out_("").size()));
     EXPECT_NE(lines[2].find("Docs-2026-12-06_020000.zip  "), std::string::npos) << lines[2];
     EXPECT_NE(lines[3].find("6 bytes  damaged: too short"), std::string::npos) << lines[3];
 
