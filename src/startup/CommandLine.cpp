@@ -38,6 +38,9 @@ std::string UsageText(const App& app) {
     const std::string log = app.style().join(app.ProgramFolder, "Log.txt");
     return "Usage: stowaway [-main]\n"
            "       stowaway -abu NAME\n"
+           "       stowaway --keep NAME LAST[,DAILY,WEEKLY,MONTHLY] | --keep NAME off\n"
+           "       stowaway --versions NAME\n"
+           "       stowaway --prune NAME [--dry-run]\n"
            "       stowaway --help | --version\n"
            "\n"
            "Backs up named sets of folders and files (Crates) into ZIP archives.\n"
@@ -45,6 +48,17 @@ std::string UsageText(const App& app) {
            "  stowaway, stowaway -main   open the main window (it needs a display)\n"
            "  stowaway -abu NAME         back up the Crate NAME without questions, then end;\n"
            "                             letter case does not matter (/main and /abu too)\n"
+           "  --keep NAME LAST[,DAILY,WEEKLY,MONTHLY]\n"
+           "                             keep earlier archives of the Crate NAME: each backup\n"
+           "                             keeps the previous archive as NAME-DATE.zip beside it\n"
+           "                             (a hard link, no copy); then the last LAST (the current\n"
+           "                             one counted) and the newest of DAILY days, WEEKLY weeks\n"
+           "                             and MONTHLY months stay; \"off\" keeps no more\n"
+           "  --versions NAME            list the Crate's archives: date, path, size, files\n"
+           "  --prune NAME [--dry-run]   delete the kept archives the policy does not keep;\n"
+           "                             --dry-run lists each archive and why it stays or goes\n"
+           "                             With versions kept, a file deleted from disk stays\n"
+           "                             restorable from the kept archives that hold it.\n"
            "  --help                     show this text\n"
            "  --version                  show the version\n"
            "\n"
@@ -53,6 +67,9 @@ std::string UsageText(const App& app) {
            "  1  the Crate was not found, the backup reported an error (a folder of the\n"
            "     Crate that does not exist is one), or there is no display for the window\n"
            "  2  the command line was not understood\n"
+           "  --keep, --versions, --prune: 0 done; 1 no such Crate, or the settings file or\n"
+           "  an archive could not be written or deleted; 2 not understood (a bad policy);\n"
+           "  3 listed, but an archive is damaged or misses a volume\n"
            "\n"
            "Files:\n"
            "  " +
@@ -63,6 +80,7 @@ std::string UsageText(const App& app) {
            log +
            "\n"
            "      the run log (unless another path is set under Program Options)\n"
+
            "\n"
            "See also: man stowaway, and Help > Contents in the main window.\n";
 }
