@@ -50,7 +50,7 @@ std::string UsageText(const App& app) {
            "                             letter case does not matter (/main and /abu too)\n"
            "  --keep NAME LAST[,DAILY,WEEKLY,MONTHLY]\n"
            "                             keep earlier archives of the Crate NAME: each backup\n"
-           "                             keeps the previous archive as NAME-DATE.zip beside it\n"
+           "                             keeps the previous ARCHIVE.zip as ARCHIVE-DATE.zip\n"
            "                             (a hard link, no copy); then the last LAST (the current\n"
            "                             one counted) and the newest of DAILY days, WEEKLY weeks\n"
            "                             and MONTHLY months stay; \"off\" keeps no more\n"
