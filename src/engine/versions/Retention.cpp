@@ -55,10 +55,12 @@ std::vector<RetentionVerdict> ApplyRetention(const std::vector<RetentionItem>& i
         return items[a].stamp > items[b].stamp;
     });
 
+    const int last = std::max(policy.last, 1);
     for (std::size_t i = 0; i < order.size(); ++i) {
         if (items[order[i]].current) reasons[order[i]].push_back("the current archive");
-        if (static_cast<long>(i) < policy.last)
-            reasons[order[i]].push_back("one of the last " + std::to_string(policy.last));
+        // The newest always stays, whatever the count says.
+        if (static_cast<long>(i) < last)
+            reasons[order[i]].push_back("one of the last " + std::to_string(last));
     }
 
     // The newest of each of the `count` newest periods that hold an archive.

@@ -188,6 +188,17 @@ TEST(Retention, TheCurrentOneStaysAndAPolicyIsStable) {
         EXPECT_TRUE(verdict.keep) << verdict.reason;
 }
 
+// Without a current archive (deleted by hand) the newest kept one stays, even under
+// a count of none.
+TEST(Retention, TheNewestStaysWithoutACurrentArchive) {
+    const std::vector<RetentionItem> items = {{S("2026-12-05_020000"), false},
+                                              {S("2026-12-06_020000"), false}};
+    const std::vector<RetentionVerdict> v = ApplyRetention(items, Policy(0, 0, 0, 0));
+    EXPECT_FALSE(v[0].keep);
+    EXPECT_TRUE(v[1].keep);
+    EXPECT_EQ(v[1].reason, "kept: one of the last 1");
+}
+
 TEST(Retention, IsoWeeks) {
     struct Case {
         int y, m, d, year, week;
