@@ -3,8 +3,8 @@
 #include <fstream>
 
 #include "engine/JobContext.h"
-#include "platform/VisibleText.h"
 #include "store/Version.h"
+#include "platform/VisibleText.h"
 
 namespace stowaway {
 

@@ -80,7 +80,6 @@ std::string UsageText(const App& app) {
            log +
            "\n"
            "      the run log (unless another path is set under Program Options)\n"
-
            "\n"
            "See also: man stowaway, and Help > Contents in the main window.\n";
 }
