@@ -197,6 +197,8 @@ TEST_F(KeepEndToEnd, AFailedRunKeepsNothingAndRetentionFollowsGoodRuns) {
     EXPECT_FALSE(fs::exists(out_("Docs-2026-12-06_020000.zip")));
     EXPECT_NE(log().find("Deleted the kept archive"), std::string::npos) << log();
 
+    // An old one the policy would delete: a failed run leaves it.
+    fs::copy_file(out_("Docs-2026-12-08_020000.zip"), out_("Docs-2026-11-01_020000.zip"));
     dateArchive(December6 + 3 * Day);
     const std::string before = test::ReadFile(archive);
     test::WriteFile(data + "/scan.bin", tooltest::Noise(300000, 5));
@@ -205,6 +207,13 @@ TEST_F(KeepEndToEnd, AFailedRunKeepsNothingAndRetentionFollowsGoodRuns) {
     EXPECT_EQ(links(archive), 1u);
     EXPECT_FALSE(fs::exists(out_("Docs-2026-12-09_020000.zip")));
     EXPECT_TRUE(fs::exists(out_("Docs-2026-12-08_020000.zip")));
+    EXPECT_TRUE(fs::exists(out_("Docs-2026-11-01_020000.zip")));
+
+    fs::remove(data + "/scan.bin");
+    ASSERT_EQ(automated(), 0) << output();
+    EXPECT_FALSE(fs::exists(out_("Docs-2026-11-01_020000.zip")));
+    EXPECT_FALSE(fs::exists(out_("Docs-2026-12-08_020000.zip")));
+    EXPECT_TRUE(fs::exists(out_("Docs-2026-12-09_020000.zip")));
 }
 
 // --keep writes the policy, --versions lists every archive (a damaged one as such,
