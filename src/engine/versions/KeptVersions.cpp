@@ -203,8 +203,10 @@ void SettleKeptLinks(const Platform& platform, const ArchiveName& name, const Ke
     }
     // Both names hold the one archive: no earlier version to keep.
     for (auto it = links.links.rbegin(); it != links.links.rend(); ++it) platform.removeFile(*it);
-    if (backupSucceeded)
-        log.push_back("The archive was not replaced, so no earlier version is kept.");
+    log.push_back(backupSucceeded
+                      ? "The archive was not replaced, so no earlier version is kept."
+                      : "The backup failed and the previous archive is still the current one; "
+                        "no earlier version is kept.");
 }
 
 PrunePlan PlanPrune(const Platform& platform, const ArchiveName& name, const KeepPolicy& policy) {
