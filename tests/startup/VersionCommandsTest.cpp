@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "startup/CommandLine.h"
+#include "startup/Program.h"
 #include "support/TestPlatforms.h"
 
 namespace stowaway {
@@ -55,6 +56,26 @@ TEST(VersionCommands, ArgumentsAndExitStatuses) {
         EXPECT_NE(err.str().find(c.says), std::string::npos) << c.arguments << ": " << err.str();
         EXPECT_EQ(out.str(), "") << c.arguments;
     }
+}
+
+// The program hands the option to its command without a window, a display or the
+// classic forms' message box.
+class NoWindow : public FrontEnd {
+  public:
+    bool hasDisplay() const override { return false; }
+    void prepareMainWindow(App&) override { ++windows; }
+    int runMainWindow(App&) override { return 0; }
+    void showAbuWindow(App&) override { ++windows; }
+    int windows = 0;
+};
+
+TEST(VersionCommands, TheProgramRunsThemWithoutAWindow) {
+    test::TestProgram program;
+    NoWindow frontEnd;
+    EXPECT_EQ(RunProgram(*program.app, "--versions Kabul", frontEnd), VersionsFailed);
+    EXPECT_EQ(RunProgram(*program.app, "--keep Kabul", frontEnd), VersionsUsage);
+    EXPECT_EQ(frontEnd.windows, 0);
+    EXPECT_TRUE(program.ui.messages.empty());
 }
 
 }  // namespace
