@@ -8,6 +8,7 @@
 #include "engine/JobGuard.h"
 #include "engine/Runner.h"
 #include "engine/WorkFiles.h"
+#include "engine/versions/KeepStep.h"
 #include "platform/VisibleText.h"
 #include "store/ArchiveHeader.h"
 
@@ -86,7 +87,13 @@ bool PrepareBackup(const JobContext& ctx) {
 }
 
 bool RunPreparedBackup(const JobContext& ctx) {
+    KeepRun keep;
+    if (const short slot = SelectedSlot(ctx); slot >= 0) {
+        const CrateRecord& crate = ctx.store.CrateTable[static_cast<std::size_t>(slot)];
+        keep = BeginKeeping(ctx, crate.Name, crate.BackupLocation);
+    }
     const bool ok = RunArchiverInJob(ctx, ctx.job.BatchPath, ctx.job.OutputPath, JobKind::Backup);
+    FinishKeeping(ctx, keep, ok);
     ctx.display.showStatus(ok ? "Backup Complete" : BackupErrorText);
     ctx.display.setProgress(0);
     return ok;

@@ -23,6 +23,9 @@ struct JobState {
     // Why the last backup failed, as the run log and the messages said it, for the
     // Crate's run state.
     std::vector<std::string> RunErrors;
+    // The ending of an archiver warning that this job caused itself and that is no
+    // error: the second name a kept version gives the old archive.
+    std::string ToleratedWarning;
     // The log could not be opened; told to the user once per run of the program.
     bool LogFailureReported = false;
 
@@ -34,6 +37,7 @@ struct JobState {
         WalkErrors.clear();
         WalkFailed = false;
         RunErrors.clear();
+        ToleratedWarning.clear();
     }
 };
 

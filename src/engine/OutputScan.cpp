@@ -13,6 +13,7 @@ void ArchiverOutputScan::reset() {
     pending_.clear();
     filesDone_ = 0;
     keptNewer_ = 0;
+    toleratedCount_ = 0;
     errors_.clear();
 }
 
@@ -28,8 +29,11 @@ void ArchiverOutputScan::feed(const std::string& nativePath) {
     in.read(added.data(), static_cast<std::streamsize>(added.size()));
     added.resize(static_cast<std::size_t>(in.gcount()));
     offset_ += added.size();
-    pending_ += added;
+    feedText(added);
+}
 
+void ArchiverOutputScan::feedText(std::string_view added) {
+    pending_ += added;
     std::size_t start = 0;
     for (std::size_t end; (end = pending_.find('\n', start)) != std::string::npos;
          start = end + 1) {
@@ -52,6 +56,11 @@ void ArchiverOutputScan::line(std::string_view text) {
     if (text.find(counted) != std::string_view::npos) ++filesDone_;
     if (kind_ == JobKind::Restore && text.find("Kept newer:") != std::string_view::npos)
         ++keptNewer_;
+    if (!tolerated_.empty() && ToUpper(text).starts_with("PKZIP: WARNING:") &&
+        text.ends_with(tolerated_)) {
+        ++toleratedCount_;
+        return;
+    }
     if (ToUpper(text).find("PKZIP:") != std::string::npos) errors_.emplace_back(Mid(text, 7));
     if (text.starts_with("The last volume of the set went to ")) notes_.emplace_back(text);
 }

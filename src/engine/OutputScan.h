@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine/JobKind.h"
@@ -15,15 +17,20 @@ struct JobContext;
 // unterminated line as well.
 class ArchiverOutputScan {
   public:
-    explicit ArchiverOutputScan(JobKind kind) : kind_(kind) {}
+    // A "PKZIP: warning:" line ending in tolerated is counted apart, not as an error.
+    explicit ArchiverOutputScan(JobKind kind, std::string tolerated = {})
+        : kind_(kind), tolerated_(std::move(tolerated)) {}
 
     void feed(const std::string& nativePath);
+    // The same for text shown on a console.
+    void feedText(std::string_view added);
     void finish();
 
     std::int32_t filesDone() const { return filesDone_; }
     // Restore: files the archiver kept because they are newer than the archive's copy.
     std::int32_t keptNewer() const { return keptNewer_; }
     bool ok() const { return errors_.empty(); }
+    std::int32_t toleratedWarnings() const { return toleratedCount_; }
     // Error lines without their first seven characters, as the log carries them.
     const std::vector<std::string>& errors() const { return errors_; }
     // Lines the log keeps as they are: where a spanned set's last volume went.
@@ -34,6 +41,8 @@ class ArchiverOutputScan {
     void line(std::string_view text);
 
     JobKind kind_;
+    std::string tolerated_;
+    std::int32_t toleratedCount_ = 0;
     std::uint64_t offset_ = 0;
     std::string pending_;
     std::int32_t filesDone_ = 0;

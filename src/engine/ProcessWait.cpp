@@ -5,14 +5,18 @@
 namespace stowaway {
 
 namespace {
-void FeedConsole(const JobContext& ctx, long pid) {
+void FeedConsole(const JobContext& ctx, long pid,
+                 const std::function<void(const std::string&)>& onConsole) {
     std::string text = ctx.platform.takeConsoleOutput(pid);
-    if (!text.empty()) ctx.ui.consoleOutput(text);
+    if (text.empty()) return;
+    ctx.ui.consoleOutput(text);
+    if (onConsole) onConsole(text);
 }
 }  // namespace
 
 std::uint32_t WaitForProcess(const JobContext& ctx, long pid, bool showConsole,
-                             const std::function<void()>& onPoll) {
+                             const std::function<void()>& onPoll,
+                             const std::function<void(const std::string&)>& onConsole) {
     Platform& platform = ctx.platform;
     long handle = platform.openProcess(pid);
     std::uint32_t code = 0;
@@ -26,7 +30,7 @@ std::uint32_t WaitForProcess(const JobContext& ctx, long pid, bool showConsole,
                 code = 0;
                 break;
             }
-            if (showConsole) FeedConsole(ctx, pid);
+            if (showConsole) FeedConsole(ctx, pid, onConsole);
             ctx.ui.processEvents();
             if (code != Platform::StillActive) break;
             if (onPoll) onPoll();
@@ -35,7 +39,7 @@ std::uint32_t WaitForProcess(const JobContext& ctx, long pid, bool showConsole,
         platform.closeHandle(handle);
     }
     if (showConsole) {
-        FeedConsole(ctx, pid);
+        FeedConsole(ctx, pid, onConsole);
         ctx.ui.consoleInput({});
     }
     return code;

@@ -90,19 +90,29 @@ bool RunArchiverInJob(const JobContext& ctx, const std::string& batchPath,
         startErrors.push_back("The command interpreter could not be started: " + command);
 
     const std::string nativeOutput = ctx.platform.native(outputPath);
-    ArchiverOutputScan scan(kind);
+    ArchiverOutputScan scan(kind, ctx.job.ToleratedWarning);
+    // A shown console's text, only to tell a warning this job caused from others.
+    ArchiverOutputScan consoleScan(kind, ctx.job.ToleratedWarning);
     std::uint32_t exitStatus = 0;
     if (pid != 0) {
-        exitStatus = WaitForProcess(ctx, pid, showConsole, [&] {
-            if (!captured) return;
-            scan.feed(nativeOutput);
-            ctx.job.FilesDone = scan.filesDone();
-            MoveJobProgress(ctx, scan.filesDone(), ctx.job.FilesToDo);
-        });
+        exitStatus = WaitForProcess(
+            ctx, pid, showConsole,
+            [&] {
+                if (!captured) return;
+                scan.feed(nativeOutput);
+                ctx.job.FilesDone = scan.filesDone();
+                MoveJobProgress(ctx, scan.filesDone(), ctx.job.FilesToDo);
+            },
+            [&](const std::string& shown) { consoleScan.feedText(shown); });
     }
     // The closing scan: whatever the archiver added last, then its final line.
     scan.feed(nativeOutput);
     scan.finish();
+    consoleScan.finish();
+    // Warnings this job caused itself and nothing else: the run went well.
+    const ArchiverOutputScan& seen = captured ? scan : consoleScan;
+    if (exitStatus == ArchiverWarningStatus && seen.toleratedWarnings() > 0 && seen.ok())
+        exitStatus = 0;
     MoveJobProgress(ctx, scan.filesDone(), ctx.job.FilesToDo);
     // A file is backed up only once the new archive has replaced the old one; a
     // run that ended on a fatal status (2, or a signal) left the old archive.

@@ -39,6 +39,24 @@ enum class CreateStatus {
     Failed    // no permission, or the disk is full; nothing is left behind
 };
 
+// What the file system says about one name (not following a symbolic link).
+struct FileInfo {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::uint64_t size = 0;
+    std::uint64_t links = 0;  // hard links to the same data
+    std::time_t modified = 0;
+    bool regular = false;  // a regular file, not a link, folder or device
+};
+
+// How making a second name for a file went.
+enum class LinkStatus {
+    Linked,
+    Exists,       // something is already at the new name; it was left alone
+    Unsupported,  // the file system has no hard links (or not across these folders)
+    Failed        // no permission, the file is missing, the disk is full
+};
+
 // How a started program's console is shown.
 enum class WindowStyle { Hidden, NormalFocus };
 
@@ -72,6 +90,14 @@ class Platform {
     virtual bool fileExists(const std::string& path) const = 0;
     virtual bool folderExists(const std::string& path) const = 0;
     virtual bool removeFile(const std::string& path) const = 0;
+    // Nullopt when nothing is at the path.
+    virtual std::optional<FileInfo> fileInfo(const std::string& path) const = 0;
+    // A hard link: the new name shares the existing file's data; nothing is copied
+    // and nothing already at the new name is replaced.
+    virtual LinkStatus makeHardLink(const std::string& existing, const std::string& link) const = 0;
+    // Up to length bytes from offset of a regular file; false when it cannot be read.
+    virtual bool readFileRange(const std::string& path, std::uint64_t offset, std::size_t length,
+                               std::string& contents) const = 0;
     // Reads a regular file whole, following links. Nothing that could block (a
     // FIFO) or never end (a device) is read.
     virtual ReadStatus readWholeFile(const std::string& path, std::string& contents) const = 0;

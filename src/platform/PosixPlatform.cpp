@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -148,6 +149,63 @@ bool PosixPlatform::folderExists(const std::string& path) const {
 
 bool PosixPlatform::removeFile(const std::string& path) const {
     return !HoldsNul(path) && ::unlink(native(path).c_str()) == 0;
+}
+
+std::optional<FileInfo> PosixPlatform::fileInfo(const std::string& path) const {
+    if (HoldsNul(path)) return std::nullopt;
+    struct stat st {};
+    if (::lstat(native(path).c_str(), &st) != 0) return std::nullopt;
+    FileInfo info;
+    info.device = static_cast<std::uint64_t>(st.st_dev);
+    info.inode = static_cast<std::uint64_t>(st.st_ino);
+    info.size = static_cast<std::uint64_t>(st.st_size);
+    info.links = static_cast<std::uint64_t>(st.st_nlink);
+    info.modified = st.st_mtime;
+    info.regular = S_ISREG(st.st_mode);
+    return info;
+}
+
+LinkStatus PosixPlatform::makeHardLink(const std::string& existing, const std::string& link) const {
+    if (HoldsNul(existing) || HoldsNul(link)) return LinkStatus::Failed;
+    // linkat without AT_SYMLINK_FOLLOW links the name itself, never a link's target.
+    if (::linkat(AT_FDCWD, native(existing).c_str(), AT_FDCWD, native(link).c_str(), 0) == 0)
+        return LinkStatus::Linked;
+    switch (errno) {
+        case EEXIST:
+            return LinkStatus::Exists;
+        case EPERM:  // file systems such as FAT and exFAT say EPERM for "no links here"
+        case EOPNOTSUPP:
+        case EXDEV:
+        case EMLINK:
+            return LinkStatus::Unsupported;
+        default:
+            return LinkStatus::Failed;
+    }
+}
+
+bool PosixPlatform::readFileRange(const std::string& path, std::uint64_t offset, std::size_t length,
+                                  std::string& contents) const {
+    contents.clear();
+    if (HoldsNul(path)) return false;
+    const int fd = ::open(native(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (ok && offset < static_cast<std::uint64_t>(st.st_size)) {
+        contents.resize(
+            std::min<std::uint64_t>(length, static_cast<std::uint64_t>(st.st_size) - offset));
+        std::size_t done = 0;
+        while (ok && done < contents.size()) {
+            const ssize_t n = ::pread(fd, contents.data() + done, contents.size() - done,
+                                      static_cast<off_t>(offset + done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            done += static_cast<std::size_t>(n);
+        }
+        contents.resize(done);
+    }
+    ::close(fd);
+    return ok;
 }
 
 ReadStatus PosixPlatform::readWholeFile(const std::string& path, std::string& contents) const {

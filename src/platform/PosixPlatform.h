@@ -30,6 +30,10 @@ class PosixPlatform : public Platform {
     bool fileExists(const std::string& path) const override;
     bool folderExists(const std::string& path) const override;
     bool removeFile(const std::string& path) const override;
+    std::optional<FileInfo> fileInfo(const std::string& path) const override;
+    LinkStatus makeHardLink(const std::string& existing, const std::string& link) const override;
+    bool readFileRange(const std::string& path, std::uint64_t offset, std::size_t length,
+                       std::string& contents) const override;
     ReadStatus readWholeFile(const std::string& path, std::string& contents) const override;
     bool makeEmptyFile(const std::string& path) const override;
     CreateStatus createNewFile(const std::string& path, const std::string& contents) const override;

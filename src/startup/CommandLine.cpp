@@ -2,6 +2,7 @@
 
 #include "platform/Text.h"
 #include "startup/App.h"
+#include "startup/VersionCommands.h"
 
 namespace stowaway {
 
@@ -19,6 +20,8 @@ StartMode ClassifyCommandLine(App& app, const std::string& arguments) {
     if (Trim(arguments) == "--help") return StartMode::Help;
     if (Trim(arguments) == "--version") return StartMode::Version;
     if (Trim(arguments) == "--status") return StartMode::Status;
+    // Before the classic forms: a Crate named "Kabul" is no "abu" switch.
+    if (IsVersionsCommand(arguments)) return StartMode::Versions;
     const std::string& line = app.CommandLine;
     if (line.find('-') == std::string::npos && line.find('/') == std::string::npos)
         return StartMode::Interactive;
@@ -39,6 +42,9 @@ std::string UsageText(const App& app) {
            "       stowaway --status\n"
            "       stowaway --schedule NAME WHEN\n"
            "       stowaway --fix-schedules\n"
+           "       stowaway --keep NAME LAST[,DAILY,WEEKLY,MONTHLY] | --keep NAME off\n"
+           "       stowaway --versions NAME\n"
+           "       stowaway --prune NAME [--dry-run]\n"
            "       stowaway --help | --version\n"
            "\n"
            "Backs up named sets of folders and files (Crates) into ZIP archives.\n"
@@ -55,6 +61,17 @@ std::string UsageText(const App& app) {
            "                             a user manager, cron (they are not);\n"
            "                             STOWAWAY_SCHEDULER=systemd or =cron picks one\n"
            "  --fix-schedules            point schedules whose program folder moved here\n"
+           "  --keep NAME LAST[,DAILY,WEEKLY,MONTHLY]\n"
+           "                             keep earlier archives of the Crate NAME: each backup\n"
+           "                             keeps the previous ARCHIVE.zip as ARCHIVE-DATE.zip\n"
+           "                             (a hard link, no copy); then the last LAST (the current\n"
+           "                             one counted) and the newest of DAILY days, WEEKLY weeks\n"
+           "                             and MONTHLY months stay; \"off\" keeps no more\n"
+           "  --versions NAME            list the Crate's archives: date, path, size, files\n"
+           "  --prune NAME [--dry-run]   delete the kept archives the policy does not keep;\n"
+           "                             --dry-run lists each archive and why it stays or goes\n"
+           "                             With versions kept, a file deleted from disk stays\n"
+           "                             restorable from the kept archives that hold it.\n"
            "  --help                     show this text\n"
            "  --version                  show the version\n"
            "\n"
@@ -68,6 +85,9 @@ std::string UsageText(const App& app) {
            "  --schedule, --fix-schedules: 0 done; 1 no such Crate, or the scheduler or\n"
            "     the settings file refused (nothing was changed); 2 NAME or WHEN missing or\n"
            "     not understood\n"
+           "  --keep, --versions, --prune: 0 done; 1 no such Crate, or the settings file or\n"
+           "  an archive could not be written or deleted; 2 not understood (a bad policy);\n"
+           "  3 listed, but an archive is damaged or misses a volume\n"
            "\n"
            "Files:\n"
            "  " +

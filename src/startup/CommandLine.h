@@ -9,7 +9,8 @@ class App;
 
 // Help and Version: "--help" and "--version", the two words Linux users expect;
 // every other line keeps the classic forms.
-enum class StartMode { Interactive, Automated, Rejected, Help, Version, Status };
+// Versions: "--keep", "--versions" and "--prune" (startup/VersionCommands.h).
+enum class StartMode { Interactive, Automated, Rejected, Help, Version, Status, Versions };
 
 // The arguments without the program path, joined with single blanks.
 std::string JoinArguments(const std::vector<std::string>& arguments);

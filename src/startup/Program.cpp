@@ -10,6 +10,7 @@
 #include "startup/CommandLine.h"
 #include "startup/Startup.h"
 #include "startup/StatusReport.h"
+#include "startup/VersionCommands.h"
 
 namespace stowaway {
 
@@ -37,6 +38,8 @@ int RunProgram(App& app, const std::string& arguments, FrontEnd& frontEnd) {
             return 0;
         case StartMode::Status:
             return PrintStatus(app);
+        case StartMode::Versions:
+            return RunVersionsCommand(app, arguments, std::cout, std::cerr);
         case StartMode::Rejected:
             ShowCommandLineError(app);
             return 2;
