@@ -2,7 +2,9 @@
 
 #include "startup/App.h"
 #include "store/DataFile.h"
+#include "store/settings/SettingsFile.h"
 #include "ui/editor/CrateEditing.h"
+#include "ui/schedule/ScheduleCommands.h"
 
 namespace stowaway {
 
@@ -45,6 +47,9 @@ void ClearCrateData(App& app) {
     app.FrmMain.LstFile.clear();
     app.FrmMain.LstCrate.clear();
     DestroyCrateData(ctx);
+    // Their schedules would run backups of Crates that are gone, every night.
+    const SettingsLoad load = LoadSettings(app.platform, app.settingsPath());
+    for (const std::string& crate : load.settings.crateNames()) FollowCrateDelete(app, crate);
 }
 
 void MnuAdvancedLoad(App& app) {

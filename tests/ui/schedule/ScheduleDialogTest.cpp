@@ -220,6 +220,24 @@ TEST(ScheduleDialog, TheWindowsRenameAndDeleteTakeTheScheduleAlong) {
     EXPECT_TRUE(r.activation.calls.empty());
 }
 
+// Destroying all the Crate data takes every schedule with it.
+TEST(ScheduleDialog, ClearingTheCrateDataRemovesEverySchedule) {
+    ScheduleRig r({"Docs", "Mail"});
+    r.s.f.MnuToolsSchedule.click();
+    for (const char* crate : {"Docs", "Mail"}) {
+        r.choose(crate);
+        r.d.TxtWhen.setText("daily 01:00");
+        r.d.CmdApply.click();
+        ASSERT_TRUE(r.hasUnits(crate));
+    }
+    r.s.p.ui.answers.push_back(MsgResult::OK);
+    r.s.f.MnuAdvancedKillHDData.click();
+    EXPECT_TRUE(r.s.f.LstCrate.items().empty());
+    EXPECT_FALSE(r.hasUnits("Docs"));
+    EXPECT_FALSE(r.hasUnits("Mail"));
+    EXPECT_EQ(r.settings(), "");
+}
+
 TEST(ScheduleDialog, AMovedProgramFolderIsOfferedAndFixed) {
     ScheduleRig r({"Docs"});
     Settings settings;
