@@ -5,6 +5,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -18,13 +19,15 @@
 namespace pkzip {
 
 // Where an entry's modification time came from, finest first.
-enum class TimeSource { Ntfs, Extended, InfoZipUnix, Dos };
+enum class TimeSource : uint8_t { Ntfs, Extended, InfoZipUnix, Dos };
 
 struct ArchiveEntry {
     size_t index = 0;  // position in the central directory
 
-    // As recorded in the central header (Zip64 values already applied).
-    std::string name;  // raw bytes
+    // As recorded in the central header (Zip64 values already applied). An
+    // entry is made afresh from its central record on each Entry(); its views
+    // point into the reader, which must outlive it.
+    std::string_view name;  // raw bytes
     uint16_t versionMadeBy = 0;
     uint16_t versionNeeded = 0;
     uint16_t flags = 0;
@@ -38,15 +41,14 @@ struct ArchiveEntry {
     uint64_t localOffset = 0;  // as recorded, without the bytes before the archive
     uint16_t internalAttrs = 0;
     uint32_t externalAttrs = 0;
-    // Views into the reader's copy of the central directory, which lives as
-    // long as the reader: an archive may hold hundreds of thousands of entries.
     std::string_view extra;    // raw central extra field
     std::string_view comment;  // raw entry comment
     std::string_view central;  // the whole central record, signature to comment
     bool zip64 = false;        // a Zip64 extra field supplied a value
 
     // Derived.
-    std::string path;   // the name with '/' separators (backslashes of DOS/Windows hosts turned)
+    std::string_view
+        path;           // the name with '/' separators (backslashes of DOS/Windows hosts turned)
     uint8_t host = 0;   // versionMadeBy >> 8
     int64_t mtime = 0;  // seconds since 1970, UTC, signed
     uint32_t mtimeNsec = 0;  // below the second, NTFS times only
@@ -95,9 +97,12 @@ class ArchiveReader {
     // Before Open: another folder that may hold volumes of the set.
     void AlsoLookIn(std::string folder) { volumes_.AlsoLookIn(std::move(folder)); }
 
-    size_t Count() const { return entries_.size(); }
-    const ArchiveEntry& Entry(size_t i) const { return entries_[i]; }
-    const std::vector<ArchiveEntry>& Entries() const { return entries_; }
+    // Only the central directory's own bytes and a small record per entry
+    // are kept: an archive may hold millions of entries.
+    size_t Count() const { return slots_.size(); }
+    ArchiveEntry Entry(size_t i) const;
+    std::string_view Name(size_t i) const;  // Entry(i).name, found faster
+    bool HasHeaderEntry() const { return headerIndex_ != SIZE_MAX; }
 
     // The archive comment as far as present; CommentShort() when the file
     // ends before its recorded length.
@@ -166,8 +171,20 @@ class ArchiveReader {
 
     VolumeSet volumes_;
     VolumeAsker* asker_ = nullptr;
-    std::string centralDir_;  // the entries' extra, comment and central views point here
-    std::vector<ArchiveEntry> entries_;
+    // Per entry: where its central record starts and its time, which may
+    // take a slow local-time conversion to work out.
+    struct Slot {
+        uint64_t at = 0;
+        int64_t mtime = 0;
+        uint32_t mtimeNsec = 0;
+        TimeSource timeSource = TimeSource::Dos;
+    };
+    std::string centralDir_;  // the entries' names and views point here
+    std::vector<Slot> slots_;
+    // The few entries with a turned path or damage to their record, by index.
+    std::vector<std::pair<size_t, std::string>> paths_;
+    std::vector<std::pair<size_t, std::string>> entryDamage_;
+    size_t headerIndex_ = SIZE_MAX;
     std::string comment_;
     bool commentShort_ = false;
     std::vector<std::string> damage_;

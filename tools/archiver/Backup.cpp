@@ -12,11 +12,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <memory>
-#include <set>
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
@@ -25,6 +25,7 @@
 #include "CarryCheck.h"
 #include "CarryOver.h"
 #include "Compressor.h"
+#include "NameIndex.h"
 #include "Names.h"
 #include "NewVolumes.h"
 #include "OutFile.h"
@@ -65,7 +66,7 @@ bool ReadWhole(const std::string& path, std::string& out, std::string& error) {
     return true;
 }
 
-uint16_t NameFlags(const std::string& name) {
+uint16_t NameFlags(std::string_view name) {
     return (!IsAscii(name) && IsValidUtf8(name)) ? kFlagUtf8 : 0;
 }
 
@@ -114,7 +115,9 @@ class BackupRun {
     bool LoadList(std::vector<std::string>& paths);
     bool OpenOldArchive();
     bool MayReplaceOld();
-    void ChooseSources(const std::vector<std::string>& paths);
+    void ChooseSources(std::vector<std::string>& paths);
+    void TakeName(std::string_view name);
+    bool NameTaken(std::string_view name) const;
     bool TestCarried();
     bool HeaderUnchanged() const;
     void WriteHeaderEntry(OutFile& out);
@@ -144,8 +147,8 @@ class BackupRun {
     bool haveOld_ = false;
     struct stat oldStat_ {};
     ArchiveReader old_;
-    int oldFd_ = -1;  // the reader's own descriptor of it, for copying entries over
-    std::unordered_map<std::string_view, size_t> oldByName_;  // names held by old_
+    int oldFd_ = -1;              // the reader's own descriptor of it, for copying entries over
+    NameIndex oldByName_;         // old entries but the header, by name, read in old_'s directory
     bool keepOldHeader_ = false;  // no -header: the old comment and header entry stay
     std::string header_;
     bool headerAsEntry_ = false;
@@ -155,7 +158,10 @@ class BackupRun {
     std::vector<std::pair<size_t, std::string>> notNewer_;
     std::vector<bool> tested_;  // old entries tested before the run, by index
     std::vector<EntryRecord> records_;
-    std::set<std::string> storedNames_;
+    // By old index (the first of its name): an entry of that name is in the
+    // new archive already, so the old one is not carried.
+    std::vector<bool> nameTaken_;
+    std::deque<std::string> dirNames_;  // "name/" of folders stored, which records_ point at
     size_t added_ = 0;
     size_t kept_ = 0;
     bool swapped_ = false;  // media were swapped: the old archive there is gone
@@ -221,17 +227,19 @@ bool BackupRun::OpenOldArchive() {
             return unchanged("it was replaced while it was being read");
         }
     }
-    oldByName_.reserve(old_.Entries().size());
-    for (const ArchiveEntry& e : old_.Entries()) {
+    for (size_t i = 0; i < old_.Count(); ++i) {
+        const ArchiveEntry e = old_.Entry(i);
         if (!e.damage.empty()) return unchanged(Shown(e.name) + ": " + e.damage);
         if (e.encrypted) {
             Problem("the existing archive " + Shown(archive_) + " holds an encrypted entry (" +
                     Shown(e.name) + ") that cannot be carried over; it was left unchanged");
             return false;
         }
-        if (e.isHeader) continue;
-        oldByName_.insert({e.name, e.index});
     }
+    oldByName_.Build(
+        old_.Count(), [this](size_t i) { return old_.Name(i); },
+        [this](size_t i) { return !old_.Entry(i).isHeader; });
+    nameTaken_.assign(old_.Count(), false);
     return true;
 }
 
@@ -246,12 +254,23 @@ bool BackupRun::MayReplaceOld() {
     return true;
 }
 
-void BackupRun::ChooseSources(const std::vector<std::string>& paths) {
+void BackupRun::TakeName(std::string_view name) {
+    const size_t i = oldByName_.Find(name);
+    if (i != NameIndex::kNone) nameTaken_[i] = true;
+}
+
+bool BackupRun::NameTaken(std::string_view name) const {
+    const size_t i = oldByName_.Find(name);
+    return i != NameIndex::kNone && nameTaken_[i];
+}
+
+// The paths are taken (moved) from `paths`.
+void BackupRun::ChooseSources(std::vector<std::string>& paths) {
     std::vector<SourceFile> listed;
     listed.reserve(paths.size());  // never moves: `seen` looks at its names
     std::unordered_set<std::string_view> seen;
     seen.reserve(paths.size());
-    for (const std::string& path : paths) {
+    for (std::string& path : paths) {
         std::optional<std::string> name = StoredName(path);
         if (!name) {
             Problem("cannot store " + Shown(path) + ": not a usable file path");
@@ -263,8 +282,8 @@ void BackupRun::ChooseSources(const std::vector<std::string>& paths) {
                     ": the name is reserved for the archive header");
             continue;
         }
-        const bool replacing = oldByName_.count(*name) > 0;
-        listed.push_back({path, std::move(*name), replacing});
+        const bool replacing = oldByName_.Find(*name) != NameIndex::kNone;
+        listed.push_back({std::move(path), std::move(*name), replacing});
         seen.insert(listed.back().name);
     }
     if (!o_.updateOnly) {  // every file is stored: the reader opens and checks it
@@ -282,12 +301,12 @@ void BackupRun::ChooseSources(const std::vector<std::string>& paths) {
             continue;
         }
         const struct stat& st = status[i].st;
-        const auto old = oldByName_.find(S_ISDIR(st.st_mode) ? f.name + "/" : f.name);
-        if (old != oldByName_.end() && !DiskIsNewer(st, old_.Entry(old->second))) {
-            notNewer_.emplace_back(old->second, std::move(f.path));
+        const size_t old = oldByName_.Find(S_ISDIR(st.st_mode) ? f.name + "/" : f.name);
+        if (old != NameIndex::kNone && !DiskIsNewer(st, old_.Entry(old))) {
+            notNewer_.emplace_back(old, std::move(f.path));
             continue;
         }
-        f.replacing = old != oldByName_.end();
+        f.replacing = old != NameIndex::kNone;
         sources_.push_back(std::move(f));
     }
 }
@@ -296,14 +315,15 @@ void BackupRun::ChooseSources(const std::vector<std::string>& paths) {
 // is listed is stored again from it; any other fails the run before the old
 // archive is touched.
 bool BackupRun::TestCarried() {
+    if (old_.Count() == 0) return true;
     std::unordered_set<std::string_view> storing;
     for (const SourceFile& f : sources_) storing.insert(f.name);
     std::vector<size_t> carried;
-    for (const ArchiveEntry& e : old_.Entries()) {
+    for (size_t i = 0; i < old_.Count(); ++i) {
+        const ArchiveEntry e = old_.Entry(i);
         const bool replaced =
             storing.count(e.name) > 0 ||
-            (e.name.ends_with('/') &&
-             storing.count(std::string_view(e.name).substr(0, e.name.size() - 1)) > 0);
+            (e.name.ends_with('/') && storing.count(e.name.substr(0, e.name.size() - 1)) > 0);
         if (e.isHeader ? keepOldHeader_ : !replaced) carried.push_back(e.index);
     }
     tested_.assign(old_.Count(), false);
@@ -312,7 +332,7 @@ bool BackupRun::TestCarried() {
     if (!damaged.empty()) std::sort(notNewer_.begin(), notNewer_.end());
     bool ok = true;
     for (const DamagedEntry& d : damaged) {
-        const ArchiveEntry& e = old_.Entry(d.index);
+        const ArchiveEntry e = old_.Entry(d.index);
         const auto file = std::lower_bound(
             notNewer_.begin(), notNewer_.end(), d.index,
             [](const std::pair<size_t, std::string>& n, size_t i) { return n.first < i; });
@@ -325,7 +345,7 @@ bool BackupRun::TestCarried() {
         }
         Problem("warning: the copy of " + Shown(e.name) + " in the archive is damaged (" + d.why +
                 "); it is stored again from " + Shown(file->second));
-        std::string name = e.name;
+        std::string name(e.name);
         if (name.ends_with('/')) name.pop_back();  // a folder is listed without its slash
         sources_.push_back({file->second, std::move(name), true});
     }
@@ -336,9 +356,7 @@ bool BackupRun::HeaderUnchanged() const {
     if (keepOldHeader_) return true;
     std::string oldHeader, error;
     if (!old_.Header(oldHeader, error) || oldHeader != header_) return false;
-    bool oldAsEntry = false;
-    for (const ArchiveEntry& e : old_.Entries()) oldAsEntry = oldAsEntry || e.isHeader;
-    return oldAsEntry == headerAsEntry_ && old_.Comment() == CommentToStore();
+    return old_.HasHeaderEntry() == headerAsEntry_ && old_.Comment() == CommentToStore();
 }
 
 std::string BackupRun::CommentToStore() const {
@@ -473,7 +491,8 @@ void BackupRun::StorePieces(OutFile& out) {
         if (p->first) {
             cur = EntryRecord{};
             const bool isDir = S_ISDIR(p->st.st_mode);
-            cur.name = isDir ? src.name + "/" : src.name;
+            if (isDir) dirNames_.push_back(src.name + "/");
+            cur.name = isDir ? std::string_view(dirNames_.back()) : std::string_view(src.name);
             cur.flags = NameFlags(cur.name);
             cur.mtime = p->st.st_mtim.tv_sec;
             cur.mtimeNsec = static_cast<uint32_t>(p->st.st_mtim.tv_nsec);
@@ -533,7 +552,7 @@ void BackupRun::StorePieces(OutFile& out) {
         }
         out.CloseHeader();
         records_.push_back(cur);
-        storedNames_.insert(cur.name);
+        TakeName(cur.name);
         ++added_;
         inEntry = false;
         Line(std::string(src.replacing ? "  Updating: " : "  Adding: ") + Shown(cur.name) +
@@ -554,8 +573,9 @@ void BackupRun::CopyOldEntries(OutFile& out) {
     const bool oneByOne = oldFd_ < 0 || out.Spanning();
     std::vector<unsigned char> buf;
     OldSpanFinder finder(old_);
-    for (const ArchiveEntry& old : old_.Entries()) {
-        if (old.isHeader ? !keepOldHeader_ : storedNames_.count(old.name) > 0) continue;
+    for (size_t i = 0; i < old_.Count(); ++i) {
+        const ArchiveEntry old = old_.Entry(i);
+        if (old.isHeader ? !keepOldHeader_ : NameTaken(old.name)) continue;
         OldSpan span;
         std::string error;
         // Kept after all (its file could not be stored again): tested now.
@@ -573,7 +593,7 @@ void BackupRun::CopyOldEntries(OutFile& out) {
         e.oldDisk = span.disk;
         e.oldStart = span.start;
         e.oldLength = span.length;
-        e.central.assign(old.central);
+        e.central = old.central;
         e.size = old.size;
         e.compSize = old.compSize;
         e.crc = old.crc;
@@ -601,7 +621,7 @@ void BackupRun::CopyOldEntries(OutFile& out) {
             runLength += span.length;
         }
         records_.push_back(e);
-        storedNames_.insert(e.name);
+        TakeName(e.name);
         if (!old.isHeader) ++kept_;
     }
     flush();
@@ -620,14 +640,16 @@ void BackupRun::WriteDirectory(OutFile& out, const std::string& comment) {
     for (EntryRecord& e : records_) {
         const Place p = out.Where(e.localOffset);
         PlaceOnDisk(e, p.disk, p.offset);
-        if (e.carried) e.central = CarriedCentral(e.central, e.size, e.compSize, p.offset, p.disk);
-        if (e.carried && TestFault("carried-crc")) e.central[16] ^= 1;
     }
+    const bool spoilCarried = TestFault("carried-crc");
     if (out.Disks() >= 0xFFFF) throw WriteError("too many volumes for one set");
     const uint64_t cdStart = out.Tell();
     std::vector<uint64_t> starts;
     for (const EntryRecord& e : records_) {
-        const std::string c = e.carried ? e.central : CentralHeader(e);
+        std::string c = e.carried
+                            ? CarriedCentral(e.central, e.size, e.compSize, e.localOffset, e.disk)
+                            : CentralHeader(e);
+        if (e.carried && spoilCarried) c[16] ^= 1;
         starts.push_back(out.Tell());
         out.Reserve(c.size());
         out.Write(c);

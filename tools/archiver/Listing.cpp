@@ -67,20 +67,21 @@ int RunListing(const Options& o) {
         Problem("cannot read the archive header: " + error);
         return kFatal;
     }
-    std::vector<const ArchiveEntry*> entries;
+    size_t count = 0;
     uint64_t totalSize = 0;
     uint64_t totalPacked = 0;
-    for (const ArchiveEntry& info : zr.Entries()) {
+    for (size_t i = 0; i < zr.Count(); ++i) {
+        const ArchiveEntry info = zr.Entry(i);
         if (info.isHeader) continue;
         totalSize += info.size;
         totalPacked += info.compSize;
-        entries.push_back(&info);
+        ++count;
     }
 
     // Exactly six lines of one item each before the header.
     Line("PKZIP25.EXE archive listing (brief)");
     Line("Stand-in for PKZIP 2.5 on this system");
-    Line("Entries: " + std::to_string(entries.size()));
+    Line("Entries: " + std::to_string(count));
     Line("Total size: " + std::to_string(totalSize) + " bytes");
     Line("Total packed: " + std::to_string(totalPacked) + " bytes");
     Line(header.empty() ? "Archive header: none" : "Archive header:");
@@ -91,7 +92,10 @@ int RunListing(const Options& o) {
     std::snprintf(row, sizeof row, "%14s %14s  %-9s %-19s  %-8s  %s", "Length", "Packed", "Method",
                   "Date", "CRC-32", "Name");
     Line(row);
-    for (const ArchiveEntry* e : entries) {
+    for (size_t i = 0; i < zr.Count(); ++i) {
+        const ArchiveEntry info = zr.Entry(i);
+        if (info.isHeader) continue;
+        const ArchiveEntry* e = &info;
         std::snprintf(row, sizeof row, "%14llu %14llu  %-9s %-19s  %08x  ",
                       static_cast<unsigned long long>(e->size),
                       static_cast<unsigned long long>(e->compSize), MethodName(e->method),
@@ -101,7 +105,8 @@ int RunListing(const Options& o) {
     // Damage is told after the listing, so that the header keeps its place
     // for whoever reads it back.
     for (const std::string& d : zr.Damage()) Problem("the archive is damaged: " + d);
-    for (const ArchiveEntry& info : zr.Entries()) {
+    for (size_t i = 0; i < zr.Count(); ++i) {
+        const ArchiveEntry info = zr.Entry(i);
         if (!info.damage.empty())
             Problem("entry " + Shown(info.name) + " is damaged: " + info.damage);
     }

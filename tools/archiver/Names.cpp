@@ -71,6 +71,32 @@ std::optional<std::vector<std::string>> SafeComponents(std::string_view name) {
     return parts;
 }
 
+bool SafeRelativePath(std::string_view name, std::string& out) {
+    out.clear();
+    if (name.empty() || name[0] == '/' || name[0] == '\\') return false;
+    if (name.size() >= 2 && name[1] == ':' && std::isalpha(static_cast<unsigned char>(name[0]))) {
+        return false;
+    }
+    size_t pos = 0;
+    while (pos <= name.size()) {
+        size_t slash = name.find('/', pos);
+        if (slash == std::string_view::npos) slash = name.size();
+        const std::string_view part = name.substr(pos, slash - pos);
+        pos = slash + 1;
+        if (part.empty() || part == ".") continue;
+        if (part == "..") {
+            if (out.empty()) return false;
+            const size_t cut = out.rfind('/');
+            out.resize(cut == std::string::npos ? 0 : cut);
+            continue;
+        }
+        if (HasBackslashParent(part)) return false;
+        if (!out.empty()) out += '/';
+        out += part;
+    }
+    return !out.empty();
+}
+
 bool IsAscii(std::string_view s) {
     for (unsigned char c : s) {
         if (c >= 0x80) return false;

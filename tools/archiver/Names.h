@@ -22,6 +22,10 @@ std::optional<std::string> StoredName(std::string_view path);
 // resolved. A trailing '/' marks a folder and is not part of the result.
 std::optional<std::vector<std::string>> SafeComponents(std::string_view name);
 
+// The same components joined by '/' into `out`: the path to restore to,
+// relative to the restore folder. False for a name SafeComponents refuses.
+bool SafeRelativePath(std::string_view name, std::string& out);
+
 // The folder part of a file path ("." when there is none) and the last part.
 std::string FolderOf(const std::string& path);
 std::string LeafOf(const std::string& path);

@@ -45,7 +45,7 @@ bool CheckDirectory(const ArchiveReader& r, const std::vector<EntryRecord>& expe
         // Carried entries too: their records hold what the old one said.
         if (got.crc != want.crc || got.size != want.size || got.compSize != want.compSize ||
             got.method != want.method || got.flags != want.flags) {
-            error = "entry " + std::to_string(i) + " (" + want.name +
+            error = "entry " + std::to_string(i) + " (" + std::string(want.name) +
                     ") reads back with other sizes, CRC, method or flags";
             return false;
         }
@@ -158,7 +158,8 @@ bool VerifyArchive(const std::string& path, const std::vector<std::string>& volu
             if (!ok) {
                 std::lock_guard<std::mutex> lock(errorMutex);
                 if (!failed.exchange(true)) {
-                    error = "entry " + std::to_string(t.first) + " (" + e.name + "): " + why;
+                    error = "entry " + std::to_string(t.first) + " (" + std::string(e.name) +
+                            "): " + why;
                 }
                 return;
             }
