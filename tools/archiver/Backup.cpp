@@ -73,21 +73,20 @@ uint16_t NameFlags(std::string_view name) {
 // Whether the file on disk is newer than the archived copy, compared at the
 // precision the archive holds: 100 ns with an NTFS time, whole seconds with a
 // Unix time, a DOS time's two seconds (in local time) otherwise.
-bool DiskIsNewer(const struct stat& st, const ArchiveEntry& old) {
+bool DiskIsNewer(const struct timespec& mtime, const ArchiveEntry& old) {
     switch (old.timeSource) {
         case TimeSource::Ntfs: {
-            const uint32_t ns = static_cast<uint32_t>(st.st_mtim.tv_nsec) / 100 * 100;
-            return st.st_mtim.tv_sec > old.mtime ||
-                   (st.st_mtim.tv_sec == old.mtime && ns > old.mtimeNsec);
+            const uint32_t ns = static_cast<uint32_t>(mtime.tv_nsec) / 100 * 100;
+            return mtime.tv_sec > old.mtime || (mtime.tv_sec == old.mtime && ns > old.mtimeNsec);
         }
         case TimeSource::Extended:
         case TimeSource::InfoZipUnix:
-            return st.st_mtime > old.mtime;
+            return mtime.tv_sec > old.mtime;
         case TimeSource::Dos:
             break;
     }
     uint16_t t, d;
-    ToDosTime(st.st_mtime, t, d);
+    ToDosTime(mtime.tv_sec, t, d);
     return (static_cast<uint32_t>(d) << 16 | t) >
            (static_cast<uint32_t>(old.dosDate) << 16 | old.dosTime);
 }
@@ -112,20 +111,21 @@ class BackupRun {
     int Run();
 
   private:
-    bool LoadList(std::vector<std::string>& paths);
+    bool LoadList(std::vector<std::string_view>& paths);
     bool OpenOldArchive();
     bool MayReplaceOld();
-    void ChooseSources(std::vector<std::string>& paths);
+    void ChooseSources(const std::vector<std::string_view>& paths);
+    std::string_view KeepName(std::string&& name, std::string_view path);
     void TakeName(std::string_view name);
     bool NameTaken(std::string_view name) const;
     bool TestCarried();
     bool HeaderUnchanged() const;
     void WriteHeaderEntry(OutFile& out);
     void StorePieces(OutFile& out);
-    bool RestoreStored(OutFile& out, EntryRecord& e, const std::string& path);
-    bool ReadLargeAgain(OutFile& out, EntryRecord& e, const std::string& path,
+    bool RestoreStored(OutFile& out, EntryRecord& e, std::string_view path);
+    bool ReadLargeAgain(OutFile& out, EntryRecord& e, std::string_view path,
                         std::string& warning);
-    void DropEntry(OutFile& out, const EntryRecord& e, const std::string& path,
+    void DropEntry(OutFile& out, const EntryRecord& e, std::string_view path,
                    const std::string& why);
     void CopyOldEntries(OutFile& out);
     void WriteEntries(OutFile& out);
@@ -152,10 +152,12 @@ class BackupRun {
     bool keepOldHeader_ = false;  // no -header: the old comment and header entry stay
     std::string header_;
     bool headerAsEntry_ = false;
+    std::deque<std::string> listTexts_;  // the list files read, which the paths point into
+    std::deque<std::string> names_;      // stored names that are no tail of their path
     std::vector<SourceFile> sources_;
     // Listed files not newer than their old entry: the entry's index and the
     // file's path, in case its copy turns out damaged.
-    std::vector<std::pair<size_t, std::string>> notNewer_;
+    std::vector<std::pair<size_t, std::string_view>> notNewer_;
     std::vector<bool> tested_;  // old entries tested before the run, by index
     std::vector<EntryRecord> records_;
     // By old index (the first of its name): an entry of that name is in the
@@ -169,11 +171,11 @@ class BackupRun {
     std::vector<std::string> removedOld_;
 };
 
-bool BackupRun::LoadList(std::vector<std::string>& paths) {
+bool BackupRun::LoadList(std::vector<std::string_view>& paths) {
     for (const std::string& list : o_.listFiles) {
         const std::string resolved = ResolvePathCase(list);
         std::string error;
-        if (!ReadListFile(resolved, paths, error)) {
+        if (!ReadListFile(resolved, listTexts_.emplace_back(), paths, error)) {
             Problem("cannot read the list file " + Shown(list) + ": " + error +
                     "; the archive was not changed");
             return false;
@@ -264,50 +266,72 @@ bool BackupRun::NameTaken(std::string_view name) const {
     return i != NameIndex::kNone && nameTaken_[i];
 }
 
-// The paths are taken (moved) from `paths`.
-void BackupRun::ChooseSources(std::vector<std::string>& paths) {
+// A stored name is most often the tail of its path ("/home/a/x" stores
+// "home/a/x"): it is then a view of the path, and otherwise kept in names_.
+std::string_view BackupRun::KeepName(std::string&& name, std::string_view path) {
+    if (path.ends_with(name)) return path.substr(path.size() - name.size());
+    names_.push_back(std::move(name));
+    return names_.back();
+}
+
+void BackupRun::ChooseSources(const std::vector<std::string_view>& paths) {
     std::vector<SourceFile> listed;
-    listed.reserve(paths.size());  // never moves: `seen` looks at its names
-    std::unordered_set<std::string_view> seen;
-    seen.reserve(paths.size());
-    for (std::string& path : paths) {
+    listed.reserve(paths.size());
+    for (std::string_view path : paths) {
         std::optional<std::string> name = StoredName(path);
-        if (!name) {
-            Problem("cannot store " + Shown(path) + ": not a usable file path");
-            continue;
-        }
-        if (seen.count(*name) > 0) continue;  // listed twice: stored once
-        if (headerAsEntry_ && *name == kHeaderEntryName) {
-            Problem("cannot store " + Shown(path) +
-                    ": the name is reserved for the archive header");
-            continue;
-        }
-        const bool replacing = oldByName_.Find(*name) != NameIndex::kNone;
-        listed.push_back({std::move(path), std::move(*name), replacing});
-        seen.insert(listed.back().name);
+        listed.push_back({path, name ? KeepName(std::move(*name), path) : std::string_view(), false});
     }
+    // Listed twice: stored once, where it was listed first.
+    std::vector<bool> take(listed.size(), false);
+    {
+        NameIndex first;
+        first.Build(
+            listed.size(), [&](size_t i) { return listed[i].name; },
+            [&](size_t i) { return listed[i].name.data() != nullptr; });
+        for (size_t i = 0; i < listed.size(); ++i) {
+            SourceFile& f = listed[i];
+            if (f.name.data() == nullptr) {
+                Problem("cannot store " + Shown(f.path) + ": not a usable file path");
+                continue;
+            }
+            if (first.Find(f.name) != i) continue;
+            if (headerAsEntry_ && f.name == kHeaderEntryName) {
+                Problem("cannot store " + Shown(f.path) +
+                        ": the name is reserved for the archive header");
+                continue;
+            }
+            f.replacing = oldByName_.Find(f.name) != NameIndex::kNone;
+            take[i] = true;
+        }
+    }
+    size_t kept = 0;
+    for (size_t i = 0; i < listed.size(); ++i) {
+        if (take[i]) listed[kept++] = listed[i];
+    }
+    listed.resize(kept);
     if (!o_.updateOnly) {  // every file is stored: the reader opens and checks it
         sources_ = std::move(listed);
         return;
     }
     std::vector<const char*> toStat;
     toStat.reserve(listed.size());
-    for (const SourceFile& f : listed) toStat.push_back(f.path.c_str());
+    for (const SourceFile& f : listed) toStat.push_back(f.path.data());
     const std::vector<StatResult> status = StatMany(toStat);
+    toStat = {};
     for (size_t i = 0; i < listed.size(); ++i) {
         SourceFile& f = listed[i];
         if (status[i].error != 0) {
             Problem("cannot open " + Shown(f.path) + ": " + ErrnoText(status[i].error));
             continue;
         }
-        const struct stat& st = status[i].st;
-        const size_t old = oldByName_.Find(S_ISDIR(st.st_mode) ? f.name + "/" : f.name);
-        if (old != NameIndex::kNone && !DiskIsNewer(st, old_.Entry(old))) {
-            notNewer_.emplace_back(old, std::move(f.path));
+        const size_t old = S_ISDIR(status[i].mode) ? oldByName_.Find(std::string(f.name) + "/")
+                                                   : oldByName_.Find(f.name);
+        if (old != NameIndex::kNone && !DiskIsNewer(status[i].mtime, old_.Entry(old))) {
+            notNewer_.emplace_back(old, f.path);
             continue;
         }
         f.replacing = old != NameIndex::kNone;
-        sources_.push_back(std::move(f));
+        sources_.push_back(f);
     }
 }
 
@@ -335,7 +359,7 @@ bool BackupRun::TestCarried() {
         const ArchiveEntry e = old_.Entry(d.index);
         const auto file = std::lower_bound(
             notNewer_.begin(), notNewer_.end(), d.index,
-            [](const std::pair<size_t, std::string>& n, size_t i) { return n.first < i; });
+            [](const std::pair<size_t, std::string_view>& n, size_t i) { return n.first < i; });
         if (e.isHeader || file == notNewer_.end() || file->first != d.index) {
             Problem("the existing archive " + Shown(archive_) + " holds a damaged entry " +
                     Shown(e.name) + " (" + d.why +
@@ -347,7 +371,7 @@ bool BackupRun::TestCarried() {
                 "); it is stored again from " + Shown(file->second));
         std::string name(e.name);
         if (name.ends_with('/')) name.pop_back();  // a folder is listed without its slash
-        sources_.push_back({file->second, std::move(name), true});
+        sources_.push_back({file->second, KeepName(std::move(name), file->second), true});
     }
     return ok;
 }
@@ -404,7 +428,7 @@ void BackupRun::WriteHeaderEntry(OutFile& out) {
 
 // An entry that cannot be finished is taken out again; once its start is on
 // a medium already taken out, the backup cannot go on.
-void BackupRun::DropEntry(OutFile& out, const EntryRecord& e, const std::string& path,
+void BackupRun::DropEntry(OutFile& out, const EntryRecord& e, std::string_view path,
                           const std::string& why) {
     if (out.HeaderSealed()) {
         throw WriteError("cannot store " + Shown(path) + ": " + why +
@@ -417,9 +441,9 @@ void BackupRun::DropEntry(OutFile& out, const EntryRecord& e, const std::string&
 // A large file that came out no smaller deflated (no piece, or too little,
 // shrank) is written again stored, read a second time; it must still be what
 // was read the first time.
-bool BackupRun::RestoreStored(OutFile& out, EntryRecord& e, const std::string& path) {
+bool BackupRun::RestoreStored(OutFile& out, EntryRecord& e, std::string_view path) {
     out.Rollback(e.localOffset + LocalHeader(e).size());
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(path.data(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     std::vector<unsigned char> buf(1 << 20);
     uint64_t left = e.size;
     uLong crc = 0;
@@ -445,13 +469,13 @@ bool BackupRun::RestoreStored(OutFile& out, EntryRecord& e, const std::string& p
 // A large file written to in place while it was read may be torn, and its
 // pieces are written already: it is read again here, up to twice more, until
 // it holds still. False when it could not be read again (the entry is gone).
-bool BackupRun::ReadLargeAgain(OutFile& out, EntryRecord& e, const std::string& path,
+bool BackupRun::ReadLargeAgain(OutFile& out, EntryRecord& e, std::string_view path,
                                std::string& warning) {
     for (int again = 0; again < 2 && !warning.empty() && !out.HeaderSealed(); ++again) {
         out.Rollback(e.localOffset + LocalHeader(e).size());
         const int level = e.method == kMethodDeflate ? CompressorLevel(o_.level) : 0;
         const ReadAgainResult r =
-            ReadAgain(path, level, e.zip64Sizes ? UINT64_MAX : kZip64Reserve - 1,
+            ReadAgain(path.data(), level, e.zip64Sizes ? UINT64_MAX : kZip64Reserve - 1,
                       [&](const unsigned char* data, size_t n) { out.Write(data, n); });
         if (!r.error.empty()) {
             DropEntry(out, e, path, r.error);
@@ -491,7 +515,7 @@ void BackupRun::StorePieces(OutFile& out) {
         if (p->first) {
             cur = EntryRecord{};
             const bool isDir = S_ISDIR(p->st.st_mode);
-            if (isDir) dirNames_.push_back(src.name + "/");
+            if (isDir) dirNames_.push_back(std::string(src.name) + "/");
             cur.name = isDir ? std::string_view(dirNames_.back()) : std::string_view(src.name);
             cur.flags = NameFlags(cur.name);
             cur.mtime = p->st.st_mtim.tv_sec;
@@ -723,10 +747,11 @@ int BackupRun::Run() {
     headerAsEntry_ = header_.size() > kMaxComment ||
                      header_.find(std::string("PK\x05\x06", 4)) != std::string::npos;
 
-    std::vector<std::string> paths;
+    std::vector<std::string_view> paths;
     if (!LoadList(paths) || !OpenOldArchive()) return kFatal;
     keepOldHeader_ = o_.headerFile.empty() && old_.Count() > 0;
     ChooseSources(paths);
+    paths = {};
     if (!TestCarried()) return kFatal;
 
     // The nightly update with nothing newer: every byte would stay the same.

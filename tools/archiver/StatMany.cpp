@@ -50,12 +50,21 @@ class FolderCache {
         }
         // A folder that cannot be opened leaves the error to the plain stat.
         if (fd_ < 0) return Plain(path, out);
-        out.error = ::fstatat(fd_, path + folderLength + 1, &out.st, 0) == 0 ? 0 : errno;
+        struct stat st;
+        out.error = ::fstatat(fd_, path + folderLength + 1, &st, 0) == 0 ? 0 : errno;
+        Keep(st, out);
     }
 
   private:
     static void Plain(const char* path, StatResult& out) {
-        out.error = ::stat(path, &out.st) == 0 ? 0 : errno;
+        struct stat st;
+        out.error = ::stat(path, &st) == 0 ? 0 : errno;
+        Keep(st, out);
+    }
+    static void Keep(const struct stat& st, StatResult& out) {
+        if (out.error != 0) return;
+        out.mode = st.st_mode;
+        out.mtime = st.st_mtim;
     }
 
     std::string folder_;

@@ -1,14 +1,17 @@
 #pragma once
 
 #include <sys/stat.h>
+#include <time.h>
 
 #include <vector>
 
 namespace pkzip {
 
+// What an update needs of a file's status, small: one for every listed file.
 struct StatResult {
-    int error;  // errno of a failed stat, 0 when st holds the file's status
-    struct stat st;
+    int error;  // errno of a failed stat, 0 when the rest holds the file's status
+    mode_t mode;
+    struct timespec mtime;
 };
 
 // The status of every path, as stat(2) gives it (links followed), in order.
