@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstring>
 #include <deque>
-#include <optional>
 #include <string_view>
 #include <system_error>
 #include <thread>
@@ -70,6 +69,14 @@ int64_t Unix32(uint32_t v, int64_t dosGuess, bool dosUsable) {
 
 bool IsDosHost(uint8_t host) {
     return host == 0 || host == 6 || host == 11 || host == 14;  // FAT, HPFS, NTFS, VFAT
+}
+
+// The length of the central record at `pos` when it is there whole, else 0.
+size_t RecordLength(std::string_view all, size_t pos) {
+    if (pos + 46 > all.size() || Get32(U(all) + pos) != kSigCentral) return 0;
+    const unsigned char* h = U(all) + pos;
+    const size_t len = 46 + Get16(h + 28) + Get16(h + 30) + Get16(h + 32);
+    return pos + len <= all.size() ? len : 0;
 }
 
 // The fixed fields, the name and the Zip64 values of the central record at
@@ -417,81 +424,170 @@ bool ArchiveReader::ReadCentral(std::string& error) {
         error = "the central directory is larger than the archive (damaged archive)";
         return false;
     }
-    centralDir_.assign(static_cast<size_t>(cdSize_), '\0');
-    const std::string& cd = centralDir_;
-    const uint64_t start = cdOffset_ + (volumes_.IsSplit() ? 0 : prefix_);
-    if (!volumes_.ReadAt(cdDisk_, start, centralDir_.data(), centralDir_.size(), error)) {
-        error = "cannot read the central directory: " + error + " (damaged archive)";
-        return false;
-    }
-    const unsigned char* p = U(cd);
-    size_t pos = 0;
-    slots_.reserve(static_cast<size_t>(std::min<uint64_t>(entryCount_, cd.size() / 46)));
-    const std::string_view all(cd);
-    while (pos + 46 <= cd.size() && Get32(p + pos) == kSigCentral) {
-        const unsigned char* h = p + pos;
-        const size_t nameLen = Get16(h + 28), extraLen = Get16(h + 30), commentLen = Get16(h + 32);
-        const size_t recLen = 46 + nameLen + extraLen + commentLen;
-        if (pos + recLen > cd.size()) break;
-        const size_t index = slots_.size();
+    std::vector<FirstOnDisk> first(volumes_.DiskCount());
+    count_ = 0;
+    const auto note = [&](std::string_view all, size_t pos) {
+        const size_t index = count_++;
         ArchiveEntry e;
         ParseFixed(all, pos, e);
+        if (e.name.find('\0') != std::string_view::npos) e.damage = "the name holds a NUL byte";
+        if (e.diskStart < first.size() && e.damage.empty()) {
+            FirstOnDisk& f = first[e.diskStart];
+            if (!f.found || e.localOffset < f.offset)
+                f = {true, e.localOffset, std::string(e.name)};
+        }
+        if (headerIndex_ == SIZE_MAX) {
+            ParseKind(e);
+            if (e.isHeader) {
+                headerIndex_ = index;
+                headerRecord_ = e.central;
+            }
+        }
+        if (stream_) return true;
         if (IsDosHost(e.host) && e.name.find('\\') != std::string_view::npos) {
             std::string path(e.name);
             std::replace(path.begin(), path.end(), '\\', '/');
             paths_.emplace_back(index, std::move(path));
         }
-        if (e.name.find('\0') != std::string_view::npos) e.damage = "the name holds a NUL byte";
         if (!e.damage.empty()) entryDamage_.emplace_back(index, std::move(e.damage));
         ParseTime(e);
-        Slot s;
-        s.at = pos;
-        s.mtime = e.mtime;
-        s.mtimeNsec = e.mtimeNsec;
-        s.timeSource = e.timeSource;
-        slots_.push_back(s);
-        if (headerIndex_ == SIZE_MAX) {
-            ParseKind(e);
-            if (e.isHeader) headerIndex_ = index;
+        Slot slot;
+        slot.at = pos;
+        slot.mtime = e.mtime;
+        slot.mtimeNsec = e.mtimeNsec;
+        slot.timeSource = e.timeSource;
+        slots_.push_back(slot);
+        return true;
+    };
+    if (stream_) {
+        // Read through once, for the count, the header and the volumes' first entries.
+        if (!ScanCentral(
+                note, [] { return true; }, error))
+            return false;
+    } else {
+        centralDir_.assign(static_cast<size_t>(cdSize_), '\0');
+        const uint64_t start = cdOffset_ + (volumes_.IsSplit() ? 0 : prefix_);
+        if (!volumes_.ReadAt(cdDisk_, start, centralDir_.data(), centralDir_.size(), error)) {
+            error = "cannot read the central directory: " + error + " (damaged archive)";
+            return false;
         }
-        pos += recLen;
+        slots_.reserve(
+            static_cast<size_t>(std::min<uint64_t>(entryCount_, centralDir_.size() / 46)));
+        const std::string_view all(centralDir_);
+        for (size_t pos = 0, len; (len = RecordLength(all, pos)) > 0; pos += len) note(all, pos);
     }
-    if (slots_.size() != entryCount_ && (slots_.size() & 0xFFFF) != entryCount_) {
-        damage_.push_back("the central directory holds " + std::to_string(slots_.size()) +
+    if (count_ != entryCount_ && (count_ & 0xFFFF) != entryCount_) {
+        damage_.push_back("the central directory holds " + std::to_string(count_) +
                           " entries where the end record says " + std::to_string(entryCount_));
     }
-    if (slots_.empty() && entryCount_ > 0) {
+    if (count_ == 0 && entryCount_ > 0) {
         error = "the central directory cannot be read (damaged archive)";
         return false;
     }
-    return !volumes_.IsSplit() || VolumesBelongTogether(error);
+    return !volumes_.IsSplit() || VolumesBelongTogether(first, error);
+}
+
+bool ArchiveReader::ScanCentral(const std::function<bool(std::string_view, size_t)>& each,
+                                const std::function<bool()>& flush, std::string& error) const {
+    uint32_t disk = cdDisk_;
+    uint64_t at = cdOffset_ + (volumes_.IsSplit() ? 0 : prefix_);
+    uint64_t left = cdSize_;  // not yet read into buf
+    std::string buf;
+    // A chunk and the start of a record cut short (at most 46 + 3 * 65535 bytes).
+    buf.reserve(static_cast<size_t>(std::min<uint64_t>(cdSize_, kScanChunk)) + 46 + 3 * 65535);
+    size_t pos = 0;
+    for (;;) {
+        size_t len;
+        while ((len = RecordLength(buf, pos)) > 0) {
+            if (!each(buf, pos)) {
+                flush();
+                return true;
+            }
+            pos += len;
+        }
+        // Bytes that are no central record end the directory; a record cut
+        // short by the buffer is read on.
+        const bool noRecord = buf.size() - pos >= 4 && Get32(U(buf) + pos) != kSigCentral;
+        if (noRecord || left == 0) break;
+        if (!flush()) return true;
+        buf.erase(0, pos);
+        pos = 0;
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(left, kScanChunk));
+        const size_t have = buf.size();
+        buf.resize(have + n);
+        if (!volumes_.ReadAt(disk, at, buf.data() + have, n, error) ||
+            !volumes_.Advance(disk, at, n)) {
+            error = "cannot read the central directory: " + error + " (damaged archive)";
+            return false;
+        }
+        left -= n;
+    }
+    flush();
+    return true;
+}
+
+bool ArchiveReader::ForEachBatch(const std::function<bool(const std::vector<ArchiveEntry>&)>& fn,
+                                 std::string& error) const {
+    std::vector<ArchiveEntry> batch;
+    if (!stream_) {
+        for (size_t i = 0; i < count_; i += kBatch) {
+            batch.clear();
+            for (size_t k = i; k < std::min(count_, i + kBatch); ++k) batch.push_back(Entry(k));
+            if (!fn(batch)) return true;
+        }
+        return true;
+    }
+    std::deque<std::string> paths;  // turned paths of the batch
+    size_t index = 0;
+    bool go = true;
+    const auto each = [&](std::string_view all, size_t pos) {
+        batch.push_back(FromRecord(all.substr(pos), index++, paths));
+        return true;
+    };
+    const auto flush = [&] {
+        if (!batch.empty() && go) go = fn(batch);
+        batch.clear();
+        paths.clear();
+        return go;
+    };
+    return ScanCentral(each, flush, error);
+}
+
+ArchiveEntry ArchiveReader::FromRecord(std::string_view record, size_t index,
+                                       std::deque<std::string>& paths) {
+    ArchiveEntry e;
+    e.index = index;
+    ParseFixed(record, 0, e);
+    if (IsDosHost(e.host) && e.name.find('\\') != std::string_view::npos) {
+        std::string& path = paths.emplace_back(e.name);
+        std::replace(path.begin(), path.end(), '\\', '/');
+        e.path = path;
+    }
+    if (e.name.find('\0') != std::string_view::npos) e.damage = "the name holds a NUL byte";
+    ParseTime(e);
+    ParseKind(e);
+    return e;
 }
 
 // A NAME.zip beside volumes of another set of the same name (an update cut
 // short, a volume copied from another backup) would be misread entry by
 // entry: the first local header on each volume must be where, and what, the
 // central directory says.
-bool ArchiveReader::VolumesBelongTogether(std::string& error) const {
-    std::vector<std::optional<ArchiveEntry>> first(volumes_.DiskCount());
-    for (size_t i = 0; i < Count(); ++i) {
-        ArchiveEntry e = Entry(i);
-        if (e.diskStart >= first.size() || !e.damage.empty()) continue;
-        std::optional<ArchiveEntry>& f = first[e.diskStart];
-        if (!f || e.localOffset < f->localOffset) f = std::move(e);
-    }
+bool ArchiveReader::VolumesBelongTogether(const std::vector<FirstOnDisk>& first,
+                                          std::string& error) const {
     for (uint32_t d = 0; d < first.size(); ++d) {
-        const std::optional<ArchiveEntry>& e = first[d];
-        if (!e) continue;
-        std::string header(30 + e->name.size(), '\0');
+        const FirstOnDisk& e = first[d];
+        if (!e.found) continue;
+        std::string header(30 + e.name.size(), '\0');
         std::string why;
-        const bool read = volumes_.ReadAt(d, e->localOffset, header.data(), header.size(), why);
+        const bool read = volumes_.ReadAt(d, e.offset, header.data(), header.size(), why);
         const unsigned char* h = U(header);
-        if (read && Get32(h) == kSigLocal && Get16(h + 26) == e->name.size() &&
-            header.compare(30, e->name.size(), e->name) == 0) {
+        if (read && Get32(h) == kSigLocal && Get16(h + 26) == e.name.size() &&
+            header.compare(30, e.name.size(), e.name) == 0) {
             continue;
         }
         error = "the volume " + volumes_.VolumePath(d) +
-                " does not belong to this set: the entry " + std::string(e->name) +
+                " does not belong to this set: the entry " + e.name +
                 " is not where the last volume's directory puts it (a volume of another "
                 "backup of the same name?)";
         return false;
@@ -926,7 +1022,9 @@ ReadStatus ArchiveReader::ExtractOther(const ArchiveEntry& e, const DataLocation
 
 bool ArchiveReader::Header(std::string& out, std::string& error) const {
     if (headerIndex_ != SIZE_MAX) {
-        const ReadStatus st = ExtractToString(Entry(headerIndex_), out, error);
+        std::deque<std::string> paths;
+        const ReadStatus st =
+            ExtractToString(FromRecord(headerRecord_, headerIndex_, paths), out, error);
         if (st != ReadStatus::Ok) error = "the header entry: " + error;
         return st == ReadStatus::Ok;
     }

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -97,12 +98,23 @@ class ArchiveReader {
     // Before Open: another folder that may hold volumes of the set.
     void AlsoLookIn(std::string folder) { volumes_.AlsoLookIn(std::move(folder)); }
 
+    // Before Open: keep nothing per entry, not even the central directory;
+    // the entries are then read in turn with ForEachBatch, and Entry and
+    // Name must not be used.
+    void StreamDirectory() { stream_ = true; }
+
     // Only the central directory's own bytes and a small record per entry
     // are kept: an archive may hold millions of entries.
-    size_t Count() const { return slots_.size(); }
+    size_t Count() const { return count_; }
     ArchiveEntry Entry(size_t i) const;
     std::string_view Name(size_t i) const;  // Entry(i).name, found faster
     bool HasHeaderEntry() const { return headerIndex_ != SIZE_MAX; }
+
+    // Calls `fn` with every entry in order, some thousands at a time (their
+    // views last until it returns), until it returns false. False with
+    // `error` when the directory cannot be read again.
+    bool ForEachBatch(const std::function<bool(const std::vector<ArchiveEntry>&)>& fn,
+                      std::string& error) const;
 
     // The archive comment as far as present; CommentShort() when the file
     // ends before its recorded length.
@@ -159,7 +171,21 @@ class ArchiveReader {
 
     bool FindEnd(std::string& error);
     bool ReadCentral(std::string& error);
-    bool VolumesBelongTogether(std::string& error) const;
+    struct FirstOnDisk {  // the entry that starts first on a volume
+        bool found = false;
+        uint64_t offset = 0;
+        std::string name;
+    };
+    bool VolumesBelongTogether(const std::vector<FirstOnDisk>& first, std::string& error) const;
+    // Calls each(buffer, pos) for every whole central record in order, and
+    // flush() before the buffer changes and at the end; either stops the
+    // scan by returning false.
+    bool ScanCentral(const std::function<bool(std::string_view, size_t)>& each,
+                     const std::function<bool()>& flush, std::string& error) const;
+    static ArchiveEntry FromRecord(std::string_view record, size_t index,
+                                   std::deque<std::string>& paths);
+    static constexpr size_t kScanChunk = 1u << 20;
+    static constexpr size_t kBatch = 16384;
     ReadStatus CheckDescriptor(const ArchiveEntry& e, const DataLocation& loc,
                                std::string& error) const;
     ReadStatus ExtractInMemory(const ArchiveEntry& e, const DataSink& sink,
@@ -185,6 +211,9 @@ class ArchiveReader {
     std::vector<std::pair<size_t, std::string>> paths_;
     std::vector<std::pair<size_t, std::string>> entryDamage_;
     size_t headerIndex_ = SIZE_MAX;
+    std::string headerRecord_;  // the header entry's central record
+    size_t count_ = 0;
+    bool stream_ = false;
     std::string comment_;
     bool commentShort_ = false;
     std::vector<std::string> damage_;

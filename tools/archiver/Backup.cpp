@@ -123,8 +123,7 @@ class BackupRun {
     void WriteHeaderEntry(OutFile& out);
     void StorePieces(OutFile& out);
     bool RestoreStored(OutFile& out, EntryRecord& e, std::string_view path);
-    bool ReadLargeAgain(OutFile& out, EntryRecord& e, std::string_view path,
-                        std::string& warning);
+    bool ReadLargeAgain(OutFile& out, EntryRecord& e, std::string_view path, std::string& warning);
     void DropEntry(OutFile& out, const EntryRecord& e, std::string_view path,
                    const std::string& why);
     void CopyOldEntries(OutFile& out);
@@ -279,7 +278,8 @@ void BackupRun::ChooseSources(const std::vector<std::string_view>& paths) {
     listed.reserve(paths.size());
     for (std::string_view path : paths) {
         std::optional<std::string> name = StoredName(path);
-        listed.push_back({path, name ? KeepName(std::move(*name), path) : std::string_view(), false});
+        listed.push_back(
+            {path, name ? KeepName(std::move(*name), path) : std::string_view(), false});
     }
     // Listed twice: stored once, where it was listed first.
     std::vector<bool> take(listed.size(), false);
