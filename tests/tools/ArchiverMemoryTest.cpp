@@ -113,7 +113,7 @@ long PerEntry(long smallKb, long largeKb) {
     return (largeKb - smallKb) * 1024 / static_cast<long>(kLarge - kSmall);
 }
 
-// The bounds leave room above today's cost (about 400, 520, 610, 250 and 90
+// The bounds leave room above today's cost (about 390, 430, 600, 240 and 80
 // bytes); the code before these records cost 1,500 to 2,700 bytes an entry in
 // every mode but the listing (700).
 TEST(ArchiverMemory, EveryModeCostsFewHundredBytesPerEntryAndTheListingNearlyNone) {

@@ -115,7 +115,7 @@ class BackupRun {
     bool LoadList(std::vector<std::string_view>& paths);
     bool OpenOldArchive();
     bool MayReplaceOld();
-    void ChooseSources(const std::vector<std::string_view>& paths);
+    void ChooseSources(std::vector<std::string_view>&& paths);
     std::string_view KeepName(std::string&& name, std::string_view path);
     void TakeName(std::string_view name);
     bool NameTaken(std::string_view name) const;
@@ -157,7 +157,12 @@ class BackupRun {
     std::vector<SourceFile> sources_;
     // Listed files not newer than their old entry: the entry's index and the
     // file's path, in case its copy turns out damaged.
-    std::vector<std::pair<size_t, std::string_view>> notNewer_;
+    struct NotNewer {
+        const char* path;  // followed by a NUL
+        uint32_t length;
+        uint32_t old;  // the old entry's index
+    };
+    std::vector<NotNewer> notNewer_;
     std::vector<bool> tested_;  // old entries tested before the run, by index
     std::vector<EntryRecord> records_;
     // By old index (the first of its name): an entry of that name is in the
@@ -274,7 +279,7 @@ std::string_view BackupRun::KeepName(std::string&& name, std::string_view path) 
     return names_.back();
 }
 
-void BackupRun::ChooseSources(const std::vector<std::string_view>& paths) {
+void BackupRun::ChooseSources(std::vector<std::string_view>&& paths) {
     std::vector<SourceFile> listed;
     listed.reserve(paths.size());
     for (std::string_view path : paths) {
@@ -282,6 +287,7 @@ void BackupRun::ChooseSources(const std::vector<std::string_view>& paths) {
         listed.push_back(
             {path, name ? KeepName(std::move(*name), path) : std::string_view(), false});
     }
+    paths = {};
     // Listed twice: stored once, where it was listed first.
     std::vector<bool> take(listed.size(), false);
     {
@@ -327,8 +333,11 @@ void BackupRun::ChooseSources(const std::vector<std::string_view>& paths) {
         }
         const size_t old = S_ISDIR(status[i].mode) ? oldByName_.Find(std::string(f.name) + "/")
                                                    : oldByName_.Find(f.name);
-        if (old != NameIndex::kNone && !DiskIsNewer(status[i].mtime, old_.Entry(old))) {
-            notNewer_.emplace_back(old, f.path);
+        const struct timespec mtime = {static_cast<time_t>(status[i].mtimeSec),
+                                       static_cast<long>(status[i].mtimeNsec)};
+        if (old != NameIndex::kNone && !DiskIsNewer(mtime, old_.Entry(old))) {
+            notNewer_.push_back(
+                {f.path.data(), static_cast<uint32_t>(f.path.size()), static_cast<uint32_t>(old)});
             continue;
         }
         f.replacing = old != NameIndex::kNone;
@@ -354,14 +363,16 @@ bool BackupRun::TestCarried() {
     tested_.assign(old_.Count(), false);
     for (size_t i : carried) tested_[i] = true;
     const std::vector<DamagedEntry> damaged = TestCarriedEntries(old_, carried, ThreadCount());
-    if (!damaged.empty()) std::sort(notNewer_.begin(), notNewer_.end());
+    if (!damaged.empty()) {
+        std::sort(notNewer_.begin(), notNewer_.end(),
+                  [](const NotNewer& a, const NotNewer& b) { return a.old < b.old; });
+    }
     bool ok = true;
     for (const DamagedEntry& d : damaged) {
         const ArchiveEntry e = old_.Entry(d.index);
-        const auto file = std::lower_bound(
-            notNewer_.begin(), notNewer_.end(), d.index,
-            [](const std::pair<size_t, std::string_view>& n, size_t i) { return n.first < i; });
-        if (e.isHeader || file == notNewer_.end() || file->first != d.index) {
+        const auto file = std::lower_bound(notNewer_.begin(), notNewer_.end(), d.index,
+                                           [](const NotNewer& n, size_t i) { return n.old < i; });
+        if (e.isHeader || file == notNewer_.end() || file->old != d.index) {
             Problem("the existing archive " + Shown(archive_) + " holds a damaged entry " +
                     Shown(e.name) + " (" + d.why +
                     ") whose file is not among those to back up; it was left unchanged");
@@ -369,10 +380,11 @@ bool BackupRun::TestCarried() {
             continue;
         }
         Problem("warning: the copy of " + Shown(e.name) + " in the archive is damaged (" + d.why +
-                "); it is stored again from " + Shown(file->second));
+                "); it is stored again from " + Shown(std::string_view(file->path, file->length)));
         std::string name(e.name);
         if (name.ends_with('/')) name.pop_back();  // a folder is listed without its slash
-        sources_.push_back({file->second, KeepName(std::move(name), file->second), true});
+        const std::string_view path(file->path, file->length);
+        sources_.push_back({path, KeepName(std::move(name), path), true});
     }
     return ok;
 }
@@ -751,8 +763,7 @@ int BackupRun::Run() {
     std::vector<std::string_view> paths;
     if (!LoadList(paths) || !OpenOldArchive()) return kFatal;
     keepOldHeader_ = o_.headerFile.empty() && old_.Count() > 0;
-    ChooseSources(paths);
-    paths = {};
+    ChooseSources(std::move(paths));
     if (!TestCarried()) return kFatal;
     // The test's threads leave their large buffers free in their own heaps.
     ::malloc_trim(0);
