@@ -16,7 +16,7 @@ clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-reco
     -I"$src/archiver" -I"$src/interpreter" \
     "$here/fuzz/ArchiverReadFuzz.cpp" \
     "$src/archiver/ArchiveReader.cpp" "$src/archiver/CarryOver.cpp" "$src/archiver/CarryCheck.cpp" "$src/archiver/VolumeSet.cpp" "$src/archiver/Extract.cpp" \
-    "$src/archiver/Listing.cpp" "$src/archiver/Names.cpp" "$src/archiver/Output.cpp" \
+    "$src/archiver/Listing.cpp" "$src/archiver/NameIndex.cpp" "$src/archiver/Names.cpp" "$src/archiver/Output.cpp" \
     "$src/archiver/ZipFormat.cpp" "$src/archiver/Options.cpp" "$src/interpreter/PathCase.cpp" \
     "$src/archiver/RestoreWorkFile.cpp" "$src/archiver/NewerFiles.cpp" "$src/archiver/OpenArchive.cpp" "$src/archiver/WorkOwner.cpp" \
     "$src"/archiver/commit/*.cpp \

@@ -71,14 +71,64 @@ bool IsDosHost(uint8_t host) {
     return host == 0 || host == 6 || host == 11 || host == 14;  // FAT, HPFS, NTFS, VFAT
 }
 
-void Derive(ArchiveEntry& e) {
-    e.host = static_cast<uint8_t>(e.versionMadeBy >> 8);
+// The length of the central record at `pos` when it is there whole, else 0.
+size_t RecordLength(std::string_view all, size_t pos) {
+    if (pos + 46 > all.size() || Get32(U(all) + pos) != kSigCentral) return 0;
+    const unsigned char* h = U(all) + pos;
+    const size_t len = 46 + Get16(h + 28) + Get16(h + 30) + Get16(h + 32);
+    return pos + len <= all.size() ? len : 0;
+}
+
+// The fixed fields, the name and the Zip64 values of the central record at
+// `pos` (known to be whole); false with `damage` when a Zip64 value is missing.
+void ParseFixed(std::string_view all, size_t pos, ArchiveEntry& e) {
+    const unsigned char* h = U(all) + pos;
+    const size_t nameLen = Get16(h + 28), extraLen = Get16(h + 30), commentLen = Get16(h + 32);
+    e.versionMadeBy = Get16(h + 4);
+    e.versionNeeded = Get16(h + 6);
+    e.flags = Get16(h + 8);
+    e.method = Get16(h + 10);
+    e.dosTime = Get16(h + 12);
+    e.dosDate = Get16(h + 14);
+    e.crc = Get32(h + 16);
+    e.compSize = Get32(h + 20);
+    e.size = Get32(h + 24);
+    e.diskStart = Get16(h + 34);
+    e.internalAttrs = Get16(h + 36);
+    e.externalAttrs = Get32(h + 38);
+    e.localOffset = Get32(h + 42);
+    e.name = all.substr(pos + 46, nameLen);
     e.path = e.name;
-    if (IsDosHost(e.host)) std::replace(e.path.begin(), e.path.end(), '\\', '/');
-    if (e.name.find('\0') != std::string::npos) e.damage = "the name holds a NUL byte";
+    e.extra = all.substr(pos + 46 + nameLen, extraLen);
+    e.comment = all.substr(pos + 46 + nameLen + extraLen, commentLen);
+    e.central = all.substr(pos, 46 + nameLen + extraLen + commentLen);
+    e.host = static_cast<uint8_t>(e.versionMadeBy >> 8);
     e.encrypted = e.flags & 1;
     e.hasDescriptor = e.flags & 8;
+    const bool needSize = e.size == kMax32, needComp = e.compSize == kMax32,
+               needOffset = e.localOffset == kMax32, needDisk = e.diskStart == 0xFFFF;
+    if (!(needSize || needComp || needOffset || needDisk)) return;
+    bool done = false;
+    ForEachExtra(e.extra, [&](uint16_t id, const unsigned char* d, uint16_t len) {
+        if (id != 1 || done) return;
+        size_t at = 0;
+        auto take = [&](uint64_t& v, size_t w) {
+            if (at + w > len) return false;
+            v = w == 8 ? Get64(d + at) : Get32(d + at);
+            at += w;
+            return true;
+        };
+        uint64_t disk = e.diskStart;
+        done = (!needSize || take(e.size, 8)) && (!needComp || take(e.compSize, 8)) &&
+               (!needOffset || take(e.localOffset, 8)) && (!needDisk || take(disk, 4));
+        e.diskStart = static_cast<uint32_t>(disk);
+        e.zip64 = true;
+    });
+    if (!done) e.damage = "its Zip64 sizes or offset are missing";
+}
 
+// The modification time, from the finest source the extra fields hold.
+void ParseTime(ArchiveEntry& e) {
     // The DOS time (local time, through mktime) only when needed: it is slow.
     const bool dosUsable = !(e.dosDate == ((1 << 5) | 1) && e.dosTime == 0) && e.dosDate != 0;
     bool haveNtfs = false, haveExt = false, haveUnix = false;
@@ -107,8 +157,6 @@ void Derive(ArchiveEntry& e) {
         } else if (id == 0x5855 && len >= 8 && !haveUnix) {
             unixT = Get32(d + 4);
             haveUnix = true;
-        } else if (id == kHeaderMarkerId) {
-            e.isHeader = e.name == kHeaderEntryName;
         }
     });
     if (haveNtfs) {
@@ -122,7 +170,15 @@ void Derive(ArchiveEntry& e) {
         e.mtime = FromDosTime(e.dosTime, e.dosDate);
         e.timeSource = TimeSource::Dos;
     }
+}
 
+// What kind of entry it is, once its path is known.
+void ParseKind(ArchiveEntry& e) {
+    if (e.name == kHeaderEntryName) {
+        ForEachExtra(e.extra, [&](uint16_t id, const unsigned char*, uint16_t) {
+            e.isHeader = e.isHeader || id == kHeaderMarkerId;
+        });
+    }
     const uint32_t mode = e.externalAttrs >> 16;
     if ((e.host == 3 || e.host == 19) && mode != 0) {
         e.hasUnixMode = true;
@@ -138,6 +194,13 @@ void Derive(ArchiveEntry& e) {
         const bool dataFifo = type == S_IFIFO && e.size > 0;
         e.isSpecial = type != 0 && type != S_IFREG && !e.isSymlink && !dataFifo;
     }
+}
+
+// The text kept for entry `i` in a list sorted by index, or null.
+const std::string* Sparse(const std::vector<std::pair<size_t, std::string>>& list, size_t i) {
+    const auto it = std::lower_bound(list.begin(), list.end(), i,
+                                     [](const auto& p, size_t k) { return p.first < k; });
+    return it != list.end() && it->first == i ? &it->second : nullptr;
 }
 
 struct Decompressor {
@@ -202,6 +265,26 @@ class ArchiveReader::MemoryClaim {
 
 ArchiveReader::ArchiveReader() = default;
 ArchiveReader::~ArchiveReader() = default;
+
+std::string_view ArchiveReader::Name(size_t i) const {
+    const size_t at = slots_[i].at;
+    return std::string_view(centralDir_).substr(at + 46, Get16(U(centralDir_) + at + 28));
+}
+
+ArchiveEntry ArchiveReader::Entry(size_t i) const {
+    const Slot& s = slots_[i];
+    ArchiveEntry e;
+    e.index = i;
+    ParseFixed(centralDir_, s.at, e);
+    if (const std::string* path = Sparse(paths_, i)) e.path = *path;
+    e.damage.clear();
+    if (const std::string* damage = Sparse(entryDamage_, i)) e.damage = *damage;
+    e.mtime = s.mtime;
+    e.mtimeNsec = s.mtimeNsec;
+    e.timeSource = s.timeSource;
+    ParseKind(e);
+    return e;
+}
 
 bool ArchiveReader::Open(const std::string& path, std::string& error, VolumeAsker* asker) {
     asker_ = asker;
@@ -341,101 +424,170 @@ bool ArchiveReader::ReadCentral(std::string& error) {
         error = "the central directory is larger than the archive (damaged archive)";
         return false;
     }
-    centralDir_.assign(static_cast<size_t>(cdSize_), '\0');
-    const std::string& cd = centralDir_;
-    const uint64_t start = cdOffset_ + (volumes_.IsSplit() ? 0 : prefix_);
-    if (!volumes_.ReadAt(cdDisk_, start, centralDir_.data(), centralDir_.size(), error)) {
-        error = "cannot read the central directory: " + error + " (damaged archive)";
-        return false;
-    }
-    const unsigned char* p = U(cd);
-    size_t pos = 0;
-    entries_.reserve(static_cast<size_t>(std::min<uint64_t>(entryCount_, cd.size() / 46)));
-    while (pos + 46 <= cd.size() && Get32(p + pos) == kSigCentral) {
-        const unsigned char* h = p + pos;
-        const size_t nameLen = Get16(h + 28), extraLen = Get16(h + 30), commentLen = Get16(h + 32);
-        const size_t recLen = 46 + nameLen + extraLen + commentLen;
-        if (pos + recLen > cd.size()) break;
+    std::vector<FirstOnDisk> first(volumes_.DiskCount());
+    count_ = 0;
+    const auto note = [&](std::string_view all, size_t pos) {
+        const size_t index = count_++;
         ArchiveEntry e;
-        e.index = entries_.size();
-        e.versionMadeBy = Get16(h + 4);
-        e.versionNeeded = Get16(h + 6);
-        e.flags = Get16(h + 8);
-        e.method = Get16(h + 10);
-        e.dosTime = Get16(h + 12);
-        e.dosDate = Get16(h + 14);
-        e.crc = Get32(h + 16);
-        e.compSize = Get32(h + 20);
-        e.size = Get32(h + 24);
-        e.diskStart = Get16(h + 34);
-        e.internalAttrs = Get16(h + 36);
-        e.externalAttrs = Get32(h + 38);
-        e.localOffset = Get32(h + 42);
-        e.name.assign(cd, pos + 46, nameLen);
-        const std::string_view all(cd);
-        e.extra = all.substr(pos + 46 + nameLen, extraLen);
-        e.comment = all.substr(pos + 46 + nameLen + extraLen, commentLen);
-        e.central = all.substr(pos, recLen);
-        const bool needSize = e.size == kMax32, needComp = e.compSize == kMax32,
-                   needOffset = e.localOffset == kMax32, needDisk = e.diskStart == 0xFFFF;
-        if (needSize || needComp || needOffset || needDisk) {
-            bool done = false;
-            ForEachExtra(e.extra, [&](uint16_t id, const unsigned char* d, uint16_t len) {
-                if (id != 1 || done) return;
-                size_t at = 0;
-                auto take = [&](uint64_t& v, size_t w) {
-                    if (at + w > len) return false;
-                    v = w == 8 ? Get64(d + at) : Get32(d + at);
-                    at += w;
-                    return true;
-                };
-                uint64_t disk = e.diskStart;
-                done = (!needSize || take(e.size, 8)) && (!needComp || take(e.compSize, 8)) &&
-                       (!needOffset || take(e.localOffset, 8)) && (!needDisk || take(disk, 4));
-                e.diskStart = static_cast<uint32_t>(disk);
-                e.zip64 = true;
-            });
-            if (!done) e.damage = "its Zip64 sizes or offset are missing";
+        ParseFixed(all, pos, e);
+        if (e.name.find('\0') != std::string_view::npos) e.damage = "the name holds a NUL byte";
+        if (e.diskStart < first.size() && e.damage.empty()) {
+            FirstOnDisk& f = first[e.diskStart];
+            if (!f.found || e.localOffset < f.offset)
+                f = {true, e.localOffset, std::string(e.name)};
         }
-        Derive(e);
-        entries_.push_back(std::move(e));
-        pos += recLen;
+        if (headerIndex_ == SIZE_MAX) {
+            ParseKind(e);
+            if (e.isHeader) {
+                headerIndex_ = index;
+                headerRecord_ = e.central;
+            }
+        }
+        if (stream_) return true;
+        if (IsDosHost(e.host) && e.name.find('\\') != std::string_view::npos) {
+            std::string path(e.name);
+            std::replace(path.begin(), path.end(), '\\', '/');
+            paths_.emplace_back(index, std::move(path));
+        }
+        if (!e.damage.empty()) entryDamage_.emplace_back(index, std::move(e.damage));
+        ParseTime(e);
+        Slot slot;
+        slot.at = pos;
+        slot.mtime = e.mtime;
+        slot.mtimeNsec = e.mtimeNsec;
+        slot.timeSource = e.timeSource;
+        slots_.push_back(slot);
+        return true;
+    };
+    if (stream_) {
+        // Read through once, for the count, the header and the volumes' first entries.
+        if (!ScanCentral(
+                note, [] { return true; }, error))
+            return false;
+    } else {
+        centralDir_.assign(static_cast<size_t>(cdSize_), '\0');
+        const uint64_t start = cdOffset_ + (volumes_.IsSplit() ? 0 : prefix_);
+        if (!volumes_.ReadAt(cdDisk_, start, centralDir_.data(), centralDir_.size(), error)) {
+            error = "cannot read the central directory: " + error + " (damaged archive)";
+            return false;
+        }
+        slots_.reserve(
+            static_cast<size_t>(std::min<uint64_t>(entryCount_, centralDir_.size() / 46)));
+        const std::string_view all(centralDir_);
+        for (size_t pos = 0, len; (len = RecordLength(all, pos)) > 0; pos += len) note(all, pos);
     }
-    if (entries_.size() != entryCount_ && (entries_.size() & 0xFFFF) != entryCount_) {
-        damage_.push_back("the central directory holds " + std::to_string(entries_.size()) +
+    if (count_ != entryCount_ && (count_ & 0xFFFF) != entryCount_) {
+        damage_.push_back("the central directory holds " + std::to_string(count_) +
                           " entries where the end record says " + std::to_string(entryCount_));
     }
-    if (entries_.empty() && entryCount_ > 0) {
+    if (count_ == 0 && entryCount_ > 0) {
         error = "the central directory cannot be read (damaged archive)";
         return false;
     }
-    return !volumes_.IsSplit() || VolumesBelongTogether(error);
+    return !volumes_.IsSplit() || VolumesBelongTogether(first, error);
+}
+
+bool ArchiveReader::ScanCentral(const std::function<bool(std::string_view, size_t)>& each,
+                                const std::function<bool()>& flush, std::string& error) const {
+    uint32_t disk = cdDisk_;
+    uint64_t at = cdOffset_ + (volumes_.IsSplit() ? 0 : prefix_);
+    uint64_t left = cdSize_;  // not yet read into buf
+    std::string buf;
+    // A chunk and the start of a record cut short (at most 46 + 3 * 65535 bytes).
+    buf.reserve(static_cast<size_t>(std::min<uint64_t>(cdSize_, kScanChunk)) + 46 + 3 * 65535);
+    size_t pos = 0;
+    for (;;) {
+        size_t len;
+        while ((len = RecordLength(buf, pos)) > 0) {
+            if (!each(buf, pos)) {
+                flush();
+                return true;
+            }
+            pos += len;
+        }
+        // Bytes that are no central record end the directory; a record cut
+        // short by the buffer is read on.
+        const bool noRecord = buf.size() - pos >= 4 && Get32(U(buf) + pos) != kSigCentral;
+        if (noRecord || left == 0) break;
+        if (!flush()) return true;
+        buf.erase(0, pos);
+        pos = 0;
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(left, kScanChunk));
+        const size_t have = buf.size();
+        buf.resize(have + n);
+        if (!volumes_.ReadAt(disk, at, buf.data() + have, n, error) ||
+            !volumes_.Advance(disk, at, n)) {
+            error = "cannot read the central directory: " + error + " (damaged archive)";
+            return false;
+        }
+        left -= n;
+    }
+    flush();
+    return true;
+}
+
+bool ArchiveReader::ForEachBatch(const std::function<bool(const std::vector<ArchiveEntry>&)>& fn,
+                                 std::string& error) const {
+    std::vector<ArchiveEntry> batch;
+    if (!stream_) {
+        for (size_t i = 0; i < count_; i += kBatch) {
+            batch.clear();
+            for (size_t k = i; k < std::min(count_, i + kBatch); ++k) batch.push_back(Entry(k));
+            if (!fn(batch)) return true;
+        }
+        return true;
+    }
+    std::deque<std::string> paths;  // turned paths of the batch
+    size_t index = 0;
+    bool go = true;
+    const auto each = [&](std::string_view all, size_t pos) {
+        batch.push_back(FromRecord(all.substr(pos), index++, paths));
+        return true;
+    };
+    const auto flush = [&] {
+        if (!batch.empty() && go) go = fn(batch);
+        batch.clear();
+        paths.clear();
+        return go;
+    };
+    return ScanCentral(each, flush, error);
+}
+
+ArchiveEntry ArchiveReader::FromRecord(std::string_view record, size_t index,
+                                       std::deque<std::string>& paths) {
+    ArchiveEntry e;
+    e.index = index;
+    ParseFixed(record, 0, e);
+    if (IsDosHost(e.host) && e.name.find('\\') != std::string_view::npos) {
+        std::string& path = paths.emplace_back(e.name);
+        std::replace(path.begin(), path.end(), '\\', '/');
+        e.path = path;
+    }
+    if (e.name.find('\0') != std::string_view::npos) e.damage = "the name holds a NUL byte";
+    ParseTime(e);
+    ParseKind(e);
+    return e;
 }
 
 // A NAME.zip beside volumes of another set of the same name (an update cut
 // short, a volume copied from another backup) would be misread entry by
 // entry: the first local header on each volume must be where, and what, the
 // central directory says.
-bool ArchiveReader::VolumesBelongTogether(std::string& error) const {
-    std::vector<const ArchiveEntry*> first(volumes_.DiskCount(), nullptr);
-    for (const ArchiveEntry& e : entries_) {
-        if (e.diskStart >= first.size() || !e.damage.empty()) continue;
-        const ArchiveEntry*& f = first[e.diskStart];
-        if (f == nullptr || e.localOffset < f->localOffset) f = &e;
-    }
+bool ArchiveReader::VolumesBelongTogether(const std::vector<FirstOnDisk>& first,
+                                          std::string& error) const {
     for (uint32_t d = 0; d < first.size(); ++d) {
-        const ArchiveEntry* e = first[d];
-        if (e == nullptr) continue;
-        std::string header(30 + e->name.size(), '\0');
+        const FirstOnDisk& e = first[d];
+        if (!e.found) continue;
+        std::string header(30 + e.name.size(), '\0');
         std::string why;
-        const bool read = volumes_.ReadAt(d, e->localOffset, header.data(), header.size(), why);
+        const bool read = volumes_.ReadAt(d, e.offset, header.data(), header.size(), why);
         const unsigned char* h = U(header);
-        if (read && Get32(h) == kSigLocal && Get16(h + 26) == e->name.size() &&
-            header.compare(30, e->name.size(), e->name) == 0) {
+        if (read && Get32(h) == kSigLocal && Get16(h + 26) == e.name.size() &&
+            header.compare(30, e.name.size(), e.name) == 0) {
             continue;
         }
         error = "the volume " + volumes_.VolumePath(d) +
-                " does not belong to this set: the entry " + e->name +
+                " does not belong to this set: the entry " + e.name +
                 " is not where the last volume's directory puts it (a volume of another "
                 "backup of the same name?)";
         return false;
@@ -869,9 +1021,10 @@ ReadStatus ArchiveReader::ExtractOther(const ArchiveEntry& e, const DataLocation
 }
 
 bool ArchiveReader::Header(std::string& out, std::string& error) const {
-    for (const ArchiveEntry& e : entries_) {
-        if (!e.isHeader) continue;
-        const ReadStatus st = ExtractToString(e, out, error);
+    if (headerIndex_ != SIZE_MAX) {
+        std::deque<std::string> paths;
+        const ReadStatus st =
+            ExtractToString(FromRecord(headerRecord_, headerIndex_, paths), out, error);
         if (st != ReadStatus::Ok) error = "the header entry: " + error;
         return st == ReadStatus::Ok;
     }

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -18,13 +20,15 @@
 namespace pkzip {
 
 // Where an entry's modification time came from, finest first.
-enum class TimeSource { Ntfs, Extended, InfoZipUnix, Dos };
+enum class TimeSource : uint8_t { Ntfs, Extended, InfoZipUnix, Dos };
 
 struct ArchiveEntry {
     size_t index = 0;  // position in the central directory
 
-    // As recorded in the central header (Zip64 values already applied).
-    std::string name;  // raw bytes
+    // As recorded in the central header (Zip64 values already applied). An
+    // entry is made afresh from its central record on each Entry(); its views
+    // point into the reader, which must outlive it.
+    std::string_view name;  // raw bytes
     uint16_t versionMadeBy = 0;
     uint16_t versionNeeded = 0;
     uint16_t flags = 0;
@@ -38,15 +42,14 @@ struct ArchiveEntry {
     uint64_t localOffset = 0;  // as recorded, without the bytes before the archive
     uint16_t internalAttrs = 0;
     uint32_t externalAttrs = 0;
-    // Views into the reader's copy of the central directory, which lives as
-    // long as the reader: an archive may hold hundreds of thousands of entries.
     std::string_view extra;    // raw central extra field
     std::string_view comment;  // raw entry comment
     std::string_view central;  // the whole central record, signature to comment
     bool zip64 = false;        // a Zip64 extra field supplied a value
 
     // Derived.
-    std::string path;   // the name with '/' separators (backslashes of DOS/Windows hosts turned)
+    std::string_view
+        path;           // the name with '/' separators (backslashes of DOS/Windows hosts turned)
     uint8_t host = 0;   // versionMadeBy >> 8
     int64_t mtime = 0;  // seconds since 1970, UTC, signed
     uint32_t mtimeNsec = 0;  // below the second, NTFS times only
@@ -95,9 +98,23 @@ class ArchiveReader {
     // Before Open: another folder that may hold volumes of the set.
     void AlsoLookIn(std::string folder) { volumes_.AlsoLookIn(std::move(folder)); }
 
-    size_t Count() const { return entries_.size(); }
-    const ArchiveEntry& Entry(size_t i) const { return entries_[i]; }
-    const std::vector<ArchiveEntry>& Entries() const { return entries_; }
+    // Before Open: keep nothing per entry, not even the central directory;
+    // the entries are then read in turn with ForEachBatch, and Entry and
+    // Name must not be used.
+    void StreamDirectory() { stream_ = true; }
+
+    // Only the central directory's own bytes and a small record per entry
+    // are kept: an archive may hold millions of entries.
+    size_t Count() const { return count_; }
+    ArchiveEntry Entry(size_t i) const;
+    std::string_view Name(size_t i) const;  // Entry(i).name, found faster
+    bool HasHeaderEntry() const { return headerIndex_ != SIZE_MAX; }
+
+    // Calls `fn` with every entry in order, some thousands at a time (their
+    // views last until it returns), until it returns false. False with
+    // `error` when the directory cannot be read again.
+    bool ForEachBatch(const std::function<bool(const std::vector<ArchiveEntry>&)>& fn,
+                      std::string& error) const;
 
     // The archive comment as far as present; CommentShort() when the file
     // ends before its recorded length.
@@ -154,7 +171,21 @@ class ArchiveReader {
 
     bool FindEnd(std::string& error);
     bool ReadCentral(std::string& error);
-    bool VolumesBelongTogether(std::string& error) const;
+    struct FirstOnDisk {  // the entry that starts first on a volume
+        bool found = false;
+        uint64_t offset = 0;
+        std::string name;
+    };
+    bool VolumesBelongTogether(const std::vector<FirstOnDisk>& first, std::string& error) const;
+    // Calls each(buffer, pos) for every whole central record in order, and
+    // flush() before the buffer changes and at the end; either stops the
+    // scan by returning false.
+    bool ScanCentral(const std::function<bool(std::string_view, size_t)>& each,
+                     const std::function<bool()>& flush, std::string& error) const;
+    static ArchiveEntry FromRecord(std::string_view record, size_t index,
+                                   std::deque<std::string>& paths);
+    static constexpr size_t kScanChunk = 1u << 20;
+    static constexpr size_t kBatch = 16384;
     ReadStatus CheckDescriptor(const ArchiveEntry& e, const DataLocation& loc,
                                std::string& error) const;
     ReadStatus ExtractInMemory(const ArchiveEntry& e, const DataSink& sink,
@@ -166,8 +197,23 @@ class ArchiveReader {
 
     VolumeSet volumes_;
     VolumeAsker* asker_ = nullptr;
-    std::string centralDir_;  // the entries' extra, comment and central views point here
-    std::vector<ArchiveEntry> entries_;
+    // Per entry: where its central record starts and its time, which may
+    // take a slow local-time conversion to work out.
+    struct Slot {
+        uint64_t at = 0;
+        int64_t mtime = 0;
+        uint32_t mtimeNsec = 0;
+        TimeSource timeSource = TimeSource::Dos;
+    };
+    std::string centralDir_;  // the entries' names and views point here
+    std::vector<Slot> slots_;
+    // The few entries with a turned path or damage to their record, by index.
+    std::vector<std::pair<size_t, std::string>> paths_;
+    std::vector<std::pair<size_t, std::string>> entryDamage_;
+    size_t headerIndex_ = SIZE_MAX;
+    std::string headerRecord_;  // the header entry's central record
+    size_t count_ = 0;
+    bool stream_ = false;
     std::string comment_;
     bool commentShort_ = false;
     std::vector<std::string> damage_;

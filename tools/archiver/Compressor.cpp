@@ -99,7 +99,7 @@ bool ReadPiece(int fd, Piece& p, uint64_t& total, uint64_t expected, bool reserv
 // and otherwise stored as last read with a warning.
 constexpr int kReadTries = 3;
 
-void SettleWholeFile(int fd, Piece& p, uint64_t& total, bool reserve, const std::string& path) {
+void SettleWholeFile(int fd, Piece& p, uint64_t& total, bool reserve, const char* path) {
     for (int reads = 1;; ++reads) {
         struct stat now {};
         if (::fstat(fd, &now) != 0) return;
@@ -236,7 +236,7 @@ bool Compressor::ProduceFile(size_t i) {
     first->first = true;
     first->last = true;
     // Non-blocking so a FIFO cannot hold the open; regular files read as usual.
-    const int fd = ::open(files_[i].path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(files_[i].path.data(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         first->error = std::strerror(errno);
         return Submit(std::move(first));
@@ -264,7 +264,7 @@ bool Compressor::ProduceFile(size_t i) {
     // One piece is read ahead so that the last one is known as such.
     const auto expected = static_cast<uint64_t>(first->st.st_size);
     const struct stat atOpen = first->st;
-    const std::string& path = files_[i].path;
+    const char* path = files_[i].path.data();
     std::unique_ptr<Piece> cur = std::move(first);
     uint64_t total = 0;
     bool eof = false, sizeSeen = false;

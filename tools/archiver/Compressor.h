@@ -19,8 +19,8 @@
 namespace pkzip {
 
 struct SourceFile {
-    std::string path;  // as listed
-    std::string name;  // as stored
+    std::string_view path;  // as listed, followed by a NUL
+    std::string_view name;  // as stored
     bool replacing = false;
 };
 

@@ -12,17 +12,18 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <deque>
 #include <functional>
 #include <iostream>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
 #include <thread>
-#include <unordered_map>
+#include <unordered_set>
 
 #include "ArchiveReader.h"
+#include "NameIndex.h"
 #include "Names.h"
 #include "NewerFiles.h"
 #include "OpenArchive.h"
@@ -38,20 +39,24 @@ namespace {
 constexpr int kFatal = 2;
 
 struct FolderTimes {
-    std::vector<std::string> parts;
+    std::string_view rel;  // below the target
+    size_t depth;
     int64_t mtime;
     uint32_t nsec;
     mode_t mode;
     bool hasMode;
 };
 
-std::string Join(const std::vector<std::string>& parts, size_t n) {
-    std::string s;
-    for (size_t i = 0; i < n; ++i) {
-        if (i) s += '/';
-        s += parts[i];
-    }
-    return s;
+// "a/b/c" -> "a/b" and "c"; "c" -> "" and "c".
+std::string_view FolderPart(std::string_view rel) {
+    const size_t slash = rel.rfind('/');
+    return slash == std::string_view::npos ? std::string_view() : rel.substr(0, slash);
+}
+std::string_view LeafPart(std::string_view rel) {
+    return rel.substr(rel.rfind('/') + 1);
+}
+size_t Depth(std::string_view rel) {
+    return rel.empty() ? 0 : 1 + static_cast<size_t>(std::count(rel.begin(), rel.end(), '/'));
 }
 
 // Asks on the console whether to replace a newer file. On the error stream,
@@ -68,10 +73,13 @@ std::optional<std::string> AskOnConsole(const std::string& shown) {
     return answer;
 }
 
-// One entry to restore, as planned before any thread starts.
+// One entry to restore, as planned before any thread starts: the entry and
+// where it goes below the target ("a/b/c", safe: no "..", no empty part),
+// mostly a view of the entry's own path in the reader.
 struct Job {
-    const ArchiveEntry* entry;
-    std::vector<std::string> parts;
+    std::string_view rel;
+    uint32_t index;
+    bool file;  // a regular file, written through a work file
 };
 
 class Restorer {
@@ -111,11 +119,10 @@ class Restorer {
     };
 
     void One(const Job& job, DirCache& cache);
-    // Opens (creating as needed) the folder given by parts[0..n) below the
+    // Opens (creating as needed) the folder `rel` ("a/b", "" for the target) below the
     // target, never following a symbolic link. Returns -1 with `why` set.
-    int OpenFolder(const std::vector<std::string>& parts, size_t n, std::string& why);
-    int OpenFolderCached(const std::vector<std::string>& parts, size_t n, DirCache& cache,
-                         std::string& why);
+    int OpenFolder(std::string_view rel, std::string& why);
+    int OpenFolderCached(std::string_view rel, DirCache& cache, std::string& why);
     ReadStatus WriteFile(const ArchiveEntry& e, int dirFd, const std::string& leaf, bool present,
                          bool& kept, std::string& error, std::string& why);
     bool MayReplace(const ArchiveEntry& e, int dirFd, const std::string& leaf, bool& present);
@@ -124,48 +131,57 @@ class Restorer {
     const ArchiveReader& zr_;
     int target_;
     std::vector<Job> jobs_;
+    std::deque<std::string> ownPaths_;              // the few paths that are not the entry's own
     std::vector<std::pair<size_t, size_t>> units_;  // [begin, end) of jobs_
     std::atomic<size_t> next_{0};
     std::mutex foldersMutex_;
     std::vector<FolderTimes> folders_;
-    std::map<std::string, std::set<std::string>> leavesByFolder_;
     NewerFileGate newer_;
 };
 
 void Restorer::Plan() {
-    // Duplicate names: the later entry of the central directory wins, as
-    // with unzip overwriting, and only it is written.
-    std::unordered_map<std::string, size_t> last;
-    std::vector<std::optional<std::vector<std::string>>> parts(zr_.Count());
-    for (const ArchiveEntry& e : zr_.Entries()) {
-        if (e.isHeader || !e.damage.empty()) continue;
-        parts[e.index] = SafeComponents(e.path);
-        if (parts[e.index]) last[Join(*parts[e.index], parts[e.index]->size())] = e.index;
+    // Where each entry goes; an empty view for one that is not restored.
+    const size_t count = zr_.Count();
+    std::vector<std::string_view> rels(count);
+    std::string rel;
+    for (size_t i = 0; i < count; ++i) {
+        const ArchiveEntry e = zr_.Entry(i);
+        if (e.isHeader || !e.damage.empty() || !SafeRelativePath(e.path, rel)) continue;
+        if (e.path.starts_with(rel)) {
+            rels[i] = e.path.substr(0, rel.size());
+        } else {
+            ownPaths_.push_back(rel);
+            rels[i] = ownPaths_.back();
+        }
     }
+    // Duplicate names: the later entry of the central directory wins, as
+    // with unzip overwriting, and only it is written. Indexed back to front,
+    // the index finds the last entry of each name.
+    NameIndex last;
+    last.Build(
+        count, [&](size_t k) { return rels[count - 1 - k]; },
+        [&](size_t k) { return rels[count - 1 - k].data() != nullptr; });
     std::set<std::string> warned;
-    for (const ArchiveEntry& e : zr_.Entries()) {
+    for (size_t i = 0; i < count; ++i) {
+        const ArchiveEntry e = zr_.Entry(i);
         if (e.isHeader) continue;
         const std::string shown = Shown(e.name);
         if (!e.damage.empty()) {
             Problem("cannot restore " + shown + ": the entry is damaged: " + e.damage);
             continue;
         }
-        if (!parts[e.index]) {
+        if (rels[i].data() == nullptr) {
             Problem("refused " + shown + ": the name leads outside the target folder");
             continue;
         }
-        const std::string key = Join(*parts[e.index], parts[e.index]->size());
-        if (last[key] != e.index) {
-            if (warned.insert(key).second)
-                Problem("the name " + Shown(key) +
+        if (count - 1 - last.Find(rels[i]) != i) {
+            if (warned.insert(std::string(rels[i])).second)
+                Problem("the name " + Shown(rels[i]) +
                         " is in the archive more than once; the last entry is restored");
             continue;
         }
-        if (!e.isDir && !e.isSymlink && !e.isSpecial) {
-            leavesByFolder_[Join(*parts[e.index], parts[e.index]->size() - 1)].insert(
-                WorkLeaf(parts[e.index]->back()));
-        }
-        jobs_.push_back({&e, std::move(*parts[e.index])});
+        jobs_.push_back(
+            {rels[i], static_cast<uint32_t>(i), !e.isDir && !e.isSymlink && !e.isSpecial});
     }
     // Threads take runs of entries of one folder, so that two of them do not
     // create files in the same folder at once (they would wait on each other
@@ -173,32 +189,36 @@ void Restorer::Plan() {
     size_t begin = 0;
     uint64_t bytes = 0;
     for (size_t i = 0; i < jobs_.size(); ++i) {
-        const auto& p = jobs_[i].parts;
-        const auto& q = jobs_[begin].parts;
-        const bool sameFolder =
-            p.size() == q.size() && std::equal(p.begin(), p.end() - 1, q.begin());
+        const bool sameFolder = FolderPart(jobs_[i].rel) == FolderPart(jobs_[begin].rel);
         if (i > begin && (!sameFolder || i - begin >= 128 || bytes >= (8u << 20))) {
             units_.push_back({begin, i});
             begin = i;
             bytes = 0;
         }
-        bytes += jobs_[i].entry->size;
+        bytes += zr_.Entry(jobs_[i].index).size;
     }
     if (begin < jobs_.size()) units_.push_back({begin, jobs_.size()});
 }
 
-int Restorer::OpenFolder(const std::vector<std::string>& parts, size_t n, std::string& why) {
-    if (n > 0) {
+int Restorer::OpenFolder(std::string_view rel, std::string& why) {
+    if (!rel.empty()) {
         // One call for a folder that exists, refusing links on the way.
         struct open_how how {};
         how.flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
         how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
-        const std::string rel = Join(parts, n);
-        const long fd = ::syscall(SYS_openat2, target_, rel.c_str(), &how, sizeof how);
+        const std::string path(rel);
+        const long fd = ::syscall(SYS_openat2, target_, path.c_str(), &how, sizeof how);
         if (fd >= 0) return static_cast<int>(fd);
     }
     int fd = ::dup(target_);
-    for (size_t i = 0; i < n && fd >= 0; ++i) {
+    std::vector<std::string> parts;
+    for (size_t pos = 0; !rel.empty() && pos <= rel.size();) {
+        size_t slash = rel.find('/', pos);
+        if (slash == std::string_view::npos) slash = rel.size();
+        parts.emplace_back(rel.substr(pos, slash - pos));
+        pos = slash + 1;
+    }
+    for (size_t i = 0; i < parts.size() && fd >= 0; ++i) {
         int sub = ::openat(fd, parts[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (sub < 0 && errno == ENOENT) {
             if (::mkdirat(fd, parts[i].c_str(), 0755) != 0 && errno != EEXIST) {
@@ -228,15 +248,13 @@ int Restorer::OpenFolder(const std::vector<std::string>& parts, size_t n, std::s
     return fd;
 }
 
-int Restorer::OpenFolderCached(const std::vector<std::string>& parts, size_t n, DirCache& cache,
-                               std::string& why) {
-    std::string key = Join(parts, n);
-    if (cache.fd >= 0 && cache.key == key) return cache.fd;
-    const int fd = OpenFolder(parts, n, why);
+int Restorer::OpenFolderCached(std::string_view rel, DirCache& cache, std::string& why) {
+    if (cache.fd >= 0 && cache.key == rel) return cache.fd;
+    const int fd = OpenFolder(rel, why);
     if (fd < 0) return -1;
     if (cache.fd >= 0) ::close(cache.fd);
     cache.fd = fd;
-    cache.key = std::move(key);
+    cache.key = rel;
     return fd;
 }
 
@@ -296,8 +314,7 @@ bool Restorer::MayReplace(const ArchiveEntry& e, int dirFd, const std::string& l
 }
 
 void Restorer::One(const Job& job, DirCache& cache) {
-    const ArchiveEntry& e = *job.entry;
-    const std::vector<std::string>& parts = job.parts;
+    const ArchiveEntry e = zr_.Entry(job.index);
     const std::string shown = Shown(e.name);
     if (e.isSymlink) {
         Problem("skipped " + shown + ": symbolic links are not restored");
@@ -313,22 +330,22 @@ void Restorer::One(const Job& job, DirCache& cache) {
     }
     std::string why;
     if (e.isDir) {
-        const int fd = OpenFolderCached(parts, parts.size(), cache, why);
+        const int fd = OpenFolderCached(job.rel, cache, why);
         if (fd < 0) {
             Problem(shown + ": " + why);
             return;
         }
         std::lock_guard<std::mutex> lock(foldersMutex_);
-        folders_.push_back(
-            {parts, e.mtime, e.mtimeNsec, static_cast<mode_t>(e.unixMode & 0777), e.hasUnixMode});
+        folders_.push_back({job.rel, Depth(job.rel), e.mtime, e.mtimeNsec,
+                            static_cast<mode_t>(e.unixMode & 0777), e.hasUnixMode});
         return;
     }
-    const int dirFd = OpenFolderCached(parts, parts.size() - 1, cache, why);
+    const int dirFd = OpenFolderCached(FolderPart(job.rel), cache, why);
     if (dirFd < 0) {
         Problem(shown + ": " + why);
         return;
     }
-    const std::string& leaf = parts.back();
+    const std::string leaf(LeafPart(job.rel));
     // -extract=update looks first; so does a large entry, which is not
     // decompressed only to be kept. A small one of -extract=all is looked
     // for only if its name is taken when it is put in place.
@@ -367,12 +384,11 @@ void Restorer::Work() {
 void Restorer::FinishFolders() {
     // Deepest first, and after all files, so that writing into a folder does
     // not change its time again and a read-only folder does not block its files.
-    std::stable_sort(
-        folders_.begin(), folders_.end(),
-        [](const FolderTimes& a, const FolderTimes& b) { return a.parts.size() > b.parts.size(); });
+    std::stable_sort(folders_.begin(), folders_.end(),
+                     [](const FolderTimes& a, const FolderTimes& b) { return a.depth > b.depth; });
     for (const FolderTimes& f : folders_) {
         std::string why;
-        const int fd = OpenFolder(f.parts, f.parts.size(), why);
+        const int fd = OpenFolder(f.rel, why);
         if (fd < 0) continue;
         if (f.hasMode) ::fchmod(fd, f.mode);
         const struct timespec times[2] = {
@@ -386,19 +402,31 @@ void Restorer::FinishFolders() {
 // file of the archive and their writer's host and process, so the next
 // restore into the folder knows them and leaves those of live runs alone.
 void Restorer::RemoveLeftoverWorkFiles() {
-    for (const auto& [folder, leaves] : leavesByFolder_) {
-        std::vector<std::string> parts;
-        if (!folder.empty()) {
-            size_t pos = 0;
-            while (pos <= folder.size()) {
-                size_t slash = folder.find('/', pos);
-                if (slash == std::string::npos) slash = folder.size();
-                parts.push_back(folder.substr(pos, slash - pos));
-                pos = slash + 1;
-            }
-        }
+    // The files restored, grouped by folder: each folder is read once, with
+    // the work names of its own files only.
+    std::vector<uint32_t> files;
+    for (size_t j = 0; j < jobs_.size(); ++j) {
+        if (jobs_[j].file) files.push_back(static_cast<uint32_t>(j));
+    }
+    const auto folderOf = [&](size_t k) { return FolderPart(jobs_[files[k]].rel); };
+    NameIndex folders;
+    folders.Build(files.size(), folderOf);
+    std::vector<uint32_t> first(files.size());  // the first file of each one's folder
+    std::vector<uint32_t> count(files.size() + 1, 0);
+    for (size_t k = 0; k < files.size(); ++k) {
+        first[k] = static_cast<uint32_t>(folders.Find(folderOf(k)));
+        ++count[first[k] + 1];
+    }
+    for (size_t k = 1; k < count.size(); ++k) count[k] += count[k - 1];
+    std::vector<uint32_t> grouped(files.size());
+    for (size_t k = 0; k < files.size(); ++k) grouped[count[first[k]]++] = static_cast<uint32_t>(k);
+    for (size_t g = 0; g < grouped.size();) {
+        const size_t leader = first[grouped[g]];
+        std::unordered_set<std::string> leaves;
+        for (; g < grouped.size() && first[grouped[g]] == leader; ++g)
+            leaves.insert(WorkLeaf(LeafPart(jobs_[files[grouped[g]]].rel)));
         std::string why;
-        const int fd = OpenFolder(parts, parts.size(), why);
+        const int fd = OpenFolder(folderOf(leader), why);
         if (fd < 0) continue;
         DIR* d = ::fdopendir(fd);
         if (!d) {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <functional>
 #include <string>
 
 #include "ArchiveReader.h"
@@ -58,7 +59,10 @@ void PrintHeaderLines(const std::string& header) {
 }  // namespace
 
 int RunListing(const Options& o) {
+    // The directory is read through three times rather than kept: the
+    // listing's memory stays the same whatever the number of entries.
     ArchiveReader zr;
+    zr.StreamDirectory();
     ConsoleVolumeAsker asker;
     if (!OpenArchive(o.archive, true, zr, asker)) return kFatal;
     std::string error;
@@ -67,20 +71,31 @@ int RunListing(const Options& o) {
         Problem("cannot read the archive header: " + error);
         return kFatal;
     }
-    std::vector<const ArchiveEntry*> entries;
+    size_t count = 0;
     uint64_t totalSize = 0;
     uint64_t totalPacked = 0;
-    for (const ArchiveEntry& info : zr.Entries()) {
-        if (info.isHeader) continue;
+    const auto readAgain = [&](const std::function<void(const ArchiveEntry&)>& each) {
+        const bool read = zr.ForEachBatch(
+            [&](const std::vector<ArchiveEntry>& batch) {
+                for (const ArchiveEntry& e : batch) each(e);
+                return true;
+            },
+            error);
+        if (!read) Problem("cannot read the archive's directory again: " + error);
+        return read;
+    };
+    const bool counted = readAgain([&](const ArchiveEntry& info) {
+        if (info.isHeader) return;
         totalSize += info.size;
         totalPacked += info.compSize;
-        entries.push_back(&info);
-    }
+        ++count;
+    });
+    if (!counted) return kFatal;
 
     // Exactly six lines of one item each before the header.
     Line("PKZIP25.EXE archive listing (brief)");
     Line("Stand-in for PKZIP 2.5 on this system");
-    Line("Entries: " + std::to_string(entries.size()));
+    Line("Entries: " + std::to_string(count));
     Line("Total size: " + std::to_string(totalSize) + " bytes");
     Line("Total packed: " + std::to_string(totalPacked) + " bytes");
     Line(header.empty() ? "Archive header: none" : "Archive header:");
@@ -91,20 +106,23 @@ int RunListing(const Options& o) {
     std::snprintf(row, sizeof row, "%14s %14s  %-9s %-19s  %-8s  %s", "Length", "Packed", "Method",
                   "Date", "CRC-32", "Name");
     Line(row);
-    for (const ArchiveEntry* e : entries) {
+    const bool listed = readAgain([&](const ArchiveEntry& info) {
+        if (info.isHeader) return;
+        const ArchiveEntry* e = &info;
         std::snprintf(row, sizeof row, "%14llu %14llu  %-9s %-19s  %08x  ",
                       static_cast<unsigned long long>(e->size),
                       static_cast<unsigned long long>(e->compSize), MethodName(e->method),
                       DateText(e->mtime).c_str(), e->crc);
         Line(row + Shown(e->name));
-    }
+    });
+    if (!listed) return kFatal;
     // Damage is told after the listing, so that the header keeps its place
     // for whoever reads it back.
     for (const std::string& d : zr.Damage()) Problem("the archive is damaged: " + d);
-    for (const ArchiveEntry& info : zr.Entries()) {
+    readAgain([](const ArchiveEntry& info) {
         if (!info.damage.empty())
             Problem("entry " + Shown(info.name) + " is damaged: " + info.damage);
-    }
+    });
     return ProblemCount() > 0 ? 1 : 0;
 }
 

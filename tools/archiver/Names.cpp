@@ -71,6 +71,32 @@ std::optional<std::vector<std::string>> SafeComponents(std::string_view name) {
     return parts;
 }
 
+bool SafeRelativePath(std::string_view name, std::string& out) {
+    out.clear();
+    if (name.empty() || name[0] == '/' || name[0] == '\\') return false;
+    if (name.size() >= 2 && name[1] == ':' && std::isalpha(static_cast<unsigned char>(name[0]))) {
+        return false;
+    }
+    size_t pos = 0;
+    while (pos <= name.size()) {
+        size_t slash = name.find('/', pos);
+        if (slash == std::string_view::npos) slash = name.size();
+        const std::string_view part = name.substr(pos, slash - pos);
+        pos = slash + 1;
+        if (part.empty() || part == ".") continue;
+        if (part == "..") {
+            if (out.empty()) return false;
+            const size_t cut = out.rfind('/');
+            out.resize(cut == std::string::npos ? 0 : cut);
+            continue;
+        }
+        if (HasBackslashParent(part)) return false;
+        if (!out.empty()) out += '/';
+        out += part;
+    }
+    return !out.empty();
+}
+
 bool IsAscii(std::string_view s) {
     for (unsigned char c : s) {
         if (c >= 0x80) return false;
@@ -109,32 +135,33 @@ bool IsValidUtf8(std::string_view s) {
     return true;
 }
 
-bool ReadListFile(const std::string& path, std::vector<std::string>& out, std::string& error) {
+bool ReadListFile(const std::string& path, std::string& text, std::vector<std::string_view>& out,
+                  std::string& error) {
     FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) {
         error = std::strerror(errno);
         return false;
     }
-    std::string line;
-    int c;
-    auto finish = [&] {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!line.empty()) out.push_back(line);
-        line.clear();
-    };
-    while ((c = std::getc(f)) != EOF) {
-        if (c == '\n') {
-            finish();
-        } else {
-            line += static_cast<char>(c);
-        }
-    }
-    finish();
+    text.clear();
+    char buf[1 << 16];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
     const bool failed = std::ferror(f) != 0;
     std::fclose(f);
     if (failed) {
         error = "read error";
         return false;
+    }
+    // Every line end becomes the NUL after its path (written in place: the
+    // views stay valid).
+    if (!text.empty() && text.back() != '\n') text += '\n';
+    for (size_t pos = 0; pos < text.size();) {
+        const size_t end = text.find('\n', pos);
+        size_t stop = end;
+        if (stop > pos && text[stop - 1] == '\r') --stop;
+        text[stop] = '\0';
+        if (stop > pos) out.emplace_back(text.data() + pos, stop - pos);
+        pos = end + 1;
     }
     return true;
 }

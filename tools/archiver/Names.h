@@ -22,6 +22,10 @@ std::optional<std::string> StoredName(std::string_view path);
 // resolved. A trailing '/' marks a folder and is not part of the result.
 std::optional<std::vector<std::string>> SafeComponents(std::string_view name);
 
+// The same components joined by '/' into `out`: the path to restore to,
+// relative to the restore folder. False for a name SafeComponents refuses.
+bool SafeRelativePath(std::string_view name, std::string& out);
+
 // The folder part of a file path ("." when there is none) and the last part.
 std::string FolderOf(const std::string& path);
 std::string LeafOf(const std::string& path);
@@ -34,7 +38,10 @@ bool ResolveArchivePath(std::string& path, std::string& why);
 bool IsValidUtf8(std::string_view s);
 bool IsAscii(std::string_view s);
 
-// Reads a list file: one path per line, CR LF or LF ended; empty lines skipped.
-bool ReadListFile(const std::string& path, std::vector<std::string>& out, std::string& error);
+// Reads a list file: one path per line, CR LF or LF ended; empty lines
+// skipped. `text` takes the whole file and `out` gets views into it, each
+// path followed by a NUL in place of its line end.
+bool ReadListFile(const std::string& path, std::string& text, std::vector<std::string_view>& out,
+                  std::string& error);
 
 }  // namespace pkzip

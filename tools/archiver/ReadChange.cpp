@@ -41,13 +41,13 @@ std::string ReadChangeNow(int fd, const struct stat& atOpen, uint64_t read) {
 }
 
 // The reader and the writer may both read: the count is shared.
-void ChangeOnRead(int fd, const std::string& path) {
+void ChangeOnRead(int fd, const char* path) {
     static const char* const how = std::getenv("PKZIP_TEST_CHANGE_ON_READ");
     static std::atomic<long> left{
         how ? std::strtol(std::strchr(how, ':') ? std::strchr(how, ':') + 1 : "0", nullptr, 10)
             : 0};
     if (how == nullptr || left.fetch_sub(1) <= 0) return;  // unset: no shared counter per read
-    const int w = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    const int w = ::open(path, O_WRONLY | O_APPEND | O_CLOEXEC);
     if (w < 0) return;
     if (std::strncmp(how, "grow", 4) == 0) {
         const std::string more(4096, 'g');
@@ -57,7 +57,7 @@ void ChangeOnRead(int fd, const std::string& path) {
         unsigned char c = 0;
         if (::pread(fd, &c, 1, 0) == 1 && ::fstat(fd, &st) == 0) {
             c = static_cast<unsigned char>(c ^ 1);
-            const int r = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+            const int r = ::open(path, O_WRONLY | O_CLOEXEC);
             if (r >= 0) {
                 (void)!::pwrite(r, &c, 1, 0);
                 const struct timespec times[2] = {{0, UTIME_OMIT}, {st.st_mtime + 1, 0}};
@@ -69,11 +69,11 @@ void ChangeOnRead(int fd, const std::string& path) {
     ::close(w);
 }
 
-ReadAgainResult ReadAgain(const std::string& path, int level, uint64_t limit,
+ReadAgainResult ReadAgain(const char* path, int level, uint64_t limit,
                           const std::function<void(const unsigned char*, size_t)>& write) {
     constexpr size_t kPiece = 4 << 20;
     ReadAgainResult r;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(path, O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0 || ::fstat(fd, &r.st) != 0) {
         r.error = std::strerror(errno);
         if (fd >= 0) ::close(fd);

@@ -23,7 +23,7 @@ std::string ReadChangeNow(int fd, const struct stat& atOpen, uint64_t read);
 // is read: PKZIP_TEST_CHANGE_ON_READ=grow:N appends 4 KiB to the file after
 // each of the first N reads of the run, rewrite:N changes its first byte in
 // place and moves its modification time on by a second.
-void ChangeOnRead(int fd, const std::string& path);
+void ChangeOnRead(int fd, const char* path);
 
 struct ReadAgainResult {
     std::string error;   // it could not be read: no entry for it
@@ -36,7 +36,7 @@ struct ReadAgainResult {
 
 // Reads `path` whole, deflated at libdeflate's `level` (0: as it is) piece by
 // piece into `write`, at most `limit` bytes.
-ReadAgainResult ReadAgain(const std::string& path, int level, uint64_t limit,
+ReadAgainResult ReadAgain(const char* path, int level, uint64_t limit,
                           const std::function<void(const unsigned char*, size_t)>& write);
 
 }  // namespace pkzip

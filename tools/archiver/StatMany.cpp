@@ -50,12 +50,21 @@ class FolderCache {
         }
         // A folder that cannot be opened leaves the error to the plain stat.
         if (fd_ < 0) return Plain(path, out);
-        out.error = ::fstatat(fd_, path + folderLength + 1, &out.st, 0) == 0 ? 0 : errno;
+        struct stat st;
+        Keep(::fstatat(fd_, path + folderLength + 1, &st, 0) == 0 ? 0 : errno, st, out);
     }
 
   private:
     static void Plain(const char* path, StatResult& out) {
-        out.error = ::stat(path, &out.st) == 0 ? 0 : errno;
+        struct stat st;
+        Keep(::stat(path, &st) == 0 ? 0 : errno, st, out);
+    }
+    static void Keep(int error, const struct stat& st, StatResult& out) {
+        out.error = static_cast<int16_t>(error);
+        if (error != 0) return;
+        out.mode = static_cast<uint16_t>(st.st_mode);
+        out.mtimeSec = st.st_mtim.tv_sec;
+        out.mtimeNsec = static_cast<uint32_t>(st.st_mtim.tv_nsec);
     }
 
     std::string folder_;

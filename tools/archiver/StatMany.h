@@ -1,14 +1,18 @@
 #pragma once
 
 #include <sys/stat.h>
+#include <cstdint>
 
 #include <vector>
 
 namespace pkzip {
 
+// What an update needs of a file's status, small: one for every listed file.
 struct StatResult {
-    int error;  // errno of a failed stat, 0 when st holds the file's status
-    struct stat st;
+    int16_t error;  // errno of a failed stat, 0 when the rest holds the file's status
+    uint16_t mode;  // type and permission bits
+    uint32_t mtimeNsec;
+    int64_t mtimeSec;
 };
 
 // The status of every path, as stat(2) gives it (links followed), in order.

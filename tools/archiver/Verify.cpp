@@ -20,13 +20,13 @@ constexpr size_t kCompareBuffer = 1 << 20;
 
 // The directory as a standard reader sees it: every name, in order, the
 // comment, and each entry's CRC, sizes, method and flags as written.
-bool CheckDirectory(const ArchiveReader& r, const std::vector<EntryRecord>& expected,
-                    const std::string& comment, std::string& error) {
+bool CheckArchive(const ArchiveReader& r, size_t expected, const std::string& comment,
+                  std::string& error) {
     if (!r.Damage().empty()) {
         error = r.Damage().front();
         return false;
     }
-    if (r.Count() != expected.size()) {
+    if (r.Count() != expected) {
         error = "the entry count read back differs from the count written";
         return false;
     }
@@ -34,21 +34,22 @@ bool CheckDirectory(const ArchiveReader& r, const std::vector<EntryRecord>& expe
         error = "the comment read back differs from the header";
         return false;
     }
-    for (size_t i = 0; i < expected.size(); ++i) {
-        const ArchiveEntry& got = r.Entry(i);
-        const EntryRecord& want = expected[i];
-        if (got.name != want.name || got.localOffset != want.localOffset ||
-            got.diskStart != want.disk) {
-            error = "entry " + std::to_string(i) + " has the wrong name or place";
-            return false;
-        }
-        // Carried entries too: their records hold what the old one said.
-        if (got.crc != want.crc || got.size != want.size || got.compSize != want.compSize ||
-            got.method != want.method || got.flags != want.flags) {
-            error = "entry " + std::to_string(i) + " (" + want.name +
-                    ") reads back with other sizes, CRC, method or flags";
-            return false;
-        }
+    return true;
+}
+
+bool CheckEntry(const ArchiveEntry& got, const EntryRecord& want, std::string& error) {
+    const size_t i = got.index;
+    if (got.name != want.name || got.localOffset != want.localOffset ||
+        got.diskStart != want.disk) {
+        error = "entry " + std::to_string(i) + " has the wrong name or place";
+        return false;
+    }
+    // Carried entries too: their records hold what the old one said.
+    if (got.crc != want.crc || got.size != want.size || got.compSize != want.compSize ||
+        got.method != want.method || got.flags != want.flags) {
+        error = "entry " + std::to_string(i) + " (" + std::string(want.name) +
+                ") reads back with other sizes, CRC, method or flags";
+        return false;
     }
     return true;
 }
@@ -76,33 +77,21 @@ bool CompareCarried(const VolumeSet& now, const VolumeSet& old, const EntryRecor
     return true;
 }
 
-}  // namespace
-
-bool VerifyArchive(const std::string& path, const std::vector<std::string>& volumes,
-                   const std::vector<EntryRecord>& expected, const std::string& comment,
-                   const VolumeSet* old, unsigned threads, std::string& error, VerifyCost* cost) {
-    ArchiveReader reader;
-    // Volumes on media already swapped are asked for again.
-    ConsoleVolumeAsker asker;
-    reader.RequireExactLength();
-    if (volumes.size() > 1) reader.UseVolumePaths(volumes);
-    if (!reader.Open(path, error, &asker)) return false;
-    if (volumes.size() > 1 && reader.Volumes().DiskCount() != volumes.size()) {
-        error = "the set reads back with another number of volumes";
-        return false;
-    }
-    if (!CheckDirectory(reader, expected, comment, error)) return false;
-
-    // Every entry's data, on all cores, largest work first spread by order.
-    // Tasks: one per new entry; carried entries that lie side by side in both
-    // archives are compared as one range, in slices of at most 64 MiB.
+// The data of a batch of entries read back, on all cores. Tasks: one per new
+// entry; carried entries that lie side by side in both archives are compared
+// as one range, in slices of at most 64 MiB.
+bool CheckData(const ArchiveReader& reader, const std::vector<ArchiveEntry>& batch,
+               const std::vector<EntryRecord>& expected, const VolumeSet* old, unsigned threads,
+               std::atomic<uint64_t>& checked, std::atomic<uint64_t>& compared,
+               std::string& error) {
     struct Task {
         size_t first, last;  // entries [first, last]
         uint32_t disk, oldDisk;
         uint64_t offset, oldOffset, length;
     };
+    const size_t base = batch.front().index;
     std::vector<Task> tasks;
-    for (size_t i = 0; i < expected.size(); ++i) {
+    for (size_t i = base; i < base + batch.size(); ++i) {
         const EntryRecord& e = expected[i];
         if (!e.carried) {
             tasks.push_back({i, i, 0, 0, 0, 0, 0});
@@ -124,7 +113,6 @@ bool VerifyArchive(const std::string& path, const std::vector<std::string>& volu
 
     std::atomic<size_t> nextTask{0};
     std::atomic<bool> failed{false};
-    std::atomic<uint64_t> checked{0}, compared{0};
     std::mutex errorMutex;
     auto run = [&] {
         std::unique_ptr<unsigned char[]> a, b;
@@ -151,20 +139,65 @@ bool VerifyArchive(const std::string& path, const std::vector<std::string>& volu
                 compared += t.length;
             } else {
                 const ReadStatus st = reader.Extract(
-                    reader.Entry(t.first), [](const unsigned char*, size_t) { return true; }, why);
+                    batch[t.first - base], [](const unsigned char*, size_t) { return true; }, why);
                 ok = st == ReadStatus::Ok;
                 checked += e.size;
             }
             if (!ok) {
                 std::lock_guard<std::mutex> lock(errorMutex);
                 if (!failed.exchange(true)) {
-                    error = "entry " + std::to_string(t.first) + " (" + e.name + "): " + why;
+                    error = "entry " + std::to_string(t.first) + " (" + std::string(e.name) +
+                            "): " + why;
                 }
                 return;
             }
         }
     };
     RunOnThreads(tasks.size() > 1 ? threads : 1, run);
+    return !failed;
+}
+
+}  // namespace
+
+// The directory is read back a batch of entries at a time, each batch
+// checked against what was written before its data is: nothing per entry is
+// kept beyond what the writer holds already.
+bool VerifyArchive(const std::string& path, const std::vector<std::string>& volumes,
+                   const std::vector<EntryRecord>& expected, const std::string& comment,
+                   const VolumeSet* old, unsigned threads, std::string& error, VerifyCost* cost) {
+    ArchiveReader reader;
+    // Volumes on media already swapped are asked for again.
+    ConsoleVolumeAsker asker;
+    reader.RequireExactLength();
+    reader.StreamDirectory();
+    if (volumes.size() > 1) reader.UseVolumePaths(volumes);
+    if (!reader.Open(path, error, &asker)) return false;
+    if (volumes.size() > 1 && reader.Volumes().DiskCount() != volumes.size()) {
+        error = "the set reads back with another number of volumes";
+        return false;
+    }
+    if (!CheckArchive(reader, expected.size(), comment, error)) return false;
+
+    std::atomic<uint64_t> checked{0}, compared{0};
+    bool failed = false;
+    const auto checkBatch = [&](const std::vector<ArchiveEntry>& batch) {
+        for (const ArchiveEntry& got : batch) {
+            if (got.index >= expected.size() || !CheckEntry(got, expected[got.index], error)) {
+                failed = true;
+                return false;
+            }
+        }
+        if (!CheckData(reader, batch, expected, old, threads, checked, compared, error)) {
+            failed = true;
+            return false;
+        }
+        return true;
+    };
+    std::string readError;
+    if (!reader.ForEachBatch(checkBatch, readError)) {
+        error = readError;
+        return false;
+    }
     if (cost) {
         cost->checkedBytes = checked;
         cost->comparedBytes = compared;

@@ -270,9 +270,9 @@ std::string EndRecords(uint64_t entries, uint64_t cdOffset, uint64_t cdSize,
     return r;
 }
 
-std::string CarriedCentral(const std::string& central, uint64_t size, uint64_t compSize,
+std::string CarriedCentral(std::string_view central, uint64_t size, uint64_t compSize,
                            uint64_t offset, uint32_t disk) {
-    std::string c = central;
+    std::string c(central);
     const auto* h = reinterpret_cast<const unsigned char*>(c.data());
     const size_t nameLen = At16(h + 28), extraLen = At16(h + 30);
     const bool bigComp = At32(h + 20) == kMax32;

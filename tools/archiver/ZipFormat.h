@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <string_view>
 
 namespace pkzip {
 
@@ -21,8 +22,11 @@ constexpr const char* kHeaderEntryName = "STOWAWAY-HEADER.TXT";
 constexpr uint16_t kHeaderMarkerId = 0x5753;  // "SW"
 constexpr size_t kMaxComment = 65535;
 
+// Kept for every entry until the directory is written: its name and old
+// central record are views (into the list of files to store or the old
+// archive's directory), which must outlive it.
 struct EntryRecord {
-    std::string name;  // as stored, raw bytes
+    std::string_view name;  // as stored, raw bytes
     uint16_t flags = 0;
     uint16_t method = kMethodStore;
     uint16_t dosTime = 0;
@@ -47,7 +51,7 @@ struct EntryRecord {
     uint32_t oldDisk = 0;
     uint64_t oldStart = 0;
     uint64_t oldLength = 0;
-    std::string central;  // the central record to write, for a carried entry
+    std::string_view central;  // its old central record, for a carried entry
 };
 
 // Gives a written entry its place on its volume, keeping the version the
@@ -90,7 +94,7 @@ uint32_t UnixExternalAttrs(uint32_t mode);
 // `offset` on `disk`: the offset's Zip64 field added, changed or dropped as it
 // needs; every other field as recorded. `size` and `compSize` are the
 // entry's real sizes.
-std::string CarriedCentral(const std::string& central, uint64_t size, uint64_t compSize,
+std::string CarriedCentral(std::string_view central, uint64_t size, uint64_t compSize,
                            uint64_t offset, uint32_t disk = 0);
 
 }  // namespace pkzip
