@@ -270,7 +270,7 @@ RunStateParse ParseRunState(const std::string& text) {
         std::string line = text.substr(at, end - at);
         at = end + 1;
         ++lineNumber;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+        while (!line.empty() && line.back() == '\r') line.pop_back();
 
         if (line.empty() || line[0] == '#' || line[0] == ';') {
             if (section >= 0)

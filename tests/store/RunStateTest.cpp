@@ -110,6 +110,17 @@ TEST(RunState, UnknownKeysAndCommentsAreKept) {
     EXPECT_EQ(again.find("files=12"), std::string::npos);
 }
 
+// A file saved by a Windows editor (line ends of one or more carriage returns)
+// reads as the same sections, and saving it again changes nothing more.
+TEST(RunState, CarriageReturnsEndLines) {
+    const RunStateParse parse = ParseRunState("; note\r\n[Documents]\r\r\nfiles=12\r\n");
+    EXPECT_EQ(parse.problem, "");
+    ASSERT_NE(parse.table.find("Documents"), nullptr);
+    EXPECT_EQ(parse.table.find("Documents")->files, 12u);
+    const std::string saved = FormatRunState(parse.table);
+    EXPECT_EQ(FormatRunState(ParseRunState(saved).table), saved);
+}
+
 // A damaged file still gives every section it can: the problem names the first
 // bad line, and the bad values are left out rather than guessed.
 TEST(RunState, ADamagedFileGivesWhatCanBeReadAndSaysWhere) {

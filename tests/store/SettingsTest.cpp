@@ -37,6 +37,10 @@ TEST(SettingsText, ReadsCrateSectionsAndMatchesNamesWithoutCase) {
     EXPECT_EQ(settings.crateValue("Mail", "overdue_days"), std::nullopt);
     EXPECT_EQ(settings.crateValue("Other", "schedule"), std::nullopt);
     EXPECT_EQ(settings.crateNames(), (std::vector<std::string>{"Documents", "Mail"}));
+
+    // Line ends of a Windows editor, even doubled, are line ends.
+    const Settings crlf = Parsed("[crate \"Docs\"]\r\r\nschedule = daily 02:30\r\n");
+    EXPECT_EQ(crlf.crateValue("docs", "schedule"), "daily 02:30");
 }
 
 TEST(SettingsText, KeepsEveryLineItDoesNotKnowWhenSaved) {

@@ -120,7 +120,7 @@ Settings Settings::Parse(std::string_view text, std::vector<std::string>& proble
         std::string_view raw = text.substr(start, end - start);
         start = end + 1;
         ++number;
-        if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
+        while (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
         const std::string where = "line " + std::to_string(number) + ": ";
         const std::string_view line = TrimView(raw);
         if (line.empty() || line[0] == ';' || line[0] == '#') {
