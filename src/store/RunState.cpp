@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/Text.h"
+#include "store/LineEscapes.h"
 
 namespace stowaway {
 
@@ -30,13 +31,6 @@ std::optional<std::uint64_t> ParseCount(const std::string& text) {
     auto [at, error] = std::from_chars(text.data(), end, value);
     if (error != std::errc() || at != end || text.empty()) return std::nullopt;
     return value;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
 }
 
 // Sets one known key of a section; false when the value makes no sense.
@@ -119,81 +113,16 @@ CrateRunState& RunStateTable::entry(const std::string& crateName) {
     return crates.back();
 }
 
+namespace {
+constexpr LineEscapes StateEscapes{.nulAsZero = true, .strict = true};
+}
+
 std::string EscapeStateText(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        switch (c) {
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            case '\0':
-                out += "\\0";
-                break;
-            default:
-                if (byte < 0x20 || byte == 0x7f) {
-                    char hex[5];
-                    std::snprintf(hex, sizeof hex, "\\x%02x", byte);
-                    out += hex;
-                } else {
-                    out += c;
-                }
-        }
-    }
-    return out;
+    return EscapeLineText(text, StateEscapes);
 }
 
 std::optional<std::string> UnescapeStateText(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (static_cast<unsigned char>(c) < 0x20 && c != '\t') return std::nullopt;
-        if (c != '\\') {
-            out += c;
-            continue;
-        }
-        if (++i == text.size()) return std::nullopt;
-        switch (text[i]) {
-            case '\\':
-                out += '\\';
-                break;
-            case 'n':
-                out += '\n';
-                break;
-            case 'r':
-                out += '\r';
-                break;
-            case 't':
-                out += '\t';
-                break;
-            case '0':
-                out += '\0';
-                break;
-            case 'x': {
-                if (i + 2 >= text.size()) return std::nullopt;
-                const int high = HexDigit(text[i + 1]);
-                const int low = HexDigit(text[i + 2]);
-                if (high < 0 || low < 0) return std::nullopt;
-                out += static_cast<char>(high * 16 + low);
-                i += 2;
-                break;
-            }
-            default:
-                return std::nullopt;
-        }
-    }
-    return out;
+    return UnescapeLineText(text, StateEscapes);
 }
 
 std::string FormatStateTime(std::time_t when) {

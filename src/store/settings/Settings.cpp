@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/Text.h"
+#include "store/LineEscapes.h"
 
 namespace stowaway {
 
@@ -24,13 +25,6 @@ std::string_view TrimView(std::string_view text) {
     return text.substr(begin, end - begin + 1);
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 bool SameCrate(std::string_view a, std::string_view b) {
     return ToLower(Trim(a)) == ToLower(Trim(b));
 }
@@ -41,72 +35,16 @@ std::string CrateHeader(std::string_view crate) {
 
 }  // namespace
 
+namespace {
+constexpr LineEscapes SettingsEscapes{.quotes = true, .edgeBlanks = true};
+}
+
 std::string EscapeSettingsText(std::string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        const auto u = static_cast<unsigned char>(c);
-        // A blank at either end would be lost where values are trimmed.
-        const bool edgeBlank = c == ' ' && (i == 0 || i + 1 == text.size());
-        if (c == '\\') {
-            out += "\\\\";
-        } else if (c == '"') {
-            out += "\\\"";
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (u < 0x20 || u == 0x7f || edgeBlank) {
-            char hex[5];
-            std::snprintf(hex, sizeof hex, "\\x%02x", u);
-            out += hex;
-        } else {
-            out += c;
-        }
-    }
-    return out;
+    return EscapeLineText(text, SettingsEscapes);
 }
 
 std::optional<std::string> UnescapeSettingsText(std::string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\') {
-            out += text[i];
-            continue;
-        }
-        if (++i == text.size()) return std::nullopt;
-        switch (text[i]) {
-            case '\\':
-                out += '\\';
-                break;
-            case '"':
-                out += '"';
-                break;
-            case 'n':
-                out += '\n';
-                break;
-            case 'r':
-                out += '\r';
-                break;
-            case 't':
-                out += '\t';
-                break;
-            case 'x': {
-                if (i + 2 >= text.size()) return std::nullopt;
-                const int high = HexDigit(text[i + 1]);
-                const int low = HexDigit(text[i + 2]);
-                if (high < 0 || low < 0) return std::nullopt;
-                out += static_cast<char>(high * 16 + low);
-                i += 2;
-                break;
-            }
-            default:
-                return std::nullopt;
-        }
-    }
-    return out;
+    return UnescapeLineText(text, SettingsEscapes);
 }
 
 Settings Settings::Parse(std::string_view text, std::vector<std::string>& problems) {
