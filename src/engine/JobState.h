@@ -1,10 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace stowaway {
+
+class WorkFilesLock;
 
 // The one archiver job of the program: its line, work files and counters.
 struct JobState {
@@ -26,6 +29,9 @@ struct JobState {
     // The ending of an archiver warning that this job caused itself and that is no
     // error: the second name a kept version gives the old archive.
     std::string ToleratedWarning;
+    // The work files a backup prepared and handed to the argument dialog, held
+    // until the dialog lets the line go, so no other process rewrites them meanwhile.
+    std::shared_ptr<WorkFilesLock> HeldWorkFiles;
     // The log could not be opened; told to the user once per run of the program.
     bool LogFailureReported = false;
 

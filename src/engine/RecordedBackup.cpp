@@ -2,11 +2,11 @@
 
 #include "engine/Alerts.h"
 #include "engine/CrateRunLock.h"
-#include "engine/WorkFilesLock.h"
 #include "engine/JobContext.h"
 #include "engine/OverdueDays.h"
 #include "engine/RunLog.h"
 #include "engine/WorkFiles.h"
+#include "engine/WorkFilesLock.h"
 #include "platform/Text.h"
 #include "platform/VisibleText.h"
 #include "store/RunStateFile.h"
@@ -112,13 +112,16 @@ bool RunRecordedBackup(const JobContext& ctx, const std::function<BackupOutcome(
 
     CrateRunLock lock(ctx, name);
     if (!lock) return false;
-    WorkFilesLock work(ctx);
-    if (!work) return false;
+    auto work = std::make_shared<WorkFilesLock>(ctx);
+    if (!*work) return false;
     RunFacts run;
     run.crate = name;
     run.started = ctx.platform.now();
     const BackupOutcome outcome = backup();
-    if (outcome == BackupOutcome::HandedOver) return true;
+    if (outcome == BackupOutcome::HandedOver) {
+        if (!ctx.job.HeldWorkFiles) ctx.job.HeldWorkFiles = work;
+        return true;
+    }
     run.ended = ctx.platform.now();
     run.ok = outcome == BackupOutcome::Succeeded;
     if (!run.ok)

@@ -17,8 +17,10 @@ std::string WorkLockTimeoutText(int waitMilliseconds) {
            " of waiting, so this backup did not run. Try again when it has finished.";
 }
 
-WorkFilesLock::WorkFilesLock(const JobContext& ctx)
-    : lock_(std::make_unique<InstanceLock>(ctx.platform.native(WorkFilesLockPath(ctx)))) {
+WorkFilesLock::WorkFilesLock(const JobContext& ctx) : held_(ctx.job.HeldWorkFiles != nullptr) {
+    // The argument dialog's run uses the work files its backup prepared and holds.
+    if (held_) return;
+    lock_ = std::make_unique<InstanceLock>(ctx.platform.native(WorkFilesLockPath(ctx)));
     if (lock_->state() == InstanceLock::State::HeldElsewhere) {
         if (!ctx.automated) {
             ctx.display.showStatus(JobRunningText);

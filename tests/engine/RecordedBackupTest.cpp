@@ -254,5 +254,20 @@ TEST_F(RecordedBackup, TheArgumentDialogsRunIsRecorded) {
     EXPECT_EQ(state().result, RunResult::Ok);
 }
 
+// The work files the argument dialog's line runs with stay this program's while
+// the dialog is open: another process's job cannot rewrite them in between.
+TEST_F(RecordedBackup, TheArgumentDialogHoldsItsWorkFilesUntilItLetsTheLineGo) {
+    const std::string lockPath = rig.native(WorkFilesLockPath(rig.app->jobContext()));
+    rig.app->FrmMain.ChkArgumentEditing.setValue(CheckBox::Checked);
+    rig.show();
+    EXPECT_TRUE(run(false, false));
+    EXPECT_EQ(InstanceLock(lockPath).state(), InstanceLock::State::HeldElsewhere);
+    ArgumentBackupClick(*rig.app);
+    EXPECT_EQ(rig.script->started.size(), 1u);
+    EXPECT_EQ(InstanceLock(lockPath).state(), InstanceLock::State::HeldElsewhere);
+    rig.app->FrmArgument.CmdCancelBackup.click();
+    EXPECT_EQ(InstanceLock(lockPath).state(), InstanceLock::State::Owned);
+}
+
 }  // namespace
 }  // namespace stowaway

@@ -19,6 +19,7 @@ void Connect(App& app) {
 void ForgetLine(App& app) {
     app.job.ArchiverCommand.clear();
     app.job.ArchiverTail.clear();
+    app.job.HeldWorkFiles.reset();
 }
 
 }  // namespace
