@@ -2,10 +2,10 @@
 // whatever it loaded. A load either gives a sound table or the damaged-file path.
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <string>
 
+#include "FuzzSeeds.h"
 #include "platform/PosixPlatform.h"
 #include "store/DataFile.h"
 #include "store/StoreContext.h"
@@ -60,12 +60,7 @@ const char* const Seeds[] = {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    // STOWAWAY_FUZZ_SEEDS=DIR writes the starting corpus.
-    if (const char* dir = std::getenv("STOWAWAY_FUZZ_SEEDS")) {
-        int n = 0;
-        for (const char* seed : Seeds)
-            std::ofstream(std::string(dir) + "/seed" + std::to_string(n++)) << seed;
-    }
+    stowaway::fuzz::WriteSeeds(Seeds);
     return 0;
 }
 

@@ -3,10 +3,10 @@
 // file, a schedule's text, the crontab around our block and a service unit.
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "FuzzSeeds.h"
 #include "engine/schedule/CronBlock.h"
 #include "engine/schedule/SystemdUnits.h"
 #include "store/RunState.h"
@@ -28,11 +28,7 @@ const std::string Seeds[] = {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    if (const char* dir = std::getenv("STOWAWAY_FUZZ_SEEDS")) {
-        int n = 0;
-        for (const std::string& seed : Seeds)
-            std::ofstream(std::string(dir) + "/seed" + std::to_string(n++)) << seed;
-    }
+    stowaway::fuzz::WriteSeeds(Seeds);
     return 0;
 }
 

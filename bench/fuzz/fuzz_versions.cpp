@@ -3,9 +3,9 @@
 // one of a Crate's dated names, and a keep policy's text.
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 
+#include "FuzzSeeds.h"
 #include "engine/versions/VersionNames.h"
 #include "engine/versions/ZipEnd.h"
 #include "store/settings/KeepSettings.h"
@@ -24,11 +24,7 @@ const std::string Seeds[] = {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    if (const char* dir = std::getenv("STOWAWAY_FUZZ_SEEDS")) {
-        int n = 0;
-        for (const std::string& seed : Seeds)
-            std::ofstream(std::string(dir) + "/seed" + std::to_string(n++)) << seed;
-    }
+    stowaway::fuzz::WriteSeeds(Seeds);
     return 0;
 }
 
