@@ -57,54 +57,6 @@ class PosixWalk : public ::testing::Test {
     std::string data;
 };
 
-TEST_F(PosixWalk, WholeFolderWithoutRecursionTakesOnlyPlainVisibleFiles) {
-    Walked w = Walk(*p.app, "R- " + data + "/*.*");
-    std::vector<std::string> got = w.lines;
-    std::sort(got.begin(), got.end());
-    EXPECT_EQ(got, (std::vector<std::string>{data + "/B.TXT", data + "/Readme", data + "/a.txt",
-                                             data + "/linked.txt"}));
-    EXPECT_EQ(w.count, 4);
-    EXPECT_FALSE(p.app->job.WalkFailed);
-    // The window was served after every entry.
-    EXPECT_GE(p.ui.eventPasses, 9);
-}
-
-TEST_F(PosixWalk, RecursionListsAFoldersOwnFilesBeforeEachSubfolder) {
-    Walked w = Walk(*p.app, "R+ " + data + "/*.*");
-    ASSERT_EQ(w.lines.size(), 6u);
-    std::vector<std::string> own(w.lines.begin(), w.lines.begin() + 4);
-    EXPECT_EQ(std::count_if(own.begin(), own.end(),
-                            [&](const std::string& l) { return l.find("/sub/") != l.npos; }),
-              0);
-    EXPECT_EQ(w.lines[4], data + "/sub/c.txt");
-    EXPECT_EQ(w.lines[5], data + "/sub/deeper/d.txt");
-}
-
-TEST_F(PosixWalk, WildcardsIgnoreCaseButNamesKeepIt) {
-    Walked w = Walk(*p.app, "R+ Include: " + data + "/*.txt");
-    std::vector<std::string> got = w.lines;
-    std::sort(got.begin(), got.end());
-    EXPECT_EQ(got, (std::vector<std::string>{data + "/B.TXT", data + "/a.txt", data + "/linked.txt",
-                                             data + "/sub/c.txt", data + "/sub/deeper/d.txt"}));
-    // "*.*" wants a dot; the whole-folder rule does not.
-    EXPECT_EQ(Walk(*p.app, "R- Include: " + data + "/*.*").count, 3);
-    EXPECT_EQ(Walk(*p.app, "R- Exclude: " + data + "/*.*").lines,
-              (std::vector<std::string>{data + "/Readme"}));
-    // Counting only writes nothing.
-    Walked counted = Walk(*p.app, "R+ Exclude: " + data + "/*.TXT", false);
-    EXPECT_EQ(counted.count, 1);
-    EXPECT_TRUE(counted.lines.empty());
-}
-
-TEST(FileWalk, WindowsFlavourListsNamesInLowerCase) {
-    test::TestProgram p(true);
-    test::WriteFile(p.native("C:\\Data\\Report.DOC"), "x");
-    test::WriteFile(p.native("C:\\Data\\pagefile.sys"), "x");
-    Walked w = Walk(*p.app, "R- Include: C:\\Data\\*.doc");
-    EXPECT_EQ(w.lines, (std::vector<std::string>{"C:\\Data\\report.doc"}));
-    EXPECT_EQ(Walk(*p.app, "R- C:\\Data\\*.*").count, 1);
-}
-
 TEST(FileWalk, DateRulesCompareWholeYearsOnly) {
     test::TestProgram p;
     std::string d = p.dir / "dated";

@@ -178,11 +178,6 @@ TEST_F(ScheduleProgram, ExitStatusesOfTheRealProgram) {
     EXPECT_TRUE(!fs::exists(dir / "config/systemd/user") ||
                 fs::is_empty(dir / "config/systemd/user"));
     EXPECT_EQ(ReadFile(program + "/Stowaway.ini"), "");
-    result = run({program + "/stowaway", "--schedule", Crate, "daily 02:30"}, "launchd");
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.errors,
-              "stowaway: STOWAWAY_SCHEDULER is \"launchd\"; it may be systemd or cron (or "
-              "unset).\n");
 }
 
 // The service's command line, split as systemd splits it, finds the Crate although

@@ -154,30 +154,6 @@ TEST(SystemdSchedule, AProgramPathSystemdCannotRunIsRefused) {
     EXPECT_TRUE(rig.activation.calls.empty());
 }
 
-TEST(SystemdSchedule, RenameAndDeleteFollowTheCrate) {
-    Rig rig;
-    const ScheduleContext ctx = rig.context(rig.systemd);
-    std::string error;
-    ASSERT_TRUE(SetCrateScheduleEverywhere(ctx, "Old", WeekdaysAt(0b1001, 9, 0), error));
-    ASSERT_TRUE(RenameCrateSchedule(ctx, "Old", "New 'one'", error)) << error;
-    EXPECT_EQ(rig.unitFiles(), (std::vector<std::string>{UnitBaseName("New 'one'") + ".service",
-                                                         UnitBaseName("New 'one'") + ".timer"}));
-    EXPECT_NE(ReadFile(rig.unit("New 'one'", ".service")).find("\"New 'one'\""), std::string::npos);
-    EXPECT_EQ(rig.settings(), "[crate \"New 'one'\"]\nschedule = mon,thu 09:00\n");
-    // Only the letter case changes: the same units, rewritten.
-    ASSERT_TRUE(RenameCrateSchedule(ctx, "New 'one'", "NEW 'ONE'", error)) << error;
-    EXPECT_EQ(rig.unitFiles().size(), 2u);
-    EXPECT_NE(ReadFile(rig.unit("new 'one'", ".service")).find("\"NEW 'ONE'\""), std::string::npos);
-    ASSERT_TRUE(DeleteCrateSchedule(ctx, "new 'one'", error)) << error;
-    EXPECT_TRUE(rig.unitFiles().empty());
-    EXPECT_EQ(rig.settings(), "");
-    // A Crate without a schedule: nothing to do, nothing written.
-    ASSERT_TRUE(RenameCrateSchedule(ctx, "Plain", "Plainer", error));
-    ASSERT_TRUE(DeleteCrateSchedule(ctx, "Plainer", error));
-    EXPECT_EQ(rig.settings(), "");
-    EXPECT_TRUE(rig.unitFiles().empty());
-}
-
 TEST(SystemdSchedule, AMovedProgramFolderIsFoundAndFixed) {
     Rig rig;
     const ScheduleContext old = rig.context(rig.systemd);
