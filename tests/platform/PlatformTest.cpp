@@ -66,31 +66,6 @@ TEST(Text, LetterCaseCoversAllOfUnicode) {
     EXPECT_EQ(ToLowerCharacters("Ä"), std::wstring(1, L'\u00e4'));
 }
 
-TEST(PosixPlatform, ListingTellsFoldersLinksHiddenAndSystemEntries) {
-    test::TempDir dir;
-    fs::create_directory(dir / "sub");
-    test::WriteFile(dir / "file.txt", "x");
-    test::WriteFile(dir / ".hidden", "x");
-    fs::create_directory_symlink(dir / "sub", dir / "linkdir");
-    fs::create_symlink(dir / "file.txt", dir / "linkfile");
-    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
-    PosixPlatform platform(dir.path());
-    std::vector<DirEntry> entries;
-    ASSERT_TRUE(platform.listDirectory(dir.path(), entries));
-    auto find = [&](const std::string& name) {
-        return *std::find_if(entries.begin(), entries.end(),
-                             [&](const DirEntry& e) { return e.name == name; });
-    };
-    EXPECT_EQ(entries.size(), 6u);
-    EXPECT_TRUE(find("sub").isFolder);
-    EXPECT_FALSE(find("file.txt").isFolder || find("file.txt").system || find("file.txt").hidden);
-    EXPECT_TRUE(find(".hidden").hidden);
-    EXPECT_TRUE(find("linkdir").isLink && !find("linkdir").isFolder);
-    EXPECT_TRUE(find("linkfile").isLink && !find("linkfile").system);
-    EXPECT_TRUE(find("fifo").system);
-    EXPECT_FALSE(platform.listDirectory(dir / "missing", entries));
-}
-
 TEST(PosixPlatform, ReplaceFileIsAllOrNothing) {
     test::TempDir dir;
     PosixPlatform platform(dir.path());

@@ -98,6 +98,8 @@ TEST(PosixFolder, WhatIsNoReadableFolderDoesNotOpen) {
     EXPECT_FALSE(platform.openFolder(dir / "missing"));
     EXPECT_FALSE(platform.openFolder(dir / "file.txt"));
     EXPECT_FALSE(platform.openFolder(dir.path() + std::string("\0/x", 3)));
+    std::vector<DirEntry> listed;
+    EXPECT_FALSE(platform.listDirectory(dir / "missing", listed));
     fs::create_directory_symlink(dir.path(), dir / "up");
     EXPECT_TRUE(platform.openFolder(dir / "up/"));  // a link to a folder is followed
 }
