@@ -275,6 +275,8 @@ TEST_F(WalkOutput, DateRulesCompareTheYearOfEachFileOrItsLinksTarget) {
     Walked later = Walk(p, "R- After 6/30/2005: " + data + "/*.*");
     EXPECT_EQ(later.lines, Expected(after));
     EXPECT_EQ(later.errors, (std::vector<std::string>{HoldsALineBreak(data + "/two\\nlines.txt")}));
+    // Whole years: a file of mid-2005 is after the last day of 2005.
+    EXPECT_EQ(Walk(p, "R- After 12/31/2005: " + data + "/*.*").lines, Expected(after));
     after.erase("Document-2024.doc");
     EXPECT_EQ(Walk(p, "R- After 1/1/2006: " + data + "/*.*").lines, Expected(after));
     EXPECT_EQ(Walk(p, "R- Before 12/31/99: " + data + "/*.*").lines,

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <ctime>
 #include <filesystem>
 #include <sstream>
 
@@ -14,18 +13,6 @@ namespace stowaway {
 namespace {
 
 namespace fs = std::filesystem;
-
-void SetYear(const std::string& nativePath, int year) {
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = 6;
-    tm.tm_mday = 1;
-    tm.tm_hour = 12;
-    tm.tm_isdst = -1;
-    std::time_t when = std::mktime(&tm);
-    fs::last_write_time(nativePath, fs::file_time_type::clock::from_sys(
-                                        std::chrono::system_clock::from_time_t(when)));
-}
 
 struct Walked {
     std::vector<std::string> lines;
@@ -56,32 +43,6 @@ class PosixWalk : public ::testing::Test {
     test::TestProgram p;
     std::string data;
 };
-
-TEST(FileWalk, DateRulesCompareWholeYearsOnly) {
-    test::TestProgram p;
-    std::string d = p.dir / "dated";
-    for (int year : {1998, 2004, 2005, 2006}) {
-        std::string file = d + "/f" + std::to_string(year);
-        test::WriteFile(file, "x");
-        SetYear(file, year);
-    }
-    App& app = *p.app;
-    auto years = [&](const std::string& rule) {
-        std::vector<std::string> got = Walk(app, rule + " " + d + "/*.*").lines;
-        std::sort(got.begin(), got.end());
-        std::string out;
-        for (const std::string& l : got) out += l.substr(l.size() - 4) + " ";
-        return out;
-    };
-    EXPECT_EQ(years("R+ After 12/31/2005:"), "2005 2006 ");
-    EXPECT_EQ(years("R+ After 1/1/05:"), "2005 2006 ");
-    EXPECT_EQ(years("R+ Before 1/1/2005:"), "1998 2004 ");
-    EXPECT_EQ(years("R+ Before 6/1/05:"), "1998 2004 ");
-    // A two-digit rule year against a four-digit system year.
-    EXPECT_EQ(years("R+ Before 1/1/99:"), "1998 ");
-    EXPECT_EQ(years("R+ After 1/1/99:"), "2004 2005 2006 ");
-    EXPECT_FALSE(app.job.WalkFailed);
-}
 
 TEST(FileWalk, WhatCannotBeReadIsAnErrorAndTheRestStillRuns) {
     test::TestProgram p;
