@@ -168,19 +168,6 @@ TEST(BackupJob, RefusesWithoutACrateWhileAnotherJobRunsOrForAQuotedPath) {
     EXPECT_FALSE(a.job.Running);
 }
 
-TEST(BackupJob, ArgumentEditingStopsBeforeTheRun) {
-    test::Rig rig;
-    App& a = *rig.app;
-    rig.crate("Daily");
-    rig.show();
-    a.FrmMain.ChkArgumentEditing.setValue(CheckBox::Checked);
-    BackupCrate(a);
-    EXPECT_TRUE(rig.script->started.empty());
-    EXPECT_EQ(a.FrmMain.StBMain.panelText(), "Starting...");
-    EXPECT_FALSE(a.job.ArchiverCommand.empty());
-    EXPECT_FALSE(a.job.Running);
-}
-
 TEST(BackupJob, TheAutomatedModeUsesItsOwnWindowAndAlwaysCaptures) {
     test::Rig rig;
     App& a = *rig.app;

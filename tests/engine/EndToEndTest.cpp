@@ -191,18 +191,6 @@ TEST_F(EndToEnd, AnAutomatedBackupStoresExactlyTheSelectionWithTheHeader) {
                             [](const std::string& l) { return l.rfind("    Error: ", 0) == 0; }));
 }
 
-TEST_F(EndToEnd, AnImportRecreatesTheCrate) {
-    ASSERT_EQ(automated("docs"), 0) << output();
-    App& b = importAlone();
-    ASSERT_EQ(b.store.CrateMax, 0);
-    const CrateRecord& c = b.store.CrateTable[0];
-    EXPECT_EQ(c.Name, "Docs");
-    EXPECT_EQ(c.BackupLocation, archive);
-    EXPECT_EQ(c.Compression, 9);
-    EXPECT_EQ(CrateRecord::Entry(c.Folders, 0), "R+ Exclude: " + data + "/*.tmp");
-    EXPECT_EQ(CrateRecord::Entry(c.Files, 0), dir / "etc/app.cfg");
-}
-
 // "Overwrite Older Files" cleared: the batch line is the described -extract=all,
 // yet a copy newer than the archive's is kept, the restore completes and the log
 // counts what was kept; ticked, -extract=update keeps it silently as before.
@@ -273,10 +261,16 @@ TEST_F(EndToEnd, AnAutomatedBackupOfAMultiDiskCratePastAFileSizeLimitMakesASet) 
     EXPECT_EQ(a.FrmMain.StBMain.panelText(), "Restore Complete") << output();
     EXPECT_EQ(test::ReadFile(target + data + "/Letters/scan.bin"), noise);
 
-    // The header comes back from the set's last volume.
+    // The Crate comes back from the header in the set's last volume.
     App& b = importAlone();
     ASSERT_EQ(b.store.CrateMax, 0);
-    EXPECT_EQ(b.store.CrateTable[0].MultiDisk, 1);
+    const CrateRecord& c = b.store.CrateTable[0];
+    EXPECT_EQ(c.Name, "Docs");
+    EXPECT_EQ(c.BackupLocation, archive);
+    EXPECT_EQ(c.Compression, 9);
+    EXPECT_EQ(c.MultiDisk, 1);
+    EXPECT_EQ(CrateRecord::Entry(c.Folders, 0), "R+ Exclude: " + data + "/*.tmp");
+    EXPECT_EQ(CrateRecord::Entry(c.Files, 0), dir / "etc/app.cfg");
 }
 
 // Nobody can swap media in the automated mode: a full medium fails the run

@@ -51,13 +51,10 @@ TEST_F(Runner, WritesTheBatchInLowerCaseStartsItHiddenAndLogsTheRun) {
     EXPECT_EQ(rig.script->handlesOpen, 0);
     EXPECT_EQ(a.job.FilesDone, 2);
     EXPECT_EQ(a.FrmMain.StBMain.panelText(), "Working...");
-    // Fixed clock of the Windows-flavour test platform.
-    const std::string stamp = rig.platform->shortDate(rig.platform->now()) + " " +
-                              rig.platform->longTime(rig.platform->now());
     EXPECT_EQ(log(), (std::vector<std::string>{
                          "Stowaway v2.0 - Standard Backup",
-                         "    Started on: " + stamp + " - Number of files to Backup: 3",
-                         "    Ended on: " + stamp + " - Number of files Backed up: 2",
+                         "    Started on: " + stamp() + " - Number of files to Backup: 3",
+                         "    Ended on: " + stamp() + " - Number of files Backed up: 2",
                      }));
     // The progress bar moved during the wait (1 of 3 done: 0 %, 2 of 3: 33 %).
     EXPECT_EQ(a.FrmMain.PrBMain.value(), 33);
