@@ -11,20 +11,16 @@ TEST(ScheduleText, ReadsEveryFormAndWritesItBack) {
         Schedule schedule;
         const char* formatted;
     } cases[] = {
-        {"off", Schedule{}, "off"},
         {"  OFF ", Schedule{}, "off"},
-        {"daily 02:30", DailyAt(2, 30), "daily 02:30"},
         {"Daily 7:05", DailyAt(7, 5), "daily 07:05"},
         {"daily 00:00", DailyAt(0, 0), "daily 00:00"},
         {"daily 23:59", DailyAt(23, 59), "daily 23:59"},
-        {"mon,thu 09:00", WeekdaysAt(0b0001001, 9, 0), "mon,thu 09:00"},
         {"THU,Mon 09:00", WeekdaysAt(0b0001001, 9, 0), "mon,thu 09:00"},
         {"mon, thu 09:00", WeekdaysAt(0b0001001, 9, 0), "mon,thu 09:00"},
         {"mon-fri 18:15", WeekdaysAt(0b0011111, 18, 15), "mon,tue,wed,thu,fri 18:15"},
         {"sat,sun,sat 10:00", WeekdaysAt(0b1100000, 10, 0), "sat,sun 10:00"},
         {"mon-sun 01:00", DailyAt(1, 0), "daily 01:00"},
         {"every 1h", EveryHours(1), "every 1h"},
-        {"every 6h", EveryHours(6), "every 6h"},
         {"Every 24H", EveryHours(24), "every 24h"},
     };
     for (const auto& c : cases) {

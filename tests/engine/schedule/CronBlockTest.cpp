@@ -8,19 +8,6 @@ namespace {
 const std::string Begin = std::string(CronBeginMarker) + "\n";
 const std::string End = std::string(CronEndMarker) + "\n";
 
-TEST(CronBlock, LinesQuoteForTheShellAndEscapeCronsPercent) {
-    EXPECT_EQ(CronLine({"it's 100%", "/opt/a b/stowaway", "30 2 * * *"}),
-              "30 2 * * * '/opt/a b/stowaway' -abu 'it'\\''s 100\\%'");
-    EXPECT_EQ(CronLine({"new\nline", "/opt/stowaway", "30 2 * * *"}), std::nullopt);
-    const std::string crontab =
-        Begin + *CronLine({"it's 100%", "/opt/a b/stowaway", "0 */6 * * *"}) + "\n" + End;
-    const CronTable table = ReadCronBlock(crontab);
-    ASSERT_EQ(table.entries.size(), 1u);
-    EXPECT_EQ(table.entries[0].crate, "it's 100%");
-    EXPECT_EQ(table.entries[0].program, "/opt/a b/stowaway");
-    EXPECT_EQ(table.entries[0].fields, "0 */6 * * *");
-}
-
 TEST(CronBlock, TheUsersLinesStayWhereAndAsTheyAre) {
     const std::string mine = "MAILTO=me\n# my own\n0 5 * * * backup.sh   # keep   spacing\n";
     const std::string after = "@reboot echo hi\n";
