@@ -2,10 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <sstream>
+
+#include "support/TestPlatforms.h"
 
 namespace stowaway {
 namespace {
@@ -45,12 +46,8 @@ std::vector<std::string> SystemdElapses(const std::string& zone, const std::stri
                                 std::to_string(base) + " --iterations=" + std::to_string(count) +
                                 " '" + spec + "' 2>&1";
     std::vector<std::string> elapses;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return elapses;
-    char line[512];
-    while (std::fgets(line, sizeof line, pipe)) {
-        std::string text(line);
-        if (!text.empty() && text.back() == '\n') text.pop_back();
+    std::istringstream output(test::RunShell(command).output);
+    for (std::string text; std::getline(output, text);) {
         for (const char* label : {"Next elapse: ", "Iter. #"}) {
             const std::size_t at = text.find(label);
             if (at == std::string::npos) continue;
@@ -60,7 +57,6 @@ std::vector<std::string> SystemdElapses(const std::string& zone, const std::stri
         }
         if (text.find("Failed") != std::string::npos) elapses.push_back(text);
     }
-    ::pclose(pipe);
     return elapses;
 }
 

@@ -2,6 +2,7 @@
 
 #include <sys/wait.h>
 #include <unistd.h>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -83,6 +84,18 @@ void WriteFile(const std::string& nativePath, const std::string& bytes) {
     fs::create_directories(fs::path(nativePath).parent_path());
     std::ofstream out(nativePath, std::ios::binary | std::ios::trunc);
     out << bytes;
+}
+
+ShellRun RunShell(const std::string& command) {
+    ShellRun run;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return run;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.output.append(buffer, n);
+    const int status = ::pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
 }
 
 TestProgram::TestProgram(bool windowsFlavour, std::string programFolder) {

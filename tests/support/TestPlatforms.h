@@ -49,6 +49,14 @@ void LetEveryoneIn(const std::string& folder);
 bool RunAsOrdinaryUser(const std::function<bool()>& check);
 void WriteFile(const std::string& nativePath, const std::string& bytes);
 
+// A command line run by /bin/sh: its exit status (-1 when it did not exit) and
+// what it wrote to standard output.
+struct ShellRun {
+    int status = -1;
+    std::string output;
+};
+ShellRun RunShell(const std::string& command);
+
 // A fresh program: a platform of the chosen flavour whose program folder is a
 // temporary folder (POSIX) or C:\Backup mapped into one (Windows), a scripted UI,
 // and the App with DataFilePath and WindowsDir set as start-up sets them.

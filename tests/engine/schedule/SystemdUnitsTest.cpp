@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <set>
 
@@ -34,16 +33,6 @@ const std::vector<std::string> HostileNames = {
     std::string(300, 'x'),
 };
 
-std::string RunShell(const std::string& command, int& status) {
-    std::string output;
-    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    char buffer[4096];
-    std::size_t n;
-    while (pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-    status = pipe ? ::pclose(pipe) : -1;
-    return output;
-}
-
 std::string ShellWord(const std::string& word) {
     std::string out = "'";
     for (const char c : word) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -66,11 +55,10 @@ TEST(SystemdUnits, NamesFollowSystemdEscapeAndNeverCollide) {
     for (const std::string& text :
          {std::string("my documents"), std::string("slash/and-dash"), std::string(".hidden"),
           std::string("ünïcödé 日本語"), std::string("100% $home \\ \"q\"")}) {
-        int status = 0;
-        std::string expected = RunShell("systemd-escape -- " + ShellWord(text), status);
-        ASSERT_EQ(status, 0) << expected;
-        expected.pop_back();
-        EXPECT_EQ(SystemdEscape(text), expected) << text;
+        test::ShellRun escaped = test::RunShell("systemd-escape -- " + ShellWord(text) + " 2>&1");
+        ASSERT_EQ(escaped.status, 0) << escaped.output;
+        escaped.output.pop_back();
+        EXPECT_EQ(SystemdEscape(text), escaped.output) << text;
     }
 }
 
@@ -113,14 +101,13 @@ TEST(SystemdUnits, GeneratedUnitsPassSystemdAnalyzeVerify) {
             WriteFile(units + "/" + base + ".service",
                       ServiceUnitText(crate, folder + "/stowaway"));
             WriteFile(units + "/" + base + ".timer", TimerUnitText(crate, schedule));
-            int status = 0;
-            const std::string output =
-                RunShell("XDG_CONFIG_HOME=" + ShellWord(dir / "config") + " XDG_RUNTIME_DIR=" +
-                             ShellWord(dir / "runtime") + " systemd-analyze verify --user " +
-                             ShellWord(base + ".timer") + " " + ShellWord(base + ".service"),
-                         status);
-            EXPECT_EQ(status, 0) << crate << "\n" << output;
-            EXPECT_EQ(output, "") << crate << " " << FormatSchedule(schedule);
+            const test::ShellRun verify =
+                test::RunShell("XDG_CONFIG_HOME=" + ShellWord(dir / "config") +
+                               " XDG_RUNTIME_DIR=" + ShellWord(dir / "runtime") +
+                               " systemd-analyze verify --user " + ShellWord(base + ".timer") +
+                               " " + ShellWord(base + ".service") + " 2>&1");
+            EXPECT_EQ(verify.status, 0) << crate << "\n" << verify.output;
+            EXPECT_EQ(verify.output, "") << crate << " " << FormatSchedule(schedule);
             ++verified;
         }
     }
