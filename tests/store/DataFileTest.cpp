@@ -108,13 +108,6 @@ TEST(DataFile, NoDataGivesDefaultsAndCreatesAMissingFile) {
     EXPECT_TRUE(missing.ui.messages.empty());
 }
 
-TEST(DataFile, PosixDefaultsUseTheDesktopOpener) {
-    TestProgram p;
-    LoadDataFile(*p.app);
-    EXPECT_EQ(p.app->store.LogViewer, "/usr/bin/xdg-open");
-    EXPECT_EQ(p.app->store.LogPath, p.dir.path() + "/Log.txt");
-}
-
 TEST(DataFile, MissingValuesTakeTheirDefaults) {
     Loaded p(
         "\"MAX=0\"\r\n\"LOGPATH=\"\r\n\"LOGVIEW=\"\r\n\"SNAME=Old\"\r\n\"SCOMP=-1\"\r\n"
@@ -276,6 +269,7 @@ TEST(DataFile, ThroughALinkALoadCreatesNothingAndASaveKeepsTheLink) {
     EXPECT_TRUE(p.ui.messages.empty());
     EXPECT_FALSE(std::filesystem::exists(target));
     EXPECT_EQ(p.app->store.LogPath, p.app->ProgramFolder + "/Log.txt");
+    EXPECT_EQ(p.app->store.LogViewer, "/usr/bin/xdg-open");
 
     p.app->store.CrateMax = 0;
     for (const char* name : {"First", "Second"}) {
