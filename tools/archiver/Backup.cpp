@@ -267,21 +267,27 @@ bool BackupRun::OpenOldArchive() {
 // must not give an archive whose entries open with two different ones.
 bool BackupRun::PasswordOpensOld() {
     if (o_.password == nullptr) return true;
+    // The smallest encrypted entry: it is read whole.
+    size_t pick = SIZE_MAX;
+    uint64_t least = UINT64_MAX;
     for (size_t i = 0; i < old_.Count(); ++i) {
         const ArchiveEntry e = old_.Entry(i);
-        if (!e.encrypted) continue;
-        std::string why;
-        const ReadStatus st = old_.Extract(
-            e, [](const unsigned char*, size_t) { return true; }, why);
-        if (st == ReadStatus::Ok) return true;
-        Problem((st == ReadStatus::WrongPassword
-                     ? "the password is wrong for the existing archive " + Shown(archive_)
-                     : "the password cannot be checked against the existing archive " +
-                           Shown(archive_)) +
-                " (entry " + Shown(e.name) + ": " + why + "); it was left unchanged");
-        return false;
+        if (e.encrypted && e.compSize < least) pick = i, least = e.compSize;
     }
-    return true;
+    if (pick == SIZE_MAX) return true;
+    const ArchiveEntry e = old_.Entry(pick);
+    std::string why;
+    const ReadStatus st = old_.Extract(
+        e, [](const unsigned char*, size_t) { return true; }, why);
+    if (st == ReadStatus::Ok) return true;
+    if (st == ReadStatus::WrongPassword) {
+        Problem("the password is wrong for the existing archive " + Shown(archive_) +
+                " (checked on its entry " + Shown(e.name) + "); it was left unchanged");
+    } else {
+        Problem("the password cannot be checked against the existing archive " + Shown(archive_) +
+                " (entry " + Shown(e.name) + ": " + why + "); it was left unchanged");
+    }
+    return false;
 }
 
 // Replacing the archive goes through its folder; a user who may not write
