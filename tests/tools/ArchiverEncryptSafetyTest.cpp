@@ -93,6 +93,24 @@ TEST_F(ArchiverEncryptSafety, AChangedByteInTheDataOrTheCodeRestoresNothingOfTha
     EXPECT_EQ(CountFiles(target), 1u);  // no work file left either
 }
 
+TEST_F(ArchiverEncryptSafety, AnEntryCutShortRestoresNothingOfIt) {
+    const EntryBytes a = Entry("a.txt");
+    SetCompressedSize(archive, Name("a.txt"), static_cast<uint32_t>(a.length - 5));
+    SetCompressedSize(archive, Name("c.bin"), 20);  // not even salt, verifier and code
+    const RunResult r = Restore(kPassword);
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_EQ(CountLinesWith(r.output, Name("a.txt") + ": the entry is damaged: its authentication "
+                                                       "code does not match"),
+              1)
+        << r.output;
+    EXPECT_EQ(CountLinesWith(r.output, Name("c.bin") + ": the entry is damaged: its encrypted data "
+                                                       "is cut short"),
+              1)
+        << r.output;
+    EXPECT_EQ(ReadFile(Restored("b.txt")), "bee");
+    EXPECT_EQ(CountFiles(target), 1u);
+}
+
 TEST_F(ArchiverEncryptSafety, AWrongPasswordLeavesTheOldArchiveUntouched) {
     WriteListFile(list, {AddFile("new.txt", "new")});
     const std::string before = ReadFile(archive);
@@ -121,6 +139,22 @@ TEST_F(ArchiverEncryptSafety, AnUpdateCarriesEncryptedEntriesAsTheyAre) {
     EXPECT_EQ(ReadFile(Restored("a.txt")), std::string(5000, 'a'));
     EXPECT_EQ(ReadFile(Restored("b.txt")), "bee two");
     EXPECT_EQ(ReadFile(Restored("new.txt")), "new");
+}
+
+// An entry too large to check in memory streams to its work file, and only
+// its authentication code at the end tells: the work file goes, nothing is placed.
+TEST_F(ArchiverEncryptSafety, ALargeEntryWithAChangedByteLeavesNoFile) {
+    WriteListFile(list, {AddFile("large.bin", Noise(66 << 20, 11))});
+    fs::remove(archive);
+    const RunResult made = Backup(kPassword);
+    ASSERT_EQ(made.status, 0) << made.output;
+    const EntryBytes large = Entry("large.bin");
+    ASSERT_GT(large.length, 64u << 20);
+    FlipByte(archive, large.data + (65 << 20));
+    const RunResult r = Restore(kPassword);
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_EQ(CountLinesWith(r.output, "authentication code does not match"), 1) << r.output;
+    EXPECT_EQ(CountFiles(target), 0u);
 }
 
 // The check before carrying authenticates encrypted entries: a changed one

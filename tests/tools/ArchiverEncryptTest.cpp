@@ -139,6 +139,24 @@ TEST_F(ArchiverEncrypt, SplitSetsAreEncryptedAndReadBack) {
     EXPECT_NE(tested.output.find("Everything is Ok"), std::string::npos) << tested.output;
 }
 
+// A file past 4 GiB (sparse, so it costs little disk) gets Zip64 sizes; the
+// check after writing decrypts, authenticates and inflates it all.
+TEST_F(ArchiverEncrypt, Zip64SizesAreEncryptedToo) {
+    const std::string huge = dir / "data/huge.bin";
+    {
+        std::ofstream out(huge, std::ios::binary);
+        out << "start";
+        out.seekp((4ll << 30) + 4096);
+        out << "end";
+    }
+    WriteListFile(list, {huge});
+    const RunResult made = Backup({"-lev=1"});
+    ASSERT_EQ(made.status, 0) << made.output;
+    const RunResult listing = RunProgram({Archiver(), "-view=brief", archive});
+    EXPECT_NE(listing.output.find("4294971395"), std::string::npos) << listing.output;
+    EXPECT_NE(listing.output.find("AES-Defl"), std::string::npos) << listing.output;
+}
+
 TEST_F(ArchiverEncrypt, TheHeaderAndNamesNeedNoPasswordButTheFilesDo) {
     const std::string header = dir / "header.txt";
     WriteFile(header, "Crate: Documents\r\nFolders: 2\r\n");

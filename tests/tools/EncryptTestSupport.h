@@ -59,6 +59,7 @@ inline uint32_t Le32(const std::string& s, size_t at) {
 // Where the data of the entry `name` starts in a one-file archive, and its
 // stored length (from its local header, which we write with sizes).
 struct EntryBytes {
+    size_t header = 0;  // where its local header starts
     size_t data = 0;
     size_t length = 0;
 };
@@ -67,9 +68,26 @@ inline EntryBytes FindEntry(const std::string& zip, const std::string& name) {
          ++at) {
         const size_t nameLen = Le16(zip, at + 26), extraLen = Le16(zip, at + 28);
         if (zip.compare(at + 30, nameLen, name) == 0 && nameLen == name.size())
-            return {at + 30 + nameLen + extraLen, Le32(zip, at + 18)};
+            return {at, at + 30 + nameLen + extraLen, Le32(zip, at + 18)};
     }
     return {};
+}
+
+// Records a smaller compressed size for entry `name`, in its local and its
+// central header alike: the entry looks cut short.
+inline void SetCompressedSize(const std::string& path, const std::string& name, uint32_t size) {
+    std::string zip = ReadFile(path);
+    const auto put32 = [&](size_t at) {
+        for (int i = 0; i < 4; ++i) zip[at + i] = static_cast<char>(size >> (8 * i));
+    };
+    const EntryBytes e = FindEntry(zip, name);
+    put32(e.header + 18);
+    for (size_t at = 0; (at = zip.find(std::string("PK\x01\x02", 4), at)) != std::string::npos;
+         ++at) {
+        if (Le16(zip, at + 28) == name.size() && zip.compare(at + 46, name.size(), name) == 0)
+            put32(at + 20);
+    }
+    WriteFile(path, zip);
 }
 
 inline void FlipByte(const std::string& path, size_t at) {
