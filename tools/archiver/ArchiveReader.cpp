@@ -713,7 +713,7 @@ ReadStatus ArchiveReader::Extract(const ArchiveEntry& e, const DataSink& sink,
                                   std::string& error) const {
     if (e.encrypted && e.method == crypto::kMethodAes) {
         MemoryClaim claim(*this, FitsInMemory(e) ? e.compSize + e.size : 0);
-        return crypto::ExtractAes(*this, e, password_, exactLength_, sink, error);
+        return crypto::ExtractAes(*this, e, password_, keys_, exactLength_, sink, error);
     }
     if (e.encrypted) {
         // The old "traditional" encryption: broken, and never written here.

@@ -21,7 +21,8 @@ namespace pkzip {
 
 namespace crypto {
 class Password;
-}
+class KeyCache;
+}  // namespace crypto
 
 // Where an entry's modification time came from, finest first.
 enum class TimeSource : uint8_t { Ntfs, Extended, InfoZipUnix, Dos };
@@ -168,8 +169,12 @@ class ArchiveReader {
     // recorded compressed size (the checks of what was written, and of what
     // would be carried over, ask for it; a restore takes such data as it is).
     void RequireExactLength() { exactLength_ = true; }
-    // The password of encrypted entries (not owned; null: none given).
-    void UsePassword(const crypto::Password* password) { password_ = password; }
+    // The password of encrypted entries (not owned; null: none given), and
+    // keys already derived for some of them.
+    void UsePassword(const crypto::Password* password, const crypto::KeyCache* keys = nullptr) {
+        password_ = password;
+        keys_ = keys;
+    }
     bool HasPassword() const { return password_ != nullptr; }
 
     bool FitsInMemory(const ArchiveEntry& e) const;
@@ -240,6 +245,7 @@ class ArchiveReader {
     uint64_t entryCount_ = 0;
     bool exactLength_ = false;
     const crypto::Password* password_ = nullptr;
+    const crypto::KeyCache* keys_ = nullptr;
     mutable std::mutex memMutex_;
     mutable std::condition_variable memCv_;
     mutable uint64_t memUsed_ = 0;

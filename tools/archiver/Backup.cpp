@@ -41,6 +41,7 @@
 #include "commit/Settle.h"
 #include "commit/VolumePlan.h"
 #include "crypto/Aes2Entry.h"
+#include "crypto/KeyCache.h"
 
 namespace pkzip {
 namespace {
@@ -176,6 +177,7 @@ class BackupRun {
     // The entry being written when the writer encrypts it (a file in pieces,
     // or one read again).
     std::unique_ptr<crypto::Aes2Encryptor> sealing_;
+    crypto::KeyCache keys_;             // of the new entries, for the check after writing
     std::deque<std::string> dirNames_;  // "name/" of folders stored, which records_ point at
     size_t added_ = 0;
     size_t kept_ = 0;
@@ -484,7 +486,7 @@ void BackupRun::WriteHeaderEntry(OutFile& out) {
 void BackupRun::StartSealing(OutFile& out) {
     sealing_ = std::make_unique<crypto::Aes2Encryptor>();
     std::string error;
-    if (!sealing_->Begin(o_.password->View(), error)) throw WriteError(error);
+    if (!sealing_->Begin(o_.password->View(), error, &keys_)) throw WriteError(error);
     out.Write(sealing_->Head(), crypto::Aes2Encryptor::kHeadSize);
 }
 
@@ -567,7 +569,7 @@ bool BackupRun::ReadLargeAgain(OutFile& out, EntryRecord& e, std::string_view pa
 }
 
 void BackupRun::StorePieces(OutFile& out) {
-    Compressor compressor(sources_, o_.level, ThreadCount(), o_.password);
+    Compressor compressor(sources_, o_.level, ThreadCount(), o_.password, &keys_);
     EntryRecord cur;
     bool inEntry = false;
     bool skipping = false;  // rest of a file whose entry was dropped
@@ -906,7 +908,7 @@ bool BackupRun::Replace(const std::string& path, const std::vector<std::string>&
     const auto checkStart = std::chrono::steady_clock::now();
     const VolumeSet* old = old_.Count() > 0 ? &old_.Volumes() : nullptr;
     if (!VerifyArchive(path, volumes, records_, comment, old, ThreadCount(), error, &cost,
-                       o_.password)) {
+                       o_.password, &keys_)) {
         Problem("the new archive failed its check (" + error + "); " + OldFate());
         return false;
     }

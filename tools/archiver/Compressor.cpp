@@ -138,8 +138,8 @@ int CompressorLevel(int level) {
 }
 
 Compressor::Compressor(const std::vector<SourceFile>& files, int level, unsigned threads,
-                       const crypto::Password* password)
-    : files_(files), level_(level), password_(password) {
+                       const crypto::Password* password, crypto::KeyCache* keys)
+    : files_(files), level_(level), password_(password), keys_(keys) {
     if (threads < 1) threads = 1;
     // A thread that cannot be created (a process limit) means fewer workers;
     // with no reader or no worker at all, the run cannot go on.
@@ -386,7 +386,7 @@ void Compressor::Seal(Piece& p) const {
     std::vector<unsigned char>& data = store ? p.in : p.out;
     crypto::Aes2Encryptor enc;
     std::string error;
-    if (!enc.Begin(password_->View(), error)) {
+    if (!enc.Begin(password_->View(), error, keys_)) {
         p.error = error;
         return;
     }

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "crypto/Aes2Entry.h"
+#include "crypto/KeyCache.h"
 #include "crypto/Password.h"
 
 namespace pkzip {
@@ -60,9 +61,10 @@ int CompressorLevel(int level);
 class Compressor {
   public:
     // Throws std::runtime_error when not even one worker and the reader can be
-    // started. With a password, the workers also encrypt every file read whole.
+    // started. With a password, the workers also encrypt every file read
+    // whole, adding its keys to `keys`.
     Compressor(const std::vector<SourceFile>& files, int level, unsigned threads,
-               const crypto::Password* password = nullptr);
+               const crypto::Password* password = nullptr, crypto::KeyCache* keys = nullptr);
     ~Compressor();
     Compressor(const Compressor&) = delete;
     Compressor& operator=(const Compressor&) = delete;
@@ -83,6 +85,7 @@ class Compressor {
     const std::vector<SourceFile>& files_;
     int level_;
     const crypto::Password* password_;
+    crypto::KeyCache* keys_;
     std::mutex mutex_;
     std::condition_variable workCv_;   // workers: a piece to compress
     std::condition_variable spaceCv_;  // reader: room for another piece

@@ -165,9 +165,9 @@ bool CheckData(const ArchiveReader& reader, const std::vector<ArchiveEntry>& bat
 bool VerifyArchive(const std::string& path, const std::vector<std::string>& volumes,
                    const std::vector<EntryRecord>& expected, const std::string& comment,
                    const VolumeSet* old, unsigned threads, std::string& error, VerifyCost* cost,
-                   const crypto::Password* password) {
+                   const crypto::Password* password, const crypto::KeyCache* keys) {
     ArchiveReader reader;
-    reader.UsePassword(password);
+    reader.UsePassword(password, keys);
     // Volumes on media already swapped are asked for again.
     ConsoleVolumeAsker asker;
     reader.RequireExactLength();

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "KeyCache.h"
 #include "KeyDerivation.h"
 
 namespace pkzip::crypto {
@@ -149,7 +150,7 @@ bool HmacSha1::Final(unsigned char* mac) {
     return true;
 }
 
-bool Aes2Encryptor::Begin(std::string_view password, std::string& error) {
+bool Aes2Encryptor::Begin(std::string_view password, std::string& error, KeyCache* keys) {
     constexpr size_t salt = SaltSize(kStrength256), key = KeySize(kStrength256);
     if (RAND_bytes(head_, static_cast<int>(salt)) != 1) {
         error = "no random numbers for the encryption";
@@ -157,6 +158,7 @@ bool Aes2Encryptor::Begin(std::string_view password, std::string& error) {
     }
     DerivedKeys k;
     DeriveKeys(password, head_, salt, k.bytes, 2 * key + kVerifierSize);
+    if (keys != nullptr) keys->Add(head_, k.bytes);
     std::memcpy(head_ + salt, k.bytes + 2 * key, kVerifierSize);
     if (!cipher_.Init(k.bytes, key) || !mac_.Init(k.bytes + key, key)) {
         error = "the encryption could not be set up";
@@ -175,10 +177,11 @@ bool Aes2Encryptor::Finish(unsigned char* mac) {
 }
 
 Aes2Decryptor::Start Aes2Decryptor::Begin(std::string_view password, uint8_t strength,
-                                          const unsigned char* head) {
+                                          const unsigned char* head, const KeyCache* keys) {
     const size_t salt = SaltSize(strength), key = KeySize(strength);
     DerivedKeys k;
-    DeriveKeys(password, head, salt, k.bytes, 2 * key + kVerifierSize);
+    if (strength != kStrength256 || keys == nullptr || !keys->Find(head, k.bytes))
+        DeriveKeys(password, head, salt, k.bytes, 2 * key + kVerifierSize);
     if (CRYPTO_memcmp(k.bytes + 2 * key, head + salt, kVerifierSize) != 0)
         return Start::WrongPassword;
     if (!cipher_.Init(k.bytes, key) || !mac_.Init(k.bytes + key, key)) return Start::Failed;

@@ -15,6 +15,8 @@
 
 namespace pkzip::crypto {
 
+class KeyCache;
+
 constexpr uint16_t kMethodAes = 99;
 constexpr uint16_t kAesExtraId = 0x9901;
 constexpr uint8_t kStrength256 = 3;
@@ -86,8 +88,8 @@ class HmacSha1 {
 class Aes2Encryptor {
   public:
     static constexpr size_t kHeadSize = SaltSize(kStrength256) + kVerifierSize;
-    // A fresh random salt and the keys derived from it.
-    bool Begin(std::string_view password, std::string& error);
+    // A fresh random salt and the keys derived from it (added to `keys`).
+    bool Begin(std::string_view password, std::string& error, KeyCache* keys = nullptr);
     const unsigned char* Head() const { return head_; }
     void Encrypt(unsigned char* data, size_t n);
     bool Finish(unsigned char* mac);
@@ -101,8 +103,10 @@ class Aes2Encryptor {
 class Aes2Decryptor {
   public:
     enum class Start { Ok, WrongPassword, Failed };
-    // `head` holds the salt and verifier as the entry's data starts.
-    Start Begin(std::string_view password, uint8_t strength, const unsigned char* head);
+    // `head` holds the salt and verifier as the entry's data starts; `keys`
+    // may hold the keys of its salt already.
+    Start Begin(std::string_view password, uint8_t strength, const unsigned char* head,
+                const KeyCache* keys = nullptr);
     // Authenticates, then decrypts in place.
     void Decrypt(unsigned char* data, size_t n);
     // Whether the code after the data is the one the data had.

@@ -163,7 +163,8 @@ ReadStatus Streaming(const ArchiveReader& reader, const ArchiveEntry& e, const A
 }  // namespace
 
 ReadStatus ExtractAes(const ArchiveReader& reader, const ArchiveEntry& e, const Password* password,
-                      bool exactLength, const DataSink& sink, std::string& error) {
+                      const KeyCache* keys, bool exactLength, const DataSink& sink,
+                      std::string& error) {
     AesField f;
     if (!FindAesField(e.extra, f)) {
         error = "its AES encryption field is missing or damaged";
@@ -194,7 +195,7 @@ ReadStatus ExtractAes(const ArchiveReader& reader, const ArchiveEntry& e, const 
         return ReadStatus::Damaged;
     }
     Aes2Decryptor dec;
-    switch (dec.Begin(password->View(), f.strength, salt)) {
+    switch (dec.Begin(password->View(), f.strength, salt, keys)) {
         case Aes2Decryptor::Start::Ok:
             break;
         case Aes2Decryptor::Start::WrongPassword:

@@ -13,7 +13,11 @@
 namespace pkzip::crypto {
 
 // `password` may be null: the entry is then not read ("needs a password").
+class KeyCache;
+
+// `keys` may hold the entry's keys already.
 ReadStatus ExtractAes(const ArchiveReader& reader, const ArchiveEntry& e, const Password* password,
-                      bool exactLength, const DataSink& sink, std::string& error);
+                      const KeyCache* keys, bool exactLength, const DataSink& sink,
+                      std::string& error);
 
 }  // namespace pkzip::crypto
