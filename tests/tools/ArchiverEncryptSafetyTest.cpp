@@ -111,6 +111,26 @@ TEST_F(ArchiverEncryptSafety, AnEntryCutShortRestoresNothingOfIt) {
     EXPECT_EQ(CountFiles(target), 1u);
 }
 
+// 7-Zip writes AE-2 for every entry; WinZip has written AE-1, which keeps
+// the CRC: read too, and its CRC checked besides the code.
+TEST_F(ArchiverEncryptSafety, Ae1EntriesAreReadWithTheirCrcChecked) {
+    const std::string good = ReadFile(archive);
+    MakeAe1(archive, Name("b.txt"), 0x9140cc69u);  // CRC-32 of "bee"
+    RunResult r = Restore(kPassword);
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(ReadFile(Restored("b.txt")), "bee");
+
+    WriteFile(archive, good);
+    MakeAe1(archive, Name("b.txt"), 0x9140cc68u);
+    fs::remove_all(target);
+    r = Restore(kPassword);
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_EQ(CountLinesWith(r.output, Name("b.txt") + ": the entry is damaged: CRC check failed"),
+              1)
+        << r.output;
+    EXPECT_FALSE(fs::exists(Restored("b.txt")));
+}
+
 TEST_F(ArchiverEncryptSafety, AWrongPasswordLeavesTheOldArchiveUntouched) {
     WriteListFile(list, {AddFile("new.txt", "new")});
     const std::string before = ReadFile(archive);

@@ -90,6 +90,25 @@ inline void SetCompressedSize(const std::string& path, const std::string& name, 
     WriteFile(path, zip);
 }
 
+// Makes entry `name` an AE-1 entry (WinZip's first form, which keeps the
+// CRC) with `crc` in its headers, as other tools write small files.
+inline void MakeAe1(const std::string& path, const std::string& name, uint32_t crc) {
+    std::string zip = ReadFile(path);
+    const auto patch = [&](size_t record, size_t crcAt, size_t nameAt) {
+        for (int i = 0; i < 4; ++i) zip[record + crcAt + i] = static_cast<char>(crc >> (8 * i));
+        const size_t extra = record + nameAt + name.size();
+        const size_t field = zip.find(std::string("\x01\x99\x07\x00", 4), extra);
+        zip[field + 4] = 1;
+    };
+    patch(FindEntry(zip, name).header, 14, 30);
+    for (size_t at = 0; (at = zip.find(std::string("PK\x01\x02", 4), at)) != std::string::npos;
+         ++at) {
+        if (Le16(zip, at + 28) == name.size() && zip.compare(at + 46, name.size(), name) == 0)
+            patch(at, 16, 46);
+    }
+    WriteFile(path, zip);
+}
+
 inline void FlipByte(const std::string& path, size_t at) {
     std::string bytes = ReadFile(path);
     bytes[at] = static_cast<char>(bytes[at] ^ 0x40);
