@@ -1,26 +1,51 @@
 #!/usr/bin/env bash
 # Fuzzes the archiver's read side with libFuzzer under ASan and UBSan.
 #
-#   bench/fuzz_reader.sh [SECONDS] [WORK_DIR]
+#   bench/fuzz_reader.sh [SECONDS] [WORK_DIR] [read|decrypt]
 #
 # Seeds: archives made by zip (plain, split member, streamed), Python and
 # PKZIP25.EXE itself. Findings (crash-*, leak-*, timeout-*) land in WORK_DIR.
+# "decrypt" fuzzes the AES read side instead (ArchiverDecryptFuzz, password
+# "fuzz"), seeded with AES archives of PKZIP25.EXE (build/program) and 7-Zip;
+# its work folder defaults to /tmp/pkzip-decrypt-fuzz-work.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 src="$here/../tools"
 seconds="${1:-180}"
-work="${2:-/tmp/pkzip-fuzz-work}"
+target="${3:-read}"
+if [[ $target == decrypt ]]; then
+    work="${2:-/tmp/pkzip-decrypt-fuzz-work}"
+    fuzzer="$here/fuzz/ArchiverDecryptFuzz.cpp"
+else
+    work="${2:-/tmp/pkzip-fuzz-work}"
+    fuzzer="$here/fuzz/ArchiverReadFuzz.cpp"
+fi
 mkdir -p "$work/corpus" "$work/seeds"
 
 clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
     -I"$src/archiver" -I"$src/interpreter" \
-    "$here/fuzz/ArchiverReadFuzz.cpp" \
+    "$fuzzer" "$src"/archiver/crypto/*.cpp \
     "$src/archiver/ArchiveReader.cpp" "$src/archiver/CarryOver.cpp" "$src/archiver/CarryCheck.cpp" "$src/archiver/VolumeSet.cpp" "$src/archiver/Extract.cpp" \
     "$src/archiver/Listing.cpp" "$src/archiver/NameIndex.cpp" "$src/archiver/Names.cpp" "$src/archiver/Output.cpp" \
     "$src/archiver/ZipFormat.cpp" "$src/archiver/Options.cpp" "$src/interpreter/PathCase.cpp" \
     "$src/archiver/RestoreWorkFile.cpp" "$src/archiver/NewerFiles.cpp" "$src/archiver/OpenArchive.cpp" "$src/archiver/WorkOwner.cpp" \
     "$src"/archiver/commit/*.cpp \
-    $(pkg-config --cflags --libs libzip libdeflate) -lz -pthread -o "$work/fuzz"
+    $(pkg-config --cflags --libs libzip libdeflate libcrypto) -lz -pthread -o "$work/fuzz"
+
+if [[ $target == decrypt && -z "$(ls -A "$work/seeds")" ]]; then
+    s="$work/seeds"
+    tmp=$(mktemp -d)
+    archiver="$here/../build/program/PKZIP25.EXE"
+    (cd "$tmp" && printf 'hello hello hello\n' >a.txt && mkdir d && seq 1 300 >d/n.txt &&
+        : >empty && head -c 700 /dev/urandom >d/noise &&
+        printf '%s\n' "$tmp/a.txt" "$tmp/d" "$tmp/d/n.txt" "$tmp/empty" "$tmp/d/noise" >list &&
+        "$archiver" -add=all -path=full -password-fd=3 "$s/ours.zip" @list 3<<<fuzz >/dev/null &&
+        "$archiver" -add=all -path=full -lev=0 -password-fd=3 "$s/ours-stored.zip" @list \
+            3<<<fuzz >/dev/null &&
+        7z a -tzip -mem=AES256 -pfuzz "$s/7z.zip" a.txt d empty >/dev/null &&
+        7z a -tzip -mem=AES128 -pfuzz "$s/7z-128.zip" a.txt >/dev/null)
+    rm -rf "$tmp"
+fi
 
 if [[ -z "$(ls -A "$work/seeds")" ]]; then
     s="$work/seeds"

@@ -2,7 +2,7 @@
 # Installs what the build and the tests need on Debian 12, when it is missing.
 set -euo pipefail
 packages=(cmake g++ ninja-build pkg-config qt6-base-dev qt6-svg-dev libzip-dev googletest libgtest-dev
-          libgmock-dev libdeflate-dev libarchive-tools ccache zip unzip p7zip-full python3 xvfb xauth xdg-utils clang-format
+          libgmock-dev libdeflate-dev libssl-dev libarchive-tools ccache zip unzip p7zip-full python3 xvfb xauth xdg-utils clang-format
           man-db groff-base systemd cron libsystemd-dev dbus-daemon tzdata)
 missing=()
 for p in "${packages[@]}"; do

@@ -13,6 +13,8 @@
 #include <thread>
 
 #include "ZipFormat.h"
+#include "crypto/Aes2Entry.h"
+#include "crypto/AesRead.h"
 
 namespace pkzip {
 namespace {
@@ -709,8 +711,13 @@ ReadStatus ArchiveReader::CheckDescriptor(const ArchiveEntry& e, const DataLocat
 
 ReadStatus ArchiveReader::Extract(const ArchiveEntry& e, const DataSink& sink,
                                   std::string& error) const {
+    if (e.encrypted && e.method == crypto::kMethodAes) {
+        MemoryClaim claim(*this, FitsInMemory(e) ? e.compSize + e.size : 0);
+        return crypto::ExtractAes(*this, e, password_, keys_, exactLength_, sink, error);
+    }
     if (e.encrypted) {
-        error = "encrypted entries are not supported";
+        // The old "traditional" encryption: broken, and never written here.
+        error = "its old ZIP encryption is not supported";
         return ReadStatus::Unsupported;
     }
     if (FitsInMemory(e) &&

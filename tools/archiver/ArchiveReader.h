@@ -19,6 +19,11 @@
 
 namespace pkzip {
 
+namespace crypto {
+class Password;
+class KeyCache;
+}  // namespace crypto
+
 // Where an entry's modification time came from, finest first.
 enum class TimeSource : uint8_t { Ntfs, Extended, InfoZipUnix, Dos };
 
@@ -74,7 +79,16 @@ struct DataLocation {
     uint32_t localDisk = 0;
 };
 
-enum class ReadStatus { Ok, Damaged, Unsupported, IoError, SinkStopped };
+// NeedsPassword and WrongPassword: an encrypted entry read without its password.
+enum class ReadStatus {
+    Ok,
+    Damaged,
+    Unsupported,
+    IoError,
+    SinkStopped,
+    NeedsPassword,
+    WrongPassword
+};
 
 // Receives decompressed data; returns false to stop.
 using DataSink = std::function<bool(const unsigned char* data, size_t len)>;
@@ -155,6 +169,13 @@ class ArchiveReader {
     // recorded compressed size (the checks of what was written, and of what
     // would be carried over, ask for it; a restore takes such data as it is).
     void RequireExactLength() { exactLength_ = true; }
+    // The password of encrypted entries (not owned; null: none given), and
+    // keys already derived for some of them.
+    void UsePassword(const crypto::Password* password, const crypto::KeyCache* keys = nullptr) {
+        password_ = password;
+        keys_ = keys;
+    }
+    bool HasPassword() const { return password_ != nullptr; }
 
     bool FitsInMemory(const ArchiveEntry& e) const;
     // Decompresses into `sink` and checks size and CRC (and a data
@@ -223,6 +244,8 @@ class ArchiveReader {
     uint64_t cdSize_ = 0;
     uint64_t entryCount_ = 0;
     bool exactLength_ = false;
+    const crypto::Password* password_ = nullptr;
+    const crypto::KeyCache* keys_ = nullptr;
     mutable std::mutex memMutex_;
     mutable std::condition_variable memCv_;
     mutable uint64_t memUsed_ = 0;

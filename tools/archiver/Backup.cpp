@@ -7,6 +7,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -39,6 +40,8 @@
 #include "ZipFormat.h"
 #include "commit/Settle.h"
 #include "commit/VolumePlan.h"
+#include "crypto/Aes2Entry.h"
+#include "crypto/KeyCache.h"
 
 namespace pkzip {
 namespace {
@@ -114,6 +117,9 @@ class BackupRun {
   private:
     bool LoadList(std::vector<std::string_view>& paths);
     bool OpenOldArchive();
+    bool PasswordOpensOld();
+    void StartSealing(OutFile& out);
+    void WriteSealed(OutFile& out, unsigned char* data, size_t n);
     bool MayReplaceOld();
     void ChooseSources(std::vector<std::string_view>&& paths);
     std::string_view KeepName(std::string&& name, std::string_view path);
@@ -168,6 +174,10 @@ class BackupRun {
     // By old index (the first of its name): an entry of that name is in the
     // new archive already, so the old one is not carried.
     std::vector<bool> nameTaken_;
+    // The entry being written when the writer encrypts it (a file in pieces,
+    // or one read again).
+    std::unique_ptr<crypto::Aes2Encryptor> sealing_;
+    crypto::KeyCache keys_;             // of the new entries, for the check after writing
     std::deque<std::string> dirNames_;  // "name/" of folders stored, which records_ point at
     size_t added_ = 0;
     size_t kept_ = 0;
@@ -237,17 +247,49 @@ bool BackupRun::OpenOldArchive() {
     for (size_t i = 0; i < old_.Count(); ++i) {
         const ArchiveEntry e = old_.Entry(i);
         if (!e.damage.empty()) return unchanged(Shown(e.name) + ": " + e.damage);
-        if (e.encrypted) {
-            Problem("the existing archive " + Shown(archive_) + " holds an encrypted entry (" +
-                    Shown(e.name) + ") that cannot be carried over; it was left unchanged");
+        if (e.encrypted && e.method != crypto::kMethodAes) {
+            Problem("the existing archive " + Shown(archive_) + " holds an entry (" +
+                    Shown(e.name) +
+                    ") with the old ZIP encryption, which cannot be carried over; it was left "
+                    "unchanged");
             return false;
         }
     }
+    old_.UsePassword(o_.password);
+    if (!PasswordOpensOld()) return false;
     oldByName_.Build(
         old_.Count(), [this](size_t i) { return old_.Name(i); },
         [this](size_t i) { return !old_.Entry(i).isHeader; });
     nameTaken_.assign(old_.Count(), false);
     return true;
+}
+
+// An update with a password first opens one encrypted entry of the old
+// archive with it, verifier and authentication code both: a wrong password
+// must not give an archive whose entries open with two different ones.
+bool BackupRun::PasswordOpensOld() {
+    if (o_.password == nullptr) return true;
+    // The smallest encrypted entry: it is read whole.
+    size_t pick = SIZE_MAX;
+    uint64_t least = UINT64_MAX;
+    for (size_t i = 0; i < old_.Count(); ++i) {
+        const ArchiveEntry e = old_.Entry(i);
+        if (e.encrypted && e.compSize < least) pick = i, least = e.compSize;
+    }
+    if (pick == SIZE_MAX) return true;
+    const ArchiveEntry e = old_.Entry(pick);
+    std::string why;
+    const ReadStatus st = old_.Extract(
+        e, [](const unsigned char*, size_t) { return true; }, why);
+    if (st == ReadStatus::Ok) return true;
+    if (st == ReadStatus::WrongPassword) {
+        Problem("the password is wrong for the existing archive " + Shown(archive_) +
+                " (checked on its entry " + Shown(e.name) + "); it was left unchanged");
+    } else {
+        Problem("the password cannot be checked against the existing archive " + Shown(archive_) +
+                " (entry " + Shown(e.name) + ": " + why + "); it was left unchanged");
+    }
+    return false;
 }
 
 // Replacing the archive goes through its folder; a user who may not write
@@ -439,6 +481,20 @@ void BackupRun::WriteHeaderEntry(OutFile& out) {
     records_.push_back(e);
 }
 
+// A new encrypted entry's data starts with the salt and verifier of keys
+// derived here; WriteSealed then encrypts and writes it.
+void BackupRun::StartSealing(OutFile& out) {
+    sealing_ = std::make_unique<crypto::Aes2Encryptor>();
+    std::string error;
+    if (!sealing_->Begin(o_.password->View(), error, &keys_)) throw WriteError(error);
+    out.Write(sealing_->Head(), crypto::Aes2Encryptor::kHeadSize);
+}
+
+void BackupRun::WriteSealed(OutFile& out, unsigned char* data, size_t n) {
+    if (sealing_) sealing_->Encrypt(data, n);
+    out.Write(data, n);
+}
+
 // An entry that cannot be finished is taken out again; once its start is on
 // a medium already taken out, the backup cannot go on.
 void BackupRun::DropEntry(OutFile& out, const EntryRecord& e, std::string_view path,
@@ -456,6 +512,7 @@ void BackupRun::DropEntry(OutFile& out, const EntryRecord& e, std::string_view p
 // was read the first time.
 bool BackupRun::RestoreStored(OutFile& out, EntryRecord& e, std::string_view path) {
     out.Rollback(e.localOffset + LocalHeader(e).size());
+    if (e.aes) StartSealing(out);
     const int fd = ::open(path.data(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     std::vector<unsigned char> buf(1 << 20);
     uint64_t left = e.size;
@@ -465,7 +522,7 @@ bool BackupRun::RestoreStored(OutFile& out, EntryRecord& e, std::string_view pat
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         crc = crc32_z(crc, buf.data(), static_cast<size_t>(n));
-        out.Write(buf.data(), static_cast<size_t>(n));
+        WriteSealed(out, buf.data(), static_cast<size_t>(n));
         left -= static_cast<uint64_t>(n);
     }
     if (fd >= 0) ::close(fd);
@@ -486,10 +543,15 @@ bool BackupRun::ReadLargeAgain(OutFile& out, EntryRecord& e, std::string_view pa
                                std::string& warning) {
     for (int again = 0; again < 2 && !warning.empty() && !out.HeaderSealed(); ++again) {
         out.Rollback(e.localOffset + LocalHeader(e).size());
+        if (e.aes) StartSealing(out);
         const int level = e.method == kMethodDeflate ? CompressorLevel(o_.level) : 0;
+        std::vector<unsigned char> copy;
         const ReadAgainResult r =
             ReadAgain(path.data(), level, e.zip64Sizes ? UINT64_MAX : kZip64Reserve - 1,
-                      [&](const unsigned char* data, size_t n) { out.Write(data, n); });
+                      [&](const unsigned char* data, size_t n) {
+                          copy.assign(data, data + n);
+                          WriteSealed(out, copy.data(), n);
+                      });
         if (!r.error.empty()) {
             DropEntry(out, e, path, r.error);
             Problem("cannot store " + Shown(path) + ": " + r.error + "; not stored");
@@ -507,7 +569,7 @@ bool BackupRun::ReadLargeAgain(OutFile& out, EntryRecord& e, std::string_view pa
 }
 
 void BackupRun::StorePieces(OutFile& out) {
-    Compressor compressor(sources_, o_.level, ThreadCount());
+    Compressor compressor(sources_, o_.level, ThreadCount(), o_.password, &keys_);
     EntryRecord cur;
     bool inEntry = false;
     bool skipping = false;  // rest of a file whose entry was dropped
@@ -541,17 +603,27 @@ void BackupRun::StorePieces(OutFile& out) {
             // large one is deflated piece by piece (a piece that did not shrink
             // in stored blocks) and stored again at its end if none shrank.
             const bool storeIt =
-                o_.level == 0 || isDir || (p->last && p->out.size() >= p->in.size());
+                p->sealed ? p->sealedStored
+                          : o_.level == 0 || isDir || (p->last && p->out.size() >= p->in.size());
             cur.method = storeIt ? kMethodStore : kMethodDeflate;
+            // Every file is encrypted when there is a password; a folder has no data.
+            cur.aes = o_.password != nullptr && !isDir;
+            if (cur.aes) cur.flags |= kFlagEncrypted;
             cur.localOffset = out.Tell();
             const std::string local = LocalHeader(cur);
             out.Reserve(local.size());
             out.OpenHeader(cur.localOffset, cur.method == kMethodStore);
             out.Write(local);
+            sealing_.reset();
+            if (p->sealed) {
+                out.Write(p->aesHead.data(), p->aesHead.size());
+            } else if (cur.aes) {
+                StartSealing(out);
+            }
             inEntry = true;
         }
-        const std::vector<unsigned char>& data = cur.method == kMethodStore ? p->in : p->out;
-        out.Write(data.data(), data.size());
+        std::vector<unsigned char>& data = cur.method == kMethodStore ? p->in : p->out;
+        WriteSealed(out, data.data(), data.size());
         cur.crc = p->first ? p->crc
                            : static_cast<uint32_t>(crc32_combine(
                                  cur.crc, p->crc, static_cast<z_off_t>(p->in.size())));
@@ -568,7 +640,8 @@ void BackupRun::StorePieces(OutFile& out) {
             cur.compSize += 8;
         }
 
-        if (!cur.zip64Sizes && (cur.size >= kMax32 || cur.compSize >= kMax32)) {
+        const uint64_t overhead = cur.aes ? crypto::Overhead() : 0;
+        if (!cur.zip64Sizes && (cur.size >= kMax32 || cur.compSize + overhead >= kMax32)) {
             DropEntry(out, cur, src.path, "it grew past 4 GiB while being read");
             Problem("cannot store " + Shown(src.path) + ": it grew past 4 GiB while being read");
             inEntry = false;
@@ -578,6 +651,15 @@ void BackupRun::StorePieces(OutFile& out) {
             !RestoreStored(out, cur, src.path)) {
             inEntry = false;
             continue;
+        }
+        if (cur.aes) {
+            // The authentication code: the worker's, or the one of the data written here.
+            std::array<unsigned char, crypto::kMacSize> mac = p->aesMac;
+            if (sealing_ && !sealing_->Finish(mac.data()))
+                throw WriteError("the encryption failed");
+            sealing_.reset();
+            out.Write(mac.data(), mac.size());
+            cur.compSize += overhead;
         }
         if (!warning.empty()) Problem("warning: " + Shown(src.path) + ": " + warning);
         if (out.HeaderSealed()) {
@@ -825,7 +907,8 @@ bool BackupRun::Replace(const std::string& path, const std::vector<std::string>&
     std::string error;
     const auto checkStart = std::chrono::steady_clock::now();
     const VolumeSet* old = old_.Count() > 0 ? &old_.Volumes() : nullptr;
-    if (!VerifyArchive(path, volumes, records_, comment, old, ThreadCount(), error, &cost)) {
+    if (!VerifyArchive(path, volumes, records_, comment, old, ThreadCount(), error, &cost,
+                       o_.password, &keys_)) {
         Problem("the new archive failed its check (" + error + "); " + OldFate());
         return false;
     }

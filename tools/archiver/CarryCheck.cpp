@@ -22,8 +22,11 @@ std::vector<DamagedEntry> TestCarriedEntries(const ArchiveReader& old,
             const ReadStatus st = old.Extract(
                 e, [](const unsigned char*, size_t) { return true; }, why);
             tested += e.size;
-            // A method we cannot decode is carried untested, as before.
-            if (st == ReadStatus::Ok || st == ReadStatus::Unsupported) continue;
+            // A method we cannot decode is carried untested, as before, and so
+            // is an encrypted entry when no password was given.
+            if (st == ReadStatus::Ok || st == ReadStatus::Unsupported ||
+                st == ReadStatus::NeedsPassword)
+                continue;
             std::lock_guard<std::mutex> lock(mutex);
             damaged.push_back({which[k], why});
         }

@@ -137,8 +137,9 @@ int CompressorLevel(int level) {
     return kMap[std::clamp(level, 0, 9)];
 }
 
-Compressor::Compressor(const std::vector<SourceFile>& files, int level, unsigned threads)
-    : files_(files), level_(level) {
+Compressor::Compressor(const std::vector<SourceFile>& files, int level, unsigned threads,
+                       const crypto::Password* password, crypto::KeyCache* keys)
+    : files_(files), level_(level), password_(password), keys_(keys) {
     if (threads < 1) threads = 1;
     // A thread that cannot be created (a process limit) means fewer workers;
     // with no reader or no worker at all, the run cannot go on.
@@ -207,7 +208,10 @@ bool Compressor::FlushPending() {
     for (std::unique_ptr<Piece>& p : pending_) {
         bytesInFlight_ += p->in.size();
         if (p->error.empty() && liveWorkers_ == 0) p->error = setupFailure_;
-        if (p->error.empty() && !(p->first && p->last && p->in.empty())) {
+        // An empty file is only worked on to be encrypted.
+        const bool empty =
+            p->first && p->last && p->in.empty() && !(password_ && S_ISREG(p->st.st_mode));
+        if (p->error.empty() && !empty) {
             todo_.push_back(p.get());
             ++work;
         } else {
@@ -354,13 +358,15 @@ void Compressor::Work() {
         }
         for (Piece* p : batch) {
             p->crc = static_cast<uint32_t>(libdeflate_crc32(0, p->in.data(), p->in.size()));
-            if (!join) continue;
-            try {
-                p->out.clear();
-                p->allStored = join->Append(p->in.data(), p->in.size(), p->last, p->out);
-            } catch (const std::bad_alloc&) {
-                p->error = "out of memory while compressing";
+            if (join && !(p->first && p->last && p->in.empty())) {
+                try {
+                    p->out.clear();
+                    p->allStored = join->Append(p->in.data(), p->in.size(), p->last, p->out);
+                } catch (const std::bad_alloc&) {
+                    p->error = "out of memory while compressing";
+                }
             }
+            if (password_ && p->first && p->last && p->error.empty()) Seal(*p);
         }
         bool frontReady;
         {
@@ -370,6 +376,28 @@ void Compressor::Work() {
         }
         if (frontReady) readyCv_.notify_one();  // only the front piece lets the writer on
     }
+}
+
+// A file read whole is encrypted here too, its key derived here (the
+// derivation costs more than compressing a small file): stored or deflated
+// as the writer will choose.
+void Compressor::Seal(Piece& p) const {
+    const bool store = level_ == 0 || p.out.size() >= p.in.size();
+    std::vector<unsigned char>& data = store ? p.in : p.out;
+    crypto::Aes2Encryptor enc;
+    std::string error;
+    if (!enc.Begin(password_->View(), error, keys_)) {
+        p.error = error;
+        return;
+    }
+    std::copy(enc.Head(), enc.Head() + p.aesHead.size(), p.aesHead.begin());
+    enc.Encrypt(data.data(), data.size());
+    if (!enc.Finish(p.aesMac.data())) {
+        p.error = "the encryption failed";
+        return;
+    }
+    p.sealed = true;
+    p.sealedStored = store;
 }
 
 // A worker whose compressor could not be set up takes no pieces; the others

@@ -7,6 +7,7 @@
 
 #include <sys/stat.h>
 
+#include <array>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -15,6 +16,10 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "crypto/Aes2Entry.h"
+#include "crypto/KeyCache.h"
+#include "crypto/Password.h"
 
 namespace pkzip {
 
@@ -38,6 +43,12 @@ struct Piece {
     bool allStored = false;          // `out` holds only stored blocks: it did not shrink
     uint32_t crc = 0;                // of `in`
     bool ready = false;
+    // A file read whole, encrypted by the worker: `in` (stored) or `out`
+    // (deflated) holds the encrypted data, to go between aesHead and aesMac.
+    bool sealed = false;
+    bool sealedStored = false;
+    std::array<unsigned char, crypto::Aes2Encryptor::kHeadSize> aesHead{};
+    std::array<unsigned char, crypto::kMacSize> aesMac{};
 };
 
 // Files this large at the start get Zip64 size fields in their local header
@@ -49,8 +60,11 @@ int CompressorLevel(int level);
 
 class Compressor {
   public:
-    // Throws std::runtime_error when not even one worker and the reader can be started.
-    Compressor(const std::vector<SourceFile>& files, int level, unsigned threads);
+    // Throws std::runtime_error when not even one worker and the reader can be
+    // started. With a password, the workers also encrypt every file read
+    // whole, adding its keys to `keys`.
+    Compressor(const std::vector<SourceFile>& files, int level, unsigned threads,
+               const crypto::Password* password = nullptr, crypto::KeyCache* keys = nullptr);
     ~Compressor();
     Compressor(const Compressor&) = delete;
     Compressor& operator=(const Compressor&) = delete;
@@ -66,9 +80,12 @@ class Compressor {
     bool ProduceFile(size_t i);
     void Retire(const std::string& why);
     void StopAndJoin();
+    void Seal(Piece& p) const;
 
     const std::vector<SourceFile>& files_;
     int level_;
+    const crypto::Password* password_;
+    crypto::KeyCache* keys_;
     std::mutex mutex_;
     std::condition_variable workCv_;   // workers: a piece to compress
     std::condition_variable spaceCv_;  // reader: room for another piece

@@ -324,10 +324,7 @@ void Restorer::One(const Job& job, DirCache& cache) {
         Problem("skipped " + shown + ": neither a file nor a folder");
         return;
     }
-    if (e.encrypted) {
-        Problem("skipped " + shown + ": encrypted entries are not supported");
-        return;
-    }
+    if (e.encrypted && !e.isDir && !zr_.HasPassword()) return;  // said once for all
     std::string why;
     if (e.isDir) {
         const int fd = OpenFolderCached(job.rel, cache, why);
@@ -459,6 +456,17 @@ int RunRestore(const Options& o) {
     ArchiveReader zr;
     ConsoleVolumeAsker asker;
     if (!OpenArchive(o.archive, false, zr, asker)) return kFatal;
+    zr.UsePassword(o.password);
+    if (o.password == nullptr) {
+        size_t locked = 0;
+        for (size_t i = 0; i < zr.Count(); ++i) {
+            const ArchiveEntry e = zr.Entry(i);
+            locked += e.encrypted && !e.isDir;
+        }
+        if (locked > 0)
+            Problem("the archive " + Shown(o.archive) + " is encrypted and needs a password (" +
+                    std::to_string(locked) + " encrypted file(s) not restored)");
+    }
     std::string error;
     for (const std::string& d : zr.Damage()) Problem("the archive is damaged: " + d);
     const std::string target = tools::ResolvePathCase(o.target);

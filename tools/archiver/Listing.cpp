@@ -9,6 +9,7 @@
 #include "Names.h"
 #include "OpenArchive.h"
 #include "Output.h"
+#include "crypto/Aes2Entry.h"
 
 namespace pkzip {
 namespace {
@@ -30,6 +31,14 @@ const char* MethodName(uint16_t method) {
         default:
             return "Other";
     }
+}
+
+// An encrypted entry shows its real method.
+const char* EntryMethodName(const ArchiveEntry& e) {
+    crypto::AesField f;
+    if (e.method != crypto::kMethodAes || !crypto::FindAesField(e.extra, f))
+        return MethodName(e.method);
+    return f.method == 8 ? "AES-Defl" : f.method == 0 ? "AES-Store" : "AES-Other";
 }
 
 std::string DateText(int64_t t) {
@@ -111,7 +120,7 @@ int RunListing(const Options& o) {
         const ArchiveEntry* e = &info;
         std::snprintf(row, sizeof row, "%14llu %14llu  %-9s %-19s  %08x  ",
                       static_cast<unsigned long long>(e->size),
-                      static_cast<unsigned long long>(e->compSize), MethodName(e->method),
+                      static_cast<unsigned long long>(e->compSize), EntryMethodName(*e),
                       DateText(e->mtime).c_str(), e->crc);
         Line(row + Shown(e->name));
     });

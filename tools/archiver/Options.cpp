@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 
 #include "PathCase.h"
 
@@ -136,6 +137,15 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
                     error = "only -dir=relative is supported";
                     return false;
                 }
+            } else if (key == "password-fd") {
+                char* end = nullptr;
+                const long fd = std::strtol(value.c_str(), &end, 10);
+                if (value.empty() || !std::isdigit(static_cast<unsigned char>(value[0])) ||
+                    *end != '\0' || fd > 65535) {
+                    error = "-password-fd needs the number of an open file descriptor";
+                    return false;
+                }
+                o.passwordFd = static_cast<int>(fd);
             } else if (key == "view") {
                 if (!SetMode(o, Mode::List, error)) return false;
             } else {
@@ -197,10 +207,11 @@ void PrintUsage() {
         "PKZIP25.EXE - ZIP archiver for Stowaway (a stand-in for PKZIP 2.5)\n"
         "\n"
         "Backup:   PKZIP25.EXE -add=all|update [-header=@FILE] [-lev=N] [-span[=SIZE]]\n"
-        "                      [-temp=DIR]\n"
+        "                      [-temp=DIR] [-password-fd=N]\n"
         "                      -path=full [-default] [-nofix] ARCHIVE @LISTFILE [FILE...]\n"
-        "Restore:  PKZIP25.EXE -extract=all|update -dir=relative ARCHIVE TARGETFOLDER\n"
-        "Listing:  PKZIP25.EXE -view=brief ARCHIVE\n"
+        "Restore:  PKZIP25.EXE -extract=all|update -dir=relative [-password-fd=N]\n"
+        "                      ARCHIVE TARGETFOLDER\n"
+        "Listing:  PKZIP25.EXE -view=brief [-password-fd=N] ARCHIVE\n"
         "\n"
         "  -add=all      add or replace every listed file\n"
         "  -add=update   add a listed file only if the archive lacks it or holds an older copy\n"
@@ -221,6 +232,10 @@ void PrintUsage() {
         "  -extract=all     extract every entry; -extract=update only entries that are\n"
         "                   missing on disk or newer than the file there\n"
         "  -view=brief   show the archive header and the entries\n"
+        "  -password-fd=N   read the password from the open file descriptor N (up to\n"
+        "                the first newline); -add then encrypts every new entry with\n"
+        "                AES-256 (WinZip AE-2), the others decrypt and authenticate.\n"
+        "                Names and the archive header stay readable\n"
         "\n"
         "The list file holds one path per line. Problems are reported on lines starting\n"
         "with \"PKZIP: \"; the exit status is then non-zero.\n",

@@ -8,6 +8,10 @@
 
 namespace pkzip {
 
+namespace crypto {
+class Password;
+}
+
 enum class Mode { Help, Backup, Restore, List };
 
 struct Options {
@@ -29,6 +33,11 @@ struct Options {
 
     // All modes.
     std::string archive;
+    // -password-fd=N: the password of an encrypted archive comes from the
+    // inherited descriptor N; main reads it into `password` (with -add, new
+    // entries are then encrypted).
+    int passwordFd = -1;
+    const crypto::Password* password = nullptr;
 };
 
 // Parses argv[1..]. On a bad command line returns false and sets `error`.

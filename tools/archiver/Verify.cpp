@@ -45,8 +45,8 @@ bool CheckEntry(const ArchiveEntry& got, const EntryRecord& want, std::string& e
         return false;
     }
     // Carried entries too: their records hold what the old one said.
-    if (got.crc != want.crc || got.size != want.size || got.compSize != want.compSize ||
-        got.method != want.method || got.flags != want.flags) {
+    if (got.crc != HeaderCrc(want) || got.size != want.size || got.compSize != want.compSize ||
+        got.method != HeaderMethod(want) || got.flags != want.flags) {
         error = "entry " + std::to_string(i) + " (" + std::string(want.name) +
                 ") reads back with other sizes, CRC, method or flags";
         return false;
@@ -164,8 +164,10 @@ bool CheckData(const ArchiveReader& reader, const std::vector<ArchiveEntry>& bat
 // kept beyond what the writer holds already.
 bool VerifyArchive(const std::string& path, const std::vector<std::string>& volumes,
                    const std::vector<EntryRecord>& expected, const std::string& comment,
-                   const VolumeSet* old, unsigned threads, std::string& error, VerifyCost* cost) {
+                   const VolumeSet* old, unsigned threads, std::string& error, VerifyCost* cost,
+                   const crypto::Password* password, const crypto::KeyCache* keys) {
     ArchiveReader reader;
+    reader.UsePassword(password, keys);
     // Volumes on media already swapped are asked for again.
     ConsoleVolumeAsker asker;
     reader.RequireExactLength();

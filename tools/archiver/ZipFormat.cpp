@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "crypto/Aes2Entry.h"
+
 namespace pkzip {
 namespace {
 
@@ -69,7 +71,19 @@ void PutMarker(std::string& extra, const EntryRecord& e) {
     extra += "SWHD";
 }
 
+void PutAes(std::string& extra, const EntryRecord& e) {
+    if (e.aes) extra += crypto::AesExtra(e.method);
+}
+
 }  // namespace
+
+uint16_t HeaderMethod(const EntryRecord& e) {
+    return e.aes ? crypto::kMethodAes : e.method;
+}
+
+uint32_t HeaderCrc(const EntryRecord& e) {
+    return e.aes ? 0 : e.crc;  // AE-2: the authentication code stands for it
+}
 
 void ToDosTime(int64_t t, uint16_t& dosTime, uint16_t& dosDate) {
     time_t tt = static_cast<time_t>(t);
@@ -117,6 +131,7 @@ void PlaceOnDisk(EntryRecord& e, uint32_t disk, uint64_t offset) {
 }
 
 uint16_t VersionNeeded(const EntryRecord& e, bool zip64) {
+    if (e.aes) return 51;  // AES encryption
     uint16_t v = 20;
     switch (e.method) {
         case kMethodStore:
@@ -155,16 +170,17 @@ std::string LocalHeader(const EntryRecord& e) {
     }
     PutTimes(extra, e);
     PutMarker(extra, e);
+    PutAes(extra, e);
 
     std::string h;
     Put32(h, 0x04034b50);
     // The same version as the central header, which also counts a Zip64 offset.
     Put16(h, VersionNeeded(e, NeedsZip64(e)));
     Put16(h, e.flags);
-    Put16(h, e.method);
+    Put16(h, HeaderMethod(e));
     Put16(h, e.dosTime);
     Put16(h, e.dosDate);
-    Put32(h, e.crc);
+    Put32(h, HeaderCrc(e));
     Put32(h, e.zip64Sizes ? kMax32 : static_cast<uint32_t>(e.compSize));
     Put32(h, e.zip64Sizes ? kMax32 : static_cast<uint32_t>(e.size));
     Put16(h, static_cast<uint32_t>(e.name.size()));
@@ -177,7 +193,7 @@ std::string LocalHeader(const EntryRecord& e) {
 std::string DataDescriptor(const EntryRecord& e) {
     std::string d;
     Put32(d, 0x08074b50);
-    Put32(d, e.crc);
+    Put32(d, HeaderCrc(e));
     if (e.zip64Sizes) {
         Put64(d, e.compSize);
         Put64(d, e.size);
@@ -204,6 +220,7 @@ std::string CentralHeader(const EntryRecord& e) {
     }
     PutTimes(extra, e);
     PutMarker(extra, e);
+    PutAes(extra, e);
     const bool zip64 = NeedsZip64(e) || e.zip64Version;
 
     std::string h;
@@ -211,10 +228,10 @@ std::string CentralHeader(const EntryRecord& e) {
     Put16(h, kMadeByUnix);
     Put16(h, VersionNeeded(e, zip64));
     Put16(h, e.flags);
-    Put16(h, e.method);
+    Put16(h, HeaderMethod(e));
     Put16(h, e.dosTime);
     Put16(h, e.dosDate);
-    Put32(h, e.crc);
+    Put32(h, HeaderCrc(e));
     Put32(h, bigComp ? kMax32 : static_cast<uint32_t>(e.compSize));
     Put32(h, bigSize ? kMax32 : static_cast<uint32_t>(e.size));
     Put16(h, static_cast<uint32_t>(e.name.size()));

@@ -11,6 +11,7 @@ namespace pkzip {
 
 constexpr uint16_t kMethodStore = 0;
 constexpr uint16_t kMethodDeflate = 8;
+constexpr uint16_t kFlagEncrypted = 0x0001;
 constexpr uint16_t kFlagUtf8 = 0x0800;
 constexpr uint16_t kFlagDescriptor = 0x0008;  // CRC and sizes follow the data
 constexpr uint32_t kMax32 = 0xFFFFFFFFu;
@@ -42,6 +43,9 @@ struct EntryRecord {
     bool hasUnixTime = false;  // write the extended timestamp and NTFS time fields
     bool zip64Sizes = false;   // sizes in Zip64 fields, in local and central header alike
     bool headerMarker = false;
+    // Encrypted as WinZip's AE-2 with AES-256: `method` and `crc` are the
+    // real ones, the headers say method 99 and CRC 0 (see HeaderMethod).
+    bool aes = false;
     // The local header asked for Zip64's version: its stream offset passed
     // 4 GiB, though its offset on its own volume may not.
     bool zip64Version = false;
@@ -57,6 +61,10 @@ struct EntryRecord {
 // Gives a written entry its place on its volume, keeping the version the
 // local header asked for (see zip64Version).
 void PlaceOnDisk(EntryRecord& e, uint32_t disk, uint64_t offset);
+
+// The method and CRC as the headers hold them.
+uint16_t HeaderMethod(const EntryRecord& e);
+uint32_t HeaderCrc(const EntryRecord& e);
 
 void ToDosTime(int64_t t, uint16_t& dosTime, uint16_t& dosDate);
 int64_t FromDosTime(uint16_t dosTime, uint16_t dosDate);

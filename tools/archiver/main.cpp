@@ -13,6 +13,7 @@
 #include "Listing.h"
 #include "Options.h"
 #include "Output.h"
+#include "crypto/Password.h"
 
 int main(int argc, char** argv) {
     // Output may go to a pipe whose reader goes away; the archive is still finished.
@@ -31,6 +32,15 @@ int main(int argc, char** argv) {
     if (!pkzip::ParseOptions(args, options, error)) {
         pkzip::Problem(error + " (run with --help for the usage)");
         return 2;
+    }
+    pkzip::crypto::Password password;
+    if (options.passwordFd >= 0 && options.mode != pkzip::Mode::Help) {
+        if (!password.ReadFrom(options.passwordFd, error)) {
+            pkzip::Problem(error + " (-password-fd=" + std::to_string(options.passwordFd) +
+                           "); nothing was done");
+            return 2;
+        }
+        options.password = &password;
     }
     switch (options.mode) {
         case pkzip::Mode::Help:
