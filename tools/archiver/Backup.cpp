@@ -18,6 +18,7 @@
 #include <functional>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
@@ -26,6 +27,7 @@
 #include "CarryCheck.h"
 #include "CarryOver.h"
 #include "Compressor.h"
+#include "EntryRecords.h"
 #include "NameIndex.h"
 #include "Names.h"
 #include "NewVolumes.h"
@@ -163,8 +165,8 @@ class BackupRun {
         uint32_t old;  // the old entry's index
     };
     std::vector<NotNewer> notNewer_;
-    std::vector<bool> tested_;  // old entries tested before the run, by index
-    std::vector<EntryRecord> records_;
+    std::vector<bool> tested_;             // old entries tested before the run, by index
+    std::optional<EntryRecords> records_;  // from WriteEntries on
     // By old index (the first of its name): an entry of that name is in the
     // new archive already, so the old one is not carried.
     std::vector<bool> nameTaken_;
@@ -436,7 +438,7 @@ void BackupRun::WriteHeaderEntry(OutFile& out) {
     out.Reserve(local.size());
     out.Write(local);
     out.Write(packed);
-    records_.push_back(e);
+    records_->Add(e);
 }
 
 // An entry that cannot be finished is taken out again; once its start is on
@@ -588,7 +590,7 @@ void BackupRun::StorePieces(OutFile& out) {
             out.Patch(cur.localOffset, LocalHeader(cur));
         }
         out.CloseHeader();
-        records_.push_back(cur);
+        records_->Add(cur);
         TakeName(cur.name);
         ++added_;
         inEntry = false;
@@ -657,7 +659,7 @@ void BackupRun::CopyOldEntries(OutFile& out) {
             if (runLength == 0) runStart = span.start;
             runLength += span.length;
         }
-        records_.push_back(e);
+        records_->Add(e);
         TakeName(e.name);
         if (!old.isHeader) ++kept_;
     }
@@ -668,21 +670,23 @@ void BackupRun::CopyOldEntries(OutFile& out) {
 // every entry's place (disk and offset there) is known once the data is out.
 void BackupRun::WriteDirectory(OutFile& out, const std::string& comment) {
     out.Flush();
-    uint64_t directorySize = EndRecords(records_.size(), 0, 0, comment).size();
-    for (const EntryRecord& e : records_) {
+    const size_t count = records_->Size();
+    uint64_t directorySize = EndRecords(count, 0, 0, comment).size();
+    records_->Visit([&](const EntryRecord& e) {
         directorySize += e.carried ? e.central.size() : CentralHeader(e).size();
-    }
+    });
     // Room for Zip64 end records and offsets too.
-    out.PrepareDirectory(directorySize + 20 + 56 + 12 * records_.size());
-    for (EntryRecord& e : records_) {
+    out.PrepareDirectory(directorySize + 20 + 56 + 12 * count);
+    records_->Change([&](EntryRecord& e) {
         const Place p = out.Where(e.localOffset);
         PlaceOnDisk(e, p.disk, p.offset);
-    }
+    });
     const bool spoilCarried = TestFault("carried-crc");
     if (out.Disks() >= 0xFFFF) throw WriteError("too many volumes for one set");
     const uint64_t cdStart = out.Tell();
     std::vector<uint64_t> starts;
-    for (const EntryRecord& e : records_) {
+    starts.reserve(count);
+    records_->Visit([&](const EntryRecord& e) {
         std::string c = e.carried
                             ? CarriedCentral(e.central, e.size, e.compSize, e.localOffset, e.disk)
                             : CentralHeader(e);
@@ -690,18 +694,18 @@ void BackupRun::WriteDirectory(OutFile& out, const std::string& comment) {
         starts.push_back(out.Tell());
         out.Reserve(c.size());
         out.Write(c);
-    }
+    });
     const uint64_t endStart = out.Tell();
     const uint64_t cdSize = endStart - cdStart;
     out.Flush();
-    const Place cd = records_.empty() ? out.Where(cdStart) : out.Where(starts.front());
+    const Place cd = records_->Empty() ? out.Where(cdStart) : out.Where(starts.front());
     const auto endRecords = [&] {
         EndPlace place;
         place.disk = out.Disks() - 1;
         place.cdDisk = cd.disk;
         for (uint64_t s : starts) place.entriesHere += out.Where(s).disk == place.disk;
         place.endOffset = out.Where(endStart).offset;
-        return EndRecords(records_.size(), cd.offset, cdSize, comment, place);
+        return EndRecords(count, cd.offset, cdSize, comment, place);
     };
     const std::string end = endRecords();
     const uint32_t disks = out.Disks();
@@ -811,7 +815,10 @@ int BackupRun::Run() {
 }
 
 void BackupRun::WriteEntries(OutFile& out) {
-    records_.reserve(sources_.size() + old_.Count() + 1);
+    // The records wait beside the archive; a set's folder may be a medium
+    // that is swapped, so theirs wait in the temporary folder.
+    const char* tmp = std::getenv("TMPDIR");
+    records_.emplace(!o_.span ? FolderOf(archive_) : tmp && *tmp ? tmp : "/tmp");
     if (headerAsEntry_) WriteHeaderEntry(out);
     StorePieces(out);
     CopyOldEntries(out);
@@ -825,7 +832,7 @@ bool BackupRun::Replace(const std::string& path, const std::vector<std::string>&
     std::string error;
     const auto checkStart = std::chrono::steady_clock::now();
     const VolumeSet* old = old_.Count() > 0 ? &old_.Volumes() : nullptr;
-    if (!VerifyArchive(path, volumes, records_, comment, old, ThreadCount(), error, &cost)) {
+    if (!VerifyArchive(path, volumes, *records_, comment, old, ThreadCount(), error, &cost)) {
         Problem("the new archive failed its check (" + error + "); " + OldFate());
         return false;
     }

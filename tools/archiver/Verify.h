@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "EntryRecords.h"
 #include "VolumeSet.h"
-#include "ZipFormat.h"
 
 namespace pkzip {
 
@@ -22,8 +22,7 @@ struct VerifyCost {
 // one file at `path`); `old` is the old archive when entries were carried
 // from it.
 bool VerifyArchive(const std::string& path, const std::vector<std::string>& volumes,
-                   const std::vector<EntryRecord>& expected, const std::string& comment,
-                   const VolumeSet* old, unsigned threads, std::string& error,
-                   VerifyCost* cost = nullptr);
+                   const EntryRecords& expected, const std::string& comment, const VolumeSet* old,
+                   unsigned threads, std::string& error, VerifyCost* cost = nullptr);
 
 }  // namespace pkzip
