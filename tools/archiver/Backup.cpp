@@ -322,28 +322,34 @@ void BackupRun::ChooseSources(std::vector<std::string_view>&& paths) {
         sources_ = std::move(listed);
         return;
     }
+    // Looked up some thousands at a time: the results need not all wait.
+    constexpr size_t kStatBatch = 65536;
     std::vector<const char*> toStat;
-    toStat.reserve(listed.size());
-    for (const SourceFile& f : listed) toStat.push_back(f.path.data());
-    const std::vector<StatResult> status = StatMany(toStat);
-    toStat = {};
-    for (size_t i = 0; i < listed.size(); ++i) {
-        SourceFile& f = listed[i];
-        if (status[i].error != 0) {
-            Problem("cannot open " + Shown(f.path) + ": " + ErrnoText(status[i].error));
-            continue;
+    notNewer_.reserve(listed.size());
+    for (size_t begin = 0; begin < listed.size(); begin += kStatBatch) {
+        const size_t end = std::min(listed.size(), begin + kStatBatch);
+        toStat.clear();
+        for (size_t i = begin; i < end; ++i) toStat.push_back(listed[i].path.data());
+        const std::vector<StatResult> status = StatMany(toStat);
+        for (size_t i = begin; i < end; ++i) {
+            SourceFile& f = listed[i];
+            const StatResult& st = status[i - begin];
+            if (st.error != 0) {
+                Problem("cannot open " + Shown(f.path) + ": " + ErrnoText(st.error));
+                continue;
+            }
+            const size_t old = S_ISDIR(st.mode) ? oldByName_.Find(std::string(f.name) + "/")
+                                                : oldByName_.Find(f.name);
+            const struct timespec mtime = {static_cast<time_t>(st.mtimeSec),
+                                           static_cast<long>(st.mtimeNsec)};
+            if (old != NameIndex::kNone && !DiskIsNewer(mtime, old_.Entry(old))) {
+                notNewer_.push_back({f.path.data(), static_cast<uint32_t>(f.path.size()),
+                                     static_cast<uint32_t>(old)});
+                continue;
+            }
+            f.replacing = old != NameIndex::kNone;
+            sources_.push_back(f);
         }
-        const size_t old = S_ISDIR(status[i].mode) ? oldByName_.Find(std::string(f.name) + "/")
-                                                   : oldByName_.Find(f.name);
-        const struct timespec mtime = {static_cast<time_t>(status[i].mtimeSec),
-                                       static_cast<long>(status[i].mtimeNsec)};
-        if (old != NameIndex::kNone && !DiskIsNewer(mtime, old_.Entry(old))) {
-            notNewer_.push_back(
-                {f.path.data(), static_cast<uint32_t>(f.path.size()), static_cast<uint32_t>(old)});
-            continue;
-        }
-        f.replacing = old != NameIndex::kNone;
-        sources_.push_back(f);
     }
 }
 
