@@ -104,6 +104,31 @@ TEST_F(ArchiverRestore, HostileEntriesAreRefusedAndWriteNothingOutsideTheTarget)
     EXPECT_EQ(CountFiles(target), 1u);
 }
 
+// The directory is read a batch at a time: a name that comes back after some
+// thousand entries is still restored once, from its last entry.
+TEST_F(ArchiverRestore, ANameInTheArchiveTwiceIsRestoredOnceFromItsLastEntry) {
+    MakeArchive(
+        "add('d/twice.txt', 'first')\n"
+        "add('d/once.txt', 'once')\n"
+        "for i in range(6000):\n"
+        "    add('filler/' + 'f' * 200 + '%05d' % i, '')\n"
+        "add('d/twice.txt', 'second')\n"
+        "add('d/./twice.txt', 'third')\n");
+    const RunResult r = Restore(false);
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_EQ(ReadFile(target + "/d/twice.txt"), "third");
+    EXPECT_EQ(ReadFile(target + "/d/once.txt"), "once");
+    EXPECT_EQ(CountFiles(target + "/filler"), 6000u);
+    EXPECT_EQ(CountLinesWith(r.output, "Inflating:"), 6002) << r.output.substr(0, 2000);
+    const std::vector<std::string> problems = ProblemLines(r.output);
+    ASSERT_EQ(problems.size(), 1u) << r.output.substr(0, 2000);
+    EXPECT_NE(
+        problems[0].find("the name d/twice.txt is in the archive more than once; the last entry is "
+                         "restored"),
+        std::string::npos)
+        << problems[0];
+}
+
 TEST_F(ArchiverRestore, BrokenArchivesGiveAProblemLineOnRestoreAndListing) {
     MakeArchive("add('a.txt', 'x' * 5000)\nadd('b.txt', 'y' * 5000)\n");
     const std::string whole = ReadFile(archive);

@@ -19,6 +19,7 @@
 #include <functional>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
@@ -27,6 +28,7 @@
 #include "CarryCheck.h"
 #include "CarryOver.h"
 #include "Compressor.h"
+#include "EntryRecords.h"
 #include "NameIndex.h"
 #include "Names.h"
 #include "NewVolumes.h"
@@ -169,8 +171,8 @@ class BackupRun {
         uint32_t old;  // the old entry's index
     };
     std::vector<NotNewer> notNewer_;
-    std::vector<bool> tested_;  // old entries tested before the run, by index
-    std::vector<EntryRecord> records_;
+    std::vector<bool> tested_;             // old entries tested before the run, by index
+    std::optional<EntryRecords> records_;  // from WriteEntries on
     // By old index (the first of its name): an entry of that name is in the
     // new archive already, so the old one is not carried.
     std::vector<bool> nameTaken_;
@@ -362,28 +364,34 @@ void BackupRun::ChooseSources(std::vector<std::string_view>&& paths) {
         sources_ = std::move(listed);
         return;
     }
+    // Looked up some thousands at a time: the results need not all wait.
+    constexpr size_t kStatBatch = 65536;
     std::vector<const char*> toStat;
-    toStat.reserve(listed.size());
-    for (const SourceFile& f : listed) toStat.push_back(f.path.data());
-    const std::vector<StatResult> status = StatMany(toStat);
-    toStat = {};
-    for (size_t i = 0; i < listed.size(); ++i) {
-        SourceFile& f = listed[i];
-        if (status[i].error != 0) {
-            Problem("cannot open " + Shown(f.path) + ": " + ErrnoText(status[i].error));
-            continue;
+    notNewer_.reserve(listed.size());
+    for (size_t begin = 0; begin < listed.size(); begin += kStatBatch) {
+        const size_t end = std::min(listed.size(), begin + kStatBatch);
+        toStat.clear();
+        for (size_t i = begin; i < end; ++i) toStat.push_back(listed[i].path.data());
+        const std::vector<StatResult> status = StatMany(toStat);
+        for (size_t i = begin; i < end; ++i) {
+            SourceFile& f = listed[i];
+            const StatResult& st = status[i - begin];
+            if (st.error != 0) {
+                Problem("cannot open " + Shown(f.path) + ": " + ErrnoText(st.error));
+                continue;
+            }
+            const size_t old = S_ISDIR(st.mode) ? oldByName_.Find(std::string(f.name) + "/")
+                                                : oldByName_.Find(f.name);
+            const struct timespec mtime = {static_cast<time_t>(st.mtimeSec),
+                                           static_cast<long>(st.mtimeNsec)};
+            if (old != NameIndex::kNone && !DiskIsNewer(mtime, old_.Entry(old))) {
+                notNewer_.push_back({f.path.data(), static_cast<uint32_t>(f.path.size()),
+                                     static_cast<uint32_t>(old)});
+                continue;
+            }
+            f.replacing = old != NameIndex::kNone;
+            sources_.push_back(f);
         }
-        const size_t old = S_ISDIR(status[i].mode) ? oldByName_.Find(std::string(f.name) + "/")
-                                                   : oldByName_.Find(f.name);
-        const struct timespec mtime = {static_cast<time_t>(status[i].mtimeSec),
-                                       static_cast<long>(status[i].mtimeNsec)};
-        if (old != NameIndex::kNone && !DiskIsNewer(mtime, old_.Entry(old))) {
-            notNewer_.push_back(
-                {f.path.data(), static_cast<uint32_t>(f.path.size()), static_cast<uint32_t>(old)});
-            continue;
-        }
-        f.replacing = old != NameIndex::kNone;
-        sources_.push_back(f);
     }
 }
 
@@ -478,7 +486,7 @@ void BackupRun::WriteHeaderEntry(OutFile& out) {
     out.Reserve(local.size());
     out.Write(local);
     out.Write(packed);
-    records_.push_back(e);
+    records_->Add(e);
 }
 
 // A new encrypted entry's data starts with the salt and verifier of keys
@@ -670,7 +678,7 @@ void BackupRun::StorePieces(OutFile& out) {
             out.Patch(cur.localOffset, LocalHeader(cur));
         }
         out.CloseHeader();
-        records_.push_back(cur);
+        records_->Add(cur);
         TakeName(cur.name);
         ++added_;
         inEntry = false;
@@ -739,7 +747,7 @@ void BackupRun::CopyOldEntries(OutFile& out) {
             if (runLength == 0) runStart = span.start;
             runLength += span.length;
         }
-        records_.push_back(e);
+        records_->Add(e);
         TakeName(e.name);
         if (!old.isHeader) ++kept_;
     }
@@ -750,21 +758,23 @@ void BackupRun::CopyOldEntries(OutFile& out) {
 // every entry's place (disk and offset there) is known once the data is out.
 void BackupRun::WriteDirectory(OutFile& out, const std::string& comment) {
     out.Flush();
-    uint64_t directorySize = EndRecords(records_.size(), 0, 0, comment).size();
-    for (const EntryRecord& e : records_) {
+    const size_t count = records_->Size();
+    uint64_t directorySize = EndRecords(count, 0, 0, comment).size();
+    records_->Visit([&](const EntryRecord& e) {
         directorySize += e.carried ? e.central.size() : CentralHeader(e).size();
-    }
+    });
     // Room for Zip64 end records and offsets too.
-    out.PrepareDirectory(directorySize + 20 + 56 + 12 * records_.size());
-    for (EntryRecord& e : records_) {
+    out.PrepareDirectory(directorySize + 20 + 56 + 12 * count);
+    records_->Change([&](EntryRecord& e) {
         const Place p = out.Where(e.localOffset);
         PlaceOnDisk(e, p.disk, p.offset);
-    }
+    });
     const bool spoilCarried = TestFault("carried-crc");
     if (out.Disks() >= 0xFFFF) throw WriteError("too many volumes for one set");
     const uint64_t cdStart = out.Tell();
     std::vector<uint64_t> starts;
-    for (const EntryRecord& e : records_) {
+    starts.reserve(count);
+    records_->Visit([&](const EntryRecord& e) {
         std::string c = e.carried
                             ? CarriedCentral(e.central, e.size, e.compSize, e.localOffset, e.disk)
                             : CentralHeader(e);
@@ -772,18 +782,18 @@ void BackupRun::WriteDirectory(OutFile& out, const std::string& comment) {
         starts.push_back(out.Tell());
         out.Reserve(c.size());
         out.Write(c);
-    }
+    });
     const uint64_t endStart = out.Tell();
     const uint64_t cdSize = endStart - cdStart;
     out.Flush();
-    const Place cd = records_.empty() ? out.Where(cdStart) : out.Where(starts.front());
+    const Place cd = records_->Empty() ? out.Where(cdStart) : out.Where(starts.front());
     const auto endRecords = [&] {
         EndPlace place;
         place.disk = out.Disks() - 1;
         place.cdDisk = cd.disk;
         for (uint64_t s : starts) place.entriesHere += out.Where(s).disk == place.disk;
         place.endOffset = out.Where(endStart).offset;
-        return EndRecords(records_.size(), cd.offset, cdSize, comment, place);
+        return EndRecords(count, cd.offset, cdSize, comment, place);
     };
     const std::string end = endRecords();
     const uint32_t disks = out.Disks();
@@ -893,7 +903,10 @@ int BackupRun::Run() {
 }
 
 void BackupRun::WriteEntries(OutFile& out) {
-    records_.reserve(sources_.size() + old_.Count() + 1);
+    // The records wait beside the archive; a set's folder may be a medium
+    // that is swapped, so theirs wait in the temporary folder.
+    const char* tmp = std::getenv("TMPDIR");
+    records_.emplace(!o_.span ? FolderOf(archive_) : tmp && *tmp ? tmp : "/tmp");
     if (headerAsEntry_) WriteHeaderEntry(out);
     StorePieces(out);
     CopyOldEntries(out);
@@ -907,7 +920,7 @@ bool BackupRun::Replace(const std::string& path, const std::vector<std::string>&
     std::string error;
     const auto checkStart = std::chrono::steady_clock::now();
     const VolumeSet* old = old_.Count() > 0 ? &old_.Volumes() : nullptr;
-    if (!VerifyArchive(path, volumes, records_, comment, old, ThreadCount(), error, &cost,
+    if (!VerifyArchive(path, volumes, *records_, comment, old, ThreadCount(), error, &cost,
                        o_.password, &keys_)) {
         Problem("the new archive failed its check (" + error + "); " + OldFate());
         return false;

@@ -20,6 +20,7 @@
 #include <optional>
 #include <set>
 #include <thread>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "ArchiveReader.h"
@@ -39,7 +40,7 @@ namespace {
 constexpr int kFatal = 2;
 
 struct FolderTimes {
-    std::string_view rel;  // below the target
+    std::string rel;  // below the target
     size_t depth;
     int64_t mtime;
     uint32_t nsec;
@@ -75,12 +76,16 @@ std::optional<std::string> AskOnConsole(const std::string& shown) {
 
 // One entry to restore, as planned before any thread starts: the entry and
 // where it goes below the target ("a/b/c", safe: no "..", no empty part),
-// mostly a view of the entry's own path in the reader.
+// mostly a view of the entry's own path in the batch of the directory.
 struct Job {
     std::string_view rel;
-    uint32_t index;
+    const ArchiveEntry* entry;
     bool file;  // a regular file, written through a work file
 };
+
+uint64_t NameHash(std::string_view rel) {
+    return std::hash<std::string_view>{}(rel);
+}
 
 class Restorer {
   public:
@@ -90,12 +95,18 @@ class Restorer {
           target_(targetFd),
           newer_(ConsoleVolumeAsker::CanAsk() ? NewerFileGate::Ask(AskOnConsole)
                                               : NewerFileGate::Ask()) {}
-    void Plan();
-    void Work();
+    // A pass over the directory for the places that more than one entry
+    // would be restored to. False with `error` when it cannot be read.
+    bool FindRepeatedNames(std::string& error);
+    // Restores one batch of the directory's entries on `threads` threads.
+    void RestoreBatch(const std::vector<ArchiveEntry>& batch, unsigned threads);
     void FinishFolders();
-    void RemoveLeftoverWorkFiles();
 
   private:
+    void Plan(const std::vector<ArchiveEntry>& batch);
+    void Work();
+    void RemoveLeftoverWorkFiles();
+
     // What one thread keeps between entries: its last folder, and its
     // "Inflating:" lines, written a few at a time.
     struct DirCache {
@@ -130,58 +141,90 @@ class Restorer {
     const Options& o_;
     const ArchiveReader& zr_;
     int target_;
+    // The directory is read a batch at a time: only the batch's entries are
+    // planned and held.
     std::vector<Job> jobs_;
     std::deque<std::string> ownPaths_;              // the few paths that are not the entry's own
     std::vector<std::pair<size_t, size_t>> units_;  // [begin, end) of jobs_
+    // Hashes (sorted) of the places that more than one entry goes to, and
+    // for those places the last such entry, the one restored.
+    std::vector<uint64_t> repeated_;
+    std::unordered_map<std::string, size_t> lastOf_;
+    std::set<std::string> warned_;
     std::atomic<size_t> next_{0};
     std::mutex foldersMutex_;
     std::vector<FolderTimes> folders_;
     NewerFileGate newer_;
 };
 
-void Restorer::Plan() {
-    // Where each entry goes; an empty view for one that is not restored.
-    const size_t count = zr_.Count();
-    std::vector<std::string_view> rels(count);
+// Where an entry goes below the target; false for one that is not restored
+// at all (the header, a damaged entry, a name that leads outside).
+bool RestoredAs(const ArchiveEntry& e, std::string& rel) {
+    return !e.isHeader && e.damage.empty() && SafeRelativePath(e.path, rel);
+}
+
+// Duplicate names: the later entry of the central directory wins, as with
+// unzip overwriting, and only it is written. Most archives have none: the
+// hashes of all places find the few to look at by name.
+bool Restorer::FindRepeatedNames(std::string& error) {
+    std::vector<uint64_t> hashes;
+    hashes.reserve(zr_.Count());
     std::string rel;
-    for (size_t i = 0; i < count; ++i) {
-        const ArchiveEntry e = zr_.Entry(i);
-        if (e.isHeader || !e.damage.empty() || !SafeRelativePath(e.path, rel)) continue;
+    const auto hashAll = [&](const std::vector<ArchiveEntry>& batch) {
+        for (const ArchiveEntry& e : batch) {
+            if (RestoredAs(e, rel)) hashes.push_back(NameHash(rel));
+        }
+        return true;
+    };
+    if (!zr_.ForEachBatch(hashAll, error)) return false;
+    std::sort(hashes.begin(), hashes.end());
+    for (size_t i = 1; i < hashes.size(); ++i) {
+        if (hashes[i] == hashes[i - 1] && (repeated_.empty() || repeated_.back() != hashes[i]))
+            repeated_.push_back(hashes[i]);
+    }
+    hashes = {};
+    if (repeated_.empty()) return true;
+    const auto lastOfEach = [&](const std::vector<ArchiveEntry>& batch) {
+        for (const ArchiveEntry& e : batch) {
+            if (RestoredAs(e, rel) &&
+                std::binary_search(repeated_.begin(), repeated_.end(), NameHash(rel)))
+                lastOf_[rel] = e.index;
+        }
+        return true;
+    };
+    return zr_.ForEachBatch(lastOfEach, error);
+}
+
+void Restorer::Plan(const std::vector<ArchiveEntry>& batch) {
+    std::string rel;
+    for (const ArchiveEntry& e : batch) {
+        if (e.isHeader) continue;
+        if (!e.damage.empty()) {
+            Problem("cannot restore " + Shown(e.name) + ": the entry is damaged: " + e.damage);
+            continue;
+        }
+        if (!SafeRelativePath(e.path, rel)) {
+            Problem("refused " + Shown(e.name) + ": the name leads outside the target folder");
+            continue;
+        }
+        if (!repeated_.empty() &&
+            std::binary_search(repeated_.begin(), repeated_.end(), NameHash(rel))) {
+            const auto last = lastOf_.find(rel);
+            if (last != lastOf_.end() && last->second != e.index) {
+                if (warned_.insert(rel).second)
+                    Problem("the name " + Shown(rel) +
+                            " is in the archive more than once; the last entry is restored");
+                continue;
+            }
+        }
+        std::string_view view;
         if (e.path.starts_with(rel)) {
-            rels[i] = e.path.substr(0, rel.size());
+            view = e.path.substr(0, rel.size());
         } else {
             ownPaths_.push_back(rel);
-            rels[i] = ownPaths_.back();
+            view = ownPaths_.back();
         }
-    }
-    // Duplicate names: the later entry of the central directory wins, as
-    // with unzip overwriting, and only it is written. Indexed back to front,
-    // the index finds the last entry of each name.
-    NameIndex last;
-    last.Build(
-        count, [&](size_t k) { return rels[count - 1 - k]; },
-        [&](size_t k) { return rels[count - 1 - k].data() != nullptr; });
-    std::set<std::string> warned;
-    for (size_t i = 0; i < count; ++i) {
-        const ArchiveEntry e = zr_.Entry(i);
-        if (e.isHeader) continue;
-        const std::string shown = Shown(e.name);
-        if (!e.damage.empty()) {
-            Problem("cannot restore " + shown + ": the entry is damaged: " + e.damage);
-            continue;
-        }
-        if (rels[i].data() == nullptr) {
-            Problem("refused " + shown + ": the name leads outside the target folder");
-            continue;
-        }
-        if (count - 1 - last.Find(rels[i]) != i) {
-            if (warned.insert(std::string(rels[i])).second)
-                Problem("the name " + Shown(rels[i]) +
-                        " is in the archive more than once; the last entry is restored");
-            continue;
-        }
-        jobs_.push_back(
-            {rels[i], static_cast<uint32_t>(i), !e.isDir && !e.isSymlink && !e.isSpecial});
+        jobs_.push_back({view, &e, !e.isDir && !e.isSymlink && !e.isSpecial});
     }
     // Threads take runs of entries of one folder, so that two of them do not
     // create files in the same folder at once (they would wait on each other
@@ -195,9 +238,19 @@ void Restorer::Plan() {
             begin = i;
             bytes = 0;
         }
-        bytes += zr_.Entry(jobs_[i].index).size;
+        bytes += jobs_[i].entry->size;
     }
     if (begin < jobs_.size()) units_.push_back({begin, jobs_.size()});
+}
+
+void Restorer::RestoreBatch(const std::vector<ArchiveEntry>& batch, unsigned threads) {
+    Plan(batch);
+    next_ = 0;
+    RunOnThreads(units_.size() > 1 ? threads : 1, [this] { Work(); });
+    RemoveLeftoverWorkFiles();
+    jobs_.clear();
+    units_.clear();
+    ownPaths_.clear();
 }
 
 int Restorer::OpenFolder(std::string_view rel, std::string& why) {
@@ -314,7 +367,7 @@ bool Restorer::MayReplace(const ArchiveEntry& e, int dirFd, const std::string& l
 }
 
 void Restorer::One(const Job& job, DirCache& cache) {
-    const ArchiveEntry e = zr_.Entry(job.index);
+    const ArchiveEntry& e = *job.entry;
     const std::string shown = Shown(e.name);
     if (e.isSymlink) {
         Problem("skipped " + shown + ": symbolic links are not restored");
@@ -333,7 +386,7 @@ void Restorer::One(const Job& job, DirCache& cache) {
             return;
         }
         std::lock_guard<std::mutex> lock(foldersMutex_);
-        folders_.push_back({job.rel, Depth(job.rel), e.mtime, e.mtimeNsec,
+        folders_.push_back({std::string(job.rel), Depth(job.rel), e.mtime, e.mtimeNsec,
                             static_cast<mode_t>(e.unixMode & 0777), e.hasUnixMode});
         return;
     }
@@ -454,6 +507,7 @@ int RunRestore(const Options& o) {
     // Opened once and shared by every thread, so all of them read the same
     // archive even if it is replaced meanwhile.
     ArchiveReader zr;
+    zr.StreamDirectory();
     ConsoleVolumeAsker asker;
     if (!OpenArchive(o.archive, false, zr, asker)) return kFatal;
     zr.UsePassword(o.password);
@@ -489,15 +543,23 @@ int RunRestore(const Options& o) {
     }
 
     Restorer restorer(o, zr, targetFd);
-    restorer.Plan();
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     // One more than the cores: while one thread waits for the file system,
     // the others keep both cores busy.
     const unsigned threads = std::min(cores + 1, 8u);
-    RunOnThreads(zr.Count() > 1 ? threads : 1, [&restorer] { restorer.Work(); });
+    const bool read =
+        restorer.FindRepeatedNames(error) && zr.ForEachBatch(
+                                                 [&](const std::vector<ArchiveEntry>& batch) {
+                                                     restorer.RestoreBatch(batch, threads);
+                                                     return true;
+                                                 },
+                                                 error);
     restorer.FinishFolders();
-    restorer.RemoveLeftoverWorkFiles();
     ::close(targetFd);
+    if (!read) {
+        Problem("cannot read the archive " + Shown(o.archive) + ": " + error);
+        return kFatal;
+    }
     return ProblemCount() > 0 ? 1 : 0;
 }
 

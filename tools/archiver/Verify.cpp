@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 
 #include "ArchiveReader.h"
@@ -81,7 +82,7 @@ bool CompareCarried(const VolumeSet& now, const VolumeSet& old, const EntryRecor
 // entry; carried entries that lie side by side in both archives are compared
 // as one range, in slices of at most 64 MiB.
 bool CheckData(const ArchiveReader& reader, const std::vector<ArchiveEntry>& batch,
-               const std::vector<EntryRecord>& expected, const VolumeSet* old, unsigned threads,
+               const std::vector<EntryRecord>& records, const VolumeSet* old, unsigned threads,
                std::atomic<uint64_t>& checked, std::atomic<uint64_t>& compared,
                std::string& error) {
     struct Task {
@@ -90,16 +91,17 @@ bool CheckData(const ArchiveReader& reader, const std::vector<ArchiveEntry>& bat
         uint64_t offset, oldOffset, length;
     };
     const size_t base = batch.front().index;
+    const auto expected = [&](size_t i) -> const EntryRecord& { return records[i - base]; };
     std::vector<Task> tasks;
     for (size_t i = base; i < base + batch.size(); ++i) {
-        const EntryRecord& e = expected[i];
+        const EntryRecord& e = expected(i);
         if (!e.carried) {
             tasks.push_back({i, i, 0, 0, 0, 0, 0});
             continue;
         }
         if (!tasks.empty()) {
             Task& t = tasks.back();
-            const EntryRecord& prev = expected[t.last];
+            const EntryRecord& prev = expected(t.last);
             if (prev.carried && t.disk == e.disk && t.oldDisk == e.oldDisk &&
                 t.offset + t.length == e.localOffset && t.oldOffset + t.length == e.oldStart &&
                 t.length < (64u << 20)) {
@@ -120,7 +122,7 @@ bool CheckData(const ArchiveReader& reader, const std::vector<ArchiveEntry>& bat
             const size_t k = nextTask++;
             if (k >= tasks.size()) return;
             const Task& t = tasks[k];
-            const EntryRecord& e = expected[t.first];
+            const EntryRecord& e = expected(t.first);
             std::string why;
             bool ok = true;
             if (e.carried) {
@@ -163,8 +165,8 @@ bool CheckData(const ArchiveReader& reader, const std::vector<ArchiveEntry>& bat
 // checked against what was written before its data is: nothing per entry is
 // kept beyond what the writer holds already.
 bool VerifyArchive(const std::string& path, const std::vector<std::string>& volumes,
-                   const std::vector<EntryRecord>& expected, const std::string& comment,
-                   const VolumeSet* old, unsigned threads, std::string& error, VerifyCost* cost,
+                   const EntryRecords& expected, const std::string& comment, const VolumeSet* old,
+                   unsigned threads, std::string& error, VerifyCost* cost,
                    const crypto::Password* password, const crypto::KeyCache* keys) {
     ArchiveReader reader;
     reader.UsePassword(password, keys);
@@ -178,18 +180,32 @@ bool VerifyArchive(const std::string& path, const std::vector<std::string>& volu
         error = "the set reads back with another number of volumes";
         return false;
     }
-    if (!CheckArchive(reader, expected.size(), comment, error)) return false;
+    if (!CheckArchive(reader, expected.Size(), comment, error)) return false;
 
     std::atomic<uint64_t> checked{0}, compared{0};
     bool failed = false;
+    std::vector<EntryRecord> records;  // the batch's
     const auto checkBatch = [&](const std::vector<ArchiveEntry>& batch) {
+        const size_t base = batch.front().index;
+        if (base + batch.size() > expected.Size()) {
+            error = "the entry count read back differs from the count written";
+            failed = true;
+            return false;
+        }
+        try {
+            expected.Read(base, batch.size(), records);
+        } catch (const std::runtime_error& e) {
+            error = e.what();
+            failed = true;
+            return false;
+        }
         for (const ArchiveEntry& got : batch) {
-            if (got.index >= expected.size() || !CheckEntry(got, expected[got.index], error)) {
+            if (!CheckEntry(got, records[got.index - base], error)) {
                 failed = true;
                 return false;
             }
         }
-        if (!CheckData(reader, batch, expected, old, threads, checked, compared, error)) {
+        if (!CheckData(reader, batch, records, old, threads, checked, compared, error)) {
             failed = true;
             return false;
         }

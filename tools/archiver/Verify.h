@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "EntryRecords.h"
 #include "VolumeSet.h"
-#include "ZipFormat.h"
 
 namespace pkzip {
 
@@ -28,9 +28,9 @@ struct VerifyCost {
 // from it; `password` decrypts and authenticates the new encrypted entries,
 // `keys` holds the keys derived when they were written.
 bool VerifyArchive(const std::string& path, const std::vector<std::string>& volumes,
-                   const std::vector<EntryRecord>& expected, const std::string& comment,
-                   const VolumeSet* old, unsigned threads, std::string& error,
-                   VerifyCost* cost = nullptr, const crypto::Password* password = nullptr,
+                   const EntryRecords& expected, const std::string& comment, const VolumeSet* old,
+                   unsigned threads, std::string& error, VerifyCost* cost = nullptr,
+                   const crypto::Password* password = nullptr,
                    const crypto::KeyCache* keys = nullptr);
 
 }  // namespace pkzip

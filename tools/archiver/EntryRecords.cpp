@@ -1,0 +1,118 @@
+#include "EntryRecords.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <type_traits>
+
+#include "OutFile.h"
+
+namespace pkzip {
+namespace {
+
+// Written and read back as bytes within one run: the views stay valid.
+static_assert(std::is_trivially_copyable_v<EntryRecord>);
+
+std::string Why(int err) {
+    return std::strerror(err);
+}
+
+void AllAt(bool write, int fd, void* buf, size_t len, off_t at) {
+    auto* p = static_cast<char*>(buf);
+    while (len > 0) {
+        const ssize_t n = write ? ::pwrite(fd, p, len, at) : ::pread(fd, p, len, at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            throw WriteError(std::string(write ? "cannot write" : "cannot read") +
+                             " the work file of the entry records: " +
+                             (n < 0 ? Why(errno) : std::string("it ends early")));
+        }
+        p += n;
+        len -= static_cast<size_t>(n);
+        at += n;
+    }
+}
+
+// A file without a name where the kernel makes one; else named and removed
+// at once.
+int NamelessFile(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0) return fd;
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+        throw WriteError("cannot create a work file in " + folder + ": " + Why(errno));
+    }
+    std::string path = folder + "/.pkzip-records-XXXXXX";
+    const int named = ::mkostemp(path.data(), O_CLOEXEC);
+    if (named < 0) throw WriteError("cannot create a work file in " + folder + ": " + Why(errno));
+    ::unlink(path.c_str());
+    return named;
+}
+
+}  // namespace
+
+EntryRecords::EntryRecords(std::string folder, size_t inMemory)
+    : folder_(std::move(folder)), inMemory_(std::max<size_t>(inMemory, 1)) {}
+
+EntryRecords::~EntryRecords() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void EntryRecords::Add(const EntryRecord& e) {
+    if (tail_.size() >= inMemory_) Spill();
+    if (tail_.capacity() == 0) tail_.reserve(inMemory_);
+    tail_.push_back(e);
+}
+
+void EntryRecords::Spill() {
+    if (fd_ < 0) fd_ = NamelessFile(folder_);
+    WriteSpilled(spilled_, tail_.size(), tail_.data());
+    spilled_ += tail_.size();
+    tail_.clear();
+}
+
+void EntryRecords::ReadSpilled(size_t first, size_t count, EntryRecord* to) const {
+    AllAt(false, fd_, to, count * sizeof(EntryRecord),
+          static_cast<off_t>(first * sizeof(EntryRecord)));
+}
+
+void EntryRecords::WriteSpilled(size_t first, size_t count, const EntryRecord* from) {
+    AllAt(true, fd_, const_cast<EntryRecord*>(from), count * sizeof(EntryRecord),
+          static_cast<off_t>(first * sizeof(EntryRecord)));
+}
+
+void EntryRecords::Read(size_t first, size_t count, std::vector<EntryRecord>& out) const {
+    out.resize(count);
+    const size_t fromFile = first < spilled_ ? std::min(count, spilled_ - first) : 0;
+    if (fromFile > 0) ReadSpilled(first, fromFile, out.data());
+    for (size_t k = fromFile; k < count; ++k) out[k] = tail_[first + k - spilled_];
+}
+
+void EntryRecords::Visit(const std::function<void(const EntryRecord&)>& fn) const {
+    std::vector<EntryRecord> chunk;
+    for (size_t first = 0; first < spilled_; first += inMemory_) {
+        const size_t n = std::min(inMemory_, spilled_ - first);
+        chunk.resize(n);
+        ReadSpilled(first, n, chunk.data());
+        for (const EntryRecord& e : chunk) fn(e);
+    }
+    for (const EntryRecord& e : tail_) fn(e);
+}
+
+void EntryRecords::Change(const std::function<void(EntryRecord&)>& fn) {
+    std::vector<EntryRecord> chunk;
+    for (size_t first = 0; first < spilled_; first += inMemory_) {
+        const size_t n = std::min(inMemory_, spilled_ - first);
+        chunk.resize(n);
+        ReadSpilled(first, n, chunk.data());
+        for (EntryRecord& e : chunk) fn(e);
+        WriteSpilled(first, n, chunk.data());
+    }
+    for (EntryRecord& e : tail_) fn(e);
+}
+
+}  // namespace pkzip
