@@ -176,8 +176,20 @@ FileRestoreOutcome RestoreFiles(const JobContext& ctx, const FileRestoreRequest&
         job.FilesToDo = static_cast<std::int32_t>(names.size());
         const std::size_t errorsBefore = job.RunErrors.size();
         const std::size_t problemsBefore = outcome.problems.size();
+        // A cancel while the archiver runs stops it: the files it has put in place
+        // stay, the one it was writing is left under its work name.
+        bool stopped = false;
+        job.StopRequested = [&] {
+            stopped = stopped || (request.cancelled && request.cancelled());
+            return stopped;
+        };
         const bool ok = RunArchiverInJob(ctx, files.batch, files.output, JobKind::Restore);
+        job.StopRequested = {};
         outcome.restored += job.FilesDone;
+        if (stopped) {
+            outcome.cancelled = true;
+            break;
+        }
         for (std::size_t e = errorsBefore; e < job.RunErrors.size(); ++e)
             outcome.problems.push_back(job.RunErrors[e]);
         if (!ok && outcome.problems.size() == problemsBefore)

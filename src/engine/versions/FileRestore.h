@@ -36,7 +36,8 @@ struct FileRestoreRequest {
     // The caller asked and the user said to replace files newer than the archive's
     // copy; otherwise those are left as they are and named in the outcome.
     bool replaceNewer = false;
-    // Polled between the archives restored from; true stops before the next one.
+    // Polled before each archive and while the archiver runs; true stops the restore
+    // there (the archiver is stopped; the files already in place stay).
     std::function<bool()> cancelled;
 };
 

@@ -27,6 +27,26 @@ constexpr std::time_t December1 = 1796090400;  // 2026-12-01 02:00:00 UTC
 constexpr std::time_t December6 = 1796522400;
 constexpr std::time_t Day = 86400;
 
+// The archiver still runs at the first poll however fast it is, so that a cancel
+// always meets it running.
+class FirstPollRunning : public PosixPlatform {
+  public:
+    using PosixPlatform::PosixPlatform;
+    bool getExitCodeProcess(long handle, std::uint32_t& exitCode) override {
+        if (polled_++ > 0) return PosixPlatform::getExitCodeProcess(handle, exitCode);
+        exitCode = StillActive;
+        return true;
+    }
+    bool stopProcess(long pid) override {
+        ++stops;
+        return PosixPlatform::stopProcess(pid);
+    }
+    int stops = 0;
+
+  private:
+    int polled_ = 0;
+};
+
 class RestoreFilesEndToEnd : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -232,6 +252,33 @@ TEST_F(RestoreFilesEndToEnd, PreviewReadOnlyTargetAndCancel) {
     EXPECT_EQ(outcome.restored, 2);
     EXPECT_EQ(test::ReadFile(dir / "chosen" + ann), annFirst);
     EXPECT_EQ(test::ReadFile(dir / "chosen" + old), oldFirst);
+}
+
+// A cancel while the archiver runs stops it: the restore says so, and every file
+// is either whole or not there.
+TEST_F(RestoreFilesEndToEnd, ACancelWhileTheArchiverRunsStopsIt) {
+    threeBackups();
+    FirstPollRunning slow(program);
+    test::FakeUi fakeUi;
+    App a(slow, fakeUi);
+    ArchiveName name;
+    ASSERT_TRUE(SplitArchiveName(archive, '/', name));
+    FileRestoreRequest request;
+    request.files = PickFiles(ListVersionEntries(slow, name), {data + "/"}, 2).files;
+    ASSERT_EQ(request.files.size(), 2u);
+    request.target = dir / "chosen";
+    int asked = 0;
+    request.cancelled = [&] { return ++asked > 1; };  // not before the archive: while it runs
+    const FileRestoreOutcome outcome = RestoreFiles(a.jobContext(), request);
+    EXPECT_TRUE(outcome.cancelled);
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_EQ(slow.stops, 1);
+    EXPECT_EQ(a.FrmMain.StBMain.panelText(), "Restore Aborted");
+    for (const auto& [path, bytes] : {std::pair{ann, annFirst}, std::pair{old, oldFirst}}) {
+        if (fs::exists(dir / "chosen" + path)) {
+            EXPECT_EQ(test::ReadFile(dir / "chosen" + path), bytes);
+        }
+    }
 }
 
 }  // namespace
