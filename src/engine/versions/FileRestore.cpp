@@ -19,16 +19,19 @@ std::string Quoted(const std::string& path) {
     return "\"" + VisibleText(path) + "\"";
 }
 
+// The folder above; "." above a relative name without one.
 std::string FolderOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');
-    return slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 // Whether a file can be made in the folder, or in the nearest one above it that
 // exists (the archiver makes the rest): a read-only disk or a folder without
 // permission is told before anything is written.
 bool FolderWritable(const Platform& platform, std::string folder) {
-    while (!platform.folderExists(folder) && folder != "/") folder = FolderOf(folder);
+    while (!platform.folderExists(folder) && folder != "/" && folder != ".")
+        folder = FolderOf(folder);
     const std::string probe = folder + (folder == "/" ? "" : "/") + ".stowaway-write-check";
     switch (platform.createNewFile(probe, "")) {
         case CreateStatus::Created:

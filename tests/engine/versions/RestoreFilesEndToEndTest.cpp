@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utime.h>
 
 #include <filesystem>
@@ -245,6 +246,15 @@ TEST_F(RestoreFilesEndToEnd, PreviewReadOnlyTargetAndCancel) {
     });
     EXPECT_TRUE(told);
     EXPECT_FALSE(fs::exists(locked + "/below"));
+    // A relative target is below the working folder, and that one is checked.
+    const std::string open = dir / "open";
+    fs::create_directories(open);
+    fs::permissions(open, fs::perms::all);
+    request.target = "rel/below";
+    const bool relative = test::RunAsOrdinaryUser(
+        [&] { return ::chdir(open.c_str()) == 0 && RestoreFiles(a.jobContext(), request).ok; });
+    EXPECT_TRUE(relative);
+    EXPECT_EQ(test::ReadFile(open + "/rel/below" + ann), annFirst);
 
     request.target = dir / "chosen";
     outcome = RestoreFiles(a.jobContext(), request);
