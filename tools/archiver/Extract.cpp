@@ -25,6 +25,7 @@
 
 #include "ArchiveReader.h"
 #include "NameIndex.h"
+#include "NameSelection.h"
 #include "Names.h"
 #include "NewerFiles.h"
 #include "OpenArchive.h"
@@ -89,10 +90,11 @@ uint64_t NameHash(std::string_view rel) {
 
 class Restorer {
   public:
-    Restorer(const Options& o, const ArchiveReader& zr, int targetFd)
+    Restorer(const Options& o, const ArchiveReader& zr, int targetFd, NameSelection* selection)
         : o_(o),
           zr_(zr),
           target_(targetFd),
+          selection_(selection),
           newer_(ConsoleVolumeAsker::CanAsk() ? NewerFileGate::Ask(AskOnConsole)
                                               : NewerFileGate::Ask()) {}
     // A pass over the directory for the places that more than one entry
@@ -104,6 +106,14 @@ class Restorer {
 
   private:
     void Plan(const std::vector<ArchiveEntry>& batch);
+    // Whether a name file asks for the entry; both names are asked, so that
+    // each listed name met is known.
+    bool Chosen(const ArchiveEntry& e) const {
+        if (selection_ == nullptr || e.isHeader) return true;
+        const bool byName = selection_->Selects(e.name);
+        const bool byPath = e.path != e.name && selection_->Selects(e.path);
+        return byName || byPath;
+    }
     void Work();
     void RemoveLeftoverWorkFiles();
 
@@ -141,6 +151,7 @@ class Restorer {
     const Options& o_;
     const ArchiveReader& zr_;
     int target_;
+    NameSelection* selection_;  // null: every entry
     // The directory is read a batch at a time: only the batch's entries are
     // planned and held.
     std::vector<Job> jobs_;
@@ -172,7 +183,7 @@ bool Restorer::FindRepeatedNames(std::string& error) {
     std::string rel;
     const auto hashAll = [&](const std::vector<ArchiveEntry>& batch) {
         for (const ArchiveEntry& e : batch) {
-            if (RestoredAs(e, rel)) hashes.push_back(NameHash(rel));
+            if (Chosen(e) && RestoredAs(e, rel)) hashes.push_back(NameHash(rel));
         }
         return true;
     };
@@ -186,7 +197,7 @@ bool Restorer::FindRepeatedNames(std::string& error) {
     if (repeated_.empty()) return true;
     const auto lastOfEach = [&](const std::vector<ArchiveEntry>& batch) {
         for (const ArchiveEntry& e : batch) {
-            if (RestoredAs(e, rel) &&
+            if (Chosen(e) && RestoredAs(e, rel) &&
                 std::binary_search(repeated_.begin(), repeated_.end(), NameHash(rel)))
                 lastOf_[rel] = e.index;
         }
@@ -198,7 +209,7 @@ bool Restorer::FindRepeatedNames(std::string& error) {
 void Restorer::Plan(const std::vector<ArchiveEntry>& batch) {
     std::string rel;
     for (const ArchiveEntry& e : batch) {
-        if (e.isHeader) continue;
+        if (e.isHeader || !Chosen(e)) continue;
         if (!e.damage.empty()) {
             Problem("cannot restore " + Shown(e.name) + ": the entry is damaged: " + e.damage);
             continue;
@@ -359,6 +370,7 @@ bool Restorer::MayReplace(const ArchiveEntry& e, int dirFd, const std::string& l
         return false;
     }
     if (o_.extractUpdate) return st.st_mtime < e.mtime;
+    if (o_.replaceNewer) return true;
     if (!DiskCopyIsNewer(st.st_mtime, e.mtime, e.timeSource == TimeSource::Dos)) return true;
     const std::string shown = Shown(e.name);
     if (newer_.MayReplace(shown)) return true;
@@ -513,15 +525,23 @@ int RunRestore(const Options& o) {
     zr.UsePassword(o.password);
     if (o.password == nullptr) {
         size_t locked = 0;
-        for (size_t i = 0; i < zr.Count(); ++i) {
-            const ArchiveEntry e = zr.Entry(i);
-            locked += e.encrypted && !e.isDir;
-        }
+        std::string unread;
+        zr.ForEachBatch(
+            [&](const std::vector<ArchiveEntry>& batch) {
+                for (const ArchiveEntry& e : batch) locked += e.encrypted && !e.isDir;
+                return true;
+            },
+            unread);
         if (locked > 0)
             Problem("the archive " + Shown(o.archive) + " is encrypted and needs a password (" +
                     std::to_string(locked) + " encrypted file(s) not restored)");
     }
     std::string error;
+    NameSelection selection;
+    if (!o.nameFile.empty() && !selection.Load(tools::ResolvePathCase(o.nameFile), error)) {
+        Problem(error);
+        return kFatal;
+    }
     for (const std::string& d : zr.Damage()) Problem("the archive is damaged: " + d);
     const std::string target = tools::ResolvePathCase(o.target);
     // The target folder itself is the user's choice and may be reached through a link.
@@ -542,7 +562,7 @@ int RunRestore(const Options& o) {
         return kFatal;
     }
 
-    Restorer restorer(o, zr, targetFd);
+    Restorer restorer(o, zr, targetFd, o.nameFile.empty() ? nullptr : &selection);
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     // One more than the cores: while one thread waits for the file system,
     // the others keep both cores busy.
@@ -556,6 +576,10 @@ int RunRestore(const Options& o) {
                                                  error);
     restorer.FinishFolders();
     ::close(targetFd);
+    if (read) {
+        for (const std::string& name : selection.Unmatched())
+            Problem("warning: " + Shown(name) + " is not in the archive");
+    }
     if (!read) {
         Problem("cannot read the archive " + Shown(o.archive) + ": " + error);
         return kFatal;

@@ -146,6 +146,12 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
                     return false;
                 }
                 o.passwordFd = static_cast<int>(fd);
+            } else if (key == "newer") {
+                if (lvalue != "replace" && lvalue != "keep") {
+                    error = "-newer takes replace or keep";
+                    return false;
+                }
+                o.replaceNewer = lvalue == "replace";
             } else if (key == "view") {
                 if (!SetMode(o, Mode::List, error)) return false;
             } else {
@@ -175,9 +181,15 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
             o.files.assign(positional.begin() + 1, positional.end());
             return true;
         case Mode::Restore: {
+            // One name file, as the last argument: a target's blank-separated
+            // words may begin with '@' only before it.
             if (!o.listFiles.empty()) {
-                error = "a list file is only used when adding";
-                return false;
+                if (o.listFiles.size() > 1 || args.back() != "@" + o.listFiles.back()) {
+                    error = "a restore takes one name file, as its last argument";
+                    return false;
+                }
+                o.nameFile = o.listFiles.back();
+                o.listFiles.clear();
             }
             if (positional.empty()) {
                 error = "no archive named";
@@ -209,8 +221,8 @@ void PrintUsage() {
         "Backup:   PKZIP25.EXE -add=all|update [-header=@FILE] [-lev=N] [-span[=SIZE]]\n"
         "                      [-temp=DIR] [-password-fd=N]\n"
         "                      -path=full [-default] [-nofix] ARCHIVE @LISTFILE [FILE...]\n"
-        "Restore:  PKZIP25.EXE -extract=all|update -dir=relative [-password-fd=N]\n"
-        "                      ARCHIVE TARGETFOLDER\n"
+        "Restore:  PKZIP25.EXE -extract=all|update [-newer=replace] -dir=relative\n"
+        "                      [-password-fd=N] ARCHIVE TARGETFOLDER [@NAMEFILE]\n"
         "Listing:  PKZIP25.EXE -view=brief [-password-fd=N] ARCHIVE\n"
         "\n"
         "  -add=all      add or replace every listed file\n"
@@ -231,6 +243,11 @@ void PrintUsage() {
         "  -default, -nofix   accepted, no effect\n"
         "  -extract=all     extract every entry; -extract=update only entries that are\n"
         "                   missing on disk or newer than the file there\n"
+        "  @NAMEFILE        extract only the entries named in NAMEFILE, one exact name a\n"
+        "                   line (a name ending in / takes everything under it); a name\n"
+        "                   that is not in the archive is a warning\n"
+        "  -newer=replace   with -extract=all, replace files newer than the archive's\n"
+        "                   copy without asking (the caller has asked)\n"
         "  -view=brief   show the archive header and the entries\n"
         "  -password-fd=N   read the password from the open file descriptor N (up to\n"
         "                the first newline); -add then encrypts every new entry with\n"
