@@ -115,11 +115,6 @@ TEST(ScheduleOption, BadInputHasItsExitStatusAndChangesNothing) {
               "stowaway: the schedule of Mail was not changed: systemd did not take the schedule, "
               "so the units are as they were: \"systemctl --user enable --now\" failed with exit "
               "status 1\n");
-    OptionRig bad;
-    bad.p.app->schedulerHooks.forced = "at";
-    EXPECT_EQ(bad.run({"--schedule", "Mail", "daily 02:00"}), ScheduleFailed);
-    EXPECT_EQ(bad.err.str(),
-              "stowaway: STOWAWAY_SCHEDULER is \"at\"; it may be systemd or cron (or unset).\n");
     // The unit folder may have been made; no unit is left in it.
     EXPECT_TRUE(!fs::exists(r.units) || fs::is_empty(r.units));
     EXPECT_EQ(fs::exists(r.p.dir / "Stowaway.ini") ? ReadFile(r.p.dir / "Stowaway.ini") : "", "");
