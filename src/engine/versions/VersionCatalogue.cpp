@@ -91,8 +91,8 @@ std::vector<HistoryLine> VersionCatalogue::history(std::string_view name) {
             lines[i].change = FileChange::First;
             continue;
         }
-        const ListedEntry& now = listings_[lines[i].version]->entry(lines[i].entry);
-        const ListedEntry& before = listings_[lines[i + 1].version]->entry(lines[i + 1].entry);
+        const CompactEntry& now = listings_[lines[i].version]->entry(lines[i].entry);
+        const CompactEntry& before = listings_[lines[i + 1].version]->entry(lines[i + 1].entry);
         lines[i].change = now.crc == before.crc && now.size == before.size ? FileChange::Same
                                                                            : FileChange::Changed;
     }

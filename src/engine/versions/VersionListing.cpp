@@ -43,7 +43,7 @@ void VersionListing::add(const CentralRecord& record) {
         if (problem_.empty()) problem_ = "it holds more entries than can be listed";
         return;
     }
-    ListedEntry entry;
+    CompactEntry entry;
     entry.nameOffset = names_.size();
     entry.nameLength =
         static_cast<std::uint16_t>(std::min<std::size_t>(record.name.size(), 0xFFFF));
@@ -52,8 +52,8 @@ void VersionListing::add(const CentralRecord& record) {
     entry.dosTime = record.dosTime;
     entry.dosDate = record.dosDate;
     const std::string_view name = record.name.substr(0, entry.nameLength);
-    if (!name.empty() && name.back() == '/') entry.marks |= ListedEntry::Folder;
-    if (UnsafeEntryName(name)) entry.marks |= ListedEntry::Unsafe;
+    if (!name.empty() && name.back() == '/') entry.marks |= CompactEntry::Folder;
+    if (UnsafeEntryName(name)) entry.marks |= CompactEntry::Unsafe;
     names_.append(name);
     entries_.push_back(entry);
     sortedReady_ = false;
@@ -115,7 +115,7 @@ std::vector<std::uint32_t> VersionListing::filesUnder(std::string_view prefix) c
     const auto [lo, hi] = prefixRange(prefix);
     std::vector<std::uint32_t> found;
     for (std::size_t i = lo; i < hi; ++i)
-        if (!(entries_[order[i]].marks & ListedEntry::Folder)) found.push_back(order[i]);
+        if (!(entries_[order[i]].marks & CompactEntry::Folder)) found.push_back(order[i]);
     return found;
 }
 
@@ -134,7 +134,7 @@ std::vector<std::uint32_t> VersionListing::search(std::string_view pattern,
     std::vector<std::uint32_t> hits;
     for (const std::uint32_t index : sorted()) {
         if (hits.size() >= limit) break;
-        if (entries_[index].marks & ListedEntry::Folder) continue;
+        if (entries_[index].marks & CompactEntry::Folder) continue;
         const std::string_view n = name(index);
         if (MatchesLoweredWildcard(whole ? n : Leaf(n), lowered)) hits.push_back(index);
     }
@@ -142,7 +142,7 @@ std::vector<std::uint32_t> VersionListing::search(std::string_view pattern,
 }
 
 std::size_t VersionListing::heldBytes() const {
-    return names_.capacity() + entries_.capacity() * sizeof(ListedEntry) +
+    return names_.capacity() + entries_.capacity() * sizeof(CompactEntry) +
            sorted_.capacity() * sizeof(std::uint32_t);
 }
 

@@ -5,20 +5,20 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/versions/CentralListing.h"
+#include "engine/versions/CentralScan.h"
 
 namespace stowaway {
 
 // One entry of a version, compact: its name lies in the listing's one block of
 // names, so a million entries cost a million of these and the names' bytes.
-struct ListedEntry {
+struct CompactEntry {
     std::uint64_t nameOffset = 0;
     std::uint64_t size = 0;
     std::uint32_t crc = 0;
     std::uint16_t nameLength = 0;
     std::uint16_t dosTime = 0;
     std::uint16_t dosDate = 0;
-    std::uint16_t marks = 0;  // ListedEntry::Folder, Unsafe
+    std::uint16_t marks = 0;  // CompactEntry::Folder, Unsafe
 
     static constexpr std::uint16_t Folder = 1;  // a name ending in "/"
     static constexpr std::uint16_t Unsafe = 2;  // a name restoring must refuse
@@ -46,9 +46,9 @@ class VersionListing {
 
     const std::string& problem() const { return problem_; }
     std::size_t size() const { return entries_.size(); }
-    const ListedEntry& entry(std::uint32_t index) const { return entries_[index]; }
+    const CompactEntry& entry(std::uint32_t index) const { return entries_[index]; }
     std::string_view name(std::uint32_t index) const {
-        const ListedEntry& e = entries_[index];
+        const CompactEntry& e = entries_[index];
         return std::string_view(names_).substr(e.nameOffset, e.nameLength);
     }
 
@@ -75,7 +75,7 @@ class VersionListing {
     std::pair<std::size_t, std::size_t> prefixRange(std::string_view prefix) const;
 
     std::string names_;
-    std::vector<ListedEntry> entries_;
+    std::vector<CompactEntry> entries_;
     mutable std::vector<std::uint32_t> sorted_;
     mutable bool sortedReady_ = false;
     std::string problem_;

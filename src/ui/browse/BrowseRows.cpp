@@ -46,10 +46,10 @@ std::vector<TableControl::Row> VersionRows(const std::vector<CatalogueVersion>& 
 
 TableControl::Row FileRow(const VersionListing& listing, const ListingChild& child) {
     if (child.folder) return TableControl::Row{{VisibleText(child.name) + "/", "", ""}, false};
-    const ListedEntry& entry = listing.entry(child.entry);
+    const CompactEntry& entry = listing.entry(child.entry);
     return TableControl::Row{{VisibleText(child.name), GroupedSize(entry.size),
                               DosStampText(entry.dosDate, entry.dosTime)},
-                             (entry.marks & ListedEntry::Unsafe) != 0};
+                             (entry.marks & CompactEntry::Unsafe) != 0};
 }
 
 std::vector<TableControl::Row> ResultRows(VersionCatalogue& catalogue,
@@ -57,11 +57,11 @@ std::vector<TableControl::Row> ResultRows(VersionCatalogue& catalogue,
     std::vector<TableControl::Row> rows;
     for (const CatalogueHit& hit : hits) {
         const VersionListing& listing = *catalogue.listing(hit.version);
-        const ListedEntry& entry = listing.entry(hit.entry);
+        const CompactEntry& entry = listing.entry(hit.entry);
         rows.push_back(TableControl::Row{
             {VersionText(catalogue.versions()[hit.version]), VisibleText(listing.name(hit.entry)),
              GroupedSize(entry.size), DosStampText(entry.dosDate, entry.dosTime)},
-            (entry.marks & ListedEntry::Unsafe) != 0});
+            (entry.marks & CompactEntry::Unsafe) != 0});
     }
     return rows;
 }
@@ -70,7 +70,7 @@ std::vector<TableControl::Row> HistoryRows(VersionCatalogue& catalogue,
                                            const std::vector<HistoryLine>& history) {
     std::vector<TableControl::Row> rows;
     for (const HistoryLine& line : history) {
-        const ListedEntry& entry = catalogue.listing(line.version)->entry(line.entry);
+        const CompactEntry& entry = catalogue.listing(line.version)->entry(line.entry);
         const char* change = line.change == FileChange::Changed ? "changed"
                              : line.change == FileChange::Same  ? "same"
                                                                 : "oldest kept";

@@ -11,7 +11,7 @@ namespace {
 
 using test::ZipItem;
 
-class CentralListingTest : public ::testing::Test {
+class VersionListingTest : public ::testing::Test {
   protected:
     VersionListing read(const std::string& bytes) {
         test::WriteFile(dir / "a.zip", bytes);
@@ -34,7 +34,7 @@ class CentralListingTest : public ::testing::Test {
     PosixPlatform platform;
 };
 
-TEST_F(CentralListingTest, EveryRecordKeepsItsNameSizeCrcAndDate) {
+TEST_F(VersionListingTest, EveryRecordKeepsItsNameSizeCrcAndDate) {
     const VersionListing listing = read(test::ItemZip({
         {"home/ann/a.txt", "alpha", 0x11223344, (45 << 9) | (2 << 5) | 29,
          (13 << 11) | (5 << 5) | 7},
@@ -51,7 +51,7 @@ TEST_F(CentralListingTest, EveryRecordKeepsItsNameSizeCrcAndDate) {
     EXPECT_EQ(listing.entry(1).crc, 0xCAFEBABEu);
 }
 
-TEST_F(CentralListingTest, ADirectoryThatSpansTwoVolumesIsReadAcross) {
+TEST_F(VersionListingTest, ADirectoryThatSpansTwoVolumesIsReadAcross) {
     std::vector<ZipItem> items;
     for (int i = 0; i < 40; ++i) items.push_back({"d/file" + std::to_string(i), "x"});
     const test::ZipParts parts = test::Parts(items);
@@ -72,7 +72,7 @@ TEST_F(CentralListingTest, ADirectoryThatSpansTwoVolumesIsReadAcross) {
     EXPECT_NE(missing.problem(), "");
 }
 
-TEST_F(CentralListingTest, TheTreeGivesEachFoldersChildrenFoldersFirst) {
+TEST_F(VersionListingTest, TheTreeGivesEachFoldersChildrenFoldersFirst) {
     const VersionListing listing = read(test::ItemZip({
         {"home/ann/z.txt", "1"},
         {"home/ann/docs/", ""},
@@ -98,7 +98,7 @@ TEST_F(CentralListingTest, TheTreeGivesEachFoldersChildrenFoldersFirst) {
     EXPECT_EQ(listing.find("etc/host"), VersionListing::NoEntry);
 }
 
-TEST_F(CentralListingTest, SearchMatchesLastComponentsOrWholeNamesWithoutCase) {
+TEST_F(VersionListingTest, SearchMatchesLastComponentsOrWholeNamesWithoutCase) {
     const VersionListing listing = read(test::ItemZip({
         {"home/ann/Report-2026.ODT", "1"},
         {"home/ann/report.txt", "2"},
@@ -117,7 +117,7 @@ TEST_F(CentralListingTest, SearchMatchesLastComponentsOrWholeNamesWithoutCase) {
     EXPECT_EQ(SearchWildcard("   "), "");
 }
 
-TEST_F(CentralListingTest, HostileNamesAreMarkedAndNeverBreakTheTree) {
+TEST_F(VersionListingTest, HostileNamesAreMarkedAndNeverBreakTheTree) {
     const VersionListing listing = read(test::ItemZip({
         {"../../etc/passwd", "1"},
         {"/abs/file", "2"},
@@ -129,7 +129,7 @@ TEST_F(CentralListingTest, HostileNamesAreMarkedAndNeverBreakTheTree) {
     }));
     ASSERT_EQ(listing.size(), 7u);
     for (std::uint32_t e = 0; e < 7; ++e)
-        EXPECT_EQ((listing.entry(e).marks & ListedEntry::Unsafe) != 0,
+        EXPECT_EQ((listing.entry(e).marks & CompactEntry::Unsafe) != 0,
                   listing.name(e) != "ok/file" && listing.name(e) != "a//b")
             << listing.name(e);
     // Every folder of the tree can be walked without end or crash.
@@ -145,7 +145,7 @@ TEST_F(CentralListingTest, HostileNamesAreMarkedAndNeverBreakTheTree) {
     EXPECT_LT(folders, 100);
 }
 
-TEST_F(CentralListingTest, DirectoriesThatLieAreDamagedAndAllocateNothingTheyClaim) {
+TEST_F(VersionListingTest, DirectoriesThatLieAreDamagedAndAllocateNothingTheyClaim) {
     const std::string good = test::ItemZip({{"a", "1"}, {"b", "2"}});
     const test::ZipParts parts = test::Parts({{"a", "1"}, {"b", "2"}});
     struct Case {
@@ -192,7 +192,7 @@ TEST_F(CentralListingTest, DirectoriesThatLieAreDamagedAndAllocateNothingTheyCla
     EXPECT_EQ(read(good).problem(), "");
 }
 
-TEST_F(CentralListingTest, AnEntryCostsItsNameAndAFewDozenBytes) {
+TEST_F(VersionListingTest, AnEntryCostsItsNameAndAFewDozenBytes) {
     VersionListing listing;
     const std::string name(40, 'n');
     for (int i = 0; i < 100000; ++i) {
@@ -201,8 +201,8 @@ TEST_F(CentralListingTest, AnEntryCostsItsNameAndAFewDozenBytes) {
         listing.add(record);
     }
     ASSERT_EQ(listing.children("").size(), 100000u);
-    EXPECT_LE(listing.heldBytes(), 100000u * (40 + sizeof(ListedEntry) + 4) * 2);
-    EXPECT_LE(sizeof(ListedEntry), 32u);
+    EXPECT_LE(listing.heldBytes(), 100000u * (40 + sizeof(CompactEntry) + 4) * 2);
+    EXPECT_LE(sizeof(CompactEntry), 32u);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "engine/versions/CentralListing.h"
+#include "engine/versions/CentralScan.h"
 
 #include <algorithm>
 #include <optional>
