@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,6 +33,9 @@ struct JobState {
     // The work files a backup prepared and handed to the argument dialog, held
     // until the dialog lets the line go, so no other process rewrites them meanwhile.
     std::shared_ptr<WorkFilesLock> HeldWorkFiles;
+    // Polled while the archiver runs; true stops it (a user's cancel). Set by the
+    // job that offers a cancel, for its own runs.
+    std::function<bool()> StopRequested;
     // The log could not be opened; told to the user once per run of the program.
     bool LogFailureReported = false;
 

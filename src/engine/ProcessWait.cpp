@@ -24,6 +24,7 @@ std::uint32_t WaitForProcess(const JobContext& ctx, long pid, bool showConsole,
         ctx.ui.consoleInput([&platform, pid](const std::string& text) {
             return platform.writeConsoleInput(pid, text);
         });
+    bool stopSent = false;
     if (handle != 0) {
         for (;;) {
             if (!platform.getExitCodeProcess(handle, code)) {
@@ -34,6 +35,10 @@ std::uint32_t WaitForProcess(const JobContext& ctx, long pid, bool showConsole,
             ctx.ui.processEvents();
             if (code != Platform::StillActive) break;
             if (onPoll) onPoll();
+            if (!stopSent && ctx.job.StopRequested && ctx.job.StopRequested()) {
+                platform.stopProcess(pid);
+                stopSent = true;
+            }
             platform.sleepMilliseconds(PollPauseMilliseconds);
         }
         platform.closeHandle(handle);

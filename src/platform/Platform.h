@@ -137,6 +137,12 @@ class Platform {
         (void)text;
         return false;
     }
+    // Asks a started process and the programs it started to end (a user's cancel);
+    // false when it cannot.
+    virtual bool stopProcess(long pid) {
+        (void)pid;
+        return false;
+    }
     // Pause between polls so that waiting does not spin.
     virtual void sleepMilliseconds(int milliseconds) const = 0;
 };

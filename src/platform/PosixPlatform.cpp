@@ -430,6 +430,19 @@ long PosixPlatform::startProcess(const std::string& commandLine, WindowStyle win
     return pid;
 }
 
+bool PosixPlatform::stopProcess(long pid) {
+    const auto it = children_.find(pid);
+    if (it == children_.end() || it->second.finished) return false;
+    // The interpreter waits for the program it started: that one first, so that
+    // it ends on its own signal handling (work files removed), then the interpreter.
+    std::ifstream children("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) +
+                           "/children");
+    long child = 0;
+    while (children >> child)
+        if (child > 0) ::kill(static_cast<pid_t>(child), SIGTERM);
+    return ::kill(static_cast<pid_t>(pid), SIGTERM) == 0;
+}
+
 long PosixPlatform::openProcess(long pid) {
     auto it = children_.find(pid);
     if (it == children_.end()) return 0;

@@ -47,6 +47,7 @@ class PosixPlatform : public Platform {
     void closeHandle(long handle) override;
     std::string takeConsoleOutput(long pid) override;
     bool writeConsoleInput(long pid, const std::string& text) override;
+    bool stopProcess(long pid) override;
     void sleepMilliseconds(int milliseconds) const override;
 
     // Where a program name of a command line is found: the interpreter's name maps

@@ -2,7 +2,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
+#include <fstream>
 
 #include "platform/PathStyle.h"
 #include "platform/PosixPlatform.h"
@@ -235,6 +237,43 @@ TEST(PosixPlatform, DateAndTimeTextsAreMonthDayYearAndTwelveHour) {
     EXPECT_EQ(platform.shortDate(when), "12/5/2026");
     EXPECT_EQ(platform.longTime(when), "4:21:01 PM");
     EXPECT_EQ(platform.drives().front(), "/");
+}
+
+// Whether the process is gone or has ended and waits to be reaped.
+bool Ended(long pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text;
+    std::getline(stat, text);
+    const std::size_t close = text.rfind(')');
+    return !stat || close == std::string::npos || text.compare(close + 2, 1, "Z") == 0;
+}
+
+TEST(PosixPlatform, StoppingAProcessEndsItAndTheProgramItStarted) {
+    test::TempDir dir;
+    PosixPlatform platform(dir.path());
+    // "; :" keeps the shell from becoming the sleep itself.
+    const long pid = platform.startProcess("/bin/sh -c \"/bin/sleep 600; :\"", WindowStyle::Hidden);
+    ASSERT_NE(pid, 0);
+    const long handle = platform.openProcess(pid);
+    long child = 0;
+    for (int i = 0; i < 2000 && child == 0; ++i) {  // until the shell has started the sleep
+        std::ifstream children("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) +
+                               "/children");
+        children >> child;
+        if (child == 0) platform.sleepMilliseconds(5);
+    }
+    ASSERT_NE(child, 0);
+    EXPECT_TRUE(platform.stopProcess(pid));
+    std::uint32_t code = Platform::StillActive;
+    while (code == Platform::StillActive) {
+        ASSERT_TRUE(platform.getExitCodeProcess(handle, code));
+        platform.sleepMilliseconds(5);
+    }
+    platform.closeHandle(handle);
+    EXPECT_EQ(code, 128u + SIGTERM);
+    for (int i = 0; i < 2000 && !Ended(child); ++i) platform.sleepMilliseconds(5);
+    EXPECT_TRUE(Ended(child));
+    EXPECT_FALSE(platform.stopProcess(pid));  // it has ended
 }
 
 }  // namespace

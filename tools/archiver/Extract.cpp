@@ -24,6 +24,7 @@
 
 #include "ArchiveReader.h"
 #include "NameIndex.h"
+#include "NameSelection.h"
 #include "Names.h"
 #include "NewerFiles.h"
 #include "OpenArchive.h"
@@ -84,10 +85,11 @@ struct Job {
 
 class Restorer {
   public:
-    Restorer(const Options& o, const ArchiveReader& zr, int targetFd)
+    Restorer(const Options& o, const ArchiveReader& zr, int targetFd, NameSelection* selection)
         : o_(o),
           zr_(zr),
           target_(targetFd),
+          selection_(selection),
           newer_(ConsoleVolumeAsker::CanAsk() ? NewerFileGate::Ask(AskOnConsole)
                                               : NewerFileGate::Ask()) {}
     void Plan();
@@ -130,6 +132,7 @@ class Restorer {
     const Options& o_;
     const ArchiveReader& zr_;
     int target_;
+    NameSelection* selection_;  // null: every entry
     std::vector<Job> jobs_;
     std::deque<std::string> ownPaths_;              // the few paths that are not the entry's own
     std::vector<std::pair<size_t, size_t>> units_;  // [begin, end) of jobs_
@@ -143,10 +146,19 @@ void Restorer::Plan() {
     // Where each entry goes; an empty view for one that is not restored.
     const size_t count = zr_.Count();
     std::vector<std::string_view> rels(count);
+    // The entries asked for; the others are not even looked at.
+    std::vector<bool> chosen(count, true);
     std::string rel;
     for (size_t i = 0; i < count; ++i) {
         const ArchiveEntry e = zr_.Entry(i);
-        if (e.isHeader || !e.damage.empty() || !SafeRelativePath(e.path, rel)) continue;
+        if (selection_ && !e.isHeader) {
+            // Both asked, so that each listed name met is known.
+            const bool byName = selection_->Selects(e.name);
+            const bool byPath = e.path != e.name && selection_->Selects(e.path);
+            chosen[i] = byName || byPath;
+        }
+        if (e.isHeader || !chosen[i] || !e.damage.empty() || !SafeRelativePath(e.path, rel))
+            continue;
         if (e.path.starts_with(rel)) {
             rels[i] = e.path.substr(0, rel.size());
         } else {
@@ -164,7 +176,7 @@ void Restorer::Plan() {
     std::set<std::string> warned;
     for (size_t i = 0; i < count; ++i) {
         const ArchiveEntry e = zr_.Entry(i);
-        if (e.isHeader) continue;
+        if (e.isHeader || !chosen[i]) continue;
         const std::string shown = Shown(e.name);
         if (!e.damage.empty()) {
             Problem("cannot restore " + shown + ": the entry is damaged: " + e.damage);
@@ -306,6 +318,7 @@ bool Restorer::MayReplace(const ArchiveEntry& e, int dirFd, const std::string& l
         return false;
     }
     if (o_.extractUpdate) return st.st_mtime < e.mtime;
+    if (o_.replaceNewer) return true;
     if (!DiskCopyIsNewer(st.st_mtime, e.mtime, e.timeSource == TimeSource::Dos)) return true;
     const std::string shown = Shown(e.name);
     if (newer_.MayReplace(shown)) return true;
@@ -460,6 +473,11 @@ int RunRestore(const Options& o) {
     ConsoleVolumeAsker asker;
     if (!OpenArchive(o.archive, false, zr, asker)) return kFatal;
     std::string error;
+    NameSelection selection;
+    if (!o.nameFile.empty() && !selection.Load(tools::ResolvePathCase(o.nameFile), error)) {
+        Problem(error);
+        return kFatal;
+    }
     for (const std::string& d : zr.Damage()) Problem("the archive is damaged: " + d);
     const std::string target = tools::ResolvePathCase(o.target);
     // The target folder itself is the user's choice and may be reached through a link.
@@ -480,8 +498,10 @@ int RunRestore(const Options& o) {
         return kFatal;
     }
 
-    Restorer restorer(o, zr, targetFd);
+    Restorer restorer(o, zr, targetFd, o.nameFile.empty() ? nullptr : &selection);
     restorer.Plan();
+    for (const std::string& name : selection.Unmatched())
+        Problem("warning: " + Shown(name) + " is not in the archive");
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     // One more than the cores: while one thread waits for the file system,
     // the others keep both cores busy.

@@ -136,6 +136,12 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
                     error = "only -dir=relative is supported";
                     return false;
                 }
+            } else if (key == "newer") {
+                if (lvalue != "replace" && lvalue != "keep") {
+                    error = "-newer takes replace or keep";
+                    return false;
+                }
+                o.replaceNewer = lvalue == "replace";
             } else if (key == "view") {
                 if (!SetMode(o, Mode::List, error)) return false;
             } else {
@@ -165,9 +171,15 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
             o.files.assign(positional.begin() + 1, positional.end());
             return true;
         case Mode::Restore: {
+            // One name file, as the last argument: a target's blank-separated
+            // words may begin with '@' only before it.
             if (!o.listFiles.empty()) {
-                error = "a list file is only used when adding";
-                return false;
+                if (o.listFiles.size() > 1 || args.back() != "@" + o.listFiles.back()) {
+                    error = "a restore takes one name file, as its last argument";
+                    return false;
+                }
+                o.nameFile = o.listFiles.back();
+                o.listFiles.clear();
             }
             if (positional.empty()) {
                 error = "no archive named";
@@ -199,7 +211,8 @@ void PrintUsage() {
         "Backup:   PKZIP25.EXE -add=all|update [-header=@FILE] [-lev=N] [-span[=SIZE]]\n"
         "                      [-temp=DIR]\n"
         "                      -path=full [-default] [-nofix] ARCHIVE @LISTFILE [FILE...]\n"
-        "Restore:  PKZIP25.EXE -extract=all|update -dir=relative ARCHIVE TARGETFOLDER\n"
+        "Restore:  PKZIP25.EXE -extract=all|update [-newer=replace] -dir=relative ARCHIVE\n"
+        "                      TARGETFOLDER [@NAMEFILE]\n"
         "Listing:  PKZIP25.EXE -view=brief ARCHIVE\n"
         "\n"
         "  -add=all      add or replace every listed file\n"
@@ -220,6 +233,11 @@ void PrintUsage() {
         "  -default, -nofix   accepted, no effect\n"
         "  -extract=all     extract every entry; -extract=update only entries that are\n"
         "                   missing on disk or newer than the file there\n"
+        "  @NAMEFILE        extract only the entries named in NAMEFILE, one exact name a\n"
+        "                   line (a name ending in / takes everything under it); a name\n"
+        "                   that is not in the archive is a warning\n"
+        "  -newer=replace   with -extract=all, replace files newer than the archive's\n"
+        "                   copy without asking (the caller has asked)\n"
         "  -view=brief   show the archive header and the entries\n"
         "\n"
         "The list file holds one path per line. Problems are reported on lines starting\n"

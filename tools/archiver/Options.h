@@ -26,6 +26,8 @@ struct Options {
     // Restore.
     bool extractUpdate = false;  // -extract=update
     std::string target;
+    std::string nameFile;       // @NAMEFILE last: only the entries it names
+    bool replaceNewer = false;  // -newer=replace: the caller asked about newer files
 
     // All modes.
     std::string archive;
