@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const PosixPlatform platform;
     std::ofstream(path, std::ios::binary | std::ios::trunc)
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    const VersionListing listing(ListingSource{platform, {path}});
+    const VersionListing listing(SourceOfFiles(platform, {path}));
     if (listing.size() > size / 46) std::abort();
     if (listing.heldBytes() > 2 * size + 4096) std::abort();
     // The tree, a few levels down from the root, and every name found again.

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,19 +22,28 @@ struct CentralRecord {
     std::uint16_t dosDate = 0;
     std::uint16_t flags = 0;  // the general purpose bits
     std::uint16_t method = 0;
+    // The time of the extended timestamp or NTFS field, when there is one.
+    std::optional<std::int64_t> modified;
+    bool header = false;  // the archiver's own entry carrying the Crate's header
 };
 
-// The volumes of one archive in disk order, the one with the end records last.
+// Where the volumes of one archive are: the path of disk n (from 0) of a set
+// of `disks`, the last one holding the end records.
 struct ListingSource {
     const Platform& platform;
-    std::vector<std::string> volumes;
+    std::string lastVolume;
+    std::function<std::string(std::uint32_t disk, std::uint32_t disks)> volume;
 };
+// The volumes as a list in disk order (a version's files), the last one last.
+ListingSource SourceOfFiles(const Platform& platform, std::vector<std::string> files);
 
 // What reading a central directory found.
 struct CentralScan {
     std::uint64_t entries = 0;  // records handed on
     std::uint64_t directoryBytes = 0;
-    std::string problem;  // empty when the end records and every record read cleanly
+    // Empty when the end records and every record read cleanly; otherwise
+    // "damaged: ..." or "incomplete: ..." (a volume is missing).
+    std::string problem;
 };
 
 // Reads the end records, then the central directory a block at a time, handing

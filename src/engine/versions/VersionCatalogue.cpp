@@ -1,7 +1,5 @@
 #include "engine/versions/VersionCatalogue.h"
 
-#include <cstdio>
-
 namespace stowaway {
 
 namespace {
@@ -16,7 +14,7 @@ std::string CurrentCheck(const CrateRunState* lastRun, bool& checked) {
 }  // namespace
 
 ListingSource SourceOf(const Platform& platform, const ArchiveVersion& version) {
-    return ListingSource{platform, version.files};
+    return SourceOfFiles(platform, version.files);
 }
 
 VersionCatalogue::VersionCatalogue(const Platform& platform, const ArchiveName& name,
@@ -33,7 +31,7 @@ VersionCatalogue::VersionCatalogue(const Platform& platform, const ArchiveName& 
             const CentralScan scan =
                 ScanCentralDirectory(SourceOf(platform, version.archive), [](auto&) {});
             if (!scan.problem.empty()) {
-                version.check = "damaged: " + scan.problem;
+                version.check = scan.problem;
                 version.archive.problem = version.check;
             } else if (version.archive.current) {
                 version.check = CurrentCheck(lastRun, version.checked);
@@ -97,14 +95,6 @@ std::vector<HistoryLine> VersionCatalogue::history(std::string_view name) {
                                                                            : FileChange::Changed;
     }
     return lines;
-}
-
-std::string DosStampText(std::uint16_t date, std::uint16_t time) {
-    if (date == 0) return "";
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", 1980 + (date >> 9),
-                  (date >> 5) & 15, date & 31, time >> 11, (time >> 5) & 63, (time & 31) * 2);
-    return text;
 }
 
 }  // namespace stowaway

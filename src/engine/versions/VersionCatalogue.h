@@ -67,7 +67,4 @@ class VersionCatalogue {
 // The sources of a version: its volumes in disk order.
 ListingSource SourceOf(const Platform& platform, const ArchiveVersion& version);
 
-// A DOS date and time as "2026-12-06 02:00:00"; "" for none.
-std::string DosStampText(std::uint16_t date, std::uint16_t time);
-
 }  // namespace stowaway

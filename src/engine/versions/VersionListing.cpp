@@ -1,8 +1,11 @@
 #include "engine/versions/VersionListing.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <optional>
 
 #include "engine/Wildcard.h"
+#include "engine/versions/VersionNames.h"
 #include "platform/Text.h"
 
 namespace stowaway {
@@ -39,6 +42,7 @@ VersionListing::VersionListing(const ListingSource& source) {
 }
 
 void VersionListing::add(const CentralRecord& record) {
+    if (record.header) return;  // the Crate's description, not a file
     if (entries_.size() >= MaxEntries) {
         if (problem_.empty()) problem_ = "it holds more entries than can be listed";
         return;
@@ -49,8 +53,12 @@ void VersionListing::add(const CentralRecord& record) {
         static_cast<std::uint16_t>(std::min<std::size_t>(record.name.size(), 0xFFFF));
     entry.size = record.size;
     entry.crc = record.crc;
-    entry.dosTime = record.dosTime;
-    entry.dosDate = record.dosDate;
+    if (record.modified) {
+        entry.modified = *record.modified;
+    } else {
+        entry.modified = (std::int64_t{record.dosDate} << 16) | record.dosTime;
+        entry.marks |= CompactEntry::DosTime;
+    }
     const std::string_view name = record.name.substr(0, entry.nameLength);
     if (!name.empty() && name.back() == '/') entry.marks |= CompactEntry::Folder;
     if (UnsafeEntryName(name)) entry.marks |= CompactEntry::Unsafe;
@@ -144,6 +152,38 @@ std::vector<std::uint32_t> VersionListing::search(std::string_view pattern,
 std::size_t VersionListing::heldBytes() const {
     return names_.capacity() + entries_.capacity() * sizeof(CompactEntry) +
            sorted_.capacity() * sizeof(std::uint32_t);
+}
+
+std::time_t EntryTime(const CompactEntry& entry) {
+    if (!(entry.marks & CompactEntry::DosTime)) return static_cast<std::time_t>(entry.modified);
+    const std::int64_t date = entry.modified >> 16, time = entry.modified & 0xFFFF;
+    std::tm tm{};
+    tm.tm_year = static_cast<int>(((date >> 9) & 0x7f) + 80);
+    tm.tm_mon = static_cast<int>((date >> 5) & 0x0f) - 1;
+    tm.tm_mday = static_cast<int>(date & 0x1f);
+    tm.tm_hour = static_cast<int>((time >> 11) & 0x1f);
+    tm.tm_min = static_cast<int>((time >> 5) & 0x3f);
+    tm.tm_sec = static_cast<int>((time & 0x1f) * 2);
+    tm.tm_isdst = -1;
+    return std::mktime(&tm);
+}
+
+std::string EntryTimeText(const CompactEntry& entry) {
+    if (entry.marks & CompactEntry::DosTime) {
+        const std::int64_t packed = entry.modified;
+        return DosStampText(static_cast<std::uint16_t>(packed >> 16),
+                            static_cast<std::uint16_t>(packed & 0xFFFF));
+    }
+    const std::optional<Stamp> stamp = LocalStamp(static_cast<std::time_t>(entry.modified));
+    return stamp ? DisplayStamp(*stamp) : "";
+}
+
+std::string DosStampText(std::uint16_t date, std::uint16_t time) {
+    if (date == 0) return "";
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", 1980 + (date >> 9),
+                  (date >> 5) & 15, date & 31, time >> 11, (time >> 5) & 63, (time & 31) * 2);
+    return text;
 }
 
 std::string SearchWildcard(std::string_view text) {

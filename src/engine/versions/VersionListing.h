@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,15 +15,21 @@ namespace stowaway {
 struct CompactEntry {
     std::uint64_t nameOffset = 0;
     std::uint64_t size = 0;
+    // Seconds since 1970, or with DosTime the DOS date and time (date << 16 | time),
+    // turned into a time only when shown: the local time zone is slow to ask.
+    std::int64_t modified = 0;
     std::uint32_t crc = 0;
     std::uint16_t nameLength = 0;
-    std::uint16_t dosTime = 0;
-    std::uint16_t dosDate = 0;
-    std::uint16_t marks = 0;  // CompactEntry::Folder, Unsafe
+    std::uint16_t marks = 0;  // CompactEntry::Folder, Unsafe, DosTime
 
     static constexpr std::uint16_t Folder = 1;  // a name ending in "/"
     static constexpr std::uint16_t Unsafe = 2;  // a name restoring must refuse
+    static constexpr std::uint16_t DosTime = 4;
 };
+
+// The entry's modification time, and as "2026-12-06 02:00:00" in local time.
+std::time_t EntryTime(const CompactEntry& entry);
+std::string EntryTimeText(const CompactEntry& entry);
 
 // One child of a folder of the tree.
 struct ListingChild {
@@ -80,6 +87,9 @@ class VersionListing {
     mutable bool sortedReady_ = false;
     std::string problem_;
 };
+
+// A DOS date and time as "2026-12-06 02:00:00"; "" for none.
+std::string DosStampText(std::uint16_t date, std::uint16_t time);
 
 // "What the pattern box holds" made into a wildcard: blank-trimmed, "*x*"
 // for a plain word.

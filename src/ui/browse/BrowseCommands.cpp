@@ -6,6 +6,7 @@
 #include "startup/App.h"
 #include "store/RunStateFile.h"
 #include "ui/browse/BrowseRows.h"
+#include "ui/browse/JobFileRestorer.h"
 #include "ui/editor/CrateEditing.h"
 
 namespace stowaway {
@@ -54,11 +55,18 @@ std::vector<RestoreBatch> ChosenBatches(App& app) {
     BrowseForm& f = app.FrmBrowse;
     BrowseForm::State& s = f.state;
     VersionCatalogue* catalogue = Catalogue(app);
-    std::map<std::size_t, std::vector<std::string>> names;
+    std::map<std::size_t, std::vector<ListedEntry>> names;
     if (!catalogue) return {};
     auto add = [&](std::size_t version, std::uint32_t entry) {
         const VersionListing* listing = catalogue->listing(version);
-        if (listing) names[version].emplace_back(listing->name(entry));
+        if (!listing) return;
+        const CompactEntry& compact = listing->entry(entry);
+        ListedEntry listed;
+        listed.name = std::string(listing->name(entry));
+        listed.size = compact.size;
+        listed.crc = compact.crc;
+        listed.modified = EntryTime(compact);
+        names[version].push_back(std::move(listed));
     };
     switch (s.source) {
         case BrowseForm::Source::Files:
@@ -100,7 +108,7 @@ void RunRestore(App& app) {
     s.pending.clear();
     const std::string target = s.pendingTarget;
     std::size_t total = 0;
-    for (const RestoreBatch& batch : batches) total += batch.names.size();
+    for (const RestoreBatch& batch : batches) total += batch.entries.size();
     s.running = true;
     s.cancelRequested = false;
     EnableWhileRunning(f, true);
@@ -118,7 +126,7 @@ void RunRestore(App& app) {
                 return !s.cancelRequested;
             });
         restored += report.restored;
-        before += batch.names.size();
+        before += batch.entries.size();
         if (report.cancelled || s.cancelRequested) {
             cancelled = true;
             break;
@@ -352,6 +360,7 @@ void AnswerReplace(App& app, bool replace) {
 void ConnectBrowseForm(App& app) {
     BrowseForm& f = app.FrmBrowse;
     App* a = &app;
+    if (!app.fileRestorer) app.fileRestorer = std::make_unique<JobFileRestorer>(app);
     ShowReplaceQuestion(f, false);
     EnableWhileRunning(f, false);
     f.TblVersions.onSelect = [a] { ShowSelectedVersion(*a); };

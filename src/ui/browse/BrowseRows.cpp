@@ -47,9 +47,9 @@ std::vector<TableControl::Row> VersionRows(const std::vector<CatalogueVersion>& 
 TableControl::Row FileRow(const VersionListing& listing, const ListingChild& child) {
     if (child.folder) return TableControl::Row{{VisibleText(child.name) + "/", "", ""}, false};
     const CompactEntry& entry = listing.entry(child.entry);
-    return TableControl::Row{{VisibleText(child.name), GroupedSize(entry.size),
-                              DosStampText(entry.dosDate, entry.dosTime)},
-                             (entry.marks & CompactEntry::Unsafe) != 0};
+    return TableControl::Row{
+        {VisibleText(child.name), GroupedSize(entry.size), EntryTimeText(entry)},
+        (entry.marks & CompactEntry::Unsafe) != 0};
 }
 
 std::vector<TableControl::Row> ResultRows(VersionCatalogue& catalogue,
@@ -60,7 +60,7 @@ std::vector<TableControl::Row> ResultRows(VersionCatalogue& catalogue,
         const CompactEntry& entry = listing.entry(hit.entry);
         rows.push_back(TableControl::Row{
             {VersionText(catalogue.versions()[hit.version]), VisibleText(listing.name(hit.entry)),
-             GroupedSize(entry.size), DosStampText(entry.dosDate, entry.dosTime)},
+             GroupedSize(entry.size), EntryTimeText(entry)},
             (entry.marks & CompactEntry::Unsafe) != 0});
     }
     return rows;
@@ -74,10 +74,9 @@ std::vector<TableControl::Row> HistoryRows(VersionCatalogue& catalogue,
         const char* change = line.change == FileChange::Changed ? "changed"
                              : line.change == FileChange::Same  ? "same"
                                                                 : "oldest kept";
-        rows.push_back(TableControl::Row{
-            {VersionText(catalogue.versions()[line.version]), GroupedSize(entry.size),
-             DosStampText(entry.dosDate, entry.dosTime), change},
-            line.change == FileChange::Changed});
+        rows.push_back(TableControl::Row{{VersionText(catalogue.versions()[line.version]),
+                                          GroupedSize(entry.size), EntryTimeText(entry), change},
+                                         line.change == FileChange::Changed});
     }
     return rows;
 }

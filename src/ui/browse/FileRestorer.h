@@ -5,14 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "engine/versions/CentralListing.h"
 #include "engine/versions/KeptVersions.h"
 
 namespace stowaway {
 
-// Chosen entries of one version, by their exact stored names.
+// Chosen entries of one version (exact stored names, the archive's sizes and times).
 struct RestoreBatch {
     ArchiveVersion version;
-    std::vector<std::string> names;
+    std::vector<ListedEntry> entries;
 };
 
 // A file on disk that restoring would replace.

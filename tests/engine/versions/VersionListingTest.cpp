@@ -15,7 +15,7 @@ class VersionListingTest : public ::testing::Test {
   protected:
     VersionListing read(const std::string& bytes) {
         test::WriteFile(dir / "a.zip", bytes);
-        return VersionListing(ListingSource{platform, {dir / "a.zip"}});
+        return VersionListing(SourceOfFiles(platform, {dir / "a.zip"}));
     }
     std::vector<std::string> childNames(const VersionListing& listing, std::string_view prefix) {
         std::vector<std::string> out;
@@ -45,7 +45,7 @@ TEST_F(VersionListingTest, EveryRecordKeepsItsNameSizeCrcAndDate) {
     EXPECT_EQ(listing.name(0), "home/ann/a.txt");
     EXPECT_EQ(listing.entry(0).size, 5u);
     EXPECT_EQ(listing.entry(0).crc, 0x11223344u);
-    EXPECT_EQ(DosStampText(listing.entry(0).dosDate, listing.entry(0).dosTime),
+    EXPECT_EQ(EntryTimeText(listing.entry(0)),
               "2025-02-29 13:05:14");
     EXPECT_EQ(listing.name(1), "home/ann/Grüße.txt");
     EXPECT_EQ(listing.entry(1).crc, 0xCAFEBABEu);
@@ -61,14 +61,14 @@ TEST_F(VersionListingTest, ADirectoryThatSpansTwoVolumesIsReadAcross) {
     test::WriteFile(dir / "s.zip", parts.central.substr(cut) + test::EndRecord(1, 0, items.size(),
                                                                                parts.central.size(),
                                                                                parts.local.size()));
-    const VersionListing listing(ListingSource{platform, {dir / "s.z01", dir / "s.zip"}});
+    const VersionListing listing(SourceOfFiles(platform, {dir / "s.z01", dir / "s.zip"}));
     EXPECT_EQ(listing.problem(), "");
     ASSERT_EQ(listing.size(), 40u);
     EXPECT_EQ(listing.name(39), "d/file39");
 
     // The same set with its first volume gone is said to be so.
     std::filesystem::remove(dir / "s.z01");
-    const VersionListing missing(ListingSource{platform, {dir / "s.z01", dir / "s.zip"}});
+    const VersionListing missing(SourceOfFiles(platform, {dir / "s.z01", dir / "s.zip"}));
     EXPECT_NE(missing.problem(), "");
 }
 

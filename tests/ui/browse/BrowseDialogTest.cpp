@@ -21,23 +21,28 @@ class ScriptedRestorer : public FileRestorer {
         std::vector<std::string> names;
         std::string target;
     };
+    static std::vector<std::string> Names(const RestoreBatch& batch) {
+        std::vector<std::string> names;
+        for (const ListedEntry& entry : batch.entries) names.push_back(entry.name);
+        return names;
+    }
     std::vector<ReplacedFile> wouldReplace(const RestoreBatch& batch,
                                            const std::string& target) override {
-        asked.push_back(Call{batch.version.path, batch.names, target});
+        asked.push_back(Call{batch.version.path, Names(batch), target});
         return replaced;
     }
     RestoreReport restore(const RestoreBatch& batch, const std::string& target,
                           const std::function<bool(std::size_t, std::size_t)>& progress) override {
-        restored.push_back(Call{batch.version.path, batch.names, target});
+        restored.push_back(Call{batch.version.path, Names(batch), target});
         RestoreReport report;
-        for (std::size_t i = 0; i < batch.names.size(); ++i) {
+        for (std::size_t i = 0; i < batch.entries.size(); ++i) {
             if (failAt && *failAt == i) {
                 report.message = "\"/home/ann/b.txt\" cannot be written (read-only folder).";
                 return report;
             }
             ++report.restored;
             if (onFile) onFile();
-            if (!progress(i + 1, batch.names.size())) {
+            if (!progress(i + 1, batch.entries.size())) {
                 report.cancelled = true;
                 return report;
             }
