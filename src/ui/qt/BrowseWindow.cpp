@@ -3,9 +3,11 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMetaObject>
 #include <QTableWidget>
 #include <QTreeWidget>
 #include <algorithm>
+#include <functional>
 
 #include "ui/browse/BrowseForm.h"
 #include "ui/qt/FocusOrder.h"
@@ -109,40 +111,34 @@ QTreeWidget* BrowseWindow::addTree(TreeControl& model) {
         tree->clear();
         AddNodes(tree, nullptr, model.roots(), model.selected());
     });
-    // Queued: the model rebuilds the items, which must not go while the tree
-    // is still handling the click that opened one.
+    // The model rebuilds the items, which must not go while the tree is still
+    // handling the click that opened one: the item's key is taken at once, the
+    // model told once the event is over.
     auto key = [](QTreeWidgetItem* item) { return FromQ(item->data(0, KeyRole).toString()); };
-    QObject::connect(
-        tree, &QTreeWidget::itemExpanded, tree,
-        [this, &model, key](QTreeWidgetItem* item) {
-            if (updating()) return;
-            const std::string k = key(item);
+    auto later = [this, tree](std::function<void()> input) {
+        QMetaObject::invokeMethod(
+            tree, [this, input] { forward(input); }, Qt::QueuedConnection);
+    };
+    auto opened = [this, &model, key, later](QTreeWidgetItem* item, bool open) {
+        if (updating()) return;
+        const std::string k = key(item);
+        later([&model, k, open] {
             const TreeControl::Node* node = model.find(k);
-            if (!node || node->expanded) return;
-            forward([&model, k] { model.expand(k, true); });
-        },
-        Qt::QueuedConnection);
-    QObject::connect(
-        tree, &QTreeWidget::itemCollapsed, tree,
-        [this, &model, key](QTreeWidgetItem* item) {
-            if (updating()) return;
-            const std::string k = key(item);
-            const TreeControl::Node* node = model.find(k);
-            if (!node || !node->expanded) return;
-            forward([&model, k] { model.expand(k, false); });
-        },
-        Qt::QueuedConnection);
-    QObject::connect(
-        tree, &QTreeWidget::currentItemChanged, tree,
-        [this, &model, tree, key](QTreeWidgetItem*, QTreeWidgetItem*) {
-            if (updating()) return;
-            QTreeWidgetItem* current = tree->currentItem();
-            if (!current) return;
-            const std::string k = key(current);
-            if (k == model.selected()) return;
-            forward([&model, k] { model.select(k); });
-        },
-        Qt::QueuedConnection);
+            if (node && node->expanded != open) model.expand(k, open);
+        });
+    };
+    QObject::connect(tree, &QTreeWidget::itemExpanded, tree,
+                     [opened](QTreeWidgetItem* item) { opened(item, true); });
+    QObject::connect(tree, &QTreeWidget::itemCollapsed, tree,
+                     [opened](QTreeWidgetItem* item) { opened(item, false); });
+    QObject::connect(tree, &QTreeWidget::currentItemChanged, tree,
+                     [this, &model, key, later](QTreeWidgetItem* current, QTreeWidgetItem*) {
+                         if (updating() || !current) return;
+                         const std::string k = key(current);
+                         later([&model, k] {
+                             if (k != model.selected()) model.select(k);
+                         });
+                     });
     return tree;
 }
 
