@@ -11,7 +11,7 @@ if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=cc
 cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Asan -DCMAKE_CXX_COMPILER=clang++ \
       -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link -DSTOWAWAY_FUZZ=ON -DBUILD_TESTING=OFF \
       "${launcher[@]}" >/dev/null
-targets=(fuzz_datafile fuzz_listing fuzz_batch fuzz_versions fuzz_settings)
+targets=(fuzz_datafile fuzz_listing fuzz_batch fuzz_versions fuzz_settings fuzz_central)
 cmake --build "$dir" --target "${targets[@]}"
 for target in "${targets[@]}"; do
   corpus="$dir/corpus/$target"

@@ -13,6 +13,7 @@
 #include "store/StoreContext.h"
 #include "store/Version.h"
 #include "store/settings/SettingsFile.h"
+#include "ui/browse/BrowseForm.h"
 #include "ui/controls/UiServices.h"
 #include "ui/dialogs/AbuForm.h"
 #include "ui/dialogs/AbuJobDisplay.h"
@@ -64,6 +65,9 @@ class App {
     ArgumentForm FrmArgument;
     AboutForm FrmAbout;
     ScheduleForm FrmSchedule;
+    BrowseForm FrmBrowse;
+    // How the browser restores chosen files; tests put in a scripted one.
+    std::unique_ptr<FileRestorer> fileRestorer;
 
     MainJobDisplay mainDisplay{FrmMain, ui};
     AbuJobDisplay abuDisplay{FrmABU};

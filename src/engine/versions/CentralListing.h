@@ -28,6 +28,10 @@ struct CentralListing {
     std::string problem;
 };
 
+struct CentralRecord;
+// A record of the directory scan as an entry of its own.
+ListedEntry ToListedEntry(const CentralRecord& record);
+
 // Reads the central directory of the archive whose last volume is lastVolume (a
 // path from FindVersions), the volumes of a split set named as `name` names them.
 CentralListing ReadCentralListing(const Platform& platform, const ArchiveName& name,

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "startup/App.h"
+#include "ui/browse/BrowseCommands.h"
 #include "ui/editor/CrateEditing.h"
 #include "ui/editor/CrateList.h"
 #include "ui/editor/SelectionEditing.h"
@@ -112,6 +113,8 @@ void ConnectMainForm(App& app) {
     f.MnuAdvancedKillHDData.onClick = [a] { ClearCrateData(*a); };
     f.MnuToolsSchedule.onClick = [a] { OpenScheduleDialog(*a); };
     ConnectScheduleForm(app);
+    f.MnuToolsBrowse.onClick = [a] { OpenBrowseDialog(*a); };
+    ConnectBrowseForm(app);
     f.MnuHelpContents.onClick = [a] { ShowHelp(*a); };
     f.MnuHelpAbout.onClick = [a] { ShowAbout(*a); };
 }

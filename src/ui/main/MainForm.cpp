@@ -21,7 +21,7 @@ std::vector<MainForm::Menu> MainForm::menus() {
         {&MnuAdvanced,
          {&MnuAdvancedLoad, &MnuAdvancedSave, &MnuAdvancedDash1, &MnuAdvancedViewPKZIPOutput,
           &MnuAdvancedDash2, &MnuAdvancedKillHDData}},
-        {&MnuTools, {&MnuToolsSchedule}},
+        {&MnuTools, {&MnuToolsSchedule, &MnuToolsBrowse}},
         {&MnuHelp, {&MnuHelpContents, &MnuHelpDash1, &MnuHelpAbout}},
     };
 }

@@ -119,6 +119,7 @@ public:
     // Commands of later versions go in a menu of their own, before Help.
     MenuItem MnuTools{"MnuTools", "&Tools"};
     MenuItem MnuToolsSchedule{"MnuToolsSchedule", "&Schedule..."};
+    MenuItem MnuToolsBrowse{"MnuToolsBrowse", "&Browse and Restore Files..."};
     MenuItem MnuHelp{"MnuHelp", "&Help"};
     MenuItem MnuHelpContents{"MnuHelpContents", "&Contents"};
     MenuItem MnuHelpDash1{"MnuHelpDash1", "-"};

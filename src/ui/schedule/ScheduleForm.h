@@ -4,41 +4,9 @@
 #include <vector>
 
 #include "ui/controls/Controls.h"
+#include "ui/controls/TableControl.h"
 
 namespace stowaway {
-
-// A read-only table of text with one selected row; a row can be marked as one
-// that needs the user's attention (a failed last run, an overdue Crate).
-class TableControl : public Control {
-  public:
-    TableControl(std::string name, std::vector<std::string> headers, Place place = {})
-        : Control(std::move(name), place), headers_(std::move(headers)) {}
-    const std::vector<std::string>& headers() const { return headers_; }
-
-    struct Row {
-        std::vector<std::string> cells;
-        bool attention = false;
-        bool operator==(const Row&) const = default;
-    };
-    const std::vector<Row>& rows() const { return rows_; }
-    void setRows(std::vector<Row> rows) {
-        set(rows_, std::move(rows));
-        if (selected_ >= static_cast<int>(rows_.size())) selected_ = -1;
-    }
-    int selected() const { return selected_; }
-    // Choosing a row, by the user or from code, raises onSelect.
-    void select(int row) {
-        if (row < -1 || row >= static_cast<int>(rows_.size())) row = -1;
-        set(selected_, row);
-        Fire(onSelect);
-    }
-    Handler onSelect;
-
-  private:
-    std::vector<std::string> headers_;
-    std::vector<Row> rows_;
-    int selected_ = -1;
-};
 
 // The Schedule dialog of the Tools menu: every Crate with its schedule and its
 // last runs; the selected Crate's schedule and overdue days can be changed.
