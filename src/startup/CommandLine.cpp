@@ -45,6 +45,7 @@ std::string UsageText(const App& app) {
            "       stowaway --keep NAME LAST[,DAILY,WEEKLY,MONTHLY] | --keep NAME off\n"
            "       stowaway --versions NAME\n"
            "       stowaway --prune NAME [--dry-run]\n"
+           "       stowaway --encrypt NAME --key-file PATH | --keyring | off\n"
            "       stowaway --help | --version\n"
            "\n"
            "Backs up named sets of folders and files (Crates) into ZIP archives.\n"
@@ -72,6 +73,17 @@ std::string UsageText(const App& app) {
            "                             --dry-run lists each archive and why it stays or goes\n"
            "                             With versions kept, a file deleted from disk stays\n"
            "                             restorable from the kept archives that hold it.\n"
+           "  --encrypt NAME --key-file PATH\n"
+           "                             encrypt the Crate's archive with AES-256 (7-Zip,\n"
+           "                             WinZip and bsdtar open it); the password is the first\n"
+           "                             line of PATH, a file of yours alone (chmod 600)\n"
+           "  --encrypt NAME --keyring   the same with the password read from standard input\n"
+           "                             and kept in the desktop keyring; runs look there\n"
+           "                             first, then in the key file\n"
+           "  --encrypt NAME off         write the Crate's next archives in the clear\n"
+           "                             File names and the Crate's description stay readable\n"
+           "                             in an encrypted archive; restore and import ask for\n"
+           "                             the password when it is not kept for the Crate.\n"
            "  --help                     show this text\n"
            "  --version                  show the version\n"
            "\n"
@@ -88,6 +100,11 @@ std::string UsageText(const App& app) {
            "  --keep, --versions, --prune: 0 done; 1 no such Crate, or the settings file or\n"
            "  an archive could not be written or deleted; 2 not understood (a bad policy);\n"
            "  3 listed, but an archive is damaged or misses a volume\n"
+           "  --encrypt: 0 done; 1 no such Crate, the key file refused (not yours alone,\n"
+           "     no password on its first line), the keyring or the settings file refused\n"
+           "     (nothing was changed); 2 not understood\n"
+           "  An encrypted Crate's backup that finds no password (keyring, then key file)\n"
+           "  writes nothing, logs why and exits with status 1.\n"
            "\n"
            "Files:\n"
            "  " +
@@ -97,7 +114,7 @@ std::string UsageText(const App& app) {
            "  " +
            app.style().join(app.ProgramFolder, "Stowaway.ini") +
            "\n"
-           "      the schedules and other settings of the Crates\n"
+           "      the schedules and other settings of the Crates (never a password)\n"
            "  " +
            log +
            "\n"
