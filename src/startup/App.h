@@ -17,6 +17,7 @@
 #include "ui/dialogs/AbuForm.h"
 #include "ui/dialogs/AbuJobDisplay.h"
 #include "ui/dialogs/ArgumentForm.h"
+#include "ui/encryption/EncryptionForm.h"
 #include "ui/main/AboutForm.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/MainJobDisplay.h"
@@ -56,6 +57,8 @@ class App {
     JobState job;
     // Desktop alerts of backups that fail or fall behind; tests put in their own.
     std::unique_ptr<Notifier> notifier = std::make_unique<SessionBusNotifier>();
+    // Encrypted Crates' passwords; tests put in their own.
+    std::unique_ptr<Keyring> keyring = std::make_unique<SecretServiceKeyring>();
     int RunLockWaitMilliseconds = DefaultRunLockWaitMilliseconds;
     int WorkLockWaitMilliseconds = DefaultWorkLockWaitMilliseconds;
 
@@ -64,6 +67,7 @@ class App {
     ArgumentForm FrmArgument;
     AboutForm FrmAbout;
     ScheduleForm FrmSchedule;
+    EncryptionForm FrmEncryption;
 
     MainJobDisplay mainDisplay{FrmMain, ui};
     AbuJobDisplay abuDisplay{FrmABU};
@@ -81,7 +85,8 @@ class App {
                           AbuMode,
                           notifier.get(),
                           RunLockWaitMilliseconds,
-                          WorkLockWaitMilliseconds};
+                          WorkLockWaitMilliseconds,
+                          keyring.get()};
     }
     StoreContext storeContext() {
         return StoreContext{platform, ui, store, ProgramFolder, DataFilePath, WindowsDir};

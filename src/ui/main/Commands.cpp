@@ -7,6 +7,7 @@
 #include "ui/editor/CrateList.h"
 #include "ui/editor/SelectionEditing.h"
 #include "ui/editor/TextRules.h"
+#include "ui/encryption/EncryptionCommands.h"
 #include "ui/main/About.h"
 #include "ui/main/BrowseDialogs.h"
 #include "ui/main/Browsing.h"
@@ -112,6 +113,8 @@ void ConnectMainForm(App& app) {
     f.MnuAdvancedKillHDData.onClick = [a] { ClearCrateData(*a); };
     f.MnuToolsSchedule.onClick = [a] { OpenScheduleDialog(*a); };
     ConnectScheduleForm(app);
+    f.MnuToolsEncryption.onClick = [a] { OpenEncryptionDialog(*a); };
+    ConnectEncryptionForm(app);
     f.MnuHelpContents.onClick = [a] { ShowHelp(*a); };
     f.MnuHelpAbout.onClick = [a] { ShowAbout(*a); };
 }

@@ -39,6 +39,7 @@ void QtFrontEnd::prepareMainWindow(App& app) {
     about_ = new AboutBox(app.FrmAbout, hub_, main_.get());
     argument_ = new ArgumentDialog(app.FrmArgument, hub_, main_.get());
     schedule_ = new ScheduleWindow(app.FrmSchedule, hub_, main_.get());
+    encryption_ = new EncryptionWindow(app.FrmEncryption, hub_, main_.get());
     main_->onClosed = [this] {
         if (running_) QCoreApplication::quit();
     };
@@ -50,7 +51,7 @@ void QtFrontEnd::prepareMainWindow(App& app) {
     hub_.refreshAll();
     ApplyWindowFont({main_.get(), about_.data(), argument_.data()});
     // The later windows get their own, so the classic three look as they always did.
-    ApplyWindowFont({schedule_.data()});
+    ApplyWindowFont({schedule_.data(), encryption_.data()});
 }
 
 MainWindow& QtFrontEnd::openMainWindow(App& app) {

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "startup/Program.h"
+#include "ui/qt/EncryptionWindow.h"
 #include "ui/qt/FormView.h"
 #include "ui/qt/FormWindow.h"
 #include "ui/qt/MainWindow.h"
@@ -44,6 +45,7 @@ class QtFrontEnd : public FrontEnd {
     AboutBox* aboutBox() const { return about_; }
     ArgumentDialog* argumentDialog() const { return argument_; }
     ScheduleWindow* scheduleWindow() const { return schedule_; }
+    EncryptionWindow* encryptionWindow() const { return encryption_; }
     AbuWindow* abuWindow() const { return abu_.get(); }
 
   private:
@@ -52,6 +54,7 @@ class QtFrontEnd : public FrontEnd {
     QPointer<AboutBox> about_;
     QPointer<ArgumentDialog> argument_;
     QPointer<ScheduleWindow> schedule_;
+    QPointer<EncryptionWindow> encryption_;
     std::unique_ptr<AbuWindow> abu_;
     bool running_ = false;
     bool started_ = false;       // the window is open with the data file loaded
