@@ -8,6 +8,7 @@
 #include "engine/JobGuard.h"
 #include "engine/Runner.h"
 #include "engine/WorkFiles.h"
+#include "engine/encryption/CratePassword.h"
 #include "engine/versions/KeepStep.h"
 #include "platform/VisibleText.h"
 #include "store/ArchiveHeader.h"
@@ -76,6 +77,10 @@ bool PrepareBackup(const JobContext& ctx) {
         return false;
     }
     job.ArchiverCommand = ComposeBackupCommand(ctx, crate, files);
+    if (!PrepareBackupPassword(ctx, crate.Name)) {
+        ctx.display.showStatus(NotStartedText);
+        return false;
+    }
     if (!WriteListFile(ctx, crate, files.list)) {
         ReportWorkFileFailure(ctx, files.list);
         ctx.display.showStatus(NotStartedText);

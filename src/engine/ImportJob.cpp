@@ -9,6 +9,7 @@
 #include "engine/ProcessWait.h"
 #include "engine/WorkFiles.h"
 #include "engine/WorkFilesLock.h"
+#include "engine/encryption/CratePassword.h"
 #include "store/Import.h"
 
 namespace stowaway {
@@ -32,7 +33,10 @@ bool ReadArchiveHeaderInJob(const JobContext& ctx, const std::string& path) {
     if (!CheckBatchPath(ctx, path) || !CheckBatchPath(ctx, ctx.ProgramFolder) ||
         !EmptyWorkFiles(ctx, {files.batch, files.header}))
         return false;
-    const std::string command = ComposeListingCommand(ctx, path, files.header);
+    if (!PrepareReadPassword(ctx, path, {})) return false;
+    std::string command = ComposeListingCommand(ctx, path, files.header);
+    // The option goes before the redirection, which runs to the end of the line.
+    if (!ctx.job.Password.empty()) command.insert(command.rfind(" > "), " " + PasswordOption());
     ctx.display.showStatus("Checking ZIP file for Stowaway compliance...");
     {
         std::ofstream batch(ctx.platform.native(files.batch), std::ios::binary | std::ios::trunc);
@@ -43,7 +47,14 @@ bool ReadArchiveHeaderInJob(const JobContext& ctx, const std::string& path) {
         }
     }
     // A missing archiver leaves the listing empty, which reads as not compliant.
-    long pid = ctx.platform.startProcess(InterpreterCommand(files.batch), WindowStyle::Hidden);
+    long pid = 0;
+    if (ctx.job.Password.empty())
+        pid = ctx.platform.startProcess(InterpreterCommand(files.batch), WindowStyle::Hidden);
+    else
+        pid = ctx.platform.startProcessWithSecret(InterpreterCommand(files.batch),
+                                                  WindowStyle::Hidden, PasswordDescriptor,
+                                                  ctx.job.Password.view());
+    ctx.job.Password.clear();
     if (pid != 0) WaitForProcess(ctx, pid, false, {});
 
     std::ifstream in(ctx.platform.native(files.header), std::ios::binary);

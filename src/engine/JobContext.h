@@ -6,6 +6,8 @@
 #include "engine/JobState.h"
 #include "platform/Notifier.h"
 #include "platform/Platform.h"
+#include "platform/secrets/Keyring.h"
+#include "platform/secrets/SecretText.h"
 #include "store/CrateRecord.h"
 #include "store/MessageBoxes.h"
 
@@ -25,6 +27,15 @@ class JobServices : public MessageBoxes {
     // Where the lines the user types into the newest console go while its program
     // runs (an archiver asking for the next disk); empty once it has ended.
     virtual void consoleInput(std::function<bool(const std::string&)> send) { (void)send; }
+    // Asks for a password, its typing hidden; false when nobody can answer or the
+    // person cancelled. The text goes straight into the caller's SecretText.
+    virtual bool askPassword(const std::string& prompt, const std::string& title,
+                             SecretText& password) {
+        (void)prompt;
+        (void)title;
+        (void)password;
+        return false;
+    }
 };
 
 // What becomes of the archiver's console output: the "Hide PKZIP Output" box
@@ -71,6 +82,8 @@ struct JobContext {
     int runLockWaitMilliseconds = DefaultRunLockWaitMilliseconds;
     // How long an automated run waits for another job's work files.
     int workLockWaitMilliseconds = DefaultWorkLockWaitMilliseconds;
+    // The desktop keyring of encrypted Crates' passwords; none: not looked in.
+    Keyring* keyring = nullptr;
 
     const PathStyle& style() const { return platform.style(); }
     // A file beside the program: ProgramFolder, a separator unless it already ends

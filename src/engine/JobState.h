@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/secrets/SecretText.h"
+
 namespace stowaway {
 
 class WorkFilesLock;
@@ -38,6 +40,9 @@ struct JobState {
     std::function<bool()> StopRequested;
     // The log could not be opened; told to the user once per run of the program.
     bool LogFailureReported = false;
+    // The password of an encrypted archive, for the archiver of the prepared line
+    // alone; the run hands it over through a pipe and wipes it.
+    SecretText Password;
 
     // What every job clears when it starts.
     void startNew() {
@@ -48,6 +53,7 @@ struct JobState {
         WalkFailed = false;
         RunErrors.clear();
         ToleratedWarning.clear();
+        Password.clear();
     }
 };
 

@@ -7,6 +7,7 @@
 #include "engine/Runner.h"
 #include "engine/WorkFiles.h"
 #include "engine/WorkFilesLock.h"
+#include "engine/encryption/CratePassword.h"
 #include "platform/Text.h"
 
 namespace stowaway {
@@ -48,6 +49,11 @@ void RunRestore(const JobContext& ctx, const CrateRecord& crate, const std::stri
         return;
     }
     job.ArchiverCommand = ComposeRestoreCommand(ctx, crate.BackupLocation, target, overwriteOlder);
+    if (!PrepareReadPassword(ctx, crate.BackupLocation, crate.Name)) {
+        ctx.display.showStatus(AbortedText);
+        return;
+    }
+    if (!job.Password.empty()) job.ArchiverCommand += " " + PasswordOption();
     // The count of files now on disk that the Crate selects, for the log and the bar.
     for (int j = 0; j < crate.FolderMax; ++j)
         WalkFolderRule(ctx, CrateRecord::Entry(crate.Folders, j), false, nullptr);

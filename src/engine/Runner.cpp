@@ -9,6 +9,7 @@
 #include "engine/OutputScan.h"
 #include "engine/ProcessWait.h"
 #include "engine/RunLog.h"
+#include "engine/encryption/CratePassword.h"
 #include "platform/Text.h"
 #include "platform/VisibleText.h"
 
@@ -76,7 +77,14 @@ bool RunArchiverInJob(const JobContext& ctx, const std::string& batchPath,
         ctx.ui.consoleStarted(ConsoleTitle(ctx, kind), command);
     }
     const WindowStyle window = showConsole ? WindowStyle::NormalFocus : WindowStyle::Hidden;
-    const long pid = batchWritten ? ctx.platform.startProcess(command, window) : 0;
+    long pid = 0;
+    if (batchWritten && ctx.job.Password.empty())
+        pid = ctx.platform.startProcess(command, window);
+    else if (batchWritten)
+        pid = ctx.platform.startProcessWithSecret(command, window, PasswordDescriptor,
+                                                  ctx.job.Password.view());
+    // It is in the pipe now, or the run did not start: either way no longer needed.
+    ctx.job.Password.clear();
 
     std::vector<std::string> opening = {RunBanner(ctx, kind),
                                         RunStartLine(ctx, kind, ctx.job.FilesToDo)};

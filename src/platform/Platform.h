@@ -7,6 +7,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/OpenFolder.h"
@@ -122,6 +123,18 @@ class Platform {
     static constexpr std::uint32_t StillActive = 259;
     // Returns the process id, or 0 when the program could not be started.
     virtual long startProcess(const std::string& commandLine, WindowStyle style) = 0;
+    // As startProcess, with a secret for the program to read from the inherited
+    // descriptor `descriptor`: the read end of a pipe that holds the secret and then
+    // ends. The program inherits nothing else but its standard input and output, and
+    // the secret goes through no file, argument or environment variable.
+    virtual long startProcessWithSecret(const std::string& commandLine, WindowStyle style,
+                                        int descriptor, std::string_view secret) {
+        (void)commandLine;
+        (void)style;
+        (void)descriptor;
+        (void)secret;
+        return 0;
+    }
     // Returns a handle for polling, or 0 when there is no such process.
     virtual long openProcess(long pid) = 0;
     // StillActive while the process runs, then its exit code.

@@ -380,6 +380,44 @@ void PosixPlatform::reapUnpolled() {
 }
 
 long PosixPlatform::startProcess(const std::string& commandLine, WindowStyle windowStyle) {
+    return spawn(commandLine, windowStyle, -1, -1);
+}
+
+long PosixPlatform::startProcessWithSecret(const std::string& commandLine, WindowStyle windowStyle,
+                                           int descriptor, std::string_view secret) {
+    if (descriptor < 3 || descriptor > 255) return 0;
+    int fds[2] = {-1, -1};
+    if (::pipe2(fds, O_CLOEXEC) != 0) return 0;
+    // Written whole before the program starts: a pipe holds far more than a password,
+    // and a write that would block fails rather than waits.
+    ::fcntl(fds[1], F_SETFL, O_NONBLOCK);
+    std::size_t sent = 0;
+    while (sent < secret.size()) {
+        const ssize_t n = ::write(fds[1], secret.data() + sent, secret.size() - sent);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        sent += static_cast<std::size_t>(n);
+    }
+    ::close(fds[1]);
+    if (sent != secret.size()) {
+        ::close(fds[0]);
+        return 0;
+    }
+    // The read end must not already be the descriptor it moves to: a move onto
+    // itself would keep its close-on-exec flag.
+    if (fds[0] <= descriptor) {
+        const int moved = ::fcntl(fds[0], F_DUPFD_CLOEXEC, descriptor + 1);
+        ::close(fds[0]);
+        if (moved < 0) return 0;
+        fds[0] = moved;
+    }
+    const long pid = spawn(commandLine, windowStyle, fds[0], descriptor);
+    ::close(fds[0]);
+    return pid;
+}
+
+long PosixPlatform::spawn(const std::string& commandLine, WindowStyle windowStyle, int secretFd,
+                          int descriptor) {
     reapUnpolled();
     if (HoldsNul(commandLine)) return 0;
     std::vector<std::string> args = SplitCommandLine(commandLine);
@@ -407,6 +445,15 @@ long PosixPlatform::startProcess(const std::string& commandLine, WindowStyle win
         posix_spawn_file_actions_adddup2(&actions, inputFds[1], 0);
     } else {
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    }
+
+    // Nothing else of ours reaches the program, close-on-exec or not: a descriptor
+    // it inherited could pass for a password's.
+    if (secretFd >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, secretFd, descriptor);
+        posix_spawn_file_actions_addclosefrom_np(&actions, descriptor + 1);
+    } else {
+        posix_spawn_file_actions_addclosefrom_np(&actions, 3);
     }
 
     std::vector<char*> argv;

@@ -42,6 +42,8 @@ class PosixPlatform : public Platform {
     std::vector<std::string> drives() const override;
 
     long startProcess(const std::string& commandLine, WindowStyle style) override;
+    long startProcessWithSecret(const std::string& commandLine, WindowStyle style, int descriptor,
+                                std::string_view secret) override;
     long openProcess(long pid) override;
     bool getExitCodeProcess(long handle, std::uint32_t& exitCode) override;
     void closeHandle(long handle) override;
@@ -67,6 +69,8 @@ class PosixPlatform : public Platform {
         int outputFd = -1;
         int inputFd = -1;  // its standard input, for a normal window's console
     };
+    // secretFd: the read end of the secret's pipe, handed on as descriptor; -1: none.
+    long spawn(const std::string& commandLine, WindowStyle style, int secretFd, int descriptor);
     void reap(long pid, Child& child);
     void reapUnpolled();
 

@@ -18,6 +18,7 @@
 #include "ui/dialogs/AbuForm.h"
 #include "ui/dialogs/AbuJobDisplay.h"
 #include "ui/dialogs/ArgumentForm.h"
+#include "ui/encryption/EncryptionForm.h"
 #include "ui/main/AboutForm.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/MainJobDisplay.h"
@@ -57,6 +58,8 @@ class App {
     JobState job;
     // Desktop alerts of backups that fail or fall behind; tests put in their own.
     std::unique_ptr<Notifier> notifier = std::make_unique<SessionBusNotifier>();
+    // Encrypted Crates' passwords; tests put in their own.
+    std::unique_ptr<Keyring> keyring = std::make_unique<SecretServiceKeyring>();
     int RunLockWaitMilliseconds = DefaultRunLockWaitMilliseconds;
     int WorkLockWaitMilliseconds = DefaultWorkLockWaitMilliseconds;
 
@@ -68,6 +71,7 @@ class App {
     BrowseForm FrmBrowse;
     // How the browser restores chosen files; tests put in a scripted one.
     std::unique_ptr<FileRestorer> fileRestorer;
+    EncryptionForm FrmEncryption;
 
     MainJobDisplay mainDisplay{FrmMain, ui};
     AbuJobDisplay abuDisplay{FrmABU};
@@ -85,7 +89,8 @@ class App {
                           AbuMode,
                           notifier.get(),
                           RunLockWaitMilliseconds,
-                          WorkLockWaitMilliseconds};
+                          WorkLockWaitMilliseconds,
+                          keyring.get()};
     }
     StoreContext storeContext() {
         return StoreContext{platform, ui, store, ProgramFolder, DataFilePath, WindowsDir};

@@ -46,6 +46,7 @@ std::string UsageText(const App& app) {
            "       stowaway --versions NAME\n"
            "       stowaway --prune NAME [--dry-run]\n"
            "       stowaway --restore NAME [--version DATE] [--to DIR] [--force] PATTERN...\n"
+           "       stowaway --encrypt NAME --key-file PATH | --keyring | off\n"
            "       stowaway --help | --version\n"
            "\n"
            "Backs up named sets of folders and files (Crates) into ZIP archives.\n"
@@ -82,6 +83,17 @@ std::string UsageText(const App& app) {
            "                             there is replaced only when it is older than the\n"
            "                             archive's copy: newer ones are kept and named, unless\n"
            "                             --force\n"
+           "  --encrypt NAME --key-file PATH\n"
+           "                             encrypt the Crate's archive with AES-256 (7-Zip,\n"
+           "                             WinZip and bsdtar open it); the password is the first\n"
+           "                             line of PATH, a file of yours alone (chmod 600)\n"
+           "  --encrypt NAME --keyring   the same with the password read from standard input\n"
+           "                             and kept in the desktop keyring; runs look there\n"
+           "                             first, then in the key file\n"
+           "  --encrypt NAME off         write the Crate's next archives in the clear\n"
+           "                             File names and the Crate's description stay readable\n"
+           "                             in an encrypted archive; restore and import ask for\n"
+           "                             the password when it is not kept for the Crate.\n"
            "  --help                     show this text\n"
            "  --version                  show the version\n"
            "\n"
@@ -101,6 +113,11 @@ std::string UsageText(const App& app) {
            "  --restore: 0 every file named was restored; 1 no such Crate or version, a\n"
            "  PATTERN that no readable archive holds, or a file not written; 2 not\n"
            "  understood; 3 restored, but newer files were kept (--force replaces them)\n"
+           "  --encrypt: 0 done; 1 no such Crate, the key file refused (not yours alone,\n"
+           "     no password on its first line), the keyring or the settings file refused\n"
+           "     (nothing was changed); 2 not understood\n"
+           "  An encrypted Crate's backup that finds no password (keyring, then key file)\n"
+           "  writes nothing, logs why and exits with status 1.\n"
            "\n"
            "Files:\n"
            "  " +
@@ -110,7 +127,7 @@ std::string UsageText(const App& app) {
            "  " +
            app.style().join(app.ProgramFolder, "Stowaway.ini") +
            "\n"
-           "      the schedules and other settings of the Crates\n"
+           "      the schedules and other settings of the Crates (never a password)\n"
            "  " +
            log +
            "\n"

@@ -30,6 +30,8 @@ struct ProcessScript {
 
     std::vector<std::string> started;
     std::vector<WindowStyle> styles;
+    // The descriptor and secret of each start that passed one.
+    std::vector<std::pair<int, std::string>> secrets;
     mutable int sleeps = 0;
     int polls = 0;
     int handlesOpen = 0;
@@ -48,6 +50,12 @@ class Scripted : public Base {
         script.polls = 0;
         if (script.onStart) script.onStart(commandLine);
         return ProcessScript::Pid;
+    }
+    long startProcessWithSecret(const std::string& commandLine, WindowStyle style, int descriptor,
+                                std::string_view secret) override {
+        if (script.failStart) return 0;
+        script.secrets.push_back({descriptor, std::string(secret)});
+        return startProcess(commandLine, style);
     }
     long openProcess(long pid) override {
         if (pid != ProcessScript::Pid) return 0;

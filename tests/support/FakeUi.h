@@ -33,6 +33,15 @@ class FakeUi : public UiServices {
         consoleCommands.push_back(commandLine);
     }
     void consoleOutput(const std::string& text) override { console += text; }
+    // Answers with the next scripted password; none left: cancelled.
+    bool askPassword(const std::string& prompt, const std::string& title,
+                     SecretText& password) override {
+        passwordPrompts.push_back(title + ": " + prompt);
+        if (passwords.empty()) return false;
+        const std::string next = passwords.front();
+        passwords.pop_front();
+        return password.assign(next);
+    }
 
     bool busy() const { return busy_; }
 
@@ -46,6 +55,8 @@ class FakeUi : public UiServices {
     std::vector<std::string> fileStarts, folderStarts;
     std::vector<FileDialogKind> fileKinds;
     std::vector<std::string> consoleTitles, consoleCommands;
+    std::deque<std::string> passwords;
+    std::vector<std::string> passwordPrompts;
     std::string console;
     long eventPasses = 0;
 

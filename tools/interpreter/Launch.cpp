@@ -1,11 +1,14 @@
 #include "Launch.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -32,6 +35,39 @@ void Report(int fd, const std::string& text) {
 }
 
 }  // namespace
+
+int PassedDescriptor(const std::vector<std::string>& args) {
+    static const std::string option = "-password-fd=";
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg.size() <= option.size() ||
+            !std::equal(option.begin(), option.end(), arg.begin(), [](char a, char b) {
+                return a == std::tolower(static_cast<unsigned char>(b));
+            }))
+            continue;
+        int fd = 0;
+        for (std::size_t at = option.size(); at < arg.size(); ++at) {
+            if (!std::isdigit(static_cast<unsigned char>(arg[at])) || fd > 1000) return -1;
+            fd = fd * 10 + (arg[at] - '0');
+        }
+        return fd >= 3 && ::fcntl(fd, F_GETFD) >= 0 ? fd : -1;
+    }
+    return -1;
+}
+
+void CloseOnExecAll() {
+    DIR* dir = ::opendir("/proc/self/fd");
+    if (!dir) return;
+    const int own = ::dirfd(dir);
+    while (const dirent* entry = ::readdir(dir)) {
+        char* end = nullptr;
+        const long fd = std::strtol(entry->d_name, &end, 10);
+        if (end == entry->d_name || *end != '\0' || fd < 3 || fd == own) continue;
+        const int flags = ::fcntl(static_cast<int>(fd), F_GETFD);
+        if (flags >= 0) ::fcntl(static_cast<int>(fd), F_SETFD, flags | FD_CLOEXEC);
+    }
+    ::closedir(dir);
+}
 
 std::string FindProgram(const std::string& name, const std::vector<std::string>& folders) {
     if (name.find('/') != std::string::npos) return tools::ResolvePathCase(name);
@@ -84,9 +120,13 @@ int RunCommand(const BatchCommand& cmd, const std::vector<std::string>& folders)
         posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
         posix_spawn_file_actions_adddup2(&actions, outFd, STDERR_FILENO);
     }
+    // A password descriptor named on the line reaches this program alone.
+    const int secretFd = PassedDescriptor(cmd.args);
+    if (secretFd >= 0) ::fcntl(secretFd, F_SETFD, 0);
     pid_t pid = 0;
     const int rc = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
+    if (secretFd >= 0) ::close(secretFd);
     if (rc != 0) {
         Report(errFd, "cannot start " + cmd.args[0] + ": " + std::strerror(rc));
         if (outFd >= 0) ::close(outFd);

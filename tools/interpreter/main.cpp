@@ -52,17 +52,20 @@ int main(int argc, char** argv) {
         Usage();
         return 1;
     }
+    interp::CloseOnExecAll();
     const std::string batch = tools::ResolvePathCase(argv[2]);
-    std::ifstream in(batch, std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "stowaway-cmd: cannot open the batch file %s: %s\n", argv[2],
-                     std::strerror(errno));
-        return 1;
+    std::ostringstream text;
+    {
+        // Read whole and closed before any line runs: its programs inherit nothing of it.
+        std::ifstream in(batch, std::ios::binary);
+        if (!in) {
+            std::fprintf(stderr, "stowaway-cmd: cannot open the batch file %s: %s\n", argv[2],
+                         std::strerror(errno));
+            return 1;
+        }
+        text << in.rdbuf();
     }
     const std::vector<std::string> folders = {FolderOf(batch), OwnFolder()};
-
-    std::ostringstream text;
-    text << in.rdbuf();
 
     bool echo = true;
     int status = 0;

@@ -8,6 +8,7 @@
 #include "ui/editor/CrateList.h"
 #include "ui/editor/SelectionEditing.h"
 #include "ui/editor/TextRules.h"
+#include "ui/encryption/EncryptionCommands.h"
 #include "ui/main/About.h"
 #include "ui/main/BrowseDialogs.h"
 #include "ui/main/Browsing.h"
@@ -115,6 +116,8 @@ void ConnectMainForm(App& app) {
     ConnectScheduleForm(app);
     f.MnuToolsBrowse.onClick = [a] { OpenBrowseDialog(*a); };
     ConnectBrowseForm(app);
+    f.MnuToolsEncryption.onClick = [a] { OpenEncryptionDialog(*a); };
+    ConnectEncryptionForm(app);
     f.MnuHelpContents.onClick = [a] { ShowHelp(*a); };
     f.MnuHelpAbout.onClick = [a] { ShowAbout(*a); };
 }

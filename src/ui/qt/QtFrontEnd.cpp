@@ -40,6 +40,7 @@ void QtFrontEnd::prepareMainWindow(App& app) {
     argument_ = new ArgumentDialog(app.FrmArgument, hub_, main_.get());
     schedule_ = new ScheduleWindow(app.FrmSchedule, hub_, main_.get());
     browse_ = new BrowseWindow(app.FrmBrowse, hub_, main_.get());
+    encryption_ = new EncryptionWindow(app.FrmEncryption, hub_, main_.get());
     main_->onClosed = [this] {
         if (running_) QCoreApplication::quit();
     };
@@ -51,8 +52,7 @@ void QtFrontEnd::prepareMainWindow(App& app) {
     hub_.refreshAll();
     ApplyWindowFont({main_.get(), about_.data(), argument_.data()});
     // The later windows get their own, so the classic three look as they always did.
-    ApplyWindowFont({schedule_.data()});
-    ApplyWindowFont({browse_.data()});
+    ApplyWindowFont({schedule_.data(), browse_.data(), encryption_.data()});
 }
 
 MainWindow& QtFrontEnd::openMainWindow(App& app) {

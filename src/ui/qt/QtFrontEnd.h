@@ -5,6 +5,7 @@
 
 #include "startup/Program.h"
 #include "ui/qt/BrowseWindow.h"
+#include "ui/qt/EncryptionWindow.h"
 #include "ui/qt/FormView.h"
 #include "ui/qt/FormWindow.h"
 #include "ui/qt/MainWindow.h"
@@ -46,6 +47,7 @@ class QtFrontEnd : public FrontEnd {
     ArgumentDialog* argumentDialog() const { return argument_; }
     ScheduleWindow* scheduleWindow() const { return schedule_; }
     BrowseWindow* browseWindow() const { return browse_; }
+    EncryptionWindow* encryptionWindow() const { return encryption_; }
     AbuWindow* abuWindow() const { return abu_.get(); }
 
   private:
@@ -55,6 +57,7 @@ class QtFrontEnd : public FrontEnd {
     QPointer<ArgumentDialog> argument_;
     QPointer<ScheduleWindow> schedule_;
     QPointer<BrowseWindow> browse_;
+    QPointer<EncryptionWindow> encryption_;
     std::unique_ptr<AbuWindow> abu_;
     bool running_ = false;
     bool started_ = false;       // the window is open with the data file loaded

@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 
 #include "ui/qt/FormView.h"
@@ -27,6 +29,29 @@ QStringList QtNameFilters(const std::string& filter) {
 QtUiServices::~QtUiServices() {
     for (const QPointer<ConsoleWindow>& console : consoles_) delete console.data();
     if (busy_) QApplication::restoreOverrideCursor();
+}
+
+bool QtUiServices::askPassword(const std::string& prompt, const std::string& title,
+                               SecretText& password) {
+    QInputDialog ask(hub_.owner());
+    ask.setObjectName("PasswordDialog");
+    ask.setWindowTitle(ToQ(title));
+    ask.setLabelText(ToQ(prompt));
+    ask.setInputMode(QInputDialog::TextInput);
+    ask.setTextEchoMode(QLineEdit::Password);
+    const bool wasBusy = busy_;
+    if (wasBusy) setBusyPointer(false);
+    const bool given = runModal(ask) == QDialog::Accepted;
+    if (wasBusy) setBusyPointer(true);
+    QString typed = ask.textValue();
+    QByteArray bytes = typed.toUtf8();
+    const bool taken = given && password.assign(std::string_view(
+                                    bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    // Qt's copies go as soon as they are read.
+    WipeMemory(bytes.data(), static_cast<std::size_t>(bytes.size()));
+    typed.fill(QChar(0));
+    ask.setTextValue(typed);
+    return taken && !password.empty();
 }
 
 int QtUiServices::runModal(QDialog& dialog) {

@@ -32,6 +32,8 @@ class QtUiServices : public UiServices {
     void consoleStarted(const std::string& title, const std::string& commandLine) override;
     void consoleOutput(const std::string& text) override;
     void consoleInput(std::function<bool(const std::string&)> send) override;
+    bool askPassword(const std::string& prompt, const std::string& title,
+                     SecretText& password) override;
 
     // Runs when a modal dialog (message box, file dialog, folder browser) is set
     // up and about to be shown; tests answer it from here.
