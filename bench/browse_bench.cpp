@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
     });
     if (!listing) return 1;
     std::string deep;
-    Timed("root folder (names sorted once)", [&] {
+    Timed("root folder, then down to a deep one", [&] {
         const std::vector<ListingChild> children = listing->children("");
         // Down the first folder of each level for the deep one.
         std::vector<ListingChild> level = children;

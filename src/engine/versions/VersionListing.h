@@ -39,7 +39,7 @@ struct ListingChild {
 };
 
 // The entries of one archive, read from its central directory once. The tree
-// of folders is worked out on demand from the names sorted once.
+// of folders is worked out on demand, a folder's children when it is opened.
 class VersionListing {
   public:
     static constexpr std::uint32_t NoEntry = 0xFFFFFFFF;
@@ -68,23 +68,16 @@ class VersionListing {
     // The entry of exactly this name, or NoEntry.
     std::uint32_t find(std::string_view name) const;
     // Entries whose last component (or, for a pattern with "/", whole name)
-    // matches the wildcard without regard to case; a pattern without wildcard
-    // characters matches names that contain it. At most `limit` hits, in
-    // name order.
+    // matches the wildcard without regard to case: the first `limit` stored,
+    // in name order.
     std::vector<std::uint32_t> search(std::string_view pattern, std::size_t limit) const;
 
     // Bytes held, for the benchmark and the memory test.
     std::size_t heldBytes() const;
 
   private:
-    const std::vector<std::uint32_t>& sorted() const;
-    // The range of sorted() whose names start with prefix.
-    std::pair<std::size_t, std::size_t> prefixRange(std::string_view prefix) const;
-
     std::string names_;
     std::vector<CompactEntry> entries_;
-    mutable std::vector<std::uint32_t> sorted_;
-    mutable bool sortedReady_ = false;
     std::string problem_;
 };
 
