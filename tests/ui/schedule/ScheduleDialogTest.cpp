@@ -65,14 +65,15 @@ struct ScheduleRig {
     }
 };
 
-TEST(ScheduleDialog, ToolsMenuStandsBeforeHelpWithScheduleAlone) {
+TEST(ScheduleDialog, ToolsMenuStandsBeforeHelpWithScheduleFirst) {
     ScheduleRig r({"Docs"});
     const auto menus = r.s.f.menus();
     ASSERT_EQ(menus.size(), 5u);
     EXPECT_EQ(menus[2].title->caption(), "&Advanced");
     EXPECT_EQ(menus[3].title->caption(), "&Tools");
-    ASSERT_EQ(menus[3].items.size(), 1u);
+    ASSERT_EQ(menus[3].items.size(), 2u);
     EXPECT_EQ(menus[3].items[0]->caption(), "&Schedule...");
+    EXPECT_EQ(menus[3].items[1]->caption(), "&Encryption...");
     EXPECT_EQ(menus[4].title->caption(), "&Help");
     r.s.f.MnuToolsSchedule.click();
     EXPECT_TRUE(r.d.visible());
