@@ -9,7 +9,7 @@ namespace stowaway {
 // The main window's model: every control under its own name, with its caption,
 // place and initial content. The Qt layer mirrors it; the commands work on it.
 class MainForm : public Form {
-  public:
+public:
     MainForm();
 
     // Client area in pixels; the window is fixed in size.
@@ -18,8 +18,7 @@ class MainForm : public Form {
 
     // Window level.
     Frame FrmCrates{"FrmCrates", "Crates", {0, 0, 601, 49}};
-    TabStrip SSTMain{
-        "SSTMain", {"Crate Data", "Crate Options", "Program Options"}, {8, 56, 587, 273}};
+    TabStrip SSTMain{"SSTMain", {"Crate Data", "Crate Options", "Program Options"}, {8, 56, 587, 273}};
     StatusBar StBMain{"StBMain", {0, 332, 600, 17}};
     ProgressBar PrBMain{"PrBMain", {408, 328, 185, 17}};
 
@@ -45,12 +44,11 @@ class MainForm : public Form {
     Button CmdDeSelectFile{"CmdDeSelectFile", "", {208, 224, 33, 25, "Tab0"}, "arrow-left"};
     ListBox LstDir{"LstDir", true, {248, 64, 329, 95, "Tab0"}};
     ListBox LstFile{"LstFile", true, {248, 168, 329, 95, "Tab0"}};
-    CheckBox ChkIncludeExclude{
-        "ChkIncludeExclude", "", CheckBox::Unchecked, {280, 32, 14, 17, "Tab0"}};
+    CheckBox ChkIncludeExclude{"ChkIncludeExclude", "", CheckBox::Unchecked, {280, 32, 14, 17, "Tab0"}};
     Button CmdIncludeExclude{"CmdIncludeExclude", "Include", {296, 32, 49, 17, "Tab0"}};
     TextBox TxtDirWildcard{"TxtDirWildcard", "*.*", {352, 32, 41, 19, "Tab0"}};
-    CheckBox ChkDateIncludeExclude{
-        "ChkDateIncludeExclude", "", CheckBox::Unchecked, {400, 32, 14, 17, "Tab0"}};
+    CheckBox ChkDateIncludeExclude{"ChkDateIncludeExclude", "", CheckBox::Unchecked,
+                                   {400, 32, 14, 17, "Tab0"}};
     Button CmdDateIncludeExclude{"CmdDateIncludeExclude", "After", {416, 32, 49, 17, "Tab0"}};
     TextBox TxtDateIncludeExclude{"TxtDateIncludeExclude", "(Date)", {472, 32, 57, 19, "Tab0"}};
     TextBox TxtDateDirWildcard{"TxtDateDirWildcard", "*.*", {536, 32, 41, 19, "Tab0"}};
@@ -58,27 +56,24 @@ class MainForm : public Form {
     // Page "Crate Options".
     Frame FrmBackupLocation{"FrmBackupLocation", "Backup", {8, 24, 297, 81, "Tab1"}};
     Label Label1{"Label1", "Backup Location:", {8, 32, 0, 0, "FrmBackupLocation"}};
-    Button CmdBrowseBackupLoacation{
-        "CmdBrowseBackupLoacation", "Br&owse", {136, 16, 73, 25, "FrmBackupLocation"}};
+    Button CmdBrowseBackupLoacation{"CmdBrowseBackupLoacation", "Br&owse",
+                                    {136, 16, 73, 25, "FrmBackupLocation"}};
     Button CmdDeleteBackup{"CmdDeleteBackup", "&Delete", {216, 16, 73, 25, "FrmBackupLocation"}};
     TextBox TxtBackupLocation{"TxtBackupLocation", "", {8, 48, 281, 19, "FrmBackupLocation"}};
     Frame FrmRestore{"FrmRestore", "Restore", {8, 112, 297, 97, "Tab1"}};
     Label Label4{"Label4", "Restore Location:", {8, 32, 0, 0, "FrmRestore"}};
     Button CmdBrowseRestore{"CmdBrowseRestore", "Br&owse", {208, 16, 81, 25, "FrmRestore"}};
     TextBox TxtRestoreLocation{"TxtRestoreLocation", "", {8, 48, 281, 19, "FrmRestore"}};
-    CheckBox ChkOverwriteOlder{"ChkOverwriteOlder",
-                               "Overwrite Older Files",
-                               CheckBox::Checked,
+    CheckBox ChkOverwriteOlder{"ChkOverwriteOlder", "Overwrite Older Files", CheckBox::Checked,
                                {8, 72, 121, 13, "FrmRestore"}};
     Frame FrmCompressionLevel{"FrmCompressionLevel", "Compression", {312, 24, 265, 81, "Tab1"}};
-    Label LblCompression{
-        "LblCompression", "Compression Level:", {8, 24, 92, 13, "FrmCompressionLevel"}};
+    Label LblCompression{"LblCompression", "Compression Level:", {8, 24, 92, 13, "FrmCompressionLevel"}};
     Slider HSlCompression{"HSlCompression", 0, 10, 5, {8, 40, 249, 33, "FrmCompressionLevel"}};
     Frame FrmCrateOptions{"FrmCrateOptions", "Options", {312, 112, 265, 57, "Tab1"}};
-    CheckBox ChkUpdateOnly{
-        "ChkUpdateOnly", "Update Only", CheckBox::Unchecked, {8, 16, 81, 13, "FrmCrateOptions"}};
-    CheckBox ChkMultiDisk{
-        "ChkMultiDisk", "Multi-Disk Mode", CheckBox::Unchecked, {8, 32, 97, 13, "FrmCrateOptions"}};
+    CheckBox ChkUpdateOnly{"ChkUpdateOnly", "Update Only", CheckBox::Unchecked,
+                           {8, 16, 81, 13, "FrmCrateOptions"}};
+    CheckBox ChkMultiDisk{"ChkMultiDisk", "Multi-Disk Mode", CheckBox::Unchecked,
+                          {8, 32, 97, 13, "FrmCrateOptions"}};
 
     // Page "Program Options".
     Frame FrmPaths{"FrmPaths", "Paths", {8, 24, 297, 129, "Tab2"}};
@@ -89,12 +84,10 @@ class MainForm : public Form {
     Button CmdBrowseTxtViewer{"CmdBrowseTxtViewer", "Br&owse", {208, 72, 81, 25, "FrmPaths"}};
     TextBox TxtLogViewer{"TxtLogViewer", "", {8, 104, 281, 19, "FrmPaths"}};
     Frame FrmGeneral{"FrmGeneral", "General", {8, 160, 297, 57, "Tab2"}};
-    CheckBox ChkArgumentEditing{"ChkArgumentEditing",
-                                "Allow Argument Editing",
-                                CheckBox::Unchecked,
+    CheckBox ChkArgumentEditing{"ChkArgumentEditing", "Allow Argument Editing", CheckBox::Unchecked,
                                 {8, 16, 129, 13, "FrmGeneral"}};
-    CheckBox ChkHideOutput{
-        "ChkHideOutput", "Hide PKZIP Output", CheckBox::Checked, {8, 32, 113, 13, "FrmGeneral"}};
+    CheckBox ChkHideOutput{"ChkHideOutput", "Hide PKZIP Output", CheckBox::Checked,
+                           {8, 32, 113, 13, "FrmGeneral"}};
 
     // Menus, in order.
     MenuItem MnuFile{"MnuFile", "&File"};

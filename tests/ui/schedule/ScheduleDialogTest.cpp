@@ -71,8 +71,10 @@ TEST(ScheduleDialog, ToolsMenuStandsBeforeHelpWithScheduleFirst) {
     ASSERT_EQ(menus.size(), 5u);
     EXPECT_EQ(menus[2].title->caption(), "&Advanced");
     EXPECT_EQ(menus[3].title->caption(), "&Tools");
-    ASSERT_GE(menus[3].items.size(), 1u);
+    ASSERT_EQ(menus[3].items.size(), 3u);
     EXPECT_EQ(menus[3].items[0]->caption(), "&Schedule...");
+    EXPECT_EQ(menus[3].items[1]->caption(), "&Browse and Restore Files...");
+    EXPECT_EQ(menus[3].items[2]->caption(), "&Encryption...");
     EXPECT_EQ(menus[4].title->caption(), "&Help");
     r.s.f.MnuToolsSchedule.click();
     EXPECT_TRUE(r.d.visible());
