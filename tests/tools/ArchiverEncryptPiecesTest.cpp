@@ -16,20 +16,50 @@ namespace {
 
 using namespace pkzip::crypto;
 
-TEST(ArchiverEncryptPieces, KeyDerivationIsPbkdf2HmacSha1ForShortAndLongPasswords) {
-    const unsigned char salt[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+// DeriveKeys against OpenSSL's PBKDF2 for passwords around the 64-byte key
+// block, salts of every AES strength and odd lengths, and outputs of one to
+// five 20-byte blocks (AES-128/192/256 need 34, 50 and 66 bytes).
+void ExpectPbkdf2HmacSha1(int rounds) {
+    std::string longSalt;
+    for (int i = 0; i < 40; ++i) longSalt += static_cast<char>(i * 37 + 1);
     for (const std::string& pw :
-         {std::string("p"), std::string(64, 'k'), std::string(65, 'k'), std::string(300, '\xe9')}) {
-        for (size_t len : {34u, 50u, 66u}) {
-            unsigned char mine[66] = {}, theirs[66] = {};
-            DeriveKeys(pw, salt, 16, mine, len);
-            PKCS5_PBKDF2_HMAC_SHA1(pw.data(), static_cast<int>(pw.size()), salt, 16, kKeyRounds,
-                                   static_cast<int>(len), theirs);
-            EXPECT_EQ(std::string(reinterpret_cast<char*>(mine), len),
-                      std::string(reinterpret_cast<char*>(theirs), len))
-                << pw.size() << " " << len;
+         {std::string("p"), std::string(20, 'q'), std::string(63, 'k'), std::string(64, 'k'),
+          std::string(65, 'k'), std::string(300, '\xe9'), std::string("a\0b", 3)}) {
+        for (size_t saltLen : {8u, 12u, 16u, 1u, 40u}) {
+            const auto* salt = reinterpret_cast<const unsigned char*>(longSalt.data());
+            for (size_t len : {34u, 50u, 66u, 1u, 20u, 21u, 81u, 100u}) {
+                unsigned char mine[100] = {}, theirs[100] = {};
+                DeriveKeys(pw, salt, saltLen, mine, len, rounds);
+                PKCS5_PBKDF2_HMAC_SHA1(pw.data(), static_cast<int>(pw.size()), salt,
+                                       static_cast<int>(saltLen), rounds, static_cast<int>(len),
+                                       theirs);
+                ASSERT_EQ(std::string(reinterpret_cast<char*>(mine), len),
+                          std::string(reinterpret_cast<char*>(theirs), len))
+                    << "password " << pw.size() << ", salt " << saltLen << ", output " << len
+                    << ", rounds " << rounds;
+            }
         }
     }
+}
+
+// Leaves the SHA instructions allowed whatever the test does.
+struct ShaInstructionsAllowedAgain {
+    ~ShaInstructionsAllowedAgain() { AllowShaInstructions(true); }
+};
+
+TEST(ArchiverEncryptPieces, KeyDerivationIsPbkdf2HmacSha1OnOpenSslsBlockFunction) {
+    ShaInstructionsAllowedAgain restore;
+    AllowShaInstructions(false);
+    ASSERT_FALSE(UsesShaInstructions());
+    ExpectPbkdf2HmacSha1(kKeyRounds);
+    ExpectPbkdf2HmacSha1(2);
+}
+
+TEST(ArchiverEncryptPieces, KeyDerivationIsPbkdf2HmacSha1OnTheShaInstructions) {
+    if (!UsesShaInstructions()) GTEST_SKIP() << "no SHA instructions on this processor";
+    ExpectPbkdf2HmacSha1(kKeyRounds);
+    ExpectPbkdf2HmacSha1(2);  // the first round and one more
+    ExpectPbkdf2HmacSha1(1);  // the first round alone
 }
 
 TEST(ArchiverEncryptPieces, TheAesFieldIsWrittenAsAe2Aes256AndReadStrictly) {
