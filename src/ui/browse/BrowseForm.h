@@ -35,7 +35,7 @@ class BrowseForm : public Form {
     Label LblFound{"LblFound", "", {385, 448, 507, 17}};
     TableControl TblResults{
         "TblResults", {"Version", "File", "Size", "Modified"}, {8, 474, 480, 134}, true};
-    Label LblHistory{"LblHistory", "", {496, 448, 396, 17}};
+    Label LblHistory{"LblHistory", "", {496, 428, 396, 17}};
     TableControl TblHistory{
         "TblHistory", {"Version", "Size", "Modified", "Change"}, {496, 474, 396, 134}, true};
     // The replace question stands where the search results do while it is asked.
