@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "engine/versions/KeptCrateRig.h"
 #include "platform/PosixPlatform.h"
 #include "startup/App.h"
 #include "startup/AutomatedBackup.h"
@@ -26,51 +27,15 @@ namespace fs = std::filesystem;
 constexpr std::time_t December6 = 1796522400;  // 2026-12-06 02:00:00 UTC
 constexpr std::time_t Day = 86400;
 
-class KeepEndToEnd : public ::testing::Test {
+class KeepEndToEnd : public test::KeptCrateRig {
   protected:
     void SetUp() override {
-        const std::string built = STOWAWAY_PROGRAM_DIR;
-        for (const char* tool : {"PKZIP25.EXE", "stowaway-cmd"})
-            if (!fs::exists(built + "/" + tool)) GTEST_SKIP() << tool << " is not built yet";
-        ::setenv("TZ", "UTC", 1);
-        ::tzset();
-        program = dir / "Program Files";
-        fs::create_directories(program);
-        for (const char* tool : {"PKZIP25.EXE", "stowaway-cmd"})
-            fs::copy_file(built + "/" + tool, program + "/" + tool);
-        data = dir / "data";
+        KeptCrateRig::SetUp();
+        if (IsSkipped()) return;
         test::WriteFile(data + "/Letters/Dear Ann.txt", "Dear Ann,\nall well.\n");
         test::WriteFile(data + "/Letters/old/1999.txt", std::string(5000, 'x'));
-        archive = dir / "out/Docs.zip";
-        fs::create_directories(dir / "out");
-        platform = std::make_unique<PosixPlatform>(program);
-        writeDataFile(0);
-        test::WriteFile(program + "/Stowaway.ini", "[crate \"docs\"]\nkeep = 10\n");
-    }
-    void TearDown() override {
-        ::unsetenv("TZ");
-        ::tzset();
     }
 
-    void writeDataFile(int updateOnly, int multiDisk = 0) {
-        test::WriteFile(program + "/Stowaway.dat",
-                        "\"MAX=0\"\r\n\"LOGPATH=" + program +
-                            "/Log.txt\"\r\n\"LOGVIEW=x\"\r\n"
-                            "\"SNAME=Docs\"\r\n\"SBLOC=" +
-                            archive + "\"\r\n\"SRLOC=" + (dir / "back") +
-                            "\"\r\n\"SCOMP=9\"\r\n\"SUPDATE=" + std::to_string(updateOnly) +
-                            "\"\r\n\"SMULTI=" + std::to_string(multiDisk) +
-                            "\"\r\n\"SFOLDMAX=1\"\r\n\"SFILEMAX=0\"\r\n"
-                            "\"SFOLD=R+ " +
-                            data + "/*.*\"\r\n");
-    }
-
-    App& fresh() {
-        ui = std::make_unique<test::FakeUi>();
-        app = std::make_unique<App>(*platform, *ui);
-        app->DataFilePath = platform->style().join(program, "Stowaway.dat");
-        return *app;
-    }
     int automated(rlim_t fileLimit = RLIM_INFINITY) {
         struct rlimit saved {};
         ::getrlimit(RLIMIT_FSIZE, &saved);
@@ -113,11 +78,6 @@ class KeepEndToEnd : public ::testing::Test {
         return st.st_nlink;
     }
 
-    test::TempDir dir;
-    std::string program, data, archive;
-    std::unique_ptr<PosixPlatform> platform;
-    std::unique_ptr<test::FakeUi> ui;
-    std::unique_ptr<App> app;
     std::ostringstream out, err;
 };
 

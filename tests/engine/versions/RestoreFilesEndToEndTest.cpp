@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "engine/versions/FileRestore.h"
+#include "engine/versions/KeptCrateRig.h"
 #include "platform/PosixPlatform.h"
 #include "startup/App.h"
 #include "startup/AutomatedBackup.h"
@@ -48,19 +49,11 @@ class FirstPollRunning : public PosixPlatform {
     int polled_ = 0;
 };
 
-class RestoreFilesEndToEnd : public ::testing::Test {
+class RestoreFilesEndToEnd : public test::KeptCrateRig {
   protected:
     void SetUp() override {
-        const std::string built = STOWAWAY_PROGRAM_DIR;
-        for (const char* tool : {"PKZIP25.EXE", "stowaway-cmd"})
-            if (!fs::exists(built + "/" + tool)) GTEST_SKIP() << tool << " is not built yet";
-        ::setenv("TZ", "UTC", 1);
-        ::tzset();
-        program = dir / "Program Files";
-        fs::create_directories(program);
-        for (const char* tool : {"PKZIP25.EXE", "stowaway-cmd"})
-            fs::copy_file(built + "/" + tool, program + "/" + tool);
-        data = dir / "data";
+        KeptCrateRig::SetUp();
+        if (IsSkipped()) return;
         ann = data + "/Letters/Dear Ann.txt";
         old = data + "/Letters/old/1999.txt";
         test::WriteFile(ann, "Dear Ann,\nall well.\n");
@@ -69,37 +62,8 @@ class RestoreFilesEndToEnd : public ::testing::Test {
         tooltest::SetMtime(old, December1 - Day);
         annFirst = test::ReadFile(ann);
         oldFirst = test::ReadFile(old);
-        archive = dir / "out/Docs.zip";
-        fs::create_directories(dir / "out");
-        platform = std::make_unique<PosixPlatform>(program);
-        test::WriteFile(program + "/Stowaway.dat",
-                        "\"MAX=0\"\r\n\"LOGPATH=" + program +
-                            "/Log.txt\"\r\n\"LOGVIEW=x\"\r\n\"SNAME=Docs\"\r\n\"SBLOC=" + archive +
-                            "\"\r\n\"SRLOC=" + (dir / "back") +
-                            "\"\r\n\"SCOMP=9\"\r\n\"SUPDATE=0\"\r\n\"SMULTI=0\"\r\n"
-                            "\"SFOLDMAX=1\"\r\n\"SFILEMAX=0\"\r\n\"SFOLD=R+ " +
-                            data + "/*.*\"\r\n");
-        test::WriteFile(program + "/Stowaway.ini", "[crate \"docs\"]\nkeep = 10\n");
-    }
-    void TearDown() override {
-        ::unsetenv("TZ");
-        ::tzset();
     }
 
-    App& fresh() {
-        ui = std::make_unique<test::FakeUi>();
-        app = std::make_unique<App>(*platform, *ui);
-        app->DataFilePath = platform->style().join(program, "Stowaway.dat");
-        return *app;
-    }
-    void backUp(std::time_t writtenAt) {
-        App& a = fresh();
-        a.AbuCrateName = "docs";
-        ASSERT_EQ(RunAutomatedBackup(a), 0) << test::ReadFile(program + "/SWTemp.dat");
-        struct utimbuf times {};
-        times.actime = times.modtime = writtenAt;
-        ::utime(archive.c_str(), &times);
-    }
     // The archive of December 6 (the deleted file and the first letter), of December 7
     // (the second letter) and the current one (the third letter).
     void threeBackups() {
@@ -122,11 +86,7 @@ class RestoreFilesEndToEnd : public ::testing::Test {
         return dir / ("out/Docs-" + stamp + ".zip");
     }
 
-    test::TempDir dir;
-    std::string program, data, ann, old, annFirst, oldFirst, archive;
-    std::unique_ptr<PosixPlatform> platform;
-    std::unique_ptr<test::FakeUi> ui;
-    std::unique_ptr<App> app;
+    std::string ann, old, annFirst, oldFirst;
     std::ostringstream out, err;
 };
 

@@ -45,8 +45,7 @@ TEST_F(VersionListingTest, EveryRecordKeepsItsNameSizeCrcAndDate) {
     EXPECT_EQ(listing.name(0), "home/ann/a.txt");
     EXPECT_EQ(listing.entry(0).size, 5u);
     EXPECT_EQ(listing.entry(0).crc, 0x11223344u);
-    EXPECT_EQ(EntryTimeText(listing.entry(0)),
-              "2025-02-29 13:05:14");
+    EXPECT_EQ(EntryTimeText(listing.entry(0)), "2025-02-29 13:05:14");
     EXPECT_EQ(listing.name(1), "home/ann/Grüße.txt");
     EXPECT_EQ(listing.entry(1).crc, 0xCAFEBABEu);
 }

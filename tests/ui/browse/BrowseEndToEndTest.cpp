@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "engine/versions/KeptCrateRig.h"
 #include "platform/PosixPlatform.h"
 #include "startup/App.h"
 #include "startup/AutomatedBackup.h"
@@ -23,59 +24,18 @@ constexpr std::time_t December1 = 1796090400;  // 2026-12-01 02:00:00 UTC
 constexpr std::time_t December6 = 1796522400;
 constexpr std::time_t Day = 86400;
 
-class BrowseEndToEnd : public ::testing::Test {
+class BrowseEndToEnd : public test::KeptCrateRig {
   protected:
     void SetUp() override {
-        const std::string built = STOWAWAY_PROGRAM_DIR;
-        for (const char* tool : {"PKZIP25.EXE", "stowaway-cmd"})
-            if (!fs::exists(built + "/" + tool)) GTEST_SKIP() << tool << " is not built yet";
-        ::setenv("TZ", "UTC", 1);
-        ::tzset();
-        program = dir / "program";
-        fs::create_directories(program);
-        for (const char* tool : {"PKZIP25.EXE", "stowaway-cmd"})
-            fs::copy_file(built + "/" + tool, program + "/" + tool);
-        data = dir / "data";
+        KeptCrateRig::SetUp();
+        if (IsSkipped()) return;
         letter = data + "/Letters/Dear Ann.txt";
         test::WriteFile(letter, "Dear Ann,\nall well.\n");
         tooltest::SetMtime(letter, December1);
         first = test::ReadFile(letter);
-        archive = dir / "out/Docs.zip";
-        fs::create_directories(dir / "out");
-        platform = std::make_unique<PosixPlatform>(program);
-        test::WriteFile(program + "/Stowaway.dat",
-                        "\"MAX=0\"\r\n\"LOGPATH=" + program +
-                            "/Log.txt\"\r\n\"LOGVIEW=x\"\r\n\"SNAME=Docs\"\r\n\"SBLOC=" + archive +
-                            "\"\r\n\"SRLOC=" + (dir / "back") +
-                            "\"\r\n\"SCOMP=9\"\r\n\"SUPDATE=0\"\r\n\"SMULTI=0\"\r\n"
-                            "\"SFOLDMAX=1\"\r\n\"SFILEMAX=0\"\r\n\"SFOLD=R+ " +
-                            data + "/*.*\"\r\n");
-        test::WriteFile(program + "/Stowaway.ini", "[crate \"docs\"]\nkeep = 10\n");
-    }
-    void TearDown() override {
-        ::unsetenv("TZ");
-        ::tzset();
-    }
-    App& fresh() {
-        ui = std::make_unique<test::FakeUi>();
-        app = std::make_unique<App>(*platform, *ui);
-        app->DataFilePath = platform->style().join(program, "Stowaway.dat");
-        return *app;
-    }
-    void backUp(std::time_t writtenAt) {
-        App& a = fresh();
-        a.AbuCrateName = "docs";
-        ASSERT_EQ(RunAutomatedBackup(a), 0);
-        struct utimbuf times {};
-        times.actime = times.modtime = writtenAt;
-        ::utime(archive.c_str(), &times);
     }
 
-    test::TempDir dir;
-    std::string program, data, letter, first, archive;
-    std::unique_ptr<PosixPlatform> platform;
-    std::unique_ptr<test::FakeUi> ui;
-    std::unique_ptr<App> app;
+    std::string letter, first;
 };
 
 TEST_F(BrowseEndToEnd, TheFirstVersionOfAChangedFileComesBackByteForByte) {
