@@ -169,6 +169,7 @@ int RunRestoreCommand(App& app, const std::vector<std::string>& arguments, std::
     FileRestoreRequest run;
     run.files = pick.files;
     run.target = request->target;
+    run.crate = crate.Name;
     run.replaceNewer = request->force;
     const FileRestoreOutcome outcome = RestoreFiles(ctx, run);
     for (const std::string& problem : outcome.problems) err << "Stowaway: " << problem << "\n";

@@ -113,4 +113,24 @@ bool PrepareReadPassword(const JobContext& ctx, const std::string& archive,
     return true;
 }
 
+std::string FindArchivePassword(const JobContext& ctx, const std::string& archive,
+                                const std::string& crate, SecretText& password) {
+    password.clear();
+    PasswordSearch search;
+    if (!crate.empty()) search = FindCratePassword(ctx, crate, password);
+    if (search.found) return {};
+    if (AskFor(ctx, "The archive " + archive + " is encrypted. Its password:", "Archive Password",
+               password))
+        return {};
+    password.clear();
+    if (!ctx.automated)
+        return "The archive " + VisibleText(archive) +
+               " is encrypted, and no password was given. Nothing was restored from it.";
+    // Headless: say where the password was looked for.
+    if (!search.problem.empty()) return search.problem + " Nothing was restored.";
+    return "The archive " + VisibleText(archive) + " is encrypted, but the Crate " +
+           VisibleText(crate) +
+           " has no password in the keyring or a key file. Nothing was restored.";
+}
+
 }  // namespace stowaway

@@ -42,4 +42,10 @@ bool PrepareBackupPassword(const JobContext& ctx, const std::string& crate);
 bool PrepareReadPassword(const JobContext& ctx, const std::string& archive,
                          const std::string& crate);
 
+// Chosen files from an encrypted archive: the Crate's password (crate may be
+// empty) or, in the window, the one the user types; nobody is asked in an
+// automated run. Empty when found, else the sentence that says why not.
+std::string FindArchivePassword(const JobContext& ctx, const std::string& archive,
+                                const std::string& crate, SecretText& password);
+
 }  // namespace stowaway

@@ -6,9 +6,12 @@
 #include "engine/ArchiverCommands.h"
 #include "engine/JobContext.h"
 #include "engine/JobGuard.h"
+#include "engine/RunLog.h"
 #include "engine/Runner.h"
 #include "engine/WorkFiles.h"
 #include "engine/WorkFilesLock.h"
+#include "engine/encryption/CratePassword.h"
+#include "engine/encryption/EncryptedArchive.h"
 #include "platform/VisibleText.h"
 
 namespace stowaway {
@@ -45,15 +48,16 @@ bool FolderWritable(const Platform& platform, std::string folder) {
     return false;
 }
 
-// PKZIP25.EXE -extract=all [-newer=replace] -dir=relative ARCHIVE TARGET @"NAMES"
+// PKZIP25.EXE -extract=all [-newer=replace] -dir=relative [-password-fd=3] ARCHIVE TARGET
+// @"NAMES": the name file comes last.
 std::string RestoreFilesCommand(const JobContext& ctx, const std::string& archive,
-                                const std::string& target, bool replaceNewer,
+                                const std::string& target, bool replaceNewer, bool password,
                                 const std::string& nameFile) {
     const PathStyle& style = ctx.style();
     return QuoteIfBlank(style, ArchiverPath(ctx)) + " -extract=all " +
            (replaceNewer ? "-newer=replace " : "") + "-dir=relative " +
-           QuoteIfBlank(style, archive) + " " + QuoteIfBlank(style, target) + " @" +
-           QuotedArgument(style, nameFile);
+           (password ? PasswordOption() + " " : "") + QuoteIfBlank(style, archive) + " " +
+           QuoteIfBlank(style, target) + " @" + QuotedArgument(style, nameFile);
 }
 
 bool WriteNames(const JobContext& ctx, const std::string& path,
@@ -62,6 +66,14 @@ bool WriteNames(const JobContext& ctx, const std::string& path,
     for (const PickedFile* file : files) out << file->entry.name << '\n';
     out.flush();
     return static_cast<bool>(out);
+}
+
+// The browser's entries do not carry the flag: then the directory is read.
+bool NeedsPassword(const Platform& platform, const std::string& archive,
+                   const std::vector<const PickedFile*>& files) {
+    for (const PickedFile* file : files)
+        if (file->entry.encrypted) return true;
+    return ArchiveEncryptionOf(platform, archive) == ArchiveEncryption::Encrypted;
 }
 
 void Problem(FileRestoreOutcome& outcome, const JobContext& ctx, const std::string& text) {
@@ -164,6 +176,17 @@ FileRestoreOutcome RestoreFiles(const JobContext& ctx, const FileRestoreRequest&
             outcome.problems.push_back(job.RunErrors.back());
             continue;
         }
+        // The password waits in the job for this archive's run only.
+        job.Password.clear();
+        if (NeedsPassword(ctx.platform, archive, names)) {
+            const std::string missing =
+                FindArchivePassword(ctx, archive, request.crate, job.Password);
+            if (!missing.empty()) {
+                Problem(outcome, ctx, missing);
+                AppendToRunLog(ctx, {RunBanner(ctx, JobKind::Restore), LogErrorPrefix + missing});
+                continue;
+            }
+        }
         if (!EmptyWorkFiles(ctx, {files.batch, files.list, files.output})) {
             outcome.problems.push_back(job.RunErrors.back());
             break;
@@ -173,8 +196,8 @@ FileRestoreOutcome RestoreFiles(const JobContext& ctx, const FileRestoreRequest&
             outcome.problems.push_back(job.RunErrors.back());
             break;
         }
-        job.ArchiverCommand =
-            RestoreFilesCommand(ctx, archive, target, request.replaceNewer, files.list);
+        job.ArchiverCommand = RestoreFilesCommand(ctx, archive, target, request.replaceNewer,
+                                                  !job.Password.empty(), files.list);
         job.ArchiverTail = ComposeRestoreTail(files, ctx.outputCaptured());
         job.FilesToDo = static_cast<std::int32_t>(names.size());
         const std::size_t errorsBefore = job.RunErrors.size();
@@ -199,6 +222,7 @@ FileRestoreOutcome RestoreFiles(const JobContext& ctx, const FileRestoreRequest&
             outcome.problems.push_back("Not every file could be restored from " + Quoted(archive) +
                                        "; the run log says why.");
     }
+    job.Password.clear();  // a run that did not start
     outcome.ok = ready && !outcome.cancelled && outcome.problems.empty();
     ctx.display.showStatus(outcome.ok ? "Restore Complete"
                            : outcome.cancelled

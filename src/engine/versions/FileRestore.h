@@ -33,6 +33,9 @@ RestorePreview PreviewRestore(const Platform& platform, const std::vector<Picked
 struct FileRestoreRequest {
     std::vector<PickedFile> files;
     std::string target;  // empty: each file to its original place
+    // The Crate the archives belong to: an encrypted one's password is looked for
+    // in its keyring entry and key file first. Empty: none is known.
+    std::string crate;
     // The caller asked and the user said to replace files newer than the archive's
     // copy; otherwise those are left as they are and named in the outcome.
     bool replaceNewer = false;

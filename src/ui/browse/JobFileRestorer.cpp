@@ -60,6 +60,7 @@ RestoreReport JobFileRestorer::restore(
     FileRestoreRequest request;
     request.files = Picked(batch);
     request.target = target;
+    request.crate = app_.FrmBrowse.state.crate;
     request.replaceNewer = true;  // the browser has asked about every replaced file
     request.cancelled = [&] {
         const double done = display.progress() / 100.0 * static_cast<double>(total);

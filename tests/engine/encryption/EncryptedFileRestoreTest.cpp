@@ -1,0 +1,164 @@
+// Chosen files from an encrypted Crate with the real archiver and interpreter:
+// headless with the Crate's key file, headless with no password anywhere, and
+// from the browser, which asks for it.
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "platform/PosixPlatform.h"
+#include "startup/App.h"
+#include "startup/AutomatedBackup.h"
+#include "startup/RestoreCommand.h"
+#include "startup/Startup.h"
+#include "support/FakeKeyring.h"
+#include "support/RecordingNotifier.h"
+#include "support/TestPlatforms.h"
+#include "ui/browse/BrowseCommands.h"
+
+namespace stowaway {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* Password = "restore \"pass\" $HOME;&";
+
+class EncryptedFileRestore : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const std::string built = STOWAWAY_PROGRAM_DIR;
+        for (const char* tool : {"PKZIP25.EXE", "stowaway-cmd"})
+            if (!fs::exists(built + "/" + tool)) GTEST_SKIP() << tool << " is not built yet";
+        program = dir / "program";
+        fs::create_directories(program);
+        for (const char* tool : {"PKZIP25.EXE", "stowaway-cmd"})
+            fs::copy_file(built + "/" + tool, program + "/" + tool);
+        data = dir / "data";
+        letter = data + "/letter.txt";
+        test::WriteFile(letter, "Dear Ann,\nall well.\n");
+        for (int i = 0; i < 100000; ++i) big += std::to_string(i * 7919) + (i % 13 ? " " : "\n");
+        test::WriteFile(data + "/sub/big.txt", big);
+        archive = dir / "out/Docs.zip";
+        fs::create_directories(dir / "out");
+        test::WriteFile(program + "/Stowaway.dat",
+                        "\"MAX=0\"\r\n\"LOGPATH=" + program +
+                            "/Log.txt\"\r\n\"LOGVIEW=x\"\r\n\"SNAME=Docs\"\r\n\"SBLOC=" + archive +
+                            "\"\r\n\"SRLOC=" + (dir / "back") +
+                            "\"\r\n\"SCOMP=6\"\r\n\"SUPDATE=0\"\r\n\"SMULTI=0\"\r\n"
+                            "\"SFOLDMAX=1\"\r\n\"SFILEMAX=0\"\r\n\"SFOLD=R+ " +
+                            data + "/*.*\"\r\n");
+        const std::string key = dir / "docs.key";
+        test::WriteFile(key, std::string(Password) + "\n");
+        ::chmod(key.c_str(), 0600);
+        test::WriteFile(program + "/Stowaway.ini",
+                        "[crate \"Docs\"]\nencrypt = aes256\nkey_file = " + key + "\n");
+        platform = std::make_unique<PosixPlatform>(program);
+        App& a = fresh();
+        a.AbuCrateName = "Docs";
+        ASSERT_EQ(RunAutomatedBackup(a), 0) << test::ReadFile(program + "/Log.txt");
+    }
+
+    App& fresh() {
+        ui = std::make_unique<test::FakeUi>();
+        app = std::make_unique<App>(*platform, *ui);
+        app->notifier = std::make_unique<test::RecordingNotifier>();
+        auto none = std::make_unique<test::FakeKeyring>();
+        none->answer = KeyringStatus::Unavailable;
+        app->keyring = std::move(none);
+        app->DataFilePath = program + "/Stowaway.dat";
+        app->ProgramFolder = program;
+        return *app;
+    }
+    int restore(std::vector<std::string> arguments) {
+        out.str("");
+        err.str("");
+        arguments.insert(arguments.begin(), "--restore");
+        return RunRestoreCommand(fresh(), arguments, out, err);
+    }
+    // The browser open on the Crate, the letter's only version chosen.
+    BrowseForm& browseToLetter() {
+        App& a = fresh();
+        RunInteractiveStartup(a);
+        a.FrmMain.LstCrate.setListIndex(0);
+        a.FrmMain.MnuToolsBrowse.click();
+        BrowseForm& b = a.FrmBrowse;
+        b.TxtSearch.setText("letter.txt");
+        b.CmdSearch.click();
+        b.TblResults.select(0);
+        b.TblHistory.select(0);
+        return b;
+    }
+
+    test::TempDir dir;
+    std::string program, data, letter, big, archive;
+    std::unique_ptr<PosixPlatform> platform;
+    std::unique_ptr<test::FakeUi> ui;
+    std::unique_ptr<App> app;
+    std::ostringstream out, err;
+};
+
+TEST_F(EncryptedFileRestore, HeadlessTakesTheKeyFileAndRestoresByteForByte) {
+    const std::string target = dir / "back";
+    ASSERT_EQ(restore({"Docs", "--to", target, data + "/sub/big.txt"}), RestoreDone) << err.str();
+    EXPECT_EQ(test::ReadFile(target + data + "/sub/big.txt"), big);
+    EXPECT_FALSE(fs::exists(target + letter));
+    EXPECT_TRUE(ui->passwordPrompts.empty());
+    // The line names the descriptor, never the password.
+    EXPECT_EQ(test::ReadFile(program + "/SWTemp.bat").find("restore \"pass"), std::string::npos);
+}
+
+TEST_F(EncryptedFileRestore, HeadlessWithoutAPasswordFailsSaysWhyAndWritesNothing) {
+    const std::string target = dir / "back";
+    // Encrypted in the settings, but no key file and no keyring.
+    test::WriteFile(program + "/Stowaway.ini", "[crate \"Docs\"]\nencrypt = aes256\n");
+    EXPECT_EQ(restore({"Docs", "--to", target, letter}), RestoreFailed);
+    EXPECT_NE(err.str().find("The Crate Docs is encrypted, but no password was found"),
+              std::string::npos)
+        << err.str();
+    EXPECT_NE(err.str().find("Nothing was restored."), std::string::npos) << err.str();
+    // No settings at all: the archive itself says it is encrypted.
+    fs::remove(program + "/Stowaway.ini");
+    EXPECT_EQ(restore({"Docs", "--to", target, letter}), RestoreFailed);
+    EXPECT_NE(err.str().find("is encrypted, but the Crate Docs has no password"), std::string::npos)
+        << err.str();
+    EXPECT_TRUE(ui->passwordPrompts.empty());
+    EXPECT_TRUE(!fs::exists(target) || fs::is_empty(target));
+    EXPECT_NE(test::ReadFile(program + "/Log.txt").find("no password"), std::string::npos);
+}
+
+TEST_F(EncryptedFileRestore, TheBrowserAsksAndAWrongAnswerRestoresNothing) {
+    fs::remove(letter);
+    fs::remove(program + "/Stowaway.ini");  // no Crate password: it must ask
+
+    BrowseForm& wrong = browseToLetter();
+    ASSERT_EQ(wrong.TblHistory.rows().size(), 1u) << wrong.LblMessage.caption();
+    ui->passwords = {"not it"};
+    wrong.CmdRestoreOriginal.click();
+    ASSERT_EQ(ui->passwordPrompts.size(), 1u);
+    EXPECT_NE(ui->passwordPrompts[0].find("is encrypted"), std::string::npos);
+    EXPECT_FALSE(fs::exists(letter));
+    // The archiver's own line for the entry is the reason given.
+    EXPECT_NE(wrong.LblMessage.caption().find("The restore stopped after 0 of 1 file"),
+              std::string::npos)
+        << wrong.LblMessage.caption();
+    EXPECT_NE(wrong.LblMessage.caption().find("the password is wrong"), std::string::npos)
+        << wrong.LblMessage.caption();
+
+    // Nobody answers: nothing is run.
+    BrowseForm& none = browseToLetter();
+    none.CmdRestoreOriginal.click();
+    EXPECT_NE(none.LblMessage.caption().find("no password was given"), std::string::npos)
+        << none.LblMessage.caption();
+    EXPECT_FALSE(fs::exists(letter));
+
+    BrowseForm& right = browseToLetter();
+    ui->passwords = {Password};
+    right.CmdRestoreOriginal.click();
+    EXPECT_EQ(right.LblMessage.caption(), "Restored 1 of 1 file to their original place.");
+    EXPECT_EQ(test::ReadFile(letter), "Dear Ann,\nall well.\n");
+}
+
+}  // namespace
+}  // namespace stowaway
