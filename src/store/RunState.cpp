@@ -142,7 +142,10 @@ std::optional<std::time_t> ParseStateTime(const std::string& text) {
                     &minute, &second, &zone, &used) != 7 ||
         zone != 'Z' || static_cast<std::size_t>(used) != text.size() || text.size() != 20)
         return std::nullopt;
-    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60)
+    // No run of ours started before 1970, and strftime writes such years
+    // without their leading zeros, so they would not read back.
+    if (year < 1970 || month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 ||
+        second > 60)
         return std::nullopt;
     parts.tm_year = year - 1900;
     parts.tm_mon = month - 1;

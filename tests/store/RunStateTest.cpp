@@ -165,7 +165,9 @@ TEST(RunState, TimesAreUtcAndStrict) {
     EXPECT_EQ(ParseStateTime("2025-12-05T04:21:01Z"), Dec5);
     EXPECT_EQ(ParseStateTime("2024-02-29T00:00:00Z"), 1709164800);
     for (const char* bad : {"2025-12-05T04:21:01", "2025-12-05 04:21:01Z", "2025-12-05T04:21:01Z ",
-                            "2025-13-05T04:21:01Z", "2025-02-29T00:00:00Z", "1764908461", ""})
+                            "2025-13-05T04:21:01Z", "2025-02-29T00:00:00Z", "1764908461", "",
+                            // Written back without its leading zero, it would not read again.
+                            "0226-12-07T17:30:00Z"})
         EXPECT_EQ(ParseStateTime(bad), std::nullopt) << bad;
 }
 
