@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(cmake g++ ninja-build pkg-config qt6-base-dev qt6-svg-dev libzip-dev googletest libgtest-dev
           libgmock-dev libdeflate-dev libssl-dev libarchive-tools ccache zip unzip p7zip-full python3 xvfb xauth xdg-utils clang-format
           man-db groff-base systemd cron libsystemd-dev dbus-daemon tzdata
-          libsecret-1-dev gnome-keyring)
+          libsecret-1-dev gnome-keyring unicode-data)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -5,6 +5,7 @@
 
 #include "engine/JobContext.h"
 #include "engine/LockWait.h"
+#include "platform/CaseFold.h"
 #include "platform/InstanceLock.h"
 #include "platform/Text.h"
 #include "platform/VisibleText.h"
@@ -16,7 +17,7 @@ namespace {
 std::string HashName(const std::string& name) {
     // FNV-1a: stable across builds and runs, which std::hash is not promised to be.
     std::uint64_t hash = 14695981039346656037ULL;
-    for (unsigned char c : ToLower(Trim(name))) {
+    for (unsigned char c : FoldCase(Trim(name))) {
         hash ^= c;
         hash *= 1099511628211ULL;
     }

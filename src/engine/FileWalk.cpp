@@ -6,6 +6,7 @@
 #include "engine/JobContext.h"
 #include "engine/Wildcard.h"
 #include "engine/Years.h"
+#include "platform/CaseFold.h"
 #include "platform/Text.h"
 #include "platform/VisibleText.h"
 
@@ -129,7 +130,7 @@ void AddWalkError(const JobContext& ctx, std::string text) {
 
 void EnumerateFolder(const JobContext& ctx, const std::string& folder, const std::string& wildcard,
                      int ruleYear, bool recurse, bool write, SelectMode mode, std::ostream* list) {
-    Walk walk{ctx,  ToLower(wildcard),      ruleYear, recurse, write, mode,
+    Walk walk{ctx,  FoldCase(wildcard),     ruleYear, recurse, write, mode,
               list, ctx.style().foldsCase()};
     walk.folder(folder);
 }

@@ -136,7 +136,7 @@ bool RunRecordedBackup(const JobContext& ctx, const std::function<BackupOutcome(
     std::vector<std::string> others;
     if (ctx.automated)
         for (const std::string& other : CrateNames(ctx.store))
-            if (ToLower(Trim(other)) != ToLower(Trim(name))) others.push_back(other);
+            if (!EqualsIgnoreCase(Trim(other), Trim(name))) others.push_back(other);
     const std::string path = RunStatePath(ctx.platform, ctx.ProgramFolder);
     const RunStateSave save = UpdateRunState(ctx.platform, path, [&](RunStateTable& table) {
         CrateRunState& state = table.entry(name);

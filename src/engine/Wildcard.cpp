@@ -1,13 +1,13 @@
 #include "engine/Wildcard.h"
 
-#include "platform/Text.h"
+#include "platform/CaseFold.h"
 
 namespace stowaway {
 
 namespace {
 
 // Patterns and names are matched one character at a time: bytes when both are
-// ASCII, otherwise the lower-cased characters of the UTF-8 text.
+// ASCII, otherwise the case-folded characters of the UTF-8 text.
 template <typename Char>
 Char Lower(Char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<Char>(c - 'A' + 'a') : c;
@@ -91,13 +91,13 @@ bool IsAscii(std::string_view text) {
 
 bool MatchesLoweredWildcard(std::string_view name, std::string_view pattern) {
     if (IsAscii(name) && IsAscii(pattern)) return Matches(name, pattern);
-    const std::wstring wideName = ToLowerCharacters(name);
-    const std::wstring widePattern = ToLowerCharacters(pattern);
-    return Matches(std::wstring_view(wideName), std::wstring_view(widePattern));
+    const std::u32string wideName = FoldedCharacters(name);
+    const std::u32string widePattern = FoldedCharacters(pattern);
+    return Matches(std::u32string_view(wideName), std::u32string_view(widePattern));
 }
 
 bool MatchesWildcard(std::string_view name, std::string_view pattern) {
-    return MatchesLoweredWildcard(name, ToLower(pattern));
+    return MatchesLoweredWildcard(name, FoldCase(pattern));
 }
 
 }  // namespace stowaway

@@ -10,7 +10,7 @@ namespace stowaway {
 // The whole name must match the whole pattern.
 bool MatchesWildcard(std::string_view name, std::string_view pattern);
 
-// The same with a pattern already lower-cased (the walk folds it once per folder).
+// The same with a pattern already case-folded (FoldCase; the walk folds it once).
 bool MatchesLoweredWildcard(std::string_view name, std::string_view loweredPattern);
 
 }  // namespace stowaway

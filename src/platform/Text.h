@@ -6,19 +6,17 @@
 
 namespace stowaway {
 
-// Text is UTF-8. Letter case is that of all of Unicode (the C library's UTF-8
-// tables); bytes that are not UTF-8 pass through unchanged.
+// Text is UTF-8. Letter case is that of all of Unicode (platform/CaseFold, the
+// project's own table); bytes that are not UTF-8 pass through unchanged.
 std::string ToLower(std::string_view text);
 std::string ToUpper(std::string_view text);
-// The characters of a text, lower-cased, one per element (for matching one
-// character at a time); a byte that is not UTF-8 becomes 0x110000 + its value.
-std::wstring ToLowerCharacters(std::string_view text);
 std::string Trim(std::string_view text);  // blanks only, both ends
 std::string TrimBlanksAndTabs(std::string_view text);
 bool StartsWith(std::string_view text, std::string_view prefix);
 bool EndsWith(std::string_view text, std::string_view suffix);
+// Names compared without regard to letter case, by case folding (so "ΣΟΦΟΣ" and
+// "σοφος" are alike); <0, 0, >0.
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
-// Compares without regard to letter case; <0, 0, >0.
 int CompareIgnoreCase(std::string_view a, std::string_view b);
 // Left/Mid/Right of classic BASIC, never out of range.
 std::string_view Left(std::string_view text, std::size_t count);

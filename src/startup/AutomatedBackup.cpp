@@ -18,8 +18,10 @@ int RunAutomatedBackup(App& app) {
     CrateStore& store = app.store;
     for (short i = 0; i <= store.CrateMax; ++i) {
         const std::string& name = store.CrateTable[static_cast<std::size_t>(i)].Name;
-        // Every slot is compared: with equal names the last one wins.
-        if (!name.empty() && ToLower(Trim(name)) == wanted) {
+        // Every slot is compared: with equal names the last one wins. The command
+        // line comes lower-cased, so both are lowered before folding ("İ" lowers
+        // to "i" but folds to itself).
+        if (!name.empty() && EqualsIgnoreCase(ToLower(Trim(name)), wanted)) {
             app.AbuMode = true;
             store.CurrentIndex = i;
         }

@@ -20,7 +20,7 @@ std::string FindCrate(App& app, const std::string& wanted) {
     std::string found;
     for (short i = 0; i <= app.store.CrateMax; ++i) {
         const std::string& name = app.store.CrateTable[static_cast<std::size_t>(i)].Name;
-        if (!name.empty() && ToLower(Trim(name)) == ToLower(Trim(wanted))) found = name;
+        if (!name.empty() && EqualsIgnoreCase(Trim(name), Trim(wanted))) found = name;
     }
     return found;
 }

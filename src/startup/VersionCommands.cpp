@@ -66,7 +66,7 @@ short FindCrate(const App& app, const std::string& wanted) {
     short found = -1;
     for (short i = 0; i <= app.store.CrateMax; ++i) {
         const std::string& name = app.store.CrateTable[static_cast<std::size_t>(i)].Name;
-        if (!name.empty() && ToLower(Trim(name)) == ToLower(Trim(wanted))) found = i;
+        if (!name.empty() && EqualsIgnoreCase(Trim(name), Trim(wanted))) found = i;
     }
     return found;
 }

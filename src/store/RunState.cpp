@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdio>
 
+#include "platform/CaseFold.h"
 #include "platform/Text.h"
 #include "store/LineEscapes.h"
 
@@ -11,7 +12,7 @@ namespace stowaway {
 namespace {
 
 std::string Key(const std::string& name) {
-    return ToLower(Trim(name));
+    return FoldCase(Trim(name));
 }
 
 const char* ResultText(RunResult result) {

@@ -1,10 +1,11 @@
 #include "PathCase.h"
 
 #include <dirent.h>
-#include <strings.h>
 #include <sys/stat.h>
 
 #include <vector>
+
+#include "platform/CaseFold.h"
 
 namespace tools {
 namespace {
@@ -21,7 +22,7 @@ std::string FindIgnoringCase(const std::string& dir, const std::string& name) {
     std::string found;
     int matches = 0;
     while (dirent* e = ::readdir(d)) {
-        if (::strcasecmp(e->d_name, name.c_str()) == 0) {
+        if (stowaway::EqualsFolded(e->d_name, name)) {
             found = e->d_name;
             ++matches;
         }

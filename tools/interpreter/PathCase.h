@@ -9,7 +9,7 @@ namespace tools {
 
 // Returns `path` itself when it exists. Otherwise walks it component by
 // component and replaces each missing component by the one directory entry
-// that equals it ignoring ASCII letter case; stops at the first component
+// that equals it ignoring letter case (CaseFold); stops at the first component
 // that is missing or ambiguous and keeps the rest as given.
 std::string ResolvePathCase(const std::string& path);
 

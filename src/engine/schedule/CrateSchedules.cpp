@@ -23,7 +23,7 @@ bool Load(const ScheduleContext& ctx, Settings& settings, std::string& error) {
 
 // Names that match without case are one Crate to the schedulers.
 bool UnitsDiffer(const std::string& a, const std::string& b) {
-    return ToLower(Trim(a)) != ToLower(Trim(b));
+    return !EqualsIgnoreCase(Trim(a), Trim(b));
 }
 
 }  // namespace

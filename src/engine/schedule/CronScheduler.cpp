@@ -38,8 +38,9 @@ bool CronScheduler::apply(const std::string& crate, const Schedule& schedule,
     std::string crontab;
     std::vector<CronEntry> entries;
     if (!readBlock(crontab, entries, error)) return false;
-    const std::string key = ToLower(Trim(crate));
-    const auto same = [&](const CronEntry& entry) { return ToLower(Trim(entry.crate)) == key; };
+    const auto same = [&](const CronEntry& entry) {
+        return EqualsIgnoreCase(Trim(entry.crate), Trim(crate));
+    };
     const auto at = std::find_if(entries.begin(), entries.end(), same);
     CronEntry entry{crate, program, CronFields(schedule)};
     if (schedule.kind == ScheduleKind::Off) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/schedule/Calendar.h"
+#include "platform/CaseFold.h"
 #include "platform/Text.h"
 
 namespace stowaway {
@@ -63,7 +64,7 @@ std::string SystemdEscape(std::string_view text) {
 }
 
 std::string UnitBaseName(std::string_view crate) {
-    const std::string normal = ToLower(Trim(crate));
+    const std::string normal = FoldCase(Trim(crate));
     std::string escaped = SystemdEscape(normal);
     // A unit name holds at most 255 characters; ".service" and the hash need room.
     constexpr std::size_t Room = 200;

@@ -7,6 +7,7 @@
 
 #include "engine/Wildcard.h"
 #include "engine/versions/VersionNames.h"
+#include "platform/CaseFold.h"
 #include "platform/Text.h"
 
 namespace stowaway {
@@ -118,7 +119,7 @@ std::uint32_t VersionListing::find(std::string_view wanted) const {
 
 std::vector<std::uint32_t> VersionListing::search(std::string_view pattern,
                                                   std::size_t limit) const {
-    const std::string lowered = ToLower(pattern);
+    const std::string lowered = FoldCase(pattern);
     const bool whole = pattern.find('/') != std::string_view::npos;
     std::vector<std::uint32_t> hits;
     for (std::uint32_t index = 0; index < entries_.size() && hits.size() < limit; ++index) {

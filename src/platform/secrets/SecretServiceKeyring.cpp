@@ -1,5 +1,6 @@
 #include <libsecret/secret.h>
 
+#include "platform/CaseFold.h"
 #include "platform/Text.h"
 #include "platform/secrets/Keyring.h"
 
@@ -106,7 +107,7 @@ class ServiceConnection {
 }  // namespace
 
 std::string KeyringCrateName(const std::string& crate) {
-    return ToLower(Trim(crate));
+    return FoldCase(Trim(crate));
 }
 
 KeyringStatus SecretServiceKeyring::lookup(const std::string& programFolder,

@@ -26,7 +26,7 @@ std::string_view TrimView(std::string_view text) {
 }
 
 bool SameCrate(std::string_view a, std::string_view b) {
-    return ToLower(Trim(a)) == ToLower(Trim(b));
+    return EqualsIgnoreCase(Trim(a), Trim(b));
 }
 
 std::string CrateHeader(std::string_view crate) {

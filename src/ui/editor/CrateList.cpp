@@ -15,9 +15,8 @@ namespace {
 constexpr const char* NameWhat = "A Crate name";
 
 bool IsListed(const ComboBox& list, const std::string& name) {
-    const std::string wanted = ToLower(name);
     for (const std::string& item : list.items())
-        if (ToLower(item) == wanted) return true;
+        if (EqualsIgnoreCase(item, name)) return true;
     return false;
 }
 

@@ -61,7 +61,7 @@ void ImportCrate(App& app, const std::string& path) {
     app.ListUpdating = true;
     bool duplicate = false;
     for (const std::string& name : f.LstCrate.items())
-        duplicate = duplicate || ToLower(name) == ToLower(in.Name);
+        duplicate = duplicate || EqualsIgnoreCase(name, in.Name);
     if (f.LstCrate.count() >= CrateSlots) {
         // A full table: nothing is added.
     } else if (duplicate) {

@@ -64,7 +64,7 @@ void RefreshScheduleDialog(App& app) {
     std::vector<TableControl::Row> rows;
     int again = -1;
     for (const std::string& crate : f.crates) {
-        if (ToLower(crate) == ToLower(selected)) again = static_cast<int>(rows.size());
+        if (EqualsIgnoreCase(crate, selected)) again = static_cast<int>(rows.size());
         rows.push_back(ScheduleRow(crate, settings.settings, runs.table, app.platform.now()));
     }
     f.TblSchedules.setRows(std::move(rows));
