@@ -5,6 +5,7 @@
 #include "engine/EngineRig.h"
 #include "startup/CommandLine.h"
 #include "startup/Program.h"
+#include "support/NonAsciiNames.h"
 
 namespace stowaway {
 namespace {
@@ -53,6 +54,28 @@ TEST_F(AutomatedBackup, NamesCompareTrimmedAndWithoutCaseInAnyScript) {
     EXPECT_EQ(a.AbuCrateName, "ärger öl");
     EXPECT_EQ(RunAutomatedBackup(a), 0);
     EXPECT_EQ(a.store.CurrentIndex, 3);
+}
+
+// "-abu NAME" finds a Crate by the shared table's answers on every system. The
+// command line comes lower-cased, so to it "İ" is "i".
+TEST(AutomatedBackupNames, FindsCratesAsTheSharedTableCompares) {
+    for (const test::NamePair& p : test::NonAsciiNamePairs()) {
+        SCOPED_TRACE(p.name + " / " + p.other + ": " + p.why);
+        test::Rig rig;
+        rig.write(
+            "C:\\Backup\\Stowaway.dat",
+            "\"MAX=1\"\r\n\"LOGPATH=C:\\Backup\\Log.txt\"\r\n\"LOGVIEW=v\"\r\n\"SNAME=" + p.name +
+                "\"\r\n\"SBLOC=D:\\Found.zip\"\r\n\"SRLOC=C:\\R\"\r\n\"SCOMP=5\"\r\n"
+                "\"SUPDATE=0\"\r\n\"SMULTI=0\"\r\n\"SFOLDMAX=0\"\r\n\"SFILEMAX=0\"\r\n");
+        rig.app->DataFilePath.clear();
+        rig.script->onStart = [](const std::string&) {};
+        App& a = *rig.app;
+        ASSERT_EQ(ClassifyCommandLine(a, "-ABU " + p.other), StartMode::Automated);
+        const bool found = p.same || p.name.starts_with("İ");
+        EXPECT_EQ(RunAutomatedBackup(a), found ? 0 : 1);
+        EXPECT_EQ(a.AbuMode, found);
+        EXPECT_EQ(rig.script->started.size(), found ? 1u : 0u);
+    }
 }
 
 TEST_F(AutomatedBackup, AnArchiverErrorExitsOne) {
