@@ -10,6 +10,7 @@
 #include "engine/WorkFiles.h"
 #include "engine/encryption/CratePassword.h"
 #include "engine/versions/KeepStep.h"
+#include "platform/NativeText.h"
 #include "platform/VisibleText.h"
 #include "store/ArchiveHeader.h"
 
@@ -28,7 +29,7 @@ short SelectedSlot(const JobContext& ctx) {
 
 // Writes the list file: every folder rule's selection, then the single files.
 bool WriteListFile(const JobContext& ctx, const CrateRecord& crate, const std::string& listPath) {
-    std::ofstream list(ctx.platform.native(listPath), std::ios::binary | std::ios::trunc);
+    std::ofstream list(toPath(ctx.platform.native(listPath)), std::ios::binary | std::ios::trunc);
     for (int j = 0; j < crate.FolderMax; ++j)
         WalkFolderRule(ctx, CrateRecord::Entry(crate.Folders, j), true, &list);
     for (int j = 0; j < crate.FileMax; ++j) {

@@ -10,6 +10,7 @@
 #include "engine/WorkFiles.h"
 #include "engine/WorkFilesLock.h"
 #include "engine/encryption/CratePassword.h"
+#include "platform/NativeText.h"
 #include "store/Import.h"
 
 namespace stowaway {
@@ -39,7 +40,8 @@ bool ReadArchiveHeaderInJob(const JobContext& ctx, const std::string& path) {
     if (!ctx.job.Password.empty()) command.insert(command.rfind(" > "), " " + PasswordOption());
     ctx.display.showStatus("Checking ZIP file for Stowaway compliance...");
     {
-        std::ofstream batch(ctx.platform.native(files.batch), std::ios::binary | std::ios::trunc);
+        std::ofstream batch(toPath(ctx.platform.native(files.batch)),
+                            std::ios::binary | std::ios::trunc);
         batch << "@ECHO ON\r\n" << command << "\r\n";
         if (!batch.flush()) {
             ReportWorkFileFailure(ctx, files.batch);
@@ -57,7 +59,7 @@ bool ReadArchiveHeaderInJob(const JobContext& ctx, const std::string& path) {
     ctx.job.Password.clear();
     if (pid != 0) WaitForProcess(ctx, pid, false, {});
 
-    std::ifstream in(ctx.platform.native(files.header), std::ios::binary);
+    std::ifstream in(toPath(ctx.platform.native(files.header)), std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
     CrateRecord crate;

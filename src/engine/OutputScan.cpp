@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "engine/JobContext.h"
+#include "platform/NativeText.h"
 #include "platform/Text.h"
 
 namespace stowaway {
@@ -18,7 +19,7 @@ void ArchiverOutputScan::reset() {
 }
 
 void ArchiverOutputScan::feed(const std::string& nativePath) {
-    std::ifstream in(nativePath, std::ios::binary | std::ios::ate);
+    std::ifstream in(toPath(nativePath), std::ios::binary | std::ios::ate);
     if (!in) return;
     auto size = static_cast<std::uint64_t>(static_cast<std::streamoff>(in.tellg()));
     // A file that shrank was started again: count it afresh.

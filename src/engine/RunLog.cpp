@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "engine/JobContext.h"
+#include "platform/NativeText.h"
 #include "platform/VisibleText.h"
 #include "store/Version.h"
 
@@ -56,7 +57,7 @@ void AppendToRunLog(const JobContext& ctx, const std::vector<std::string>& lines
     std::ofstream log;
     // A NUL would cut the name short: such a path names no file.
     if (!path.empty() && !HoldsNul(path))
-        log.open(ctx.platform.native(path), std::ios::binary | std::ios::app);
+        log.open(toPath(ctx.platform.native(path)), std::ios::binary | std::ios::app);
     if (log) {
         for (const std::string& line : lines) log << line << "\r\n";
         log.flush();

@@ -10,6 +10,7 @@
 #include "engine/ProcessWait.h"
 #include "engine/RunLog.h"
 #include "engine/encryption/CratePassword.h"
+#include "platform/NativeText.h"
 #include "platform/Text.h"
 #include "platform/VisibleText.h"
 
@@ -29,7 +30,7 @@ std::string EchoLine(const JobContext& ctx) {
 }
 
 bool WriteBatch(const JobContext& ctx, const std::string& batchPath, const std::string& text) {
-    std::ofstream out(ctx.platform.native(batchPath), std::ios::binary | std::ios::trunc);
+    std::ofstream out(toPath(ctx.platform.native(batchPath)), std::ios::binary | std::ios::trunc);
     out << text;
     out.flush();
     return static_cast<bool>(out);

@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "platform/CommandLineSplit.h"
+#include "platform/NativeText.h"
 #include "platform/PosixFolder.h"
 #include "platform/Text.h"
 #include "platform/VisibleText.h"
@@ -37,22 +38,22 @@ std::string FollowLinks(std::string path) {
         struct stat st {};
         if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
         std::error_code ec;
-        fs::path link = fs::read_symlink(path, ec);
+        fs::path link = fs::read_symlink(toPath(path), ec);
         if (ec) return path;
-        path = link.is_absolute() ? link.string() : (fs::path(path).parent_path() / link).string();
+        path = fromPath(link.is_absolute() ? link : toPath(path).parent_path() / link);
     }
     return path;
 }
 
 // Temporary files of replaces that were killed before their rename: NAME.tmp-XXXXXX.
 void RemoveLeftoverTemps(const std::string& target) {
-    const fs::path folder = fs::path(target).parent_path();
-    const std::string prefix = fs::path(target).filename().string() + ".tmp-";
+    const fs::path folder = toPath(target).parent_path();
+    const std::string prefix = fromPath(toPath(target).filename()) + ".tmp-";
     std::error_code ec;
-    fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, ec);
+    fs::directory_iterator it(folder.empty() ? toPath(".") : folder, ec);
     if (ec) return;
     for (const fs::directory_entry& entry : it) {
-        const std::string name = entry.path().filename().string();
+        const std::string name = fromPath(entry.path().filename());
         if (name.size() != prefix.size() + 6 || !StartsWith(name, prefix)) continue;
         struct stat st {};
         if (::lstat(entry.path().c_str(), &st) == 0 && S_ISREG(st.st_mode))
@@ -81,8 +82,8 @@ PosixPlatform::~PosixPlatform() {
 std::string PosixPlatform::ExecutableFolder() {
     std::error_code ec;
     fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    if (ec) return fs::current_path().string();
-    std::string folder = exe.parent_path().string();
+    if (ec) return fromPath(fs::current_path());
+    std::string folder = fromPath(exe.parent_path());
     return folder.empty() ? "/" : folder;
 }
 
@@ -270,7 +271,7 @@ CreateStatus PosixPlatform::createNewFile(const std::string& path,
         ::unlink(file.c_str());
         return CreateStatus::Failed;
     }
-    const std::string folder = fs::path(file).parent_path().string();
+    const std::string folder = fromPath(toPath(file).parent_path());
     int dirFd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd >= 0) {
         ::fsync(dirFd);
@@ -299,7 +300,7 @@ bool PosixPlatform::replaceFile(const std::string& path,
     ::close(fd);
     bool ok;
     {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        std::ofstream out(toPath(temp), std::ios::binary | std::ios::trunc);
         ok = out && writer(out);
         out.flush();
         ok = ok && out.good();
@@ -315,7 +316,7 @@ bool PosixPlatform::replaceFile(const std::string& path,
         return false;
     }
     // Make the rename itself durable.
-    std::string folder = fs::path(target).parent_path().string();
+    std::string folder = fromPath(toPath(target).parent_path());
     int dirFd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd >= 0) {
         ::fsync(dirFd);

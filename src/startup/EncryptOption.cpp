@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "platform/NativeText.h"
 #include "platform/Text.h"
 #include "platform/secrets/KeyFile.h"
 #include "startup/App.h"
@@ -33,8 +34,8 @@ std::string FindCrate(App& app, const std::string& wanted) {
 // scheduled runs start elsewhere.
 std::string FullPath(const std::string& path) {
     std::error_code ignored;
-    const std::filesystem::path full = std::filesystem::absolute(path, ignored);
-    return full.empty() ? path : full.lexically_normal().string();
+    const std::filesystem::path full = std::filesystem::absolute(toPath(path), ignored);
+    return full.empty() ? path : fromPath(full.lexically_normal());
 }
 
 bool Save(App& app, const std::string& crate, const CrateEncryption& encryption,

@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include "platform/NativeText.h"
 #include "platform/Platform.h"
 #include "store/CrateRecord.h"
 #include "store/Version.h"
@@ -33,7 +34,7 @@ std::string FormatArchiveHeader(const CrateRecord& crate) {
 
 bool WriteArchiveHeader(const Platform& platform, const CrateRecord& crate,
                         const std::string& path) {
-    std::ofstream out(platform.native(path), std::ios::binary | std::ios::trunc);
+    std::ofstream out(toPath(platform.native(path)), std::ios::binary | std::ios::trunc);
     out << FormatArchiveHeader(crate);
     out.flush();
     return static_cast<bool>(out);

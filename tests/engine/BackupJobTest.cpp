@@ -195,7 +195,7 @@ TEST(BackupJob, NamesTheListCannotCarryAreLeftOutLoggedAndMakeTheRunAnError) {
     a.AbuMode = true;
     const std::string dir = rig.dir.path();
     test::WriteFile(dir + "/private/key.txt", "secret");
-    std::filesystem::create_directories(dir + "/data/evil\n" + dir + "/private");
+    std::filesystem::create_directories(toPath(dir + "/data/evil\n" + dir + "/private"));
     test::WriteFile(dir + "/data/ok.txt", "x");
     CrateRecord& c = rig.crate("Smuggle");
     c.FolderMax = 1;

@@ -59,11 +59,12 @@ class EndToEnd : public ::testing::Test {
     void SetUp() override {
         const std::string built = STOWAWAY_PROGRAM_DIR;
         for (const char* tool : {"PKZIP25.EXE", "stowaway-cmd"})
-            if (!fs::exists(built + "/" + tool)) GTEST_SKIP() << tool << " is not built yet";
+            if (!fs::exists(toPath(built + "/" + tool)))
+                GTEST_SKIP() << tool << " is not built yet";
         program = dir / "Program Files";
-        fs::create_directories(program);
+        fs::create_directories(toPath(program));
         for (const char* tool : {"PKZIP25.EXE", "stowaway-cmd"})
-            fs::copy_file(built + "/" + tool, program + "/" + tool);
+            fs::copy_file(toPath(built + "/" + tool), toPath(program + "/" + tool));
         data = dir / "data";
         test::WriteFile(data + "/Letters/Dear Ann.txt", "Dear Ann,\nall well.\n");
         test::WriteFile(data + "/Letters/old/1999.txt", std::string(5000, 'x'));
@@ -71,7 +72,7 @@ class EndToEnd : public ::testing::Test {
         test::WriteFile(data + "/.cache", "hidden");
         test::WriteFile(dir / "etc/app.cfg", "setting=1\n");
         archive = dir / "out/Docs.zip";
-        fs::create_directories(dir / "out");
+        fs::create_directories(toPath(dir / "out"));
         platform = std::make_unique<PosixPlatform>(program);
         writeDataFile(0);
     }
@@ -106,7 +107,7 @@ class EndToEnd : public ::testing::Test {
         a.FrmMain.LstCrate.setListIndex(0);
         a.store.CurrentIndex = 0;
         ShowCurrentCrate(a);
-        fs::create_directories(target);
+        fs::create_directories(toPath(target));
         a.FrmMain.TxtRestoreLocation.setText(target);
         a.FrmMain.ChkOverwriteOlder.setValue(overwriteOlder);
         RestoreCrate(a);
@@ -116,7 +117,7 @@ class EndToEnd : public ::testing::Test {
     // A fresh program without a data file imports the archive as its only Crate.
     App& importAlone() {
         App& b = fresh();
-        fs::remove(program + "/Stowaway.dat");
+        fs::remove(toPath(program + "/Stowaway.dat"));
         LoadDataFile(b);
         ImportCrate(b, archive);
         EXPECT_EQ(b.FrmMain.StBMain.panelText(), "Added Crate Data Successfully");
@@ -174,7 +175,7 @@ TEST_F(EndToEnd, AnAutomatedBackupStoresExactlyTheSelectionWithTheHeader) {
 
     // Update only: a second run stores just the file that changed.
     test::WriteFile(data + "/Letters/Dear Ann.txt", "Dear Ann,\nall changed.\n");
-    fs::last_write_time(data + "/Letters/Dear Ann.txt",
+    fs::last_write_time(toPath(data + "/Letters/Dear Ann.txt"),
                         fs::file_time_type::clock::now() + std::chrono::seconds(30));
     writeDataFile(1);
     ASSERT_EQ(automated("Docs"), 0) << output();
@@ -207,11 +208,11 @@ TEST_F(EndToEnd, ARestoreKeepsANewerFileAndTheLogCountsIt) {
     const std::string replaced = target + data + "/Letters/old/1999.txt";
     test::WriteFile(kept, "changed since");
     fs::last_write_time(
-        kept, fs::last_write_time(data + "/Letters/Dear Ann.txt") + std::chrono::hours(1));
+        toPath(kept), fs::last_write_time(data + "/Letters/Dear Ann.txt") + std::chrono::hours(1));
     test::WriteFile(replaced, "older");
-    fs::last_write_time(
-        replaced, fs::last_write_time(data + "/Letters/old/1999.txt") - std::chrono::hours(1));
-    fs::remove(program + "/Log.txt");
+    fs::last_write_time(toPath(replaced), fs::last_write_time(data + "/Letters/old/1999.txt") -
+                                              std::chrono::hours(1));
+    fs::remove(toPath(program + "/Log.txt"));
 
     App& a = restoreInto(target, CheckBox::Unchecked);
     EXPECT_NE(a.job.ArchiverCommand.find(" -extract=all "), std::string::npos);
@@ -226,7 +227,7 @@ TEST_F(EndToEnd, ARestoreKeepsANewerFileAndTheLogCountsIt) {
     EXPECT_EQ(l[3], "    Number of newer files Kept: 1");
     EXPECT_NE(l[4].find(" - Number of files Restored: 2"), std::string::npos) << l[4];
 
-    fs::remove(program + "/Log.txt");
+    fs::remove(toPath(program + "/Log.txt"));
     EXPECT_EQ(restoreInto(target, CheckBox::Checked).FrmMain.StBMain.panelText(),
               "Restore Complete");
     EXPECT_EQ(test::ReadFile(kept), "changed since");
@@ -252,8 +253,8 @@ TEST_F(EndToEnd, AnAutomatedBackupOfAMultiDiskCratePastAFileSizeLimitMakesASet) 
     ASSERT_EQ(status, 0) << output();
     EXPECT_EQ(app->job.FilesDone, 4) << output();
     for (const char* volume : {"out/Docs.z01", "out/Docs.z02", "out/Docs.zip"}) {
-        ASSERT_TRUE(fs::exists(dir / volume)) << volume;
-        EXPECT_LE(fs::file_size(dir / volume), 100000u);
+        ASSERT_TRUE(fs::exists(toPath(dir / volume))) << volume;
+        EXPECT_LE(fs::file_size(toPath(dir / volume)), 100000u);
     }
 
     const std::string target = dir / "from the set";
@@ -287,8 +288,8 @@ TEST_F(EndToEnd, AFullMediumEndsAnAutomatedMultiDiskBackupWithAnError) {
     EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& l) {
         return l.rfind("    Error: ", 0) == 0 && l.find("the medium is full") != std::string::npos;
     })) << log;
-    EXPECT_FALSE(fs::exists(archive));
-    EXPECT_FALSE(fs::exists(dir / "out/Docs.z01"));
+    EXPECT_FALSE(fs::exists(toPath(archive)));
+    EXPECT_FALSE(fs::exists(toPath(dir / "out/Docs.z01")));
 }
 
 // A disk that fills while the new archive is written: the old archive stays as it

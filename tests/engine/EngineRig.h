@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/NativeText.h"
 #include "startup/App.h"
 #include "support/RecordingNotifier.h"
 #include "support/TestPlatforms.h"
@@ -87,7 +88,7 @@ struct Rig {
     explicit Rig(bool windowsFlavour = true, const std::string& programFolder = "C:\\Backup") {
         if (windowsFlavour) {
             auto p = std::make_unique<Scripted<WindowsFlavourPlatform>>(dir.path(), programFolder);
-            std::filesystem::create_directories(p->native(p->programFolder()));
+            std::filesystem::create_directories(toPath(p->native(p->programFolder())));
             script = &p->script;
             platform = std::move(p);
         } else {

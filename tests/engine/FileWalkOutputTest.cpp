@@ -109,12 +109,12 @@ class WalkOutput : public ::testing::Test {
             test::WriteFile(data + "/" + name, "x");
         ASSERT_EQ(::mkfifo((data + "/pipe.txt").c_str(), 0644), 0);
         ASSERT_EQ(::mkfifo((data + "/sub/fifo").c_str(), 0644), 0);
-        fs::create_symlink(data + "/a.txt", data + "/linked.txt");
-        fs::create_symlink("sub/c.txt", data + "/rel.txt");
-        fs::create_symlink(data + "/missing.txt", data + "/dangling.txt");
-        fs::create_symlink("loop.txt", data + "/loop.txt");
-        fs::create_directory_symlink(data, data + "/up");
-        fs::create_directory_symlink("..", data + "/sub/back");
+        fs::create_symlink(toPath(data + "/a.txt"), toPath(data + "/linked.txt"));
+        fs::create_symlink(toPath("sub/c.txt"), toPath(data + "/rel.txt"));
+        fs::create_symlink(toPath(data + "/missing.txt"), toPath(data + "/dangling.txt"));
+        fs::create_symlink(toPath("loop.txt"), toPath(data + "/loop.txt"));
+        fs::create_directory_symlink(toPath(data), toPath(data + "/up"));
+        fs::create_directory_symlink(toPath(".."), toPath(data + "/sub/back"));
         // A folder whose name would smuggle another path into the list.
         test::WriteFile(data + "/evil\n" + p.dir.path() + "/private/key.txt", "x");
 
@@ -327,7 +327,7 @@ TEST(WalkOutputPermissions, UnreadableAndUnsearchableFolders) {
     const std::string q = p.dir / "perm";
     for (const char* name : {"open.txt", "locked/secret.txt", "shut/f.txt", "shut/inner/g.txt"})
         test::WriteFile(q + "/" + name, "x");
-    fs::create_symlink("f.txt", q + "/shut/link.txt");
+    fs::create_symlink(toPath("f.txt"), toPath(q + "/shut/link.txt"));
     test::LetEveryoneIn(p.dir.path());
     ASSERT_EQ(::chmod((q + "/locked").c_str(), 0), 0);
     ASSERT_EQ(::chmod((q + "/shut").c_str(), 0444), 0);
@@ -379,7 +379,7 @@ void RemoveTree(int parent, const char* name) {
 TEST(WalkOutputLongPaths, WhatTheSystemCannotNameByPathIsAnErrorOrUndated) {
     test::TestProgram p;
     const std::string top = p.dir / "long";
-    fs::create_directory(top);
+    fs::create_directory(toPath(top));
     struct Cleanup {
         std::string top;
         ~Cleanup() { RemoveTree(AT_FDCWD, top.c_str()); }

@@ -37,8 +37,8 @@ class PosixWalk : public ::testing::Test {
                                  "PageFile.SYS", "sub/c.txt", "sub/deeper/d.txt"})
             test::WriteFile(data + "/" + name, name);
         ASSERT_EQ(::mkfifo((data + "/pipe.txt").c_str(), 0644), 0);
-        fs::create_symlink(data + "/a.txt", data + "/linked.txt");
-        fs::create_directory_symlink(data, data + "/up");
+        fs::create_symlink(toPath(data + "/a.txt"), toPath(data + "/linked.txt"));
+        fs::create_directory_symlink(toPath(data), toPath(data + "/up"));
     }
     test::TestProgram p;
     std::string data;
@@ -110,7 +110,7 @@ TEST_F(PosixWalk, NamesWithLineBreaksNeverReachTheListAndAreReported) {
     const std::string secret = p.dir / "private/key.txt";
     test::WriteFile(secret, "only root reads this");
     const std::string mimic = data + "/evil\n" + p.dir.path() + "/private";
-    fs::create_directories(mimic);
+    fs::create_directories(toPath(mimic));
     test::WriteFile(mimic + "/key.txt", "decoy");
     test::WriteFile(data + "/two\nlines.txt", "x");
     test::WriteFile(data + "/sub/cr\rname.txt", "x");

@@ -10,6 +10,7 @@
 
 #include "engine/BackupJob.h"
 #include "engine/JobContext.h"
+#include "platform/NativeText.h"
 #include "platform/PosixPlatform.h"
 #include "store/DamagedCopy.h"
 #include "store/DataFile.h"
@@ -22,10 +23,10 @@ namespace fs = std::filesystem;
 
 struct Folder {
     Folder() {
-        std::string templ = (fs::temp_directory_path() / "stowaway-layers-XXXXXX").string();
+        std::string templ = fromPath(fs::temp_directory_path() / "stowaway-layers-XXXXXX");
         path = ::mkdtemp(templ.data());
     }
-    ~Folder() { fs::remove_all(path); }
+    ~Folder() { fs::remove_all(toPath(path)); }
     std::string path;
 };
 
@@ -66,14 +67,14 @@ TEST(StoreLayer, LoadsAndReportsThroughItsContextAlone) {
     CrateStore store;
     const StoreContext ctx{platform,  boxes, store, dir.path, dir.path + "/Stowaway.dat",
                            "/usr/bin"};
-    std::ofstream(ctx.DataFilePath) << "\"MAX=0\"\r\n\"LOGPATH=/l.txt\"\r\n\"LOGVIEW=v\"\r\n"
+    std::ofstream(toPath(ctx.DataFilePath)) << "\"MAX=0\"\r\n\"LOGPATH=/l.txt\"\r\n\"LOGVIEW=v\"\r\n"
                                        "\"SNAME=Solo\"\r\n\"SFOLDMAX=0\"\r\n\"SFILEMAX=0\"\r\n";
     EXPECT_EQ(LoadCrateFile(ctx), LoadOutcome::Loaded);
     EXPECT_EQ(store.CrateTable[0].Name, "Solo");
     EXPECT_EQ(store.CrateTable[0].BackupLocation, dir.path + "/SWBackup.zip");
     EXPECT_TRUE(boxes.messages.empty());
 
-    std::ofstream(ctx.DataFilePath) << "hello\r\nworld\r\n";
+    std::ofstream(toPath(ctx.DataFilePath)) << "hello\r\nworld\r\n";
     store.clearTable();
     EXPECT_EQ(LoadCrateFile(ctx), LoadOutcome::Damaged);
     EXPECT_EQ(boxes.messages,

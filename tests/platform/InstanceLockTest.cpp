@@ -27,7 +27,7 @@ TEST(InstanceLock, OneHolderAtATimeAndFreeOnceItGoes) {
         EXPECT_EQ(other.state(), State::Owned);  // another key is free
     }
     // The file stays behind; it is the lock, not the file, that counts.
-    ASSERT_TRUE(std::filesystem::exists(path));
+    ASSERT_TRUE(std::filesystem::exists(toPath(path)));
     InstanceLock again(path);
     EXPECT_EQ(again.state(), State::Owned);
 

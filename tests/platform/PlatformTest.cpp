@@ -80,7 +80,7 @@ TEST(PosixPlatform, ReplaceFileIsAllOrNothing) {
     EXPECT_EQ(test::ReadFile(file), "old");
     EXPECT_TRUE(platform.replaceFile(file, [](std::ostream& out) { return bool(out << "new"); }));
     EXPECT_EQ(test::ReadFile(file), "new");
-    EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
+    EXPECT_EQ(fs::status(toPath(file)).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
@@ -110,11 +110,11 @@ TEST(PosixPlatform, ReadWholeFileReadsOnlyRegularFiles) {
     test::TempDir dir;
     PosixPlatform platform(dir.path());
     test::WriteFile(dir / "file", "bytes");
-    fs::create_symlink(dir / "file", dir / "link");
-    fs::create_symlink(dir / "gone", dir / "dangling");
-    fs::create_directory(dir / "folder");
+    fs::create_symlink(toPath(dir / "file"), toPath(dir / "link"));
+    fs::create_symlink(toPath(dir / "gone"), toPath(dir / "dangling"));
+    fs::create_directory(toPath(dir / "folder"));
     ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
-    fs::create_symlink("/dev/zero", dir / "zero");
+    fs::create_symlink(toPath("/dev/zero"), toPath(dir / "zero"));
     std::string contents;
     EXPECT_EQ(platform.readWholeFile(dir / "link", contents), ReadStatus::Read);
     EXPECT_EQ(contents, "bytes");

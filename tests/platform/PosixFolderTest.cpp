@@ -25,14 +25,14 @@ std::map<std::string, FolderEntry> ReadAll(OpenFolder& folder) {
 
 TEST(PosixFolder, EntriesCarryTheirTypeAndLinksCountByTheirTarget) {
     test::TempDir dir;
-    fs::create_directory(dir / "sub");
+    fs::create_directory(toPath(dir / "sub"));
     test::WriteFile(dir / "file.txt", "x");
     test::WriteFile(dir / ".hidden", "x");
-    fs::create_directory_symlink(dir / "sub", dir / "linkdir");
-    fs::create_symlink("file.txt", dir / "linkfile");
-    fs::create_symlink("missing", dir / "dangling");
-    fs::create_symlink("fifo", dir / "linkfifo");
-    fs::create_symlink("loop", dir / "loop");
+    fs::create_directory_symlink(toPath(dir / "sub"), toPath(dir / "linkdir"));
+    fs::create_symlink(toPath("file.txt"), toPath(dir / "linkfile"));
+    fs::create_symlink(toPath("missing"), toPath(dir / "dangling"));
+    fs::create_symlink(toPath("fifo"), toPath(dir / "linkfifo"));
+    fs::create_symlink(toPath("loop"), toPath(dir / "loop"));
     ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
     PosixPlatform platform(dir.path());
     std::unique_ptr<OpenFolder> folder = platform.openFolder(dir.path());
@@ -75,13 +75,13 @@ TEST(PosixFolder, EntriesCarryTheirTypeAndLinksCountByTheirTarget) {
 TEST(PosixFolder, NamesAreLookedUpInTheOpenFolderWhereverItIsNow) {
     test::TempDir dir;
     test::WriteFile(dir / "old/file.txt", "x");
-    fs::create_directory(dir / "old/sub");
+    fs::create_directory(toPath(dir / "old/sub"));
     const timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
     ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "old/file.txt").c_str(), times, 0), 0);
     PosixPlatform platform(dir.path());
     std::unique_ptr<OpenFolder> folder = platform.openFolder(dir / "old/");
     ASSERT_TRUE(folder);
-    fs::rename(dir / "old", dir / "new");
+    fs::rename(toPath(dir / "old"), toPath(dir / "new"));
     EXPECT_EQ(folder->modified("file.txt"), std::optional<std::time_t>(1000000000));
     EXPECT_TRUE(folder->holdsFolder("sub"));
     EXPECT_EQ(ReadAll(*folder).size(), 2u);
@@ -100,7 +100,7 @@ TEST(PosixFolder, WhatIsNoReadableFolderDoesNotOpen) {
     EXPECT_FALSE(platform.openFolder(dir.path() + std::string("\0/x", 3)));
     std::vector<DirEntry> listed;
     EXPECT_FALSE(platform.listDirectory(dir / "missing", listed));
-    fs::create_directory_symlink(dir.path(), dir / "up");
+    fs::create_directory_symlink(dir.path(), toPath(dir / "up"));
     EXPECT_TRUE(platform.openFolder(dir / "up/"));  // a link to a folder is followed
 }
 

@@ -16,6 +16,9 @@
 
 namespace {
 
+using stowaway::fromPath;
+using stowaway::toPath;
+
 using stowaway::test::ShellRun;
 
 const std::string Program = std::string(STOWAWAY_PROGRAM_DIR) + "/stowaway";
@@ -28,7 +31,7 @@ ShellRun RunProgram(const std::string& arguments, const std::string& environment
 }
 
 TEST(Program, WindowWithoutADisplayExplainsItselfAndFails) {
-    if (!std::filesystem::exists(Program)) GTEST_SKIP() << "program not built";
+    if (!std::filesystem::exists(toPath(Program))) GTEST_SKIP() << "program not built";
     ShellRun run = RunProgram("-main");
     EXPECT_NE(run.status, 0);
     EXPECT_NE(run.output.find("display"), std::string::npos) << run.output;
@@ -37,7 +40,7 @@ TEST(Program, WindowWithoutADisplayExplainsItselfAndFails) {
 // "--help" and "--version" print and succeed, with a display as without one; any
 // other spelling is still a command line that is not understood.
 TEST(Program, HelpAndVersionPrintAndExitZero) {
-    if (!std::filesystem::exists(Program)) GTEST_SKIP() << "program not built";
+    if (!std::filesystem::exists(toPath(Program))) GTEST_SKIP() << "program not built";
     for (const char* display : {"", "QT_QPA_PLATFORM=offscreen "}) {
         ShellRun help = RunProgram(std::string("--help"), display);
         EXPECT_EQ(help.status, 0) << display;
@@ -76,7 +79,7 @@ pid_t StartWindow(const std::string& program, const std::string& runtime) {
 // listens (a dead window's), 2 when a window listens on it.
 int SocketState(const std::string& folder) {
     std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    for (const auto& entry : std::filesystem::directory_iterator(toPath(folder), error)) {
         struct stat st {};
         if (::lstat(entry.path().c_str(), &st) != 0 || !S_ISSOCK(st.st_mode)) continue;
         const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -119,15 +122,15 @@ bool EndsOnItsOwn(pid_t pid, int& status) {
 // start ends at once, leaving the first; a SIGTERM then ends the first as its
 // close box does, saving the data file.
 TEST(Program, ASecondWindowStartEndsAndATermSignalClosesTheFirstWithASave) {
-    if (!std::filesystem::exists(Program)) GTEST_SKIP() << "program not built";
+    if (!std::filesystem::exists(toPath(Program))) GTEST_SKIP() << "program not built";
     stowaway::test::TempDir dir;
     const std::string folder = dir / "program";
     const std::string runtime = dir / "run";
-    std::filesystem::create_directories(folder);
-    std::filesystem::create_directories(runtime);
+    std::filesystem::create_directories(toPath(folder));
+    std::filesystem::create_directories(toPath(runtime));
     ::chmod(runtime.c_str(), 0700);
     const std::string program = folder + "/stowaway";
-    std::filesystem::copy_file(Program, program);
+    std::filesystem::copy_file(toPath(Program), toPath(program));
 
     const pid_t first = StartWindow(program, runtime);
     ASSERT_GT(first, 0);

@@ -62,7 +62,7 @@ TEST(ScheduleOption, SetsTheScheduleOfACrateNamedInAnyCase) {
               "[crate \"My Docs\"]\nschedule = mon,thu 09:00\n");
     EXPECT_EQ(r.run({"--schedule", "my docs", "off"}), ScheduleOk);
     EXPECT_EQ(r.out.str(), "My Docs: off (systemd)\n");
-    EXPECT_FALSE(fs::exists(r.units + "/" + UnitBaseName("My Docs") + ".service"));
+    EXPECT_FALSE(fs::exists(toPath(r.units + "/" + UnitBaseName("My Docs") + ".service")));
 
     // A damaged line of the settings is said, kept, and stops nothing.
     WriteFile(r.p.dir / "Stowaway.ini", "[crate \"Mail\"]\nthis is not a setting\n");
@@ -116,8 +116,9 @@ TEST(ScheduleOption, BadInputHasItsExitStatusAndChangesNothing) {
               "so the units are as they were: \"systemctl --user enable --now\" failed with exit "
               "status 1\n");
     // The unit folder may have been made; no unit is left in it.
-    EXPECT_TRUE(!fs::exists(r.units) || fs::is_empty(r.units));
-    EXPECT_EQ(fs::exists(r.p.dir / "Stowaway.ini") ? ReadFile(r.p.dir / "Stowaway.ini") : "", "");
+    EXPECT_TRUE(!fs::exists(toPath(r.units)) || fs::is_empty(toPath(r.units)));
+    EXPECT_EQ(
+        fs::exists(toPath(r.p.dir / "Stowaway.ini")) ? ReadFile(r.p.dir / "Stowaway.ini") : "", "");
 }
 
 // The built program, in a program folder of its own whose Crate has a hostile
@@ -126,10 +127,11 @@ class ScheduleProgram : public ::testing::Test {
   protected:
     void SetUp() override {
         program = dir.path() + "/Program 100% $x ü";
-        fs::create_directories(program);
-        fs::copy_file(std::string(STOWAWAY_PROGRAM_DIR) + "/stowaway", program + "/stowaway");
+        fs::create_directories(toPath(program));
+        fs::copy_file(toPath(std::string(STOWAWAY_PROGRAM_DIR) + "/stowaway"),
+                      toPath(program + "/stowaway"));
         WriteFile(program + "/Stowaway.dat", DataFile({Crate}, dir.path()));
-        fs::create_directories(dir / "runtime");
+        fs::create_directories(toPath(dir / "runtime"));
         ::chmod((dir / "runtime").c_str(), 0700);
     }
     CommandResult run(std::vector<std::string> arguments, const std::string& scheduler) {
@@ -170,8 +172,8 @@ TEST_F(ScheduleProgram, ExitStatusesOfTheRealProgram) {
                                  "units are as they were: \"systemctl --user "),
               std::string::npos)
         << result.errors;
-    EXPECT_TRUE(!fs::exists(dir / "config/systemd/user") ||
-                fs::is_empty(dir / "config/systemd/user"));
+    EXPECT_TRUE(!fs::exists(toPath(dir / "config/systemd/user")) ||
+                fs::is_empty(toPath(dir / "config/systemd/user")));
     EXPECT_EQ(ReadFile(program + "/Stowaway.ini"), "");
 }
 

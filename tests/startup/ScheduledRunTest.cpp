@@ -10,6 +10,7 @@
 
 #include "engine/CrateRunLock.h"
 #include "platform/InstanceLock.h"
+#include "platform/NativeText.h"
 #include "store/RunStateFile.h"
 #include "support/TestSessionBus.h"
 
@@ -25,14 +26,15 @@ class ScheduledRun : public ::testing::Test {
     void SetUp() override {
         const std::string built = STOWAWAY_PROGRAM_DIR;
         for (const char* tool : {"stowaway", "PKZIP25.EXE", "stowaway-cmd"})
-            if (!fs::exists(built + "/" + tool)) GTEST_SKIP() << tool << " is not built yet";
+            if (!fs::exists(toPath(built + "/" + tool)))
+                GTEST_SKIP() << tool << " is not built yet";
         program = dir / "Program Files";
-        fs::create_directories(program);
+        fs::create_directories(toPath(program));
         for (const char* tool : {"stowaway", "PKZIP25.EXE", "stowaway-cmd"})
-            fs::copy_file(built + "/" + tool, program + "/" + tool);
+            fs::copy_file(toPath(built + "/" + tool), toPath(program + "/" + tool));
         data = dir / "data";
         test::WriteFile(data + "/letter.txt", "Dear Ann,\n");
-        fs::create_directories(dir / "out");
+        fs::create_directories(toPath(dir / "out"));
         test::WriteFile(program + "/Stowaway.dat",
                         "\"MAX=0\"\r\n\"LOGPATH=" + program +
                             "/Log.txt\"\r\n\"LOGVIEW=x\"\r\n\"SNAME=Nightly Docs\"\r\n\"SBLOC=" +
@@ -78,7 +80,7 @@ TEST_F(ScheduledRun, RecordsEachRunAndAlertsOncePerFailureStreak) {
     EXPECT_EQ(state().result, RunResult::Ok);
     EXPECT_TRUE(server.summaries().empty());
 
-    fs::rename(data, dir / "unmounted");  // the disk is not there tonight
+    fs::rename(toPath(data), toPath(dir / "unmounted"));  // the disk is not there tonight
     for (int night = 0; night < 3; ++night) {
         run = backup();
         EXPECT_EQ(run.status, 1) << run.output;
@@ -94,7 +96,7 @@ TEST_F(ScheduledRun, RecordsEachRunAndAlertsOncePerFailureStreak) {
 
     // The schedule the timer was made from, as the Schedule dialog leaves it.
     {
-        std::ofstream ini(program + "/Stowaway.ini");
+        std::ofstream ini(toPath(program + "/Stowaway.ini"));
         ini << "[crate \"nightly docs\"]\nschedule = daily 02:30\n";
     }
     ProgramRun status = start("--status", "STOWAWAY_SCHEDULER=systemd");
@@ -104,7 +106,7 @@ TEST_F(ScheduledRun, RecordsEachRunAndAlertsOncePerFailureStreak) {
     EXPECT_NE(status.output.find("failed (3 runs)"), std::string::npos) << status.output;
     EXPECT_NE(status.output.find("Nightly Docs: " + s.error), std::string::npos) << status.output;
 
-    fs::rename(dir / "unmounted", data);
+    fs::rename(toPath(dir / "unmounted"), toPath(data));
     ASSERT_EQ(backup().status, 0);
     EXPECT_EQ(server.summaries(), (std::vector<std::string>{failed, again}));
     EXPECT_NE(server.received()[1].body.find("after 3 failed runs"), std::string::npos);
@@ -127,7 +129,7 @@ TEST_F(ScheduledRun, RecordsEachRunAndAlertsOncePerFailureStreak) {
 
 TEST_F(ScheduledRun, ASecondRunOfTheSameCrateGivesUpWithStatusOne) {
     const std::string lock = CrateLockPath(PathStyle::Posix(), program, "NIGHTLY DOCS");
-    EXPECT_EQ(fs::path(lock).parent_path(), fs::path(program));
+    EXPECT_EQ(toPath(lock).parent_path(), toPath(program));
     InstanceLock held(lock);
     ASSERT_EQ(held.state(), InstanceLock::State::Owned);
     const ProgramRun run = start("-abu 'Nightly Docs'", "STOWAWAY_LOCK_WAIT=0");
@@ -135,7 +137,7 @@ TEST_F(ScheduledRun, ASecondRunOfTheSameCrateGivesUpWithStatusOne) {
     EXPECT_NE(run.output.find("Another run of the Crate Nightly Docs was still going on"),
               std::string::npos)
         << run.output;
-    EXPECT_FALSE(fs::exists(dir / "out/docs.zip"));
+    EXPECT_FALSE(fs::exists(toPath(dir / "out/docs.zip")));
 }
 
 // A damaged state file is named by --status, which still lists the Crates, and
@@ -148,7 +150,7 @@ TEST_F(ScheduledRun, ADamagedStateFileNeverStopsTheCrates) {
     EXPECT_NE(status.output.find("Nightly Docs"), std::string::npos) << status.output;
     EXPECT_NE(status.output.find("is damaged (line 1"), std::string::npos) << status.output;
     EXPECT_EQ(backup().status, 0);
-    EXPECT_TRUE(fs::exists(program + "/Stowaway.state.damaged"));
+    EXPECT_TRUE(fs::exists(toPath(program + "/Stowaway.state.damaged")));
     EXPECT_EQ(state().result, RunResult::Ok);
 }
 

@@ -88,7 +88,7 @@ TEST(DataFile, WorkedExampleLoadsAndSavesByteForByte) {
     EXPECT_EQ(p.app->FrmMain.TxtLogViewer.text(), "C:\\WINDOWS\\Notepad.exe");
     EXPECT_EQ(p.app->FrmMain.TxtLogPath.text(), "C:\\Backup\\Log.txt");
 
-    std::filesystem::remove(p.dataFile());
+    std::filesystem::remove(toPath(p.dataFile()));
     SaveDataFile(*p.app);
     EXPECT_EQ(ReadFile(p.dataFile()), WorkedExample);
 }
@@ -104,7 +104,7 @@ TEST(DataFile, NoDataGivesDefaultsAndCreatesAMissingFile) {
     }
     TestProgram missing(true);
     LoadDataFile(*missing.app);
-    EXPECT_TRUE(std::filesystem::exists(missing.native(missing.app->DataFilePath)));
+    EXPECT_TRUE(std::filesystem::exists(toPath(missing.native(missing.app->DataFilePath))));
     EXPECT_TRUE(missing.ui.messages.empty());
 }
 
@@ -209,35 +209,38 @@ TEST(DataFile, ADamagedFileIsKeptBeforeTheSaveReplacesIt) {
     // Damaged again; the first copy stays, the second gets the next number. A
     // dangling link at a number is something there too: nothing is written through it.
     WriteFile(p.dataFile(), "hello\r\n" + bytes);
-    std::filesystem::create_symlink(p.dir / "elsewhere", p.dataFile() + ".damaged.1");
+    std::filesystem::create_symlink(toPath(p.dir / "elsewhere"),
+                                    toPath(p.dataFile() + ".damaged.1"));
     p.ui.messages.clear();
     LoadDataFile(*p.app);
     ASSERT_EQ(p.ui.messages.size(), 2u);
     EXPECT_EQ(p.ui.messages[1].text, DamagedCopyText("C:\\Backup\\Stowaway.dat.damaged.2"));
     EXPECT_EQ(ReadFile(p.dataFile() + ".damaged"), bytes);
     EXPECT_EQ(ReadFile(p.dataFile() + ".damaged.2"), "hello\r\n" + bytes);
-    EXPECT_FALSE(std::filesystem::exists(p.dir / "elsewhere"));
+    EXPECT_FALSE(std::filesystem::exists(toPath(p.dir / "elsewhere")));
 
     // No copy can be written (a read-only folder): the load error alone, and no
     // claim of a copy.
     if (::geteuid() == 0) return;  // root writes anyway
-    const std::string folder = std::filesystem::path(p.dataFile()).parent_path();
+    const std::string folder = toPath(p.dataFile()).parent_path();
     ::chmod(folder.c_str(), 0555);
     p.ui.messages.clear();
     LoadDataFile(*p.app);
     ::chmod(folder.c_str(), 0755);
     ASSERT_EQ(p.ui.messages.size(), 1u);
     EXPECT_EQ(p.ui.messages[0].text, LoadErrorText);
-    EXPECT_FALSE(std::filesystem::exists(p.dataFile() + ".damaged.3"));
+    EXPECT_FALSE(std::filesystem::exists(toPath(p.dataFile() + ".damaged.3")));
 }
 
 // Whatever stands at the data file's place, the load ends: damaged, never an
 // abort (a folder), a hang (a FIFO) or memory without end (a link to /dev/zero).
 TEST(DataFile, WhatIsNoRegularFileOrHoldsAnEndlessItemIsDamage) {
     const std::function<void(const std::string&)> makers[] = {
-        [](const std::string& path) { std::filesystem::create_directory(path); },
+        [](const std::string& path) { std::filesystem::create_directory(toPath(path)); },
         [](const std::string& path) { ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0); },
-        [](const std::string& path) { std::filesystem::create_symlink("/dev/zero", path); },
+        [](const std::string& path) {
+            std::filesystem::create_symlink(toPath("/dev/zero"), toPath(path));
+        },
         [](const std::string& path) {
             WriteFile(path, "\"MAX=0\"\r\n\"LOGPATH=" +
                                 std::string(ItemReader::MaxItemLength + 1, 'x') + "\"\r\n");
@@ -263,11 +266,11 @@ TEST(DataFile, ThroughALinkALoadCreatesNothingAndASaveKeepsTheLink) {
     TestProgram p(false);
     const std::string data = p.native(p.app->DataFilePath);
     const std::string target = p.dir / "kept/Stowaway.dat";
-    std::filesystem::create_directory(p.dir / "kept");
-    std::filesystem::create_symlink(target, data);
+    std::filesystem::create_directory(toPath(p.dir / "kept"));
+    std::filesystem::create_symlink(toPath(target), toPath(data));
     LoadDataFile(*p.app);
     EXPECT_TRUE(p.ui.messages.empty());
-    EXPECT_FALSE(std::filesystem::exists(target));
+    EXPECT_FALSE(std::filesystem::exists(toPath(target)));
     EXPECT_EQ(p.app->store.LogPath, p.app->ProgramFolder + "/Log.txt");
     EXPECT_EQ(p.app->store.LogViewer, "/usr/bin/xdg-open");
 
@@ -276,7 +279,7 @@ TEST(DataFile, ThroughALinkALoadCreatesNothingAndASaveKeepsTheLink) {
         p.app->store.CrateTable[0].Name = name;
         SaveDataFile(*p.app);
         EXPECT_TRUE(p.ui.messages.empty());
-        EXPECT_TRUE(std::filesystem::is_symlink(data));
+        EXPECT_TRUE(std::filesystem::is_symlink(toPath(data)));
         EXPECT_NE(ReadFile(target).find("\"SNAME=" + std::string(name) + "\""), std::string::npos);
     }
 }
@@ -284,14 +287,14 @@ TEST(DataFile, ThroughALinkALoadCreatesNothingAndASaveKeepsTheLink) {
 TEST(DataFile, ASaveRemovesWhatKilledSavesLeftBehind) {
     TestProgram p(false);
     const std::string data = p.native(p.app->DataFilePath);
-    const std::string folder = std::filesystem::path(data).parent_path();
+    const std::string folder = toPath(data).parent_path();
     for (const char* name : {"Stowaway.dat.tmp-a1B2c3", "Stowaway.dat.tmp-XXXXXX",
                              "Stowaway.dat.tmp-notmine", "Other.dat.tmp-a1B2c3"})
         WriteFile(folder + "/" + name, "partial");
     SaveDataFile(*p.app);
     std::vector<std::string> left;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        left.push_back(entry.path().filename().string());
+    for (const auto& entry : std::filesystem::directory_iterator(toPath(folder)))
+        left.push_back(fromPath(entry.path().filename()));
     std::sort(left.begin(), left.end());
     EXPECT_EQ(left, (std::vector<std::string>{"Other.dat.tmp-a1B2c3", "Stowaway.dat",
                                               "Stowaway.dat.tmp-notmine"}));
@@ -319,7 +322,7 @@ TEST(DataFile, FullTableAndFullListsLoad) {
 TEST(DataFile, FailedSaveLeavesTheOldFileIntact) {
     Loaded p(WorkedExample);
     p.app->store.CrateTable[0].Name = "Changed";
-    const std::string folder = std::filesystem::path(p.dataFile()).parent_path();
+    const std::string folder = toPath(p.dataFile()).parent_path();
     // Root writes into any folder, so the save runs as an ordinary user then.
     test::LetEveryoneIn(p.dir.path());
     ::chmod(folder.c_str(), 0555);
@@ -331,7 +334,7 @@ TEST(DataFile, FailedSaveLeavesTheOldFileIntact) {
     ::chmod(folder.c_str(), 0755);
     EXPECT_TRUE(refused);
     EXPECT_EQ(ReadFile(p.dataFile()), WorkedExample);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(toPath(folder)),
                             std::filesystem::directory_iterator()),
               1);  // no temporary file left behind
 }

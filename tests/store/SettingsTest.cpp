@@ -199,7 +199,7 @@ TEST(SettingsFile, AReadOnlyFolderRefusesTheSaveAndKeepsTheOldFile) {
 TEST(SettingsFile, AnUnreadableFileIsSaidAndNotTakenForEmpty) {
     TempDir dir;
     PosixPlatform platform;
-    std::filesystem::create_directory(dir / "Stowaway.ini");
+    std::filesystem::create_directory(toPath(dir / "Stowaway.ini"));
     const SettingsLoad load = LoadSettings(platform, dir / "Stowaway.ini");
     EXPECT_TRUE(load.unreadable);
     EXPECT_EQ(SettingsProblemText(dir / "Stowaway.ini", load.problems),

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "platform/NativeText.h"
 #include "ui/main/ControlStates.h"
 
 namespace stowaway::test {
@@ -14,7 +15,7 @@ namespace stowaway::test {
 namespace fs = std::filesystem;
 
 TempDir::TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "stowaway-test-XXXXXX").string();
+    std::string pattern = fromPath(fs::temp_directory_path() / "stowaway-test-XXXXXX");
     if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
 }
@@ -22,13 +23,13 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
     std::error_code ec;
     // Folders made read-only by a test must be writable again to be removed.
-    for (auto it = fs::recursive_directory_iterator(path_, ec); !ec && it != fs::end(it);
+    for (auto it = fs::recursive_directory_iterator(toPath(path_), ec); !ec && it != fs::end(it);
          it.increment(ec)) {
         if (it->is_directory(ec) && !it->is_symlink(ec))
             fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
     }
-    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(path_, ec);
+    fs::permissions(toPath(path_), fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(toPath(path_), ec);
 }
 
 WindowsFlavourPlatform::WindowsFlavourPlatform(std::string root, std::string programFolder)
@@ -42,9 +43,9 @@ std::string WindowsFlavourPlatform::native(const std::string& path) const {
 }
 
 void LetEveryoneIn(const std::string& folder) {
-    for (auto it = fs::recursive_directory_iterator(folder); it != fs::end(it); ++it)
+    for (auto it = fs::recursive_directory_iterator(toPath(folder)); it != fs::end(it); ++it)
         fs::permissions(it->path(), fs::perms::all, fs::perm_options::add);
-    fs::permissions(folder, fs::perms::all, fs::perm_options::add);
+    fs::permissions(toPath(folder), fs::perms::all, fs::perm_options::add);
 }
 
 bool RunAsOrdinaryUser(const std::function<bool()>& check) {
@@ -74,15 +75,15 @@ CrateRecord Documents() {
 }
 
 std::string ReadFile(const std::string& nativePath) {
-    std::ifstream in(nativePath, std::ios::binary);
+    std::ifstream in(toPath(nativePath), std::ios::binary);
     std::ostringstream out;
     out << in.rdbuf();
     return out.str();
 }
 
 void WriteFile(const std::string& nativePath, const std::string& bytes) {
-    fs::create_directories(fs::path(nativePath).parent_path());
-    std::ofstream out(nativePath, std::ios::binary | std::ios::trunc);
+    fs::create_directories(toPath(nativePath).parent_path());
+    std::ofstream out(toPath(nativePath), std::ios::binary | std::ios::trunc);
     out << bytes;
 }
 
@@ -102,7 +103,7 @@ TestProgram::TestProgram(bool windowsFlavour, std::string programFolder) {
     if (windowsFlavour) {
         auto windows = std::make_unique<WindowsFlavourPlatform>(
             dir.path(), programFolder.empty() ? "C:\\Backup" : programFolder);
-        fs::create_directories(windows->native(windows->programFolder()));
+        fs::create_directories(toPath(windows->native(windows->programFolder())));
         platform = std::move(windows);
     } else {
         platform =

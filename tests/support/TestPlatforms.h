@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/NativeText.h"
 #include "platform/PosixPlatform.h"
 #include "startup/App.h"
 #include "support/FakeUi.h"

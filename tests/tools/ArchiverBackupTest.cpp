@@ -36,8 +36,8 @@ class ArchiverBackup : public ::testing::Test {
     std::string archive = dir / "Backups/My Backup.zip";
 
     void SetUp() override {
-        fs::create_directories(program);
-        fs::create_directories(dir / "Backups");
+        fs::create_directories(toPath(program));
+        fs::create_directories(toPath(dir / "Backups"));
     }
 
     std::string AddFile(const std::string& rel, const std::string& content) {
@@ -75,7 +75,8 @@ class ArchiverBackup : public ::testing::Test {
     }
 
     long FilesInBackups() {
-        return std::distance(fs::directory_iterator(dir / "Backups"), fs::directory_iterator());
+        return std::distance(fs::directory_iterator(toPath(dir / "Backups")),
+                             fs::directory_iterator());
     }
 
     // Reads the listing back: the magic line after eight items, then every header
@@ -153,7 +154,7 @@ TEST_F(ArchiverBackup, LowerCasedLineStillFindsProgramFilesAndFolders) {
     EXPECT_EQ(CountLinesWith(out, "done."), 1) << out;
     // The archive lands in the existing folder, under the lower-cased name.
     std::string lowerArchive = dir / "Backups/my backup.zip";
-    EXPECT_TRUE(fs::exists(lowerArchive));
+    EXPECT_TRUE(fs::exists(toPath(lowerArchive)));
     archive = lowerArchive;
     EXPECT_NE(PythonCheck().output.find("comment-equal"), std::string::npos);
 }
@@ -240,7 +241,8 @@ TEST_F(ArchiverBackup, HeaderBeyondCommentSizeIsKeptWholeAndNeverRestored) {
         RunProgram({Archiver(), "-extract=all", "-dir=relative", archive, target});
     EXPECT_EQ(restore.status, 0) << restore.output;
     size_t files = 0;
-    for (const auto& e : fs::recursive_directory_iterator(target)) files += e.is_regular_file();
+    for (const auto& e : fs::recursive_directory_iterator(toPath(target)))
+        files += e.is_regular_file();
     EXPECT_EQ(files, 1u);
     EXPECT_EQ(ReadFile(target + a), "a");
     EXPECT_NE(ListingFile().find(
@@ -278,8 +280,8 @@ TEST_F(ArchiverBackup, KilledMidBackupLeavesTheOldArchiveByteIdentical) {
         // Wait until the new archive is being written, then kill.
         bool writing = false;
         for (int i = 0; i < 2000 && !writing; ++i) {
-            for (const auto& e : fs::directory_iterator(dir / "Backups")) {
-                if (e.path().filename().string().find(".pkzip-" + std::to_string(pid) + "@") !=
+            for (const auto& e : fs::directory_iterator(toPath(dir / "Backups"))) {
+                if (fromPath(e.path().filename()).find(".pkzip-" + std::to_string(pid) + "@") !=
                         std::string::npos &&
                     fs::file_size(e.path()) > 0) {
                     writing = true;

@@ -119,7 +119,7 @@ TEST_F(ArchiverCarry, DataDescriptorsAreAsWideAsTheLocalHeaderSays) {
     for (const std::string kind : {"stream", "offset"}) {
         const std::string old = dir / ("out/" + kind + ".zip");
         ASSERT_EQ(Python(kForeign, {old, kind}).status, 0) << kind;
-        fs::copy_file(old, archive, fs::copy_options::overwrite_existing);
+        fs::copy_file(toPath(old), toPath(archive), fs::copy_options::overwrite_existing);
         const RunResult r = Add("-add=update");
         EXPECT_EQ(r.status, 0) << kind << "\n" << r.output;
         EXPECT_EQ(Python(kSpansKept, {old, archive}).output, "True None\n") << kind;
@@ -196,7 +196,9 @@ TEST_F(ArchiverCarry, ADamagedEntryWithoutItsFileFailsTheRunAndKeepsTheArchive) 
             << problems[0];
         EXPECT_NE(problems[0].find("left unchanged"), std::string::npos) << problems[0];
         EXPECT_EQ(ReadFile(archive), before) << add;
-        EXPECT_EQ(std::distance(fs::directory_iterator(dir / "out"), fs::directory_iterator()), 1);
+        EXPECT_EQ(
+            std::distance(fs::directory_iterator(toPath(dir / "out")), fs::directory_iterator()),
+            1);
     }
 }
 

@@ -47,23 +47,23 @@ class ArchiverCommit : public ArchiverFixture, public ::testing::WithParamInterf
     // What the folder holds besides set.zip and its volumes.
     std::vector<std::string> Strays() const {
         std::vector<std::string> out;
-        for (const auto& e : fs::directory_iterator(dir / "out")) {
-            const std::string name = e.path().filename().string();
+        for (const auto& e : fs::directory_iterator(toPath(dir / "out"))) {
+            const std::string name = fromPath(e.path().filename());
             if (name.rfind("set.z", 0) != 0) out.push_back(name);
         }
         return out;
     }
     size_t VolumeCount() const {
         size_t n = 0;
-        for (const auto& e : fs::directory_iterator(dir / "out")) {
-            n += e.path().filename().string().rfind("set.z", 0) == 0;
+        for (const auto& e : fs::directory_iterator(toPath(dir / "out"))) {
+            n += fromPath(e.path().filename()).rfind("set.z", 0) == 0;
         }
         return n;
     }
     // The marker's content as our restore finds it ("" when it fails).
     std::string Restored() {
         const std::string back = dir / "back";
-        fs::remove_all(back);
+        fs::remove_all(toPath(back));
         const RunResult r =
             RunProgram({Archiver(), "-extract=all", "-dir=relative", archive, back});
         if (r.status != 0) return "restore failed: " + r.output;

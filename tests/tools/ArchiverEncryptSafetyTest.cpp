@@ -6,6 +6,7 @@
 
 #include "EncryptTestSupport.h"
 #include "crypto/KeyDerivation.h"
+#include "platform/NativeText.h"
 
 namespace {
 
@@ -87,8 +88,8 @@ TEST_F(ArchiverEncryptSafety, AChangedByteInTheDataOrTheCodeRestoresNothingOfTha
     const RunResult r = Restore(kPassword);
     EXPECT_EQ(r.status, 1) << r.output;
     EXPECT_EQ(CountLinesWith(r.output, "authentication code does not match"), 2) << r.output;
-    EXPECT_FALSE(fs::exists(Restored("a.txt")));
-    EXPECT_FALSE(fs::exists(Restored("c.bin")));
+    EXPECT_FALSE(fs::exists(toPath(Restored("a.txt"))));
+    EXPECT_FALSE(fs::exists(toPath(Restored("c.bin"))));
     EXPECT_EQ(ReadFile(Restored("b.txt")), "bee");
     EXPECT_EQ(CountFiles(target), 1u);  // no work file left either
 }
@@ -122,13 +123,13 @@ TEST_F(ArchiverEncryptSafety, Ae1EntriesAreReadWithTheirCrcChecked) {
 
     WriteFile(archive, good);
     MakeAe1(archive, Name("b.txt"), 0x9140cc68u);
-    fs::remove_all(target);
+    fs::remove_all(toPath(target));
     r = Restore(kPassword);
     EXPECT_EQ(r.status, 1) << r.output;
     EXPECT_EQ(CountLinesWith(r.output, Name("b.txt") + ": the entry is damaged: CRC check failed"),
               1)
         << r.output;
-    EXPECT_FALSE(fs::exists(Restored("b.txt")));
+    EXPECT_FALSE(fs::exists(toPath(Restored("b.txt"))));
 }
 
 TEST_F(ArchiverEncryptSafety, AWrongPasswordLeavesTheOldArchiveUntouched) {
@@ -165,7 +166,7 @@ TEST_F(ArchiverEncryptSafety, AnUpdateCarriesEncryptedEntriesAsTheyAre) {
 // its authentication code at the end tells: the work file goes, nothing is placed.
 TEST_F(ArchiverEncryptSafety, ALargeEntryWithAChangedByteLeavesNoFile) {
     WriteListFile(list, {AddFile("large.bin", Noise(66 << 20, 11))});
-    fs::remove(archive);
+    fs::remove(toPath(archive));
     const RunResult made = Backup(kPassword);
     ASSERT_EQ(made.status, 0) << made.output;
     const EntryBytes large = Entry("large.bin");

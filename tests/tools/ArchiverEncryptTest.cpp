@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "EncryptTestSupport.h"
+#include "platform/NativeText.h"
 
 namespace {
 
@@ -49,7 +50,7 @@ class ArchiverEncrypt : public ArchiverFixture {
     void ExpectRestored(const std::string& target) {
         for (const auto& [rel, content] : files) {
             const std::string stored = (dir / "data/" + rel).substr(1);
-            ASSERT_TRUE(fs::exists(target + "/" + stored)) << rel;
+            ASSERT_TRUE(fs::exists(toPath(target + "/" + stored))) << rel;
             EXPECT_TRUE(ReadFile(target + "/" + stored) == content) << rel;
         }
     }
@@ -61,7 +62,7 @@ class ArchiverEncrypt : public ArchiverFixture {
 TEST_F(ArchiverEncrypt, RoundTripsEveryKindOfEntryAtEveryLevelWithoutShowingThePassword) {
     for (const char* level : {"-lev=0", "-lev=1", "-lev=9"}) {
         SCOPED_TRACE(level);
-        fs::remove(archive);
+        fs::remove(toPath(archive));
         const RunResult made = Backup({level});
         ASSERT_EQ(made.status, 0) << made.output;
         EXPECT_EQ(CountLinesWith(made.output, "done."), 5);
@@ -93,11 +94,11 @@ TEST_F(ArchiverEncrypt, SevenZipAndBsdtarOpenOursAndFindTheWrongPassword) {
     const RunResult x = SevenZip(archive, {"x", "-y", "-p" + kPassword, "-o" + by7z});
     EXPECT_EQ(x.status, 0) << x.output;
     ExpectRestored(by7z);
-    fs::remove_all(by7z);
+    fs::remove_all(toPath(by7z));
 
     // libarchive 3.6 (Debian 12) reads WinZip AES.
     const std::string byTar = dir / "bytar";
-    fs::create_directories(byTar);
+    fs::create_directories(toPath(byTar));
     const RunResult t = RunProgram(
         {"/usr/bin/bsdtar", "-x", "-C", byTar, "--passphrase", kPassword, "-f", archive});
     EXPECT_EQ(t.status, 0) << t.output;
@@ -107,16 +108,16 @@ TEST_F(ArchiverEncrypt, SevenZipAndBsdtarOpenOursAndFindTheWrongPassword) {
 TEST_F(ArchiverEncrypt, RestoresSevenZipsOwnAesArchives) {
     // 7-Zip takes the '*' of the scratch folder as a wildcard: it is given a plain link.
     const std::string plain = "/tmp/h3-7z-" + std::to_string(::getpid());
-    fs::remove_all(plain);
-    fs::create_directories(plain);
-    fs::create_directory_symlink(dir / "data", plain + "/data");
+    fs::remove_all(toPath(plain));
+    fs::create_directories(toPath(plain));
+    fs::create_directory_symlink(toPath(dir / "data"), toPath(plain + "/data"));
     const std::string made = dir / "out/by7z.zip";
     const RunResult a =
         RunProgram({"/usr/bin/7z", "a", "-tzip", "-mem=AES256", "-p" + kPassword,
                     plain + "/by7z.zip", plain + "/data/text", plain + "/data/empty.txt"});
     ASSERT_EQ(a.status, 0) << a.output;
-    fs::rename(plain + "/by7z.zip", made);
-    fs::remove_all(plain);
+    fs::rename(toPath(plain + "/by7z.zip"), toPath(made));
+    fs::remove_all(toPath(plain));
     archive = made;
     const std::string target = dir / "from7z";
     const RunResult r = Restore(target, kPassword);
@@ -130,7 +131,7 @@ TEST_F(ArchiverEncrypt, SplitSetsAreEncryptedAndReadBack) {
     const RunResult made = Backup({"-span=256k"});
     ASSERT_EQ(made.status, 0) << made.output;
     EXPECT_NE(made.output.find("volumes and checked"), std::string::npos) << made.output;
-    EXPECT_TRUE(fs::exists(dir / "out/backup.z01"));
+    EXPECT_TRUE(fs::exists(toPath(dir / "out/backup.z01")));
     const std::string target = dir / "restored";
     const RunResult r = Restore(target, kPassword);
     EXPECT_EQ(r.status, 0) << r.output;
@@ -144,7 +145,7 @@ TEST_F(ArchiverEncrypt, SplitSetsAreEncryptedAndReadBack) {
 TEST_F(ArchiverEncrypt, Zip64SizesAreEncryptedToo) {
     const std::string huge = dir / "data/huge.bin";
     {
-        std::ofstream out(huge, std::ios::binary);
+        std::ofstream out(toPath(huge), std::ios::binary);
         out << "start";
         out.seekp((4ll << 30) + 4096);
         out << "end";
@@ -185,7 +186,7 @@ TEST_F(ArchiverEncrypt, APasswordDescriptorThatGivesNothingStopsTheRun) {
         RunProgram({Archiver(), "-add=all", "-path=full", "-password-fd=47", archive, "@" + list});
     EXPECT_EQ(closed.status, 2) << closed.output;
     EXPECT_NE(closed.output.find("not open"), std::string::npos) << closed.output;
-    EXPECT_FALSE(fs::exists(archive));
+    EXPECT_FALSE(fs::exists(toPath(archive)));
 }
 
 }  // namespace

@@ -66,7 +66,7 @@ std::string MakeTree(const std::string& root, size_t count) {
         std::snprintf(leaf, sizeof leaf, "/file-number-%06zu-with-a-few-words.txt", i);
         if (i % 200 == 0) {
             dir = root + folder;
-            fs::create_directories(dir);
+            fs::create_directories(toPath(dir));
         }
         const std::string path = dir + leaf;
         WriteFile(path, "entry " + std::to_string(i) + "\n");

@@ -21,9 +21,9 @@ class ArchiverMovedSet : public ::testing::Test {
     std::vector<std::string> files;
 
     void SetUp() override {
-        fs::create_directories(span);
-        fs::create_directories(span2);
-        fs::create_directories(dir / "data");
+        fs::create_directories(toPath(span));
+        fs::create_directories(toPath(span2));
+        fs::create_directories(toPath(dir / "data"));
         for (unsigned i = 0; i < 6; ++i) {
             files.push_back(dir / ("data/f" + std::to_string(i) + ".bin"));
             WriteFile(files.back(), Noise(70000, 5 + i));
@@ -35,7 +35,8 @@ class ArchiverMovedSet : public ::testing::Test {
     }
     std::vector<std::string> Names(const std::string& folder) const {
         std::vector<std::string> out;
-        for (const auto& e : fs::directory_iterator(folder)) out.push_back(e.path().filename());
+        for (const auto& e : fs::directory_iterator(toPath(folder)))
+            out.push_back(e.path().filename());
         std::sort(out.begin(), out.end());
         return out;
     }
@@ -62,7 +63,7 @@ TEST_F(ArchiverMovedSet, NoFolderKeepsAMixAndTheMovedLastVolumeIsFoundOrAskedFor
     // span/ holds only new volumes: no old big.zip, no old later volumes.
     EXPECT_EQ(Names(span), (std::vector<std::string>{"big.z01"}));
     EXPECT_EQ(Names(span2), (std::vector<std::string>{"big.z02", "big.z03", "big.zip"}));
-    ASSERT_TRUE(fs::exists(span2 + "/big.zip"));
+    ASSERT_TRUE(fs::exists(toPath(span2 + "/big.zip")));
 
     // Named by its first folder, with nobody at the console: a clear refusal.
     for (const std::vector<std::string>& argv :
@@ -73,7 +74,7 @@ TEST_F(ArchiverMovedSet, NoFolderKeepsAMixAndTheMovedLastVolumeIsFoundOrAskedFor
         EXPECT_EQ(n.status, 2) << n.output;
         EXPECT_NE(n.output.find("last volume big.zip is not in"), std::string::npos) << n.output;
     }
-    EXPECT_FALSE(fs::exists(archive));  // the update wrote no fresh archive over the set
+    EXPECT_FALSE(fs::exists(toPath(archive)));  // the update wrote no fresh archive over the set
 
     // With someone to answer, the folder is asked for and the set restored.
     RunSetup answer;
@@ -88,7 +89,7 @@ TEST_F(ArchiverMovedSet, NoFolderKeepsAMixAndTheMovedLastVolumeIsFoundOrAskedFor
     for (const std::string& f : files) SetMtime(f, Mtime(f) + 10);
     const RunResult u = RunWith(Args("-span=64k"), answer);
     EXPECT_EQ(u.status, 0) << u.output;
-    EXPECT_TRUE(fs::exists(archive));
+    EXPECT_TRUE(fs::exists(toPath(archive)));
     EXPECT_TRUE(Names(span2).empty()) << Names(span2).front();
     const RunResult v = RunProgram({Archiver(), "-view", archive});
     EXPECT_EQ(v.status, 0) << v.output;

@@ -16,7 +16,7 @@ class ArchiverNonAsciiNames : public ArchiverFixture {
     ArchiverNonAsciiNames() : ArchiverFixture("out/ÄRGER Σοφός/Backup.zip") {}
     void SetUp() override {
         ArchiverFixture::SetUp();
-        fs::create_directories(dir / "out/ÄRGER Σοφός");
+        fs::create_directories(toPath(dir / "out/ÄRGER Σοφός"));
         for (const std::string& name : stowaway::test::NonAsciiFileNames())
             paths.push_back(AddFile("Ordner Ü/" + name, "content of " + name));
         WriteListFile(list, paths);
@@ -42,7 +42,7 @@ TEST_F(ArchiverNonAsciiNames, BackUpAndRestoreUnchangedThroughAnyLetterCase) {
 
     // The archive's folder and name lower-cased, as a Windows-style line has them.
     const std::string target = dir / "target";
-    fs::create_directories(target);
+    fs::create_directories(toPath(target));
     r = RunWith(
         {Archiver(), "-extract=all", "-dir=relative", dir / "out/ärger σοφός/backup.zip", target},
         RunSetup{});

@@ -54,7 +54,7 @@ TEST_F(ArchiverRead, BytesBeforeTheArchiveAreSkippedAsUnzipDoes) {
          {std::string("#!/bin/sh\nexit 0\n"), std::string(70000, '\x90'), std::string("PK")}) {
         const std::string prefixed = dir / "prefixed.zip";
         WriteFile(prefixed, prefix + ReadFile(archive));
-        fs::remove_all(target);
+        fs::remove_all(toPath(target));
         const RunResult r = Restore(prefixed);
         EXPECT_EQ(r.status, 0) << r.output;
         EXPECT_EQ(ReadFile(target + "/a/one.txt"), [] {
@@ -77,7 +77,7 @@ TEST_F(ArchiverRead, SplitSetIsListedAndRestoredAndAMissingVolumeIsNamedOrAskedF
         RunProgram({"/bin/sh", "-c", "cd \"$1\" && zip -q -r -s 64k \"$2\" random.bin text.txt sub",
                     "sh", src, archive});
     ASSERT_EQ(r.status, 0) << r.output;
-    ASSERT_TRUE(fs::exists(dir / "backup.z02"));
+    ASSERT_TRUE(fs::exists(toPath(dir / "backup.z02")));
 
     r = List();
     EXPECT_EQ(r.status, 0) << r.output;
@@ -90,9 +90,9 @@ TEST_F(ArchiverRead, SplitSetIsListedAndRestoredAndAMissingVolumeIsNamedOrAskedF
 
     // A missing volume: named, with no one to ask.
     const std::string moved = dir / "elsewhere";
-    fs::create_directories(moved);
-    fs::rename(dir / "backup.z02", moved + "/backup.z02");
-    fs::remove_all(target);
+    fs::create_directories(toPath(moved));
+    fs::rename(toPath(dir / "backup.z02"), toPath(moved + "/backup.z02"));
+    fs::remove_all(toPath(target));
     r = RunWithInput({Archiver(), "-extract=all", "-dir=relative", archive, target}, "");
     EXPECT_EQ(r.status, 2) << r.output;
     ASSERT_EQ(ProblemLines(r.output).size(), 1u) << r.output;
@@ -124,8 +124,8 @@ TEST_F(ArchiverRead, AStreamStoredAsAFifoWithDataRestoresAsAFile) {
     EXPECT_EQ(ReadFile(target + "/-"), "data\n");
     r = Restore(dir / "fifo.zip");
     EXPECT_EQ(ReadFile(target + "/pipe-with-data"), "payload");
-    EXPECT_TRUE(fs::is_regular_file(target + "/pipe-with-data"));
-    EXPECT_FALSE(fs::exists(target + "/empty-fifo"));  // a fifo as such is still not made
+    EXPECT_TRUE(fs::is_regular_file(toPath(target + "/pipe-with-data")));
+    EXPECT_FALSE(fs::exists(toPath(target + "/empty-fifo")));  // a fifo as such is still not made
     EXPECT_EQ(ProblemLines(r.output).size(), 1u) << r.output;
 }
 
@@ -142,7 +142,7 @@ TEST_F(ArchiverRead, BackslashesFromDosAndWindowsHostsSeparateFolders) {
     EXPECT_EQ(ReadFile(target + "/vfat/file.txt"), "vfat");
     EXPECT_EQ(ReadFile(target + "/unix\\name.txt"), "unix");   // a legal name made on Unix
     EXPECT_EQ(ProblemLines(r.output).size(), 1u) << r.output;  // the escape is refused
-    EXPECT_FALSE(fs::exists(dir / "escape.txt"));
+    EXPECT_FALSE(fs::exists(toPath(dir / "escape.txt")));
 }
 
 // ---- Times ----
@@ -218,7 +218,7 @@ TEST_F(ArchiverRead, DamagedEntriesAndArchivesAreReportedAndLeaveNoFile) {
             "z.comment = b'a comment of some length'\n"
             "add('good.txt', 'good')\nadd('bad.txt', 'bad ' * 500)\n");
         Patch(std::string("o = b.find(b'PK\\x03\\x04', 10)\n") + c.patch);
-        fs::remove_all(target);
+        fs::remove_all(toPath(target));
         WriteFile(target + "/bad.txt", "previous copy");
         SetMtime(target + "/bad.txt", 1000000000);  // older: to be replaced if restored
         const RunResult r = Restore();
@@ -267,13 +267,13 @@ TEST_F(ArchiverRead, DataDescriptorWhoseCrcDisagreesIsDamage) {
     RunResult r = Restore();
     ASSERT_EQ(r.status, 0) << r.output;  // sound as made
     Patch("d = b.rfind(b'PK\\x07\\x08')\nb[d + 4] ^= 0xFF\n");
-    fs::remove_all(target);
+    fs::remove_all(toPath(target));
     r = Restore();
     EXPECT_EQ(r.status, 1) << r.output;
     EXPECT_EQ(ProblemLines(r.output).size(), 1u) << r.output;
     EXPECT_NE(r.output.find("data descriptor"), std::string::npos) << r.output;
     EXPECT_EQ(ReadFile(target + "/good.txt"), "good");
-    EXPECT_FALSE(fs::exists(target + "/bad.txt"));
+    EXPECT_FALSE(fs::exists(toPath(target + "/bad.txt")));
 }
 
 TEST_F(ArchiverRead, EntriesTooLargeForMemoryAreCheckedAndKeepTheOldCopyWhenDamaged) {
@@ -308,7 +308,7 @@ TEST_F(ArchiverRead, DuplicateNamesRestoreTheLastEntryWithAWarning) {
             "import warnings\nwarnings.simplefilter('ignore')\n"
             "add('same.txt', 'first')\nadd('other.txt', 'o')\nadd('same.txt', 'second')\n"
             "add('./same.txt', 'third')\n");
-        fs::remove_all(target);
+        fs::remove_all(toPath(target));
         const RunResult r = Restore();
         EXPECT_EQ(r.status, 1) << r.output;
         ASSERT_EQ(ProblemLines(r.output).size(), 1u) << r.output;
@@ -326,10 +326,10 @@ TEST_F(ArchiverRead, WorkFilesOfAKilledRestoreAreRemovedByTheNextOne) {
     WriteFile(target + "/.a.txt.pkzip-notdigits", "a user file");
     const RunResult r = Restore();
     EXPECT_EQ(r.status, 0) << r.output;
-    EXPECT_FALSE(fs::exists(target + "/.a.txt.pkzip-123456"));
-    EXPECT_FALSE(fs::exists(target + "/sub/.b.txt.pkzip-7"));
-    EXPECT_TRUE(fs::exists(target + "/.c.txt.pkzip-1"));
-    EXPECT_TRUE(fs::exists(target + "/.a.txt.pkzip-notdigits"));
+    EXPECT_FALSE(fs::exists(toPath(target + "/.a.txt.pkzip-123456")));
+    EXPECT_FALSE(fs::exists(toPath(target + "/sub/.b.txt.pkzip-7")));
+    EXPECT_TRUE(fs::exists(toPath(target + "/.c.txt.pkzip-1")));
+    EXPECT_TRUE(fs::exists(toPath(target + "/.a.txt.pkzip-notdigits")));
     EXPECT_EQ(ReadFile(target + "/sub/b.txt"), "b");
 }
 
@@ -338,8 +338,8 @@ TEST_F(ArchiverRead, ExistingFilesAreReplacedWholeAndLinksInTheWayAreRefused) {
     WriteFile(target + "/plain.txt", "old");
     SetMtime(target + "/plain.txt", 1000000000);  // older than the archive's copy
     WriteFile(dir / "outside.txt", "outside");
-    fs::create_symlink(dir / "outside.txt", target + "/linked.txt");
-    fs::create_directories(target + "/folder");
+    fs::create_symlink(toPath(dir / "outside.txt"), toPath(target + "/linked.txt"));
+    fs::create_directories(toPath(target + "/folder"));
     const RunResult r = Restore();
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(ProblemLines(r.output).size(), 2u) << r.output;

@@ -15,7 +15,7 @@ class ArchiverRestoreList : public ::testing::Test {
     std::string target = dir / "target";
     std::string names = dir / "names list.lst";
 
-    void SetUp() override { fs::create_directories(target); }
+    void SetUp() override { fs::create_directories(toPath(target)); }
 
     void MakeArchive(const std::string& entries) {
         const RunResult r = MakeZip(archive, entries);
@@ -35,8 +35,8 @@ class ArchiverRestoreList : public ::testing::Test {
     }
     std::vector<std::string> Written() const {
         std::vector<std::string> out;
-        for (const auto& e : fs::recursive_directory_iterator(target))
-            if (e.is_regular_file()) out.push_back(fs::relative(e.path(), target).string());
+        for (const auto& e : fs::recursive_directory_iterator(toPath(target)))
+            if (e.is_regular_file()) out.push_back(fromPath(fs::relative(e.path(), toPath(target))));
         std::sort(out.begin(), out.end());
         return out;
     }
@@ -106,8 +106,8 @@ TEST_F(ArchiverRestoreList, ANameNotInTheArchiveIsAWarningAndTheOthersAreStillRe
 
 TEST_F(ArchiverRestoreList, KeepsEverySafetyCheckForTheChosenEntriesAndIgnoresTheOthers) {
     const std::string outside = dir / "outside";
-    fs::create_directories(outside);
-    fs::create_directory_symlink(outside, target + "/linked");
+    fs::create_directories(toPath(outside));
+    fs::create_directory_symlink(toPath(outside), toPath(target + "/linked"));
     MakeArchive(
         "add('../escape.txt', 'out')\n"
         "add('linked/through.txt', 'through a link')\n"
@@ -121,8 +121,8 @@ TEST_F(ArchiverRestoreList, KeepsEverySafetyCheckForTheChosenEntriesAndIgnoresTh
     EXPECT_NE(r.output.find("refused ../escape.txt"), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("symbolic link linked"), std::string::npos) << r.output;
     EXPECT_EQ(r.output.find("not asked"), std::string::npos) << r.output;
-    EXPECT_TRUE(fs::is_empty(outside));
-    EXPECT_FALSE(fs::exists(dir / "escape.txt"));
+    EXPECT_TRUE(fs::is_empty(toPath(outside)));
+    EXPECT_FALSE(fs::exists(toPath(dir / "escape.txt")));
     EXPECT_EQ(ReadFile(target + "/fine.txt"), "fine");
 }
 
@@ -148,14 +148,14 @@ TEST_F(ArchiverRestoreList, ANameFileMustComeLastAndBeReadableBeforeAnythingIsWr
     RunResult r = Restore();  // the name file does not exist
     EXPECT_EQ(r.status, 2) << r.output;
     EXPECT_NE(r.output.find("cannot read the name file"), std::string::npos) << r.output;
-    EXPECT_FALSE(fs::exists(target));
+    EXPECT_FALSE(fs::exists(toPath(target)));
 
     WriteNames({"a.txt"});
     r = RunWith({Archiver(), "-extract=all", "-dir=relative", archive, "@" + names, target},
                 RunSetup{});
     EXPECT_NE(r.status, 0) << r.output;
     EXPECT_NE(r.output.find("one name file, as its last argument"), std::string::npos) << r.output;
-    EXPECT_FALSE(fs::exists(target));
+    EXPECT_FALSE(fs::exists(toPath(target)));
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ class ArchiverRestoreNewer : public ::testing::Test {
     time_t archived = 0;  // the entries' time, 2020-01-02 03:04:06 local
 
     void SetUp() override {
-        fs::create_directories(target + "/d");
+        fs::create_directories(toPath(target + "/d"));
         struct tm tm {};
         tm.tm_year = 120, tm.tm_mon = 0, tm.tm_mday = 2, tm.tm_hour = 3, tm.tm_min = 4;
         tm.tm_sec = 6, tm.tm_isdst = -1;
@@ -156,7 +156,7 @@ TEST_F(ArchiverRestoreNewer, ALargeNewerFileIsAskedAboutBeforeItIsDecompressed) 
     r = Restore("-extract=all", "yes\n");
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(CountLinesWith(r.output, "Replace d/big.bin"), 1) << r.output;
-    EXPECT_EQ(fs::file_size(target + "/d/big.bin"), 65u << 20);
+    EXPECT_EQ(fs::file_size(toPath(target + "/d/big.bin")), 65u << 20);
     EXPECT_EQ(Mtime(target + "/d/big.bin"), archived);
 }
 

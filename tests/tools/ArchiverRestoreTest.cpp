@@ -16,8 +16,8 @@ class ArchiverRestore : public ::testing::Test {
     std::string outside = dir / "outside";
 
     void SetUp() override {
-        fs::create_directories(target);
-        fs::create_directories(outside);
+        fs::create_directories(toPath(target));
+        fs::create_directories(toPath(outside));
     }
 
     // Nobody at the console: standard input is /dev/null.
@@ -43,7 +43,7 @@ TEST_F(ArchiverRestore, RecreatesFilesFoldersTimesAndPermissionsThroughTheBatch)
     const std::string batch = dir / "SWTemp.bat";
     const std::string output = dir / "SWTemp.dat";
     const std::string plainTarget = "/tmp/stowaway-restore-" + std::to_string(::getpid());
-    fs::remove_all(plainTarget);
+    fs::remove_all(toPath(plainTarget));
     const RunResult r = RunBatch(batch, "@ECHO OFF",
                                  Archiver() + " -extract=all -dir=relative " + Quoted(archive) +
                                      " " + plainTarget + "> " + Quoted(output));
@@ -54,22 +54,24 @@ TEST_F(ArchiverRestore, RecreatesFilesFoldersTimesAndPermissionsThroughTheBatch)
 
     EXPECT_EQ(ReadFile(plainTarget + "/home/u/doc.txt"), "document");
     EXPECT_EQ(ReadFile(plainTarget + "/home/u/deep/er/file.txt"), std::string(100000, 'x'));
-    EXPECT_EQ(fs::status(plainTarget + "/home/u/script.sh").permissions(), fs::perms(0750));
-    EXPECT_EQ(fs::status(plainTarget + "/home/u/deep/er/file.txt").permissions(), fs::perms(0600));
-    EXPECT_TRUE(fs::is_directory(plainTarget + "/home/u/empty folder"));
-    EXPECT_EQ(fs::status(plainTarget + "/home/u/empty folder").permissions(), fs::perms(0700));
+    EXPECT_EQ(fs::status(toPath(plainTarget + "/home/u/script.sh")).permissions(), fs::perms(0750));
+    EXPECT_EQ(fs::status(toPath(plainTarget + "/home/u/deep/er/file.txt")).permissions(),
+              fs::perms(0600));
+    EXPECT_TRUE(fs::is_directory(toPath(plainTarget + "/home/u/empty folder")));
+    EXPECT_EQ(fs::status(toPath(plainTarget + "/home/u/empty folder")).permissions(),
+              fs::perms(0700));
     struct tm tm {};
     tm.tm_year = 120, tm.tm_mon = 0, tm.tm_mday = 2, tm.tm_hour = 3, tm.tm_min = 4, tm.tm_sec = 6;
     tm.tm_isdst = -1;
     EXPECT_EQ(Mtime(plainTarget + "/home/u/doc.txt"), mktime(&tm));
-    fs::remove_all(plainTarget);
+    fs::remove_all(toPath(plainTarget));
 }
 
 TEST_F(ArchiverRestore, ArchivePathWithBlanksArrivesUnquotedAndIsStillFound) {
     // The restore line passes the archive and target unquoted, so both may arrive
     // split at their blanks.
     archive = dir / "My Backups/the backup.zip";
-    fs::create_directories(dir / "My Backups");
+    fs::create_directories(toPath(dir / "My Backups"));
     MakeArchive("add('a.txt', 'a')\n");
     const std::string batch = dir / "SWTemp.bat";
     const RunResult r = RunBatch(
@@ -80,8 +82,8 @@ TEST_F(ArchiverRestore, ArchivePathWithBlanksArrivesUnquotedAndIsStillFound) {
 }
 
 TEST_F(ArchiverRestore, HostileEntriesAreRefusedAndWriteNothingOutsideTheTarget) {
-    const std::string escape = fs::path(outside).filename().string();
-    fs::create_symlink(outside, target + "/linked");
+    const std::string escape = fromPath(toPath(outside).filename());
+    fs::create_symlink(toPath(outside), toPath(target + "/linked"));
     std::string entries;
     for (const std::string& name : std::vector<std::string>{
              "/tmp/absolute-evil.txt", "../" + escape + "/dotdot.txt",
@@ -97,9 +99,9 @@ TEST_F(ArchiverRestore, HostileEntriesAreRefusedAndWriteNothingOutsideTheTarget)
     EXPECT_EQ(CountLinesWith(r.output, "Inflating:"), 1) << r.output;
     EXPECT_EQ(ReadFile(target + "/fine/good.txt"), "good");
     EXPECT_EQ(CountFiles(outside), 0u);
-    EXPECT_FALSE(fs::exists("/tmp/absolute-evil.txt"));
-    EXPECT_FALSE(fs::exists(target + "/link-entry"));
-    EXPECT_FALSE(fs::exists(target + "/fifo-entry"));
+    EXPECT_FALSE(fs::exists(toPath("/tmp/absolute-evil.txt")));
+    EXPECT_FALSE(fs::exists(toPath(target + "/link-entry")));
+    EXPECT_FALSE(fs::exists(toPath(target + "/fifo-entry")));
     // Only the good file is in the target (the walk does not enter the link).
     EXPECT_EQ(CountFiles(target), 1u);
 }
@@ -141,7 +143,7 @@ TEST_F(ArchiverRestore, BrokenArchivesGiveAProblemLineOnRestoreAndListing) {
     };
     for (const auto& [what, bytes] : cases) {
         if (what == "missing") {
-            fs::remove(archive);
+            fs::remove(toPath(archive));
         } else {
             WriteFile(archive, bytes);
         }

@@ -30,7 +30,7 @@ class ArchiverRestoreWorkFile : public ::testing::Test {
     std::string big;
 
     void SetUp() override {
-        fs::create_directories(target);
+        fs::create_directories(toPath(target));
         // 6 MiB, dated 2020.
         const RunResult r = Python(
             "import sys, zipfile\n"
@@ -56,8 +56,8 @@ class ArchiverRestoreWorkFile : public ::testing::Test {
 
     std::vector<std::string> Names(const std::string& folder) {
         std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(folder))
-            names.push_back(e.path().filename().string());
+        for (const auto& e : fs::directory_iterator(toPath(folder)))
+            names.push_back(fromPath(e.path().filename()));
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -70,10 +70,10 @@ TEST_F(ArchiverRestoreWorkFile, KillDuringTheFirstWriteLeavesNoShortFileAndUpdat
     std::vector<std::string> left = Names(target + "/sub");
     // Nothing under the real name, only a hidden work file that says whose it was.
     ASSERT_EQ(left.size(), 1u);
-    EXPECT_FALSE(fs::exists(target + "/sub/big.bin"));
+    EXPECT_FALSE(fs::exists(toPath(target + "/sub/big.bin")));
     const std::string prefix = ".big.bin.pkzip-" + pkzip::ThisHost() + "-";
     EXPECT_EQ(left[0].substr(0, prefix.size()), prefix) << left[0];
-    EXPECT_EQ(fs::file_size(target + "/sub/" + left[0]), 65536u);
+    EXPECT_EQ(fs::file_size(toPath(target + "/sub/" + left[0])), 65536u);
 
     r = Restore(true);
     EXPECT_EQ(r.status, 0) << r.output;
@@ -92,14 +92,14 @@ TEST_F(ArchiverRestoreWorkFile, FilesGetTheirWholeModeWhateverTheUmaskAndReplace
                                    "add('open.sh', 'open.sh', mode=0o100777)\n"
                                    "add('locked.txt', 'locked.txt', mode=0o100444)\n");
     ASSERT_EQ(made.status, 0) << made.output;
-    fs::remove_all(target);
+    fs::remove_all(toPath(target));
     for (int run = 0; run < 2; ++run) {  // the second replaces the read-only copy
         if (run == 1) SetMtime(target + "/locked.txt", 1000000000);
         const RunResult r = RunLimited(
             {Archiver(), "-extract=all", "-dir=relative", archive, target}, [] { ::umask(077); });
         EXPECT_EQ(r.status, 0) << r.output;
-        EXPECT_EQ(fs::status(target + "/open.sh").permissions(), fs::perms(0777)) << run;
-        EXPECT_EQ(fs::status(target + "/locked.txt").permissions(), fs::perms(0444)) << run;
+        EXPECT_EQ(fs::status(toPath(target + "/open.sh")).permissions(), fs::perms(0777)) << run;
+        EXPECT_EQ(fs::status(toPath(target + "/locked.txt")).permissions(), fs::perms(0444)) << run;
         EXPECT_EQ(ReadFile(target + "/locked.txt"), "locked.txt");
         EXPECT_EQ(Names(target), (std::vector<std::string>{"locked.txt", "open.sh"}));
     }

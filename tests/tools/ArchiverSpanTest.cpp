@@ -54,7 +54,7 @@ class ArchiverSpan : public ::testing::Test {
     const std::string headerText = "Stowaway header\r\nline two\r\n";
 
     void SetUp() override {
-        fs::create_directories(dir / "out");
+        fs::create_directories(toPath(dir / "out"));
         WriteFile(header, headerText);
     }
 
@@ -77,7 +77,7 @@ class ArchiverSpan : public ::testing::Test {
         WriteListFile();
     }
     void Add(const std::string& rel, const std::string& content) {
-        fs::create_directories(fs::path(dir / rel).parent_path());
+        fs::create_directories(toPath(dir / rel).parent_path());
         WriteFile(dir / rel, content);
         files.push_back(dir / rel);
     }
@@ -95,7 +95,7 @@ class ArchiverSpan : public ::testing::Test {
     }
     std::vector<std::string> Volumes() const {
         std::vector<std::string> v;
-        for (int d = 1; fs::exists(VolumeName(d)); ++d) v.push_back(VolumeName(d));
+        for (int d = 1; fs::exists(toPath(VolumeName(d))); ++d) v.push_back(VolumeName(d));
         return v;
     }
     std::string VolumeName(int d) const {
@@ -106,8 +106,8 @@ class ArchiverSpan : public ::testing::Test {
     // Everything in the archive's folder but the set itself.
     std::vector<std::string> Strays() const {
         std::vector<std::string> out;
-        for (const auto& e : fs::directory_iterator(dir / "out")) {
-            const std::string name = e.path().filename().string();
+        for (const auto& e : fs::directory_iterator(toPath(dir / "out"))) {
+            const std::string name = fromPath(e.path().filename());
             if (name != "backup.zip" && name.rfind("backup.z", 0) != 0) out.push_back(name);
         }
         return out;
@@ -132,8 +132,8 @@ TEST_F(ArchiverSpan, VolumesOfAtMostSizeAreReadBy7ZipAndByOurListingAndRestore) 
 
     const std::vector<std::string> vols = Volumes();
     ASSERT_GE(vols.size(), 4u);
-    for (const std::string& v : vols) EXPECT_EQ(fs::file_size(v), 65536u) << v;
-    EXPECT_LE(fs::file_size(archive), 65536u);
+    for (const std::string& v : vols) EXPECT_EQ(fs::file_size(toPath(v)), 65536u) << v;
+    EXPECT_LE(fs::file_size(toPath(archive)), 65536u);
     EXPECT_EQ(CheckSet(), "ok\n");
     EXPECT_TRUE(Strays().empty());
 
@@ -144,7 +144,7 @@ TEST_F(ArchiverSpan, VolumesOfAtMostSizeAreReadBy7ZipAndByOurListingAndRestore) 
     const RunResult x = SevenZip("x", plain);
     EXPECT_EQ(x.status, 0) << x.output;
     ExpectRestoredSame(plain);
-    fs::remove_all(plain);
+    fs::remove_all(toPath(plain));
 
     // Our listing shows the header as the import reads it, our restore
     // counts each file.
@@ -236,7 +236,7 @@ TEST_F(ArchiverSpan, AFileSizeLimitMakesSpanGoOnInANewVolume) {
     ASSERT_EQ(r.status, 0) << r.output;
     const std::vector<std::string> vols = Volumes();
     ASSERT_GE(vols.size(), 2u);
-    for (const std::string& v : vols) EXPECT_LE(fs::file_size(v), 150000u);
+    for (const std::string& v : vols) EXPECT_LE(fs::file_size(toPath(v)), 150000u);
     EXPECT_EQ(CheckSet(), "ok\n");
     EXPECT_EQ(SevenZip("t").status, 0);
 
@@ -271,7 +271,7 @@ TEST_F(ArchiverSpan, AFullMediumAsksAndAnEmptyAnswerGoesOn) {
             << r.output;
         EXPECT_EQ(CountLinesWith(r.output, "on the full medium was removed"), run) << r.output;
         EXPECT_EQ(CountLinesWith(r.output, "done."), static_cast<int>(files.size()));
-        for (const std::string& v : Volumes()) EXPECT_LE(fs::file_size(v), 1500000u);
+        for (const std::string& v : Volumes()) EXPECT_LE(fs::file_size(toPath(v)), 1500000u);
         EXPECT_EQ(CheckSet(), "ok\n");
         const RunResult t = SevenZip("t");
         EXPECT_EQ(t.status, 0) << t.output;
@@ -288,16 +288,16 @@ TEST_F(ArchiverSpan, AFullMediumAsksAndAnEmptyAnswerGoesOn) {
 TEST_F(ArchiverSpan, AFolderTypedAtThePromptTakesTheNextVolumes) {
     MakeFiles({200000}, {});
     const std::string other = dir / "second medium";
-    fs::create_directories(other);
+    fs::create_directories(toPath(other));
     RunSetup setup;
     setup.env = {"PKZIP_TEST_MEDIUM_BYTES=120000"};
     setup.input = dir / "no such folder" + "\n" + other + "\n" + other + "\n";
     const RunResult r = RunWith(Args("-span"), setup);
     ASSERT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(CountLinesWith(r.output, "is not a folder"), 1) << r.output;
-    EXPECT_TRUE(fs::exists(VolumeName(1)));
-    EXPECT_FALSE(fs::exists(archive));
-    ASSERT_TRUE(fs::exists(other + "/backup.zip"));
+    EXPECT_TRUE(fs::exists(toPath(VolumeName(1))));
+    EXPECT_FALSE(fs::exists(toPath(archive)));
+    ASSERT_TRUE(fs::exists(toPath(other + "/backup.zip")));
     RunSetup answer;
     answer.input = dir / "out" + "\n";
     const RunResult e = RunWith(
@@ -363,16 +363,16 @@ TEST_F(ArchiverSpan, AnInterruptionAtThePromptLeavesNoWorkVolumes) {
     }
     ASSERT_EQ(CountLinesWith(ReadFile(out), "The medium is full"), 2) << ReadFile(out);
     bool working = false;  // a second volume in the works
-    for (const auto& e : fs::directory_iterator(dir / "out")) {
-        working = working || e.path().filename().string().find(".z02") != std::string::npos;
+    for (const auto& e : fs::directory_iterator(toPath(dir / "out"))) {
+        working = working || fromPath(e.path().filename()).find(".z02") != std::string::npos;
     }
     EXPECT_TRUE(working);
     ::kill(pid, SIGINT);
     EXPECT_EQ(WaitStatus(pid), 128 + SIGINT);
     ::close(in[1]);
     EXPECT_TRUE(Strays().empty());
-    EXPECT_TRUE(fs::exists(VolumeName(1)));
-    EXPECT_FALSE(fs::exists(archive));
+    EXPECT_TRUE(fs::exists(toPath(VolumeName(1))));
+    EXPECT_FALSE(fs::exists(toPath(archive)));
 }
 
 // The central directory and a long header (the comment) that no longer fit
@@ -383,8 +383,8 @@ TEST_F(ArchiverSpan, ADirectoryThatDoesNotFitTheFirstVolumeStartsTheSet) {
     for (size_t size : {20000, 50000, 65000, 110000}) {
         for (bool known : {true, false}) {
             files.clear();
-            fs::remove_all(dir / "out");
-            fs::create_directories(dir / "out");
+            fs::remove_all(toPath(dir / "out"));
+            fs::create_directories(toPath(dir / "out"));
             Add("data/one.bin", Noise(size, static_cast<unsigned>(size)));
             WriteListFile();
             RunSetup setup;
@@ -415,7 +415,7 @@ while pos + 46 <= len(cd) and cd[pos:pos+4] == b'PK\x01\x02':
 
 TEST(ArchiverMedia, AStoredEntryCutByAFullMediumGoesWholeToTheNextWithoutADescriptor) {
     ScratchDir dir;
-    fs::create_directories(dir / "out");
+    fs::create_directories(toPath(dir / "out"));
     std::vector<std::string> files;
     // Larger than the writer's buffer, so that headers go out before their data is
     // complete; noise does not compress, so the entries are stored.
@@ -432,7 +432,7 @@ TEST(ArchiverMedia, AStoredEntryCutByAFullMediumGoesWholeToTheNextWithoutADescri
                                  "@" + (dir / "files.lst")},
                                 setup);
     ASSERT_EQ(r.status, 0) << r.output;
-    ASSERT_TRUE(fs::exists(dir / "out/set.z01"));
+    ASSERT_TRUE(fs::exists(toPath(dir / "out/set.z01")));
     const RunResult records = Python(kRecords, {archive});
     EXPECT_EQ(CountLinesWith(records.output, "0 0 "), 3) << records.output;
     EXPECT_EQ(CountLinesWith(records.output, "0 8 "), 0) << records.output;

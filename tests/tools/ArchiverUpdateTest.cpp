@@ -169,7 +169,7 @@ TEST_F(ArchiverUpdate, ExactlyTheNewerFilesAreStoredAgainWhateverTheListsOrder) 
         paths.push_back(AddFile("f" + std::to_string(i % 5) + "/n" + std::to_string(i), content));
         SetMtime(paths.back(), 1500000000);
     }
-    fs::create_directory_symlink(dir / "data/f1", dir / "data/link");
+    fs::create_directory_symlink(toPath(dir / "data/f1"), toPath(dir / "data/link"));
     paths.push_back(dir / "data/link/n1");
     paths.push_back(dir / "data/gone.txt");
     paths.push_back(dir / "data/nofolder/n0");

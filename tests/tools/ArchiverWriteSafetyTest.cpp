@@ -40,7 +40,7 @@ class ArchiverWrite : public ArchiverFixture {
         return RunWith(Args("-add=all", level), setup);
     }
     long FilesInOut() {
-        return std::distance(fs::directory_iterator(dir / "out"), fs::directory_iterator());
+        return std::distance(fs::directory_iterator(toPath(dir / "out")), fs::directory_iterator());
     }
     // Python's reading of one entry: "<method> <size> <compressed size>".
     std::string EntryFacts(const std::string& name) {
@@ -132,12 +132,12 @@ TEST_F(ArchiverWrite, PiecesAreJudgedWholeAndNoLargerThanZipSix) {
     for (const std::string& f : files) {
         WriteList({f});
         const std::string zipped = dir / "out/zip6.zip";
-        fs::remove(zipped);
+        fs::remove(toPath(zipped));
         ASSERT_EQ(RunProgram({"/usr/bin/zip", "-q", "-6", zipped, f}).status, 0);
-        fs::remove(archive);
+        fs::remove(toPath(archive));
         const RunResult r = Add(6);
         ASSERT_EQ(r.status, 0) << r.output;
-        EXPECT_LE(fs::file_size(archive), fs::file_size(zipped)) << f;
+        EXPECT_LE(fs::file_size(toPath(archive)), fs::file_size(toPath(zipped))) << f;
         EXPECT_EQ(EntryFacts(f.substr(1)).substr(0, 2), "8 ") << f;
         EXPECT_EQ(RunProgram({"/usr/bin/unzip", "-tq", archive}).status, 0) << f;
     }
@@ -148,7 +148,7 @@ TEST_F(ArchiverWrite, LevelsFiveAndSixAreSettingsOfTheirOwn) {
     WriteList({AddFile("text", Text(2 << 20))});
     std::string archives[2];
     for (int level : {5, 6}) {
-        fs::remove(archive);
+        fs::remove(toPath(archive));
         ASSERT_EQ(Add(level).status, 0);
         archives[level - 5] = ReadFile(archive);
     }
@@ -177,9 +177,9 @@ TEST_F(ArchiverWrite, FileSizeLimitIsReportedAndTheOldArchiveKept) {
 // far larger than anything that could be read in the test's time.
 TEST_F(ArchiverWrite, WriteErrorStopsReadingTheCurrentFile) {
     const std::string huge = dir / "data/huge.img";
-    fs::create_directories(dir / "data");
+    fs::create_directories(toPath(dir / "data"));
     WriteFile(huge, "");
-    fs::resize_file(huge, 1ull << 40);
+    fs::resize_file(toPath(huge), 1ull << 40);
     WriteList({huge});
     char templ[] = "/tmp/tooltest-out-XXXXXX";
     ::close(::mkstemp(templ));
@@ -200,7 +200,7 @@ TEST_F(ArchiverWrite, WriteErrorStopsReadingTheCurrentFile) {
     const std::string out = ReadFile(templ);
     ::unlink(templ);
     EXPECT_EQ(status, 2) << "still reading 30 s after the write failed\n" << out;
-    EXPECT_FALSE(fs::exists(archive));
+    EXPECT_FALSE(fs::exists(toPath(archive)));
     EXPECT_EQ(FilesInOut(), 0);
 }
 
@@ -240,7 +240,7 @@ TEST_F(ArchiverWrite, ThreadsThatCannotStartMeanFewerThreadsOrAClearFailure) {
 // open and named in a warning, and cannot hold the run as long as it grows.
 TEST_F(ArchiverWrite, FilesThatLieAboutTheirSizeOrGrowAreReadInWholePieces) {
     const std::string proc = "/proc/self/smaps";  // several KiB, reported as 0 bytes
-    ASSERT_TRUE(fs::exists(proc));
+    ASSERT_TRUE(fs::exists(toPath(proc)));
     WriteList({proc});
     RunResult r = Add(6);
     EXPECT_EQ(r.status, 0) << r.output;
@@ -267,7 +267,7 @@ TEST_F(ArchiverWrite, FilesThatLieAboutTheirSizeOrGrowAreReadInWholePieces) {
     std::istringstream logFacts(EntryFacts(log.substr(1)));
     logFacts >> method >> size;
     EXPECT_EQ(size, 40u << 20);  // as at open, not what came later
-    EXPECT_GT(fs::file_size(log), size);
+    EXPECT_GT(fs::file_size(toPath(log)), size);
 
     // Small files are read whole in one call: growth shows there too, on
     // every file, and each is read again a bounded number of times.
@@ -282,7 +282,8 @@ TEST_F(ArchiverWrite, FilesThatLieAboutTheirSizeOrGrowAreReadInWholePieces) {
     for (const std::string& p : problems) {
         EXPECT_NE(p.find("size changed"), std::string::npos) << p;
     }
-    for (const std::string& l : logs) EXPECT_EQ(fs::file_size(l), (256u << 10) + 3 * 4096) << l;
+    for (const std::string& l : logs)
+        EXPECT_EQ(fs::file_size(toPath(l)), (256u << 10) + 3 * 4096) << l;
     EXPECT_EQ(RunProgram({"/usr/bin/unzip", "-tq", archive}).status, 0);
 }
 

@@ -10,8 +10,12 @@
 
 #include "EntryRecords.h"
 #include "OutFile.h"
+#include "platform/NativeText.h"
 
 namespace {
+
+using stowaway::fromPath;
+using stowaway::toPath;
 
 namespace fs = std::filesystem;
 using namespace pkzip;
@@ -23,9 +27,9 @@ class EntryRecordsTest : public ::testing::Test {
         char templ[] = "/tmp/records-XXXXXX";
         dir = ::mkdtemp(templ);
     }
-    void TearDown() override { fs::remove_all(dir); }
+    void TearDown() override { fs::remove_all(toPath(dir)); }
     size_t FilesInDir() const {
-        return static_cast<size_t>(std::distance(fs::directory_iterator(dir), {}));
+        return static_cast<size_t>(std::distance(fs::directory_iterator(toPath(dir)), {}));
     }
 };
 

@@ -83,7 +83,7 @@ TEST_F(InterpreterRun, ExitStatusIsTheLastCommandsAndUnstartableProgramsFail) {
 TEST_F(InterpreterRun, FindsABareProgramNameBesideTheBatchFile) {
     const std::string tool = dir / "Helper.EXE";
     WriteFile(tool, "#!/bin/sh\necho helper ran \"$1\"\n");
-    fs::permissions(tool, fs::perms(0755));
+    fs::permissions(toPath(tool), fs::perms(0755));
     // Lower-cased, as the backup program writes its lines.
     const RunResult r = RunBatch(batch, "@ECHO OFF", "helper.exe \"a $b\" > " + Quoted(out));
     EXPECT_EQ(r.status, 0) << r.output;
@@ -110,8 +110,8 @@ TEST_F(InterpreterRun, LinesMayEndInCrLfLfOrCrAlone) {
     for (const std::string end : {"\r\n", "\n", "\r"}) {
         SCOPED_TRACE(end == "\r" ? "CR" : end == "\n" ? "LF" : "CR LF");
         const std::string first = dir / "first.dat", second = dir / "second.dat";
-        std::filesystem::remove(first);
-        std::filesystem::remove(second);
+        std::filesystem::remove(toPath(first));
+        std::filesystem::remove(toPath(second));
         WriteFile(batch, "@ECHO OFF" + end + "/usr/bin/printf one > " + Quoted(first) + end +
                              "/usr/bin/printf two > " + Quoted(second) + end);
         const RunResult r = RunProgram({InterpreterPath(), "/c", batch});

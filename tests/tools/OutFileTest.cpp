@@ -9,8 +9,12 @@
 
 #include "OutFile.h"
 #include "ZipFormat.h"
+#include "platform/NativeText.h"
 
 namespace {
+
+using stowaway::fromPath;
+using stowaway::toPath;
 
 namespace fs = std::filesystem;
 using namespace pkzip;
@@ -38,7 +42,7 @@ class OutFileTest : public ::testing::Test {
         char templ[] = "/tmp/outfile-XXXXXX";
         dir = ::mkdtemp(templ);
     }
-    void TearDown() override { fs::remove_all(dir); }
+    void TearDown() override { fs::remove_all(toPath(dir)); }
 };
 
 TEST_F(OutFileTest, AHeaderRolledBackNoLongerMovesTheCut) {
@@ -54,8 +58,9 @@ TEST_F(OutFileTest, AHeaderRolledBackNoLongerMovesTheCut) {
         out.Finish();
     }
     // The volume is filled to its limit, not cut where the dropped header began.
-    EXPECT_EQ(fs::file_size(target.Path(0)), 1000u);
-    EXPECT_EQ(fs::file_size(target.Path(0)) + fs::file_size(target.Path(1)), 4u + 980 + 600);
+    EXPECT_EQ(fs::file_size(toPath(target.Path(0))), 1000u);
+    EXPECT_EQ(fs::file_size(toPath(target.Path(0))) + fs::file_size(toPath(target.Path(1))),
+              4u + 980 + 600);
 }
 
 TEST_F(OutFileTest, AHeaderKeptStillMovesTheCut) {
@@ -67,7 +72,7 @@ TEST_F(OutFileTest, AHeaderKeptStillMovesTheCut) {
         out.Write(std::string(650, 'h'));
         out.Finish();
     }
-    EXPECT_EQ(fs::file_size(target.Path(0)), 4u + 980);
+    EXPECT_EQ(fs::file_size(toPath(target.Path(0))), 4u + 980);
 }
 
 TEST(ZipFormatVersion, TheCentralHeaderKeepsTheVersionItsLocalHeaderAskedFor) {

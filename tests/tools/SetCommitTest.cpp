@@ -17,6 +17,9 @@
 
 namespace {
 
+using stowaway::fromPath;
+using stowaway::toPath;
+
 namespace fs = std::filesystem;
 using namespace pkzip::commit;
 using stowaway::test::ReadFile;
@@ -36,14 +39,14 @@ class SetCommitTest : public ::testing::Test {
     }
     void TearDown() override {
         SetFaultForTest("");
-        fs::remove_all(dir);
+        fs::remove_all(toPath(dir));
     }
     std::string archive() const { return dir + "/set.zip"; }
 
     // An old set of `oldDisks` volumes in place, a new one of `newDisks`
     // under work names; the plan to replace one with the other.
     Journal Prepare(int oldDisks, int newDisks) {
-        for (const auto& e : fs::directory_iterator(dir)) fs::remove(e.path());
+        for (const auto& e : fs::directory_iterator(toPath(dir))) fs::remove(e.path());
         std::vector<std::string> old;
         for (int d = 0; d < oldDisks; ++d) {
             old.push_back(dir + "/" + Name(d, oldDisks));
@@ -63,8 +66,8 @@ class SetCommitTest : public ::testing::Test {
     // What the folder holds: name -> content.
     std::map<std::string, std::string> Folder() const {
         std::map<std::string, std::string> out;
-        for (const auto& e : fs::directory_iterator(dir)) {
-            out[e.path().filename().string()] = ReadFile(e.path().string());
+        for (const auto& e : fs::directory_iterator(toPath(dir))) {
+            out[fromPath(e.path().filename())] = ReadFile(fromPath(e.path()));
         }
         return out;
     }
@@ -96,7 +99,8 @@ TEST_F(SetCommitTest, AFailureAtEveryStepPutsTheOldSetBackAndSaysSo) {
             SetFaultForTest("eio@" + std::to_string(n));
             std::string error;
             EXPECT_EQ(CommitSet(archive(), plan, error), Outcome::RolledBack);
-            EXPECT_NE(error.find("every volume was put back where it was"), std::string::npos) << error;
+            EXPECT_NE(error.find("every volume was put back where it was"), std::string::npos)
+                << error;
             // The old set where it was, the new volumes under their work names, nothing else.
             EXPECT_EQ(Folder(), WithWork(SetOf("old", oldDisks), newDisks));
         }
@@ -129,7 +133,7 @@ TEST_F(SetCommitTest, AKillAtEveryStepIsUndoneOrFinishedByTheNextRun) {
                 break;
             }
             ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
-            EXPECT_TRUE(fs::exists(JournalPath(archive())));
+            EXPECT_TRUE(fs::exists(toPath(JournalPath(archive()))));
             std::string report;
             const Recovery r = Recover(archive(), report);
             // The last rename puts NAME.zip in place: only then is the new set whole.
@@ -173,7 +177,7 @@ TEST_F(SetCommitTest, TheJournalKeepsOddNamesAndACutJournalIsDropped) {
     WriteFile(archive(), "old");
     std::string report;
     EXPECT_EQ(Recover(archive(), report), Recovery::RolledBack);
-    EXPECT_FALSE(fs::exists(JournalPath(archive())));
+    EXPECT_FALSE(fs::exists(toPath(JournalPath(archive()))));
     EXPECT_EQ(ReadFile(archive()), "old");
 }
 
@@ -184,17 +188,17 @@ TEST_F(SetCommitTest, ALiveRunsJournalIsLeftAlone) {
     std::string report;
     EXPECT_EQ(Recover(archive(), report), Recovery::Busy);
     EXPECT_NE(report.find(std::to_string(::getpid())), std::string::npos) << report;
-    fs::remove(JournalPath(archive()));
+    fs::remove(toPath(JournalPath(archive())));
     j.host = "another-machine";
     ASSERT_TRUE(WriteJournal(JournalPath(archive()), j, error));
     EXPECT_EQ(Recover(archive(), report), Recovery::Busy);
     EXPECT_NE(report.find("another-machine"), std::string::npos) << report;
-    EXPECT_TRUE(fs::exists(JournalPath(archive())));
+    EXPECT_TRUE(fs::exists(toPath(JournalPath(archive()))));
 }
 
 TEST_F(SetCommitTest, OldVolumesInAnotherFolderAreRemovedWithTheOldSet) {
     // The old set's first volumes were found elsewhere; the new one is whole here.
-    fs::create_directories(dir + "/elsewhere");
+    fs::create_directories(toPath(dir + "/elsewhere"));
     WriteFile(dir + "/elsewhere/set.z01", "old set.z01");
     WriteFile(archive(), "old set.zip");
     WriteFile(dir + "/.w", "new");
@@ -205,7 +209,7 @@ TEST_F(SetCommitTest, OldVolumesInAnotherFolderAreRemovedWithTheOldSet) {
     ASSERT_TRUE(PlanCommit(archive(), {dir + "/elsewhere/set.z01", archive()}, set, j, error));
     EXPECT_EQ(j.stale, std::vector<std::string>{dir + "/elsewhere/set.z01"});
     EXPECT_EQ(CommitSet(archive(), j, error), Outcome::Done) << error;
-    EXPECT_FALSE(fs::exists(dir + "/elsewhere/set.z01"));
+    EXPECT_FALSE(fs::exists(toPath(dir + "/elsewhere/set.z01")));
     EXPECT_EQ(ReadFile(archive()), "new");
 }
 

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/NativeText.h"
 #include "store/ItemReader.h"
 #include "support/TestPlatforms.h"
 
@@ -40,6 +41,8 @@ inline std::string InterpreterPath() {
     return ProgramDir() + "/stowaway-cmd";
 }
 
+using stowaway::fromPath;
+using stowaway::toPath;
 using stowaway::test::ReadFile;
 using stowaway::test::WriteFile;
 
@@ -48,12 +51,13 @@ using stowaway::test::WriteFile;
 class ScratchDir {
   public:
     ScratchDir() {
-        std::string templ = (fs::temp_directory_path() / "Stow Tools $HOME;&|`x`*-XXXXXX").string();
+        std::string templ =
+            stowaway::fromPath(fs::temp_directory_path() / "Stow Tools $HOME;&|`x`*-XXXXXX");
         path_ = ::mkdtemp(templ.data());
     }
     ~ScratchDir() {
         std::error_code ec;
-        fs::remove_all(path_, ec);
+        fs::remove_all(stowaway::toPath(path_), ec);
     }
     const std::string& Path() const { return path_; }
     std::string operator/(const std::string& rel) const { return path_ + "/" + rel; }
@@ -222,20 +226,21 @@ inline RunResult SevenZip(const std::string& archive, const std::vector<std::str
     char plain[] = "/tmp/tooltest7z-XXXXXX";
     if (!::mkdtemp(plain)) return {};
     const std::string link = std::string(plain) + "/folder";
-    fs::create_directory_symlink(fs::path(archive).parent_path(), link);
+    fs::create_directory_symlink(stowaway::toPath(archive).parent_path(), stowaway::toPath(link));
     std::vector<std::string> argv = {"/usr/bin/7z"};
     argv.insert(argv.end(), options.begin(), options.end());
-    argv.push_back(link + "/" + fs::path(archive).filename().string());
+    argv.push_back(link + "/" + stowaway::fromPath(stowaway::toPath(archive).filename()));
     RunResult r = RunProgram(argv);
-    fs::remove_all(plain);
+    fs::remove_all(stowaway::toPath(plain));
     return r;
 }
 
 // Files (not folders) under `folder`, 0 when it is gone.
 inline size_t CountFiles(const std::string& folder) {
     size_t n = 0;
-    if (!fs::exists(folder)) return 0;
-    for (const auto& e : fs::recursive_directory_iterator(folder)) n += !e.is_directory();
+    if (!fs::exists(stowaway::toPath(folder))) return 0;
+    for (const auto& e : fs::recursive_directory_iterator(stowaway::toPath(folder)))
+        n += !e.is_directory();
     return n;
 }
 
@@ -252,8 +257,8 @@ class ArchiverFixture : public ::testing::Test {
     explicit ArchiverFixture(const char* archiveName = "out/backup.zip")
         : archive(dir / archiveName) {}
     void SetUp() override {
-        std::filesystem::create_directories(dir / "out");
-        std::filesystem::create_directories(dir / "data");
+        std::filesystem::create_directories(stowaway::toPath(dir / "out"));
+        std::filesystem::create_directories(stowaway::toPath(dir / "data"));
     }
     std::string AddFile(const std::string& rel, const std::string& content) {
         return AddDataFile(dir, rel, content);

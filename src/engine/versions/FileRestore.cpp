@@ -12,6 +12,7 @@
 #include "engine/WorkFilesLock.h"
 #include "engine/encryption/CratePassword.h"
 #include "engine/encryption/EncryptedArchive.h"
+#include "platform/NativeText.h"
 #include "platform/VisibleText.h"
 
 namespace stowaway {
@@ -62,7 +63,7 @@ std::string RestoreFilesCommand(const JobContext& ctx, const std::string& archiv
 
 bool WriteNames(const JobContext& ctx, const std::string& path,
                 const std::vector<const PickedFile*>& files) {
-    std::ofstream out(ctx.platform.native(path), std::ios::binary | std::ios::trunc);
+    std::ofstream out(toPath(ctx.platform.native(path)), std::ios::binary | std::ios::trunc);
     for (const PickedFile* file : files) out << file->entry.name << '\n';
     out.flush();
     return static_cast<bool>(out);

@@ -52,6 +52,8 @@ std::string UserUnitFolder() {
 
 #include <filesystem>
 
+#include "platform/NativeText.h"
+
 namespace stowaway {
 
 std::string SchedulerOverride() {
@@ -61,8 +63,8 @@ std::string SchedulerOverride() {
 
 bool MakeFolderPath(const std::string& folder) {
     std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    return std::filesystem::is_directory(folder, error);
+    std::filesystem::create_directories(toPath(folder), error);
+    return std::filesystem::is_directory(toPath(folder), error);
 }
 
 }  // namespace stowaway

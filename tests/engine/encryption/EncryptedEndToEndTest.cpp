@@ -32,11 +32,12 @@ class EncryptedEndToEnd : public ::testing::Test {
     void SetUp() override {
         const std::string built = STOWAWAY_PROGRAM_DIR;
         for (const char* tool : {"PKZIP25.EXE", "stowaway-cmd"})
-            if (!fs::exists(built + "/" + tool)) GTEST_SKIP() << tool << " is not built yet";
+            if (!fs::exists(toPath(built + "/" + tool)))
+                GTEST_SKIP() << tool << " is not built yet";
         program = dir / "program";
-        fs::create_directories(program);
+        fs::create_directories(toPath(program));
         for (const char* tool : {"PKZIP25.EXE", "stowaway-cmd"})
-            fs::copy_file(built + "/" + tool, program + "/" + tool);
+            fs::copy_file(toPath(built + "/" + tool), toPath(program + "/" + tool));
         data = dir / "data";
         test::WriteFile(data + "/letter.txt", "Dear Ann,\nall well.\n");
         test::WriteFile(data + "/empty.txt", "");
@@ -44,7 +45,7 @@ class EncryptedEndToEnd : public ::testing::Test {
         for (int i = 0; i < 200000; ++i) big += std::to_string(i * 7919) + (i % 13 ? " " : "\n");
         test::WriteFile(data + "/sub/big.txt", big);
         archive = dir / "out/Docs.zip";
-        fs::create_directories(dir / "out");
+        fs::create_directories(toPath(dir / "out"));
         test::WriteFile(program + "/Stowaway.dat",
                         "\"MAX=0\"\r\n\"LOGPATH=" + program +
                             "/Log.txt\"\r\n\"LOGVIEW=x\"\r\n\"SNAME=Docs\"\r\n\"SBLOC=" + archive +
@@ -81,7 +82,7 @@ class EncryptedEndToEnd : public ::testing::Test {
         a.FrmMain.LstCrate.setListIndex(0);
         a.store.CurrentIndex = 0;
         ShowCurrentCrate(a);
-        fs::create_directories(target);
+        fs::create_directories(toPath(target));
         a.FrmMain.TxtRestoreLocation.setText(target);
         return a;
     }
@@ -122,17 +123,17 @@ TEST_F(EncryptedEndToEnd, RestoreTakesTheCratesPasswordOrAsksAndAWrongOneRestore
     EXPECT_TRUE(ui->passwordPrompts.empty());
     EXPECT_EQ(restored(first, "letter.txt"), "Dear Ann,\nall well.\n");
     EXPECT_EQ(restored(first, "sub/big.txt"), test::ReadFile(data + "/sub/big.txt"));
-    EXPECT_TRUE(fs::exists(first + data + "/empty.txt"));
+    EXPECT_TRUE(fs::exists(toPath(first + data + "/empty.txt")));
 
     // Without the settings the archive asks; a wrong answer restores nothing.
-    fs::remove(program + "/Stowaway.ini");
+    fs::remove(toPath(program + "/Stowaway.ini"));
     const std::string wrong = dir / "wrong";
     App& w = restoreInto(wrong);
     ui->passwords = {"not it"};
     RestoreCrate(w);
     EXPECT_EQ(ui->passwordPrompts.size(), 1u);
     EXPECT_NE(w.FrmMain.StBMain.panelText(), "Restore Complete");
-    EXPECT_FALSE(fs::exists(wrong + data + "/letter.txt"));
+    EXPECT_FALSE(fs::exists(toPath(wrong + data + "/letter.txt")));
     EXPECT_NE(test::ReadFile(program + "/Log.txt").find("    Error: "), std::string::npos);
 
     const std::string right = dir / "right";
@@ -146,7 +147,7 @@ TEST_F(EncryptedEndToEnd, RestoreTakesTheCratesPasswordOrAsksAndAWrongOneRestore
 TEST_F(EncryptedEndToEnd, ImportReadsTheCrateOfAnEncryptedArchive) {
     ASSERT_EQ(backup(), 0) << test::ReadFile(program + "/Log.txt");
     App& b = fresh();
-    fs::remove(program + "/Stowaway.dat");
+    fs::remove(toPath(program + "/Stowaway.dat"));
     LoadDataFile(b);
     ui->passwords = {Password};
     ImportCrate(b, archive);

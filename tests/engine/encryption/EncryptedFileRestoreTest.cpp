@@ -30,18 +30,19 @@ class EncryptedFileRestore : public ::testing::Test {
     void SetUp() override {
         const std::string built = STOWAWAY_PROGRAM_DIR;
         for (const char* tool : {"PKZIP25.EXE", "stowaway-cmd"})
-            if (!fs::exists(built + "/" + tool)) GTEST_SKIP() << tool << " is not built yet";
+            if (!fs::exists(toPath(built + "/" + tool)))
+                GTEST_SKIP() << tool << " is not built yet";
         program = dir / "program";
-        fs::create_directories(program);
+        fs::create_directories(toPath(program));
         for (const char* tool : {"PKZIP25.EXE", "stowaway-cmd"})
-            fs::copy_file(built + "/" + tool, program + "/" + tool);
+            fs::copy_file(toPath(built + "/" + tool), toPath(program + "/" + tool));
         data = dir / "data";
         letter = data + "/letter.txt";
         test::WriteFile(letter, "Dear Ann,\nall well.\n");
         for (int i = 0; i < 100000; ++i) big += std::to_string(i * 7919) + (i % 13 ? " " : "\n");
         test::WriteFile(data + "/sub/big.txt", big);
         archive = dir / "out/Docs.zip";
-        fs::create_directories(dir / "out");
+        fs::create_directories(toPath(dir / "out"));
         test::WriteFile(program + "/Stowaway.dat",
                         "\"MAX=0\"\r\n\"LOGPATH=" + program +
                             "/Log.txt\"\r\n\"LOGVIEW=x\"\r\n\"SNAME=Docs\"\r\n\"SBLOC=" + archive +
@@ -103,7 +104,7 @@ TEST_F(EncryptedFileRestore, HeadlessTakesTheKeyFileAndRestoresByteForByte) {
     const std::string target = dir / "back";
     ASSERT_EQ(restore({"Docs", "--to", target, data + "/sub/big.txt"}), RestoreDone) << err.str();
     EXPECT_EQ(test::ReadFile(target + data + "/sub/big.txt"), big);
-    EXPECT_FALSE(fs::exists(target + letter));
+    EXPECT_FALSE(fs::exists(toPath(target + letter)));
     EXPECT_TRUE(ui->passwordPrompts.empty());
     // The line names the descriptor, never the password.
     EXPECT_EQ(test::ReadFile(program + "/SWTemp.bat").find("restore \"pass"), std::string::npos);
@@ -119,18 +120,18 @@ TEST_F(EncryptedFileRestore, HeadlessWithoutAPasswordFailsSaysWhyAndWritesNothin
         << err.str();
     EXPECT_NE(err.str().find("Nothing was restored."), std::string::npos) << err.str();
     // No settings at all: the archive itself says it is encrypted.
-    fs::remove(program + "/Stowaway.ini");
+    fs::remove(toPath(program + "/Stowaway.ini"));
     EXPECT_EQ(restore({"Docs", "--to", target, letter}), RestoreFailed);
     EXPECT_NE(err.str().find("is encrypted, but the Crate Docs has no password"), std::string::npos)
         << err.str();
     EXPECT_TRUE(ui->passwordPrompts.empty());
-    EXPECT_TRUE(!fs::exists(target) || fs::is_empty(target));
+    EXPECT_TRUE(!fs::exists(toPath(target)) || fs::is_empty(toPath(target)));
     EXPECT_NE(test::ReadFile(program + "/Log.txt").find("no password"), std::string::npos);
 }
 
 TEST_F(EncryptedFileRestore, TheBrowserAsksAndAWrongAnswerRestoresNothing) {
-    fs::remove(letter);
-    fs::remove(program + "/Stowaway.ini");  // no Crate password: it must ask
+    fs::remove(toPath(letter));
+    fs::remove(toPath(program + "/Stowaway.ini"));  // no Crate password: it must ask
 
     BrowseForm& wrong = browseToLetter();
     ASSERT_EQ(wrong.TblHistory.rows().size(), 1u) << wrong.LblMessage.caption();
@@ -138,7 +139,7 @@ TEST_F(EncryptedFileRestore, TheBrowserAsksAndAWrongAnswerRestoresNothing) {
     wrong.CmdRestoreOriginal.click();
     ASSERT_EQ(ui->passwordPrompts.size(), 1u);
     EXPECT_NE(ui->passwordPrompts[0].find("is encrypted"), std::string::npos);
-    EXPECT_FALSE(fs::exists(letter));
+    EXPECT_FALSE(fs::exists(toPath(letter)));
     // The archiver's own line for the entry is the reason given.
     EXPECT_NE(wrong.LblMessage.caption().find("The restore stopped after 0 of 1 file"),
               std::string::npos)
@@ -151,7 +152,7 @@ TEST_F(EncryptedFileRestore, TheBrowserAsksAndAWrongAnswerRestoresNothing) {
     none.CmdRestoreOriginal.click();
     EXPECT_NE(none.LblMessage.caption().find("no password was given"), std::string::npos)
         << none.LblMessage.caption();
-    EXPECT_FALSE(fs::exists(letter));
+    EXPECT_FALSE(fs::exists(toPath(letter)));
 
     BrowseForm& right = browseToLetter();
     ui->passwords = {Password};

@@ -28,10 +28,11 @@ class PasswordLeak : public ::testing::Test {
   protected:
     void SetUp() override {
         const std::string built = STOWAWAY_PROGRAM_DIR;
-        if (!fs::exists(built + "/stowaway-cmd")) GTEST_SKIP() << "stowaway-cmd is not built yet";
+        if (!fs::exists(toPath(built + "/stowaway-cmd")))
+            GTEST_SKIP() << "stowaway-cmd is not built yet";
         program = dir / "program";
-        fs::create_directories(program);
-        fs::copy_file(built + "/stowaway-cmd", program + "/stowaway-cmd");
+        fs::create_directories(toPath(program));
+        fs::copy_file(toPath(built + "/stowaway-cmd"), toPath(program + "/stowaway-cmd"));
         test::WritePasswordProbe(program + "/PKZIP25.EXE");
         test::WriteFile(dir / "data/a.txt", "alpha\n");
         test::WriteFile(program + "/Stowaway.dat",
@@ -60,7 +61,7 @@ class PasswordLeak : public ::testing::Test {
               "Stowaway.ini", "Stowaway.state", "probe-cmdline", "probe-environ",
               "probe-parent-cmdline", "probe-parent-environ"}) {
             const std::string path = program + "/" + name;
-            ASSERT_TRUE(fs::exists(path)) << name;
+            ASSERT_TRUE(fs::exists(toPath(path))) << name;
             EXPECT_EQ(test::ReadFile(path).find("Leak-Canary"), std::string::npos) << name;
         }
         const std::string archiver = test::ReadFile(program + "/probe-cmdline");

@@ -107,7 +107,7 @@ TEST(RealCrontab, TheBlockRoundTripsAndTheUsersLinesStay) {
 TEST(RealCrontab, TheShellGivesTheProgramTheNameAsWritten) {
     TempDir dir;
     const std::string folder = dir / "it's 100% $x";
-    std::filesystem::create_directories(folder);
+    std::filesystem::create_directories(toPath(folder));
     const std::string program = folder + "/stowaway";
     WriteFile(program, "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$(dirname \"$0\")/args\"\n");
     ::chmod(program.c_str(), 0755);

@@ -37,7 +37,7 @@ struct Rig {
     CronScheduler cron{crontab};
 
     Rig() {
-        fs::create_directories(dir / "prog");
+        fs::create_directories(toPath(dir / "prog"));
         WriteFile(program, "#!/bin/sh\n");
     }
     ScheduleContext context(Scheduler& scheduler) {
@@ -48,14 +48,15 @@ struct Rig {
     }
     std::vector<std::string> unitFiles() {
         std::vector<std::string> names;
-        if (fs::exists(units))
-            for (const auto& entry : fs::directory_iterator(units))
+        if (fs::exists(toPath(units)))
+            for (const auto& entry : fs::directory_iterator(toPath(units)))
                 names.push_back(entry.path().filename());
         std::sort(names.begin(), names.end());
         return names;
     }
     std::string settings() {
-        return fs::exists(dir / "prog/Stowaway.ini") ? ReadFile(dir / "prog/Stowaway.ini") : "";
+        return fs::exists(toPath(dir / "prog/Stowaway.ini")) ? ReadFile(dir / "prog/Stowaway.ini")
+                                                             : "";
     }
 };
 
@@ -112,7 +113,7 @@ TEST(SystemdSchedule, AManagerThatRefusesLeavesUnitsAndSettingsAsTheyWere) {
 TEST(SystemdSchedule, AReadOnlyConfigFolderChangesNothing) {
     Rig rig;
     const ScheduleContext ctx = rig.context(rig.systemd);
-    fs::create_directories(rig.dir / "config");
+    fs::create_directories(toPath(rig.dir / "config"));
     test::LetEveryoneIn(rig.dir.path());
     ::chmod((rig.dir / "config").c_str(), 0555);
     EXPECT_TRUE(test::RunAsOrdinaryUser([&] {
@@ -129,7 +130,7 @@ TEST(SystemdSchedule, AReadOnlyConfigFolderChangesNothing) {
     EXPECT_TRUE(rig.activation.calls.empty());
 
     // The unit folder itself read-only: no file half-written.
-    fs::create_directories(rig.units);
+    fs::create_directories(toPath(rig.units));
     test::LetEveryoneIn(rig.dir.path());
     ::chmod(rig.units.c_str(), 0555);
     EXPECT_TRUE(test::RunAsOrdinaryUser([&] {
@@ -164,7 +165,7 @@ TEST(SystemdSchedule, AMovedProgramFolderIsFoundAndFixed) {
     WriteFile(rig.dir / "other-stowaway", "");
     ASSERT_TRUE(rig.systemd.apply("Elsewhere", DailyAt(1, 0), rig.dir / "other-stowaway", error));
     // The folder moves, settings and all.
-    fs::rename(rig.dir / "prog", rig.dir / "moved");
+    fs::rename(toPath(rig.dir / "prog"), toPath(rig.dir / "moved"));
     const ScheduleContext moved{rig.platform, rig.systemd, rig.dir / "moved/Stowaway.ini",
                                 rig.dir / "moved/stowaway"};
     std::vector<InstalledSchedule> stale = MovedSchedules(moved, error);

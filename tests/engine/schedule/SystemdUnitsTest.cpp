@@ -80,12 +80,12 @@ TEST(SystemdUnits, ExecStartWordsReadBackAsGiven) {
 TEST(SystemdUnits, GeneratedUnitsPassSystemdAnalyzeVerify) {
     TempDir dir;
     const std::string units = dir / "config/systemd/user";
-    std::filesystem::create_directories(units);
-    std::filesystem::create_directories(dir / "runtime");
+    std::filesystem::create_directories(toPath(units));
+    std::filesystem::create_directories(toPath(dir / "runtime"));
     ::chmod((dir / "runtime").c_str(), 0700);
     // The program folder's name is hostile too, as far as systemd lets it be.
     const std::string folder = dir / "prog 100% $x ü";
-    std::filesystem::create_directories(folder);
+    std::filesystem::create_directories(toPath(folder));
     WriteFile(folder + "/stowaway", "#!/bin/sh\n");
     ::chmod((folder + "/stowaway").c_str(), 0755);
     const Schedule schedules[] = {DailyAt(2, 30),

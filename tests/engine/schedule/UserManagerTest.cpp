@@ -75,7 +75,7 @@ TEST(SystemctlActivation, ARealUserManagerTakesAndDropsATimer) {
     const std::string timer = UnitBaseName(crate) + ".timer";
     EXPECT_TRUE(runner.run({"systemctl", "--user", "is-enabled", timer}).succeeded());
     EXPECT_TRUE(scheduler.apply(crate, Schedule{}, "/bin/true", error)) << error;
-    EXPECT_FALSE(std::filesystem::exists(folder + "/" + timer));
+    EXPECT_FALSE(std::filesystem::exists(toPath(folder + "/" + timer)));
     EXPECT_FALSE(runner.run({"systemctl", "--user", "is-enabled", timer}).succeeded());
 }
 

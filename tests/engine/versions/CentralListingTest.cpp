@@ -20,7 +20,7 @@ class CentralListingTest : public ::testing::Test {
         ::setenv("TZ", "Europe/Berlin", 1);
         ::tzset();
         ASSERT_TRUE(SplitArchiveName(dir / "out/Docs.zip", '/', name));
-        fs::create_directories(dir / "out");
+        fs::create_directories(toPath(dir / "out"));
     }
     void TearDown() override {
         ::unsetenv("TZ");
@@ -42,7 +42,8 @@ class CentralListingTest : public ::testing::Test {
 
 TEST_F(CentralListingTest, ReadsTheArchiversOwnEntriesWithTheirTimesSizesAndCrcs) {
     const std::string built = STOWAWAY_PROGRAM_DIR;
-    if (!fs::exists(built + "/PKZIP25.EXE")) GTEST_SKIP() << "the archiver is not built yet";
+    if (!fs::exists(toPath(built + "/PKZIP25.EXE")))
+        GTEST_SKIP() << "the archiver is not built yet";
     const std::string hello = dir / "data/Grüße/hello world.txt";
     const std::string big = dir / "data/big.bin";
     test::WriteFile(hello, "hello");
@@ -103,7 +104,7 @@ TEST_F(CentralListingTest, FollowsTheDirectoryFromOneVolumeIntoTheNext) {
     EXPECT_EQ(listing.problem, "");
     EXPECT_EQ(names(listing), (std::vector<std::string>{"file1", "file2", "file3", "file4"}));
 
-    fs::remove(dir / "out/Docs.z01");
+    fs::remove(toPath(dir / "out/Docs.z01"));
     listing = read();
     EXPECT_TRUE(listing.entries.empty());
     EXPECT_EQ(listing.problem,
@@ -140,7 +141,7 @@ TEST_F(CentralListingTest, DamageIsReportedWithTheEntriesReadBeforeIt) {
     EXPECT_TRUE(listing.entries.empty());
     EXPECT_EQ(listing.problem.rfind("damaged: ", 0), 0u) << listing.problem;
 
-    fs::remove(kept);
+    fs::remove(toPath(kept));
     EXPECT_EQ(read(kept).problem, "incomplete: its last volume \"" + kept + "\" is missing");
 }
 

@@ -53,7 +53,7 @@ class KeepEndToEnd : public test::KeptCrateRig {
     // The archive (each volume) as written at `when`, as a run of that day left it.
     void dateArchive(std::time_t when) {
         for (const char* leaf : {"Docs.zip", "Docs.z01", "Docs.z02", "Docs.z03"}) {
-            if (!fs::exists(out_(leaf))) continue;
+            if (!fs::exists(toPath(out_(leaf)))) continue;
             struct utimbuf times {};
             times.actime = times.modtime = when;
             ::utime(out_(leaf).c_str(), &times);
@@ -86,14 +86,14 @@ class KeepEndToEnd : public test::KeptCrateRig {
 // back as the Crate.
 TEST_F(KeepEndToEnd, EachBackupKeepsThePreviousArchiveWhole) {
     ASSERT_EQ(automated(), 0) << output();
-    EXPECT_EQ(fs::directory_iterator(dir / "out")->path().filename(), "Docs.zip");
+    EXPECT_EQ(fs::directory_iterator(toPath(dir / "out"))->path().filename(), "Docs.zip");
     dateArchive(December6);
     const ino_t first = inode(archive);
     test::WriteFile(data + "/Letters/Dear Ann.txt", "Dear Ann,\nall changed.\n");
     ASSERT_EQ(automated(), 0) << output();
 
     const std::string kept = out_("Docs-2026-12-06_020000.zip");
-    ASSERT_TRUE(fs::exists(kept)) << log();
+    ASSERT_TRUE(fs::exists(toPath(kept))) << log();
     EXPECT_EQ(inode(kept), first);
     EXPECT_EQ(links(kept), 1u);
     EXPECT_NE(inode(archive), first);
@@ -107,7 +107,7 @@ TEST_F(KeepEndToEnd, EachBackupKeepsThePreviousArchiveWhole) {
     test::WriteFile(data + "/new.txt", "new");
     ASSERT_EQ(automated(), 0) << output();
     const std::string keptUpdate = out_("Docs-2026-12-07_020000.zip");
-    ASSERT_TRUE(fs::exists(keptUpdate)) << log();
+    ASSERT_TRUE(fs::exists(toPath(keptUpdate))) << log();
     EXPECT_EQ(inode(keptUpdate), second);
 
     for (const std::string& path : {kept, keptUpdate}) {
@@ -116,7 +116,7 @@ TEST_F(KeepEndToEnd, EachBackupKeepsThePreviousArchiveWhole) {
         const tooltest::RunResult unzip = tooltest::RunProgram({"/usr/bin/unzip", "-t", path});
         EXPECT_EQ(unzip.status, 0) << unzip.output;
         App& b = fresh();
-        fs::remove(program + "/Stowaway.dat");
+        fs::remove(toPath(program + "/Stowaway.dat"));
         LoadDataFile(b);
         ImportCrate(b, path);
         EXPECT_EQ(b.FrmMain.StBMain.panelText(), "Added Crate Data Successfully") << path;
@@ -131,14 +131,14 @@ TEST_F(KeepEndToEnd, ASplitSetIsKeptWithEveryVolume) {
     test::WriteFile(data + "/scan.bin", tooltest::Noise(300000, 3));
     writeDataFile(0, 1);
     ASSERT_EQ(automated(100000), 0) << output();
-    ASSERT_TRUE(fs::exists(out_("Docs.z02"))) << output();
+    ASSERT_TRUE(fs::exists(toPath(out_("Docs.z02")))) << output();
     dateArchive(December6);
     const ino_t firstVolume = inode(out_("Docs.z01"));
     ASSERT_EQ(automated(100000), 0) << output();
 
     EXPECT_EQ(inode(out_("Docs-2026-12-06_020000.z01")), firstVolume);
     for (const char* leaf : {"Docs-2026-12-06_020000.z02", "Docs-2026-12-06_020000.zip"})
-        EXPECT_TRUE(fs::exists(out_(leaf))) << leaf;
+        EXPECT_TRUE(fs::exists(toPath(out_(leaf)))) << leaf;
     const tooltest::RunResult seven = tooltest::SevenZip(out_("Docs-2026-12-06_020000.zip"), {"t"});
     EXPECT_EQ(seven.status, 0) << seven.output;
 }
@@ -152,28 +152,29 @@ TEST_F(KeepEndToEnd, AFailedRunKeepsNothingAndRetentionFollowsGoodRuns) {
         dateArchive(December6 + day * Day);
         ASSERT_EQ(automated(), 0) << output();
     }
-    EXPECT_TRUE(fs::exists(out_("Docs-2026-12-08_020000.zip")));
-    EXPECT_FALSE(fs::exists(out_("Docs-2026-12-07_020000.zip")));
-    EXPECT_FALSE(fs::exists(out_("Docs-2026-12-06_020000.zip")));
+    EXPECT_TRUE(fs::exists(toPath(out_("Docs-2026-12-08_020000.zip"))));
+    EXPECT_FALSE(fs::exists(toPath(out_("Docs-2026-12-07_020000.zip"))));
+    EXPECT_FALSE(fs::exists(toPath(out_("Docs-2026-12-06_020000.zip"))));
     EXPECT_NE(log().find("Deleted the kept archive"), std::string::npos) << log();
 
     // An old one the policy would delete: a failed run leaves it.
-    fs::copy_file(out_("Docs-2026-12-08_020000.zip"), out_("Docs-2026-11-01_020000.zip"));
+    fs::copy_file(toPath(out_("Docs-2026-12-08_020000.zip")),
+                  toPath(out_("Docs-2026-11-01_020000.zip")));
     dateArchive(December6 + 3 * Day);
     const std::string before = test::ReadFile(archive);
     test::WriteFile(data + "/scan.bin", tooltest::Noise(300000, 5));
     EXPECT_EQ(automated(100000), 1);
     EXPECT_EQ(test::ReadFile(archive), before);
     EXPECT_EQ(links(archive), 1u);
-    EXPECT_FALSE(fs::exists(out_("Docs-2026-12-09_020000.zip")));
-    EXPECT_TRUE(fs::exists(out_("Docs-2026-12-08_020000.zip")));
-    EXPECT_TRUE(fs::exists(out_("Docs-2026-11-01_020000.zip")));
+    EXPECT_FALSE(fs::exists(toPath(out_("Docs-2026-12-09_020000.zip"))));
+    EXPECT_TRUE(fs::exists(toPath(out_("Docs-2026-12-08_020000.zip"))));
+    EXPECT_TRUE(fs::exists(toPath(out_("Docs-2026-11-01_020000.zip"))));
 
-    fs::remove(data + "/scan.bin");
+    fs::remove(toPath(data + "/scan.bin"));
     ASSERT_EQ(automated(), 0) << output();
-    EXPECT_FALSE(fs::exists(out_("Docs-2026-11-01_020000.zip")));
-    EXPECT_FALSE(fs::exists(out_("Docs-2026-12-08_020000.zip")));
-    EXPECT_TRUE(fs::exists(out_("Docs-2026-12-09_020000.zip")));
+    EXPECT_FALSE(fs::exists(toPath(out_("Docs-2026-11-01_020000.zip"))));
+    EXPECT_FALSE(fs::exists(toPath(out_("Docs-2026-12-08_020000.zip"))));
+    EXPECT_TRUE(fs::exists(toPath(out_("Docs-2026-12-09_020000.zip"))));
 }
 
 // --keep writes the policy, --versions lists every archive (a damaged one as such,
@@ -211,12 +212,12 @@ TEST_F(KeepEndToEnd, TheHeadlessCommands) {
     EXPECT_NE(preview.find("Docs-2026-12-01_020000.zip  deleted: beyond the policy"),
               std::string::npos)
         << preview;
-    EXPECT_TRUE(fs::exists(out_("Docs-2026-12-01_020000.zip")));
+    EXPECT_TRUE(fs::exists(toPath(out_("Docs-2026-12-01_020000.zip"))));
     ASSERT_EQ(command("--prune Docs"), VersionsDone) << err.str();
     EXPECT_EQ(out.str().substr(0, preview.size()), preview);
-    EXPECT_FALSE(fs::exists(out_("Docs-2026-12-01_020000.zip")));
-    EXPECT_TRUE(fs::exists(out_("Docs-2026-12-06_020000.zip")));
-    EXPECT_TRUE(fs::exists(out_("Docs-old-2026-12-01_020000.zip")));
+    EXPECT_FALSE(fs::exists(toPath(out_("Docs-2026-12-01_020000.zip"))));
+    EXPECT_TRUE(fs::exists(toPath(out_("Docs-2026-12-06_020000.zip"))));
+    EXPECT_TRUE(fs::exists(toPath(out_("Docs-old-2026-12-01_020000.zip"))));
 
     ASSERT_EQ(command("--keep docs off"), VersionsDone);
     EXPECT_EQ(test::ReadFile(program + "/Stowaway.ini"), "");

@@ -25,16 +25,17 @@ class KeptCrateRig : public ::testing::Test {
         namespace fs = std::filesystem;
         const std::string built = STOWAWAY_PROGRAM_DIR;
         for (const char* tool : {"PKZIP25.EXE", "stowaway-cmd"})
-            if (!fs::exists(built + "/" + tool)) GTEST_SKIP() << tool << " is not built yet";
+            if (!fs::exists(toPath(built + "/" + tool)))
+                GTEST_SKIP() << tool << " is not built yet";
         ::setenv("TZ", "UTC", 1);
         ::tzset();
         program = dir / "Program Files";
-        fs::create_directories(program);
+        fs::create_directories(toPath(program));
         for (const char* tool : {"PKZIP25.EXE", "stowaway-cmd"})
-            fs::copy_file(built + "/" + tool, program + "/" + tool);
+            fs::copy_file(toPath(built + "/" + tool), toPath(program + "/" + tool));
         data = dir / "data";
         archive = dir / "out/Docs.zip";
-        fs::create_directories(dir / "out");
+        fs::create_directories(toPath(dir / "out"));
         platform = std::make_unique<PosixPlatform>(program);
         writeDataFile(0);
         WriteFile(program + "/Stowaway.ini", "[crate \"docs\"]\nkeep = 10\n");

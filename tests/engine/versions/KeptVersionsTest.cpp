@@ -47,7 +47,7 @@ class KeptVersions : public ::testing::Test {
     // The archiver's replace: a new file renamed over the archive.
     void replaceArchive(const std::string& bytes) {
         test::WriteFile(dir / "new.tmp", bytes);
-        fs::rename(dir / "new.tmp", dir / "Docs.zip");
+        fs::rename(toPath(dir / "new.tmp"), toPath(dir / "Docs.zip"));
     }
     std::vector<std::string> leaves() const {
         std::vector<std::string> out;
@@ -99,7 +99,7 @@ TEST_F(KeptVersions, ASplitSetIsKeptAsOneUnit) {
     EXPECT_EQ(info("Docs-2026-12-06_020000.z01").st_ino, info("Docs.z01").st_ino);
     // The new archive is a single file: the archiver drops the old volume.
     replaceArchive(test::TinyZip(1));
-    fs::remove(dir / "Docs.z01");
+    fs::remove(toPath(dir / "Docs.z01"));
     SettleKeptLinks(platform, name, links, true, log);
     const std::vector<ArchiveVersion> versions = FindVersions(platform, name);
     ASSERT_EQ(versions.size(), 2u);
@@ -136,7 +136,7 @@ TEST_F(KeptVersions, ANameClashKeepsNothingAndReplacesNothing) {
         {"a user's file on a volume's name", "Docs-2026-12-06_020000.z01", true},
     };
     for (const auto& c : cases) {
-        for (const std::string& leaf : leaves()) fs::remove(dir / leaf);
+        for (const std::string& leaf : leaves()) fs::remove(toPath(dir / leaf));
         log.clear();
         if (c.split) {
             const std::vector<std::string> set = test::TinySet(2);
@@ -176,7 +176,7 @@ TEST_F(KeptVersions, WhatCannotBeLinkedWholeIsNotKept) {
     };
     NoLinks noLinks{dir.path()};
     for (const auto& c : cases) {
-        for (const std::string& leaf : leaves()) fs::remove(dir / leaf);
+        for (const std::string& leaf : leaves()) fs::remove(toPath(dir / leaf));
         log.clear();
         for (const auto& [leaf, bytes] : c.files) write(leaf, bytes);
         const std::vector<std::string> before = leaves();
@@ -208,13 +208,13 @@ TEST_F(KeptVersions, ListingAndPruningTouchOnlyTheCratesOwnArchives) {
         "Docs-old-2026-12-01_020000.zip", "Docs-old.zip", "Docs-2026-12-01_020000.zip.bak",
         "Docs-2026-02-30_020000.zip",     "notes.txt",    "docs-2026-12-01_020000.zip"};
     for (const std::string& leaf : foreign) write(leaf, test::TinyZip(1));
-    fs::create_directory(dir / "Docs-2026-12-06_020000.zip");
-    fs::create_symlink(dir / "notes.txt", dir / "Docs-2026-12-07_020000.zip");
+    fs::create_directory(toPath(dir / "Docs-2026-12-06_020000.zip"));
+    fs::create_symlink(toPath(dir / "notes.txt"), toPath(dir / "Docs-2026-12-07_020000.zip"));
 
     const std::vector<ArchiveVersion> versions = FindVersions(platform, name);
     std::vector<std::string> listed;
     for (const ArchiveVersion& v : versions)
-        listed.push_back(fs::path(v.path).filename().string() + " " +
+        listed.push_back(fromPath(toPath(v.path).filename()) + " " +
                          (v.entries ? std::to_string(*v.entries) : "-") + " " + v.problem);
     EXPECT_EQ(listed, (std::vector<std::string>{
                           "Docs.zip 5 ",

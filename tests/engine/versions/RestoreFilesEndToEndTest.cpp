@@ -68,7 +68,7 @@ class RestoreFilesEndToEnd : public test::KeptCrateRig {
     // (the second letter) and the current one (the third letter).
     void threeBackups() {
         backUp(December6);
-        fs::remove_all(data + "/Letters/old");
+        fs::remove_all(toPath(data + "/Letters/old"));
         test::WriteFile(ann, "Dear Ann,\nsecond thoughts.\n");
         tooltest::SetMtime(ann, December1 + Day);
         backUp(December6 + Day);
@@ -92,8 +92,8 @@ class RestoreFilesEndToEnd : public test::KeptCrateRig {
 
 TEST_F(RestoreFilesEndToEnd, RestoresADeletedFileAndTheFirstVersionOfAChangedOneHeadless) {
     threeBackups();
-    ASSERT_TRUE(fs::exists(kept("2026-12-06_020000")));
-    ASSERT_TRUE(fs::exists(kept("2026-12-07_020000")));
+    ASSERT_TRUE(fs::exists(toPath(kept("2026-12-06_020000"))));
+    ASSERT_TRUE(fs::exists(toPath(kept("2026-12-07_020000"))));
 
     // The deleted file, from the newest version that holds it: the first one.
     EXPECT_EQ(restore({"docs", old}), RestoreDone) << err.str();
@@ -133,7 +133,7 @@ TEST_F(RestoreFilesEndToEnd, WhatIsNotThereOrNotUnderstoodEndsWithItsStatus) {
     EXPECT_EQ(restore({"Docs", "--version", "2020-01-01 00:00:00", ann}), RestoreFailed);
     EXPECT_NE(err.str().find("has no archive of \"2020-01-01 00:00:00\""), std::string::npos);
     // One pattern matches nothing: the others are still restored.
-    fs::remove(old.c_str());
+    fs::remove(toPath(old.c_str()));
     EXPECT_EQ(restore({"Docs", data + "/nothing.txt", old}), RestoreFailed);
     EXPECT_NE(err.str().find("holds \"" + data + "/nothing.txt\""), std::string::npos) << err.str();
     EXPECT_EQ(test::ReadFile(old), oldFirst);
@@ -176,11 +176,11 @@ TEST_F(RestoreFilesEndToEnd, PreviewReadOnlyTargetAndCancel) {
     EXPECT_TRUE(preview.replaced[0].newerOnDisk);
     EXPECT_EQ(preview.replaced[1].path, old);
     EXPECT_FALSE(preview.replaced[1].newerOnDisk);
-    fs::remove(old);
-    fs::create_directories(old);
+    fs::remove(toPath(old));
+    fs::create_directories(toPath(old));
     preview = PreviewRestore(*platform, pick.files, "");
     EXPECT_EQ(preview.blocked, std::vector<std::string>{old});
-    fs::remove(old);
+    fs::remove(toPath(old));
 
     FileRestoreRequest request;
     request.files = pick.files;
@@ -188,13 +188,13 @@ TEST_F(RestoreFilesEndToEnd, PreviewReadOnlyTargetAndCancel) {
     FileRestoreOutcome outcome = RestoreFiles(a.jobContext(), request);
     EXPECT_TRUE(outcome.cancelled);
     EXPECT_FALSE(outcome.ok);
-    EXPECT_FALSE(fs::exists(old));
+    EXPECT_FALSE(fs::exists(toPath(old)));
 
     const std::string locked = dir / "locked";
-    fs::create_directories(locked);
-    fs::permissions(locked, fs::perms(0555));
+    fs::create_directories(toPath(locked));
+    fs::permissions(toPath(locked), fs::perms(0555));
     test::LetEveryoneIn(dir.path());
-    fs::permissions(locked, fs::perms(0555));
+    fs::permissions(toPath(locked), fs::perms(0555));
     request.cancelled = {};
     request.target = locked + "/below";
     const bool told = test::RunAsOrdinaryUser([&] {
@@ -205,11 +205,11 @@ TEST_F(RestoreFilesEndToEnd, PreviewReadOnlyTargetAndCancel) {
                    "the permission. Nothing was restored") != std::string::npos;
     });
     EXPECT_TRUE(told);
-    EXPECT_FALSE(fs::exists(locked + "/below"));
+    EXPECT_FALSE(fs::exists(toPath(locked + "/below")));
     // A relative target is below the working folder, and that one is checked.
     const std::string open = dir / "open";
-    fs::create_directories(open);
-    fs::permissions(open, fs::perms::all);
+    fs::create_directories(toPath(open));
+    fs::permissions(toPath(open), fs::perms::all);
     request.target = "rel/below";
     const bool relative = test::RunAsOrdinaryUser(
         [&] { return ::chdir(open.c_str()) == 0 && RestoreFiles(a.jobContext(), request).ok; });
@@ -245,7 +245,7 @@ TEST_F(RestoreFilesEndToEnd, ACancelWhileTheArchiverRunsStopsIt) {
     EXPECT_EQ(slow.stops, 1);
     EXPECT_EQ(a.FrmMain.StBMain.panelText(), "Restore Aborted");
     for (const auto& [path, bytes] : {std::pair{ann, annFirst}, std::pair{old, oldFirst}}) {
-        if (fs::exists(dir / "chosen" + path)) {
+        if (fs::exists(toPath(dir / "chosen" + path))) {
             EXPECT_EQ(test::ReadFile(dir / "chosen" + path), bytes);
         }
     }

@@ -66,7 +66,7 @@ TEST_F(VersionListingTest, ADirectoryThatSpansTwoVolumesIsReadAcross) {
     EXPECT_EQ(listing.name(39), "d/file39");
 
     // The same set with its first volume gone is said to be so.
-    std::filesystem::remove(dir / "s.z01");
+    std::filesystem::remove(toPath(dir / "s.z01"));
     const VersionListing missing(SourceOfFiles(platform, {dir / "s.z01", dir / "s.zip"}));
     EXPECT_NE(missing.problem(), "");
 }

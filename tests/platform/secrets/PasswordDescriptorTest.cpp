@@ -21,8 +21,9 @@ class PasswordDescriptor : public ::testing::Test {
   protected:
     void SetUp() override {
         const std::string built = STOWAWAY_PROGRAM_DIR;
-        if (!fs::exists(built + "/stowaway-cmd")) GTEST_SKIP() << "stowaway-cmd is not built yet";
-        fs::copy_file(built + "/stowaway-cmd", dir / "stowaway-cmd");
+        if (!fs::exists(toPath(built + "/stowaway-cmd")))
+            GTEST_SKIP() << "stowaway-cmd is not built yet";
+        fs::copy_file(toPath(built + "/stowaway-cmd"), toPath(dir / "stowaway-cmd"));
         test::WritePasswordProbe(dir / "probe");
     }
 

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "platform/NativeText.h"
 #include "support/FakeKeyring.h"
 #include "ui/encryption/EncryptionCommands.h"
 #include "ui/main/StartedProgram.h"
@@ -25,7 +26,7 @@ struct EncryptionRig {
     }
     std::string settings() {
         const std::string path = s.app.settingsPath();
-        return fs::exists(path) ? ReadFile(path) : "";
+        return fs::exists(toPath(path)) ? ReadFile(path) : "";
     }
     void open() {
         s.f.MnuToolsEncryption.click();

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "QtHarness.h"
+#include "platform/NativeText.h"
 #include "ui/qt/StatusPanel.h"
 
 namespace stowaway::test {
@@ -17,9 +18,9 @@ namespace fs = std::filesystem;
 // The archiver and the interpreter stand-in, copied beside a test program.
 bool CopyTools(const std::string& programFolder) {
     for (const char* tool : {"PKZIP25.EXE", "stowaway-cmd"}) {
-        const fs::path built = fs::path(STOWAWAY_PROGRAM_DIR) / tool;
+        const fs::path built = toPath(STOWAWAY_PROGRAM_DIR) / tool;
         if (!fs::exists(built)) return false;
-        fs::copy_file(built, fs::path(programFolder) / tool, fs::copy_options::overwrite_existing);
+        fs::copy_file(built, toPath(programFolder) / tool, fs::copy_options::overwrite_existing);
     }
     return true;
 }
@@ -43,8 +44,8 @@ void ChooseFile(QtProgram& p, const std::string& name) {
 }
 
 std::string FindRestored(const std::string& folder, const std::string& name) {
-    for (const auto& entry : fs::recursive_directory_iterator(folder))
-        if (entry.path().filename() == name) return entry.path().string();
+    for (const auto& entry : fs::recursive_directory_iterator(toPath(folder)))
+        if (fromPath(entry.path().filename()) == name) return fromPath(entry.path());
     return {};
 }
 
@@ -59,7 +60,7 @@ TEST(QtJobs, BackupAndRestoreThroughTheButtonsWithTheRealArchiver) {
     WriteFile(data / "docs/letter.txt", "Dear reader,\n");
     WriteFile(data / "docs/sub/notes.txt", "notes\n");
     WriteFile(data / "loose/single.txt", "one file\n");
-    fs::create_directories(data / "out");
+    fs::create_directories(toPath(data / "out"));
 
     p.start();
     p.type("TxtAddCrate", "Docs");
@@ -75,11 +76,11 @@ TEST(QtJobs, BackupAndRestoreThroughTheButtonsWithTheRealArchiver) {
 
     p.type("TxtBackupLocation", data / "out/docs.zip");
     p.type("TxtRestoreLocation", data / "restored");
-    fs::create_directories(data / "restored");
+    fs::create_directories(toPath(data / "restored"));
 
     p.click("CmdBackup");
     EXPECT_EQ(Status(p), "Backup Complete");
-    EXPECT_TRUE(fs::exists(data / "out/docs.zip"));
+    EXPECT_TRUE(fs::exists(toPath(data / "out/docs.zip")));
     EXPECT_TRUE(p.ui.consoles().empty());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 

@@ -18,6 +18,7 @@
 #include <set>
 
 #include "QtHarness.h"
+#include "platform/NativeText.h"
 #include "ui/main/ListScroll.h"
 
 namespace stowaway::test {
@@ -148,7 +149,7 @@ TEST(QtMainWindow, TypingANameAndPressingAddListsTheCrateAndCtrlSSavesIt) {
     EXPECT_EQ(p.app.store.CurrentIndex, 0);
 
     const std::string dataFile = p.file("Stowaway.dat");
-    std::filesystem::remove(dataFile);
+    std::filesystem::remove(toPath(dataFile));
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier);
@@ -356,7 +357,7 @@ TEST(QtMainWindow, TheFolderTreeScrollsSidewaysForDeepNames) {
     p.click("CmdAddCrate");
     TempDir tree;
     const std::string deep = tree / "first-level/second-level/third-level-with-a-long-name";
-    std::filesystem::create_directories(deep);
+    std::filesystem::create_directories(toPath(deep));
     p.app.FrmMain.DirSelect.setPath(deep);
     p.hub.refreshAll();
     window.show();

@@ -13,6 +13,7 @@
 #include <functional>
 
 #include "QtHarness.h"
+#include "platform/NativeText.h"
 #include "ui/qt/SingleInstance.h"
 #include "ui/qt/TerminationWatch.h"
 
@@ -73,7 +74,7 @@ TEST(QtSingleInstance, WhatADeadStartLeftBehindBlocksNothing) {
     std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
     ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     ::close(fd);
-    ASSERT_TRUE(std::filesystem::exists(socketPath));
+    ASSERT_TRUE(std::filesystem::exists(toPath(socketPath)));
 
     SingleInstance next(folder, key);
     ASSERT_TRUE(next.claim());
@@ -94,7 +95,7 @@ TEST(QtSession, TermAndHangUpSignalsCloseTheWindowAsItsCloseBoxDoes) {
         p.type("TxtAddCrate", "Documents");
         p.click("CmdAddCrate");
         p.type("TxtBackupLocation", "/srv/archive/documents.zip");
-        std::filesystem::remove(p.file("Stowaway.dat"));
+        std::filesystem::remove(toPath(p.file("Stowaway.dat")));
         p.frontEnd.watchSessionEnd(p.app);
 
         ASSERT_EQ(::raise(sig), 0);  // the process lives on: handled

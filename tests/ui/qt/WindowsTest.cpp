@@ -18,6 +18,7 @@
 
 #include "QtHarness.h"
 #include "engine/ProcessWait.h"
+#include "platform/NativeText.h"
 
 namespace stowaway::test {
 namespace {
@@ -97,7 +98,7 @@ TEST(QtUiServices, FileDialogsReturnThePathChosenOrNothing) {
     p.answerPath("");
     EXPECT_EQ(p.ui.browseForFile("Text Files (*.txt)|*.txt|", "", FileDialogKind::Open), "");
 
-    std::filesystem::create_directories(files / "restore here");
+    std::filesystem::create_directories(toPath(files / "restore here"));
     p.answerPath(files / "restore here");
     EXPECT_EQ(p.ui.browseForFolder("Restore Location", ""), files / "restore here");
     EXPECT_EQ(p.shown.back().title, "Restore Location");
@@ -119,7 +120,7 @@ TEST(QtUiServices, PickersOpenAtTheCurrentValuesFolder) {
     p.type("TxtAddCrate", "Documents");
     p.click("CmdAddCrate");
     TempDir files;
-    std::filesystem::create_directories(files / "restore/here");
+    std::filesystem::create_directories(toPath(files / "restore/here"));
     WriteFile(files / "old.zip", "x");
     struct Seen {
         QString folder;
@@ -230,16 +231,15 @@ TEST(QtConsoleWindow, OneWindowPerJobTitledAfterItThatWrapsAndStaysUntilClosed) 
 TEST(QtConsoleWindow, APromptShowsAtOnceAndTheTypedAnswerReachesTheProgram) {
     QtProgram p;
     p.start();
-    const std::filesystem::path interpreter =
-        std::filesystem::path(STOWAWAY_PROGRAM_DIR) / "stowaway-cmd";
+    const std::filesystem::path interpreter = toPath(STOWAWAY_PROGRAM_DIR) / "stowaway-cmd";
     if (!std::filesystem::exists(interpreter)) GTEST_SKIP() << "the interpreter is not built";
-    std::filesystem::copy_file(interpreter, p.file("stowaway-cmd"));
+    std::filesystem::copy_file(interpreter, toPath(p.file("stowaway-cmd")));
     const std::string asker = p.file("ask-for-disk");
     WriteFile(asker,
               "#!/bin/sh\n"
               "printf 'Insert disk 2 and press Enter: '\n"
               "if read answer; then echo \"got:$answer\"; else echo 'no answer'; fi\n");
-    std::filesystem::permissions(asker, std::filesystem::perms::owner_all);
+    std::filesystem::permissions(toPath(asker), std::filesystem::perms::owner_all);
     const std::string batch = p.file("SWTemp.bat");
     WriteFile(batch, "@ECHO OFF\r\n" + asker + "\r\n");
 
@@ -258,7 +258,7 @@ TEST(QtConsoleWindow, APromptShowsAtOnceAndTheTypedAnswerReachesTheProgram) {
             EXPECT_TRUE(input->isEnabled());
             // What a person sees while the archiver waits.
             const std::string folder = std::string(STOWAWAY_PROGRAM_DIR) + "/../qt-screenshots";
-            std::filesystem::create_directories(folder);
+            std::filesystem::create_directories(toPath(folder));
             console->grab().save(QString::fromStdString(folder + "/console-prompt.png"));
             QTest::keyClicks(input, "disk two");
             QTest::keyClick(input, Qt::Key_Return);
@@ -284,7 +284,8 @@ TEST(QtHelp, AViewerThatFailsAtOnceGivesTheHelpFileErrorAndIsReaped) {
     for (int status : {3, 0}) {
         WriteFile(viewers / "xdg-open",
                   "#!/bin/sh\necho $$ > '" + pidFile + "'\nexit " + std::to_string(status) + "\n");
-        std::filesystem::permissions(viewers / "xdg-open", std::filesystem::perms::owner_all);
+        std::filesystem::permissions(toPath(viewers / "xdg-open"),
+                                     std::filesystem::perms::owner_all);
         p.shown.clear();
         p.action("MnuHelpContents")->trigger();
         if (status == 0) {

@@ -4,6 +4,7 @@
 
 #include "engine/schedule/ScheduleFakes.h"
 #include "engine/schedule/SystemdUnits.h"
+#include "platform/NativeText.h"
 #include "store/RunStateFile.h"
 #include "store/settings/CrateSettings.h"
 #include "store/settings/SettingsFile.h"
@@ -36,10 +37,10 @@ struct ScheduleRig {
 
     std::string settings() {
         const std::string path = s.app.settingsPath();
-        return fs::exists(path) ? ReadFile(path) : "";
+        return fs::exists(toPath(path)) ? ReadFile(path) : "";
     }
     bool hasUnits(const std::string& crate) {
-        return fs::exists(units + "/" + UnitBaseName(crate) + ".timer");
+        return fs::exists(toPath(units + "/" + UnitBaseName(crate) + ".timer"));
     }
     void choose(const std::string& crate) {
         for (std::size_t i = 0; i < d.crates.size(); ++i)
@@ -246,7 +247,7 @@ TEST(ScheduleDialog, AMovedProgramFolderIsOfferedAndFixed) {
     SetCrateSchedule(settings, "Docs", DailyAt(4, 0));
     std::string error;
     ASSERT_TRUE(SaveSettings(r.s.app.platform, r.s.app.settingsPath(), settings, error));
-    fs::create_directories(r.units);
+    fs::create_directories(toPath(r.units));
     WriteFile(r.units + "/" + UnitBaseName("Docs") + ".service",
               ServiceUnitText("Docs", "/gone/away/stowaway"));
     WriteFile(r.units + "/" + UnitBaseName("Docs") + ".timer",
