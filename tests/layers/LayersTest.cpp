@@ -67,8 +67,9 @@ TEST(StoreLayer, LoadsAndReportsThroughItsContextAlone) {
     CrateStore store;
     const StoreContext ctx{platform,  boxes, store, dir.path, dir.path + "/Stowaway.dat",
                            "/usr/bin"};
-    std::ofstream(toPath(ctx.DataFilePath)) << "\"MAX=0\"\r\n\"LOGPATH=/l.txt\"\r\n\"LOGVIEW=v\"\r\n"
-                                       "\"SNAME=Solo\"\r\n\"SFOLDMAX=0\"\r\n\"SFILEMAX=0\"\r\n";
+    std::ofstream(toPath(ctx.DataFilePath))
+        << "\"MAX=0\"\r\n\"LOGPATH=/l.txt\"\r\n\"LOGVIEW=v\"\r\n"
+           "\"SNAME=Solo\"\r\n\"SFOLDMAX=0\"\r\n\"SFILEMAX=0\"\r\n";
     EXPECT_EQ(LoadCrateFile(ctx), LoadOutcome::Loaded);
     EXPECT_EQ(store.CrateTable[0].Name, "Solo");
     EXPECT_EQ(store.CrateTable[0].BackupLocation, dir.path + "/SWBackup.zip");

@@ -36,7 +36,8 @@ class ArchiverRestoreList : public ::testing::Test {
     std::vector<std::string> Written() const {
         std::vector<std::string> out;
         for (const auto& e : fs::recursive_directory_iterator(toPath(target)))
-            if (e.is_regular_file()) out.push_back(fromPath(fs::relative(e.path(), toPath(target))));
+            if (e.is_regular_file())
+                out.push_back(fromPath(fs::relative(e.path(), toPath(target))));
         std::sort(out.begin(), out.end());
         return out;
     }
