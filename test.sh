@@ -6,7 +6,7 @@ scripts/setup.sh
 export QT_QPA_PLATFORM=offscreen
 scripts/build.sh build RelWithDebInfo
 ctest --test-dir build --output-on-failure -j "$(nproc)"
-scripts/build.sh build-asan Asan
+scripts/build.sh build-asan Asan -DSTOWAWAY_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp" \
   ctest --test-dir build-asan --output-on-failure -j "$(nproc)"
