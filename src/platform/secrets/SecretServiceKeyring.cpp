@@ -105,10 +105,6 @@ class ServiceConnection {
 
 }  // namespace
 
-std::string KeyringCrateName(const std::string& crate) {
-    return ToLower(Trim(crate));
-}
-
 KeyringStatus SecretServiceKeyring::lookup(const std::string& programFolder,
                                            const std::string& crate, SecretText& password,
                                            std::string& problem) {
@@ -188,6 +184,14 @@ bool SecretServiceKeyring::remove(const std::string& programFolder, const std::s
         return false;
     }
     return true;
+}
+
+}  // namespace stowaway
+
+namespace stowaway {
+
+std::unique_ptr<Keyring> MakeDesktopKeyring() {
+    return std::make_unique<SecretServiceKeyring>();
 }
 
 }  // namespace stowaway
