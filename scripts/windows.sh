@@ -114,7 +114,7 @@ run_tests() {
     wineserver -w
   fi
   local status=0 exe
-  for exe in "$build_dir"/tests/*.exe; do
+  for exe in "$build_dir"/tests/*_tests.exe; do
     echo "== $(basename "$exe") under Wine"
     wine "$exe" --gtest_brief=1 "$@" 2>&1 | tr -d '\r' | tee "$build_dir/$(basename "$exe" .exe).log" \
       | grep -E '^\[ *(PASSED|SKIPPED|FAILED) *\]|^\[==========\]|tests? (ran|from)' || true

@@ -1,4 +1,5 @@
 #include <cstdlib>
+#include <initializer_list>
 
 #include "platform/Display.h"
 

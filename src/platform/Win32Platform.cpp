@@ -496,7 +496,7 @@ long Win32Platform::startProcess(const std::string& commandLine, WindowStyle win
     std::size_t rest = 0;
     const std::string program = ProgramOf(commandLine, rest);
     if (program.empty()) return 0;
-    const std::string line = "\"" + resolveProgram(program) + "\"" + commandLine.substr(rest);
+    const std::string line = "\"" + native(resolveProgram(program)) + "\"" + commandLine.substr(rest);
     std::wstring wideLine = toWide(line);
 
     // The child's ends of its standard streams, inheritable; ours are not.

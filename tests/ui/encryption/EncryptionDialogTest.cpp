@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "support/SystemSupport.h"
 #include "support/FakeKeyring.h"
 #include "ui/encryption/EncryptionCommands.h"
 #include "ui/main/StartedProgram.h"
@@ -71,6 +72,7 @@ TEST(EncryptionDialog, RemembersThePasswordInTheKeyringAndOnlyTheSettingInTheFil
 }
 
 TEST(EncryptionDialog, ChecksThePasswordsAndTheKeyFileBeforeChangingAnything) {
+    STOWAWAY_NEEDS(KeyFiles);
     EncryptionRig r;
     r.open();
     r.d.ChkEncrypt.click();

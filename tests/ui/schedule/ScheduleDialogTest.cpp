@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "support/SystemSupport.h"
 #include "engine/schedule/ScheduleFakes.h"
 #include "engine/schedule/SystemdUnits.h"
 #include "store/RunStateFile.h"
@@ -117,6 +118,7 @@ TEST(ScheduleDialog, ListsEveryCrateWithItsScheduleAndLastRuns) {
 }
 
 TEST(ScheduleDialog, ApplyAndRemoveChangeUnitsAndSettingsTogether) {
+    STOWAWAY_NEEDS(Systemd);
     ScheduleRig r({"Docs"});
     r.s.f.MnuToolsSchedule.click();
     r.d.TxtWhen.setText("Mon, Thu 9:05");
@@ -136,6 +138,7 @@ TEST(ScheduleDialog, ApplyAndRemoveChangeUnitsAndSettingsTogether) {
 }
 
 TEST(ScheduleDialog, BadInputIsSaidAndChangesNothing) {
+    STOWAWAY_NEEDS(Systemd);
     ScheduleRig r({"Docs"});
     r.s.f.MnuToolsSchedule.click();
     const struct {
@@ -179,6 +182,7 @@ TEST(ScheduleDialog, BadInputIsSaidAndChangesNothing) {
 }
 
 TEST(ScheduleDialog, CronSaysMissedRunsAreNotCaughtUp) {
+    STOWAWAY_NEEDS(Systemd);
     ScheduleRig r({"Docs"}, "");
     r.activation.answers = false;
     r.s.f.MnuToolsSchedule.click();
@@ -193,6 +197,7 @@ TEST(ScheduleDialog, CronSaysMissedRunsAreNotCaughtUp) {
 }
 
 TEST(ScheduleDialog, TheWindowsRenameAndDeleteTakeTheScheduleAlong) {
+    STOWAWAY_NEEDS(Systemd);
     ScheduleRig r({"Docs", "Mail"});
     r.s.f.MnuToolsSchedule.click();
     r.choose("Docs");
@@ -224,6 +229,7 @@ TEST(ScheduleDialog, TheWindowsRenameAndDeleteTakeTheScheduleAlong) {
 
 // Destroying all the Crate data takes every schedule with it.
 TEST(ScheduleDialog, ClearingTheCrateDataRemovesEverySchedule) {
+    STOWAWAY_NEEDS(Systemd);
     ScheduleRig r({"Docs", "Mail"});
     r.s.f.MnuToolsSchedule.click();
     for (const char* crate : {"Docs", "Mail"}) {
@@ -241,6 +247,7 @@ TEST(ScheduleDialog, ClearingTheCrateDataRemovesEverySchedule) {
 }
 
 TEST(ScheduleDialog, AMovedProgramFolderIsOfferedAndFixed) {
+    STOWAWAY_NEEDS(Systemd);
     ScheduleRig r({"Docs"});
     Settings settings;
     SetCrateSchedule(settings, "Docs", DailyAt(4, 0));
