@@ -116,9 +116,11 @@ run_tests() {
   local status=0 exe
   for exe in "$build_dir"/tests/*_tests.exe; do
     echo "== $(basename "$exe") under Wine"
-    wine "$exe" --gtest_brief=1 "$@" 2>&1 | tr -d '\r' | tee "$build_dir/$(basename "$exe" .exe).log" \
-      | grep -E '^\[ *(PASSED|SKIPPED|FAILED) *\]|^\[==========\]|tests? (ran|from)' || true
-    status=$(( status | ${PIPESTATUS[0]} ))
+    local log=$build_dir/$(basename "$exe" .exe).log rc=0
+    wine "$exe" --gtest_brief=1 "$@" >"$log" 2>&1 || rc=$?
+    # Failures one per line, then GoogleTest's counts of tests run, passed and skipped.
+    tr -d '\r' <"$log" | grep -E '^\[  FAILED  \] .*\(|^\[==========\]|^\[  (PASSED|SKIPPED|FAILED)  \] [0-9]' || true
+    [ "$rc" -eq 0 ] || { echo "$(basename "$exe") failed (status $rc); the whole output is in $log"; status=1; }
   done
   wineserver -k >/dev/null 2>&1 || true
   return "$status"

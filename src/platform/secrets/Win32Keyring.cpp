@@ -25,7 +25,7 @@ class UnavailableKeyring : public Keyring {
     }
 
   private:
-    static constexpr const char* Reason = "no desktop keyring is available on this system";
+    static constexpr const char* Reason = "a desktop keyring is not available on this system";
 };
 
 }  // namespace
