@@ -105,8 +105,8 @@ bool IsValidUtf8(std::string_view text) {
 std::u16string LongPathForm(std::u16string_view path) {
     const auto slash = [](char16_t c) { return c == u'\\' || c == u'/'; };
     const bool drive = path.size() >= 3 && path[1] == u':' && slash(path[2]);
-    const bool unc = path.size() >= 3 && slash(path[0]) && slash(path[1]) && path[2] != u'?' &&
-                     path[2] != u'.';
+    const bool unc =
+        path.size() >= 3 && slash(path[0]) && slash(path[1]) && path[2] != u'?' && path[2] != u'.';
     if ((!drive && !unc) || path.size() < kLongPathFrom) return std::u16string(path);
     std::u16string out = drive ? u"\\\\?\\" : u"\\\\?\\UNC\\";
     std::u16string_view rest = drive ? path : path.substr(2);

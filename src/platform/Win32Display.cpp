@@ -9,8 +9,7 @@ namespace stowaway {
 bool DisplayAvailable() {
     HWINSTA station = ::GetProcessWindowStation();
     USEROBJECTFLAGS flags{};
-    if (!station ||
-        !::GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, nullptr))
+    if (!station || !::GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, nullptr))
         return true;
     return (flags.dwFlags & WSF_VISIBLE) != 0;
 }

@@ -21,9 +21,8 @@ std::optional<BY_HANDLE_FILE_INFORMATION> InfoThroughLinks(const std::string& pa
 }  // namespace
 
 std::time_t FileTimeToUnix(const FILETIME& time) {
-    const std::int64_t ticks =
-        static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) |
-                                  time.dwLowDateTime);
+    const std::int64_t ticks = static_cast<std::int64_t>(
+        (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
     constexpr std::int64_t From1601To1970 = 116444736000000000;
     const std::int64_t since = ticks - From1601To1970;
     // Whole seconds, rounded down for times before 1970 too.

@@ -38,7 +38,7 @@ class Win32Folder final : public OpenFolder {
     WIN32_FIND_DATAW data_;
     bool pending_ = true;  // data_ holds an entry not yet handed out
     bool failed_ = false;
-    std::string name_;     // the current entry's name, UTF-8
+    std::string name_;  // the current entry's name, UTF-8
 };
 
 }  // namespace stowaway

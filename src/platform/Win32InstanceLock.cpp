@@ -25,10 +25,10 @@ HANDLE Restored(int stored) {
 // ends, however it ends. Every open shares everything, so the lock file can
 // still be read, replaced or removed by others.
 InstanceLock::InstanceLock(const std::string& path) {
-    HANDLE file = ::CreateFileW(ApiPath(path).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
-                                nullptr);
+    HANDLE file =
+        ::CreateFileW(ApiPath(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
     fd_ = Stored(file);
     state_ = State::HeldElsewhere;

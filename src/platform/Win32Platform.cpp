@@ -12,10 +12,10 @@
 #include <utility>
 
 #include "platform/CommandLineSplit.h"
-#include "platform/Win32Text.h"
 #include "platform/Text.h"
 #include "platform/VisibleText.h"
 #include "platform/Win32Folder.h"
+#include "platform/Win32Text.h"
 
 namespace stowaway {
 
@@ -286,8 +286,9 @@ std::optional<FileInfo> Win32Platform::fileInfo(const std::string& path) const {
     out.size = SizeOf(*info);
     out.links = info->nNumberOfLinks;
     out.modified = FileTimeToUnix(info->ftLastWriteTime);
-    out.regular = (info->dwFileAttributes &
-                   (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) == 0;
+    out.regular =
+        (info->dwFileAttributes &
+         (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) == 0;
     return out;
 }
 
@@ -310,8 +311,8 @@ LinkStatus Win32Platform::makeHardLink(const std::string& existing, const std::s
     }
 }
 
-bool Win32Platform::readFileRange(const std::string& path, std::uint64_t offset,
-                                  std::size_t length, std::string& contents) const {
+bool Win32Platform::readFileRange(const std::string& path, std::uint64_t offset, std::size_t length,
+                                  std::string& contents) const {
     contents.clear();
     if (HoldsNul(path)) return false;
     Handle file(::CreateFileW(ApiPath(native(path)).c_str(), GENERIC_READ, ShareAll, nullptr,
@@ -496,7 +497,8 @@ long Win32Platform::startProcess(const std::string& commandLine, WindowStyle win
     std::size_t rest = 0;
     const std::string program = ProgramOf(commandLine, rest);
     if (program.empty()) return 0;
-    const std::string line = "\"" + native(resolveProgram(program)) + "\"" + commandLine.substr(rest);
+    const std::string line =
+        "\"" + native(resolveProgram(program)) + "\"" + commandLine.substr(rest);
     std::wstring wideLine = toWide(line);
 
     // The child's ends of its standard streams, inheritable; ours are not.
@@ -532,8 +534,9 @@ long Win32Platform::startProcess(const std::string& commandLine, WindowStyle win
     std::vector<char> attributeMemory(size);
     auto* attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributeMemory.data());
     if (!::InitializeProcThreadAttributeList(attributes, 1, 0, &size)) return 0;
-    const bool listed = ::UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST,
-                                                    inherited, sizeof inherited, nullptr, nullptr);
+    const bool listed =
+        ::UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited,
+                                    sizeof inherited, nullptr, nullptr);
     STARTUPINFOEXW startup{};
     startup.StartupInfo.cb = sizeof startup;
     startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
@@ -553,7 +556,8 @@ long Win32Platform::startProcess(const std::string& commandLine, WindowStyle win
     Child child;
     child.process = started.hProcess;
     child.job = ::CreateJobObjectW(nullptr, nullptr);
-    if (child.job && !::AssignProcessToJobObject(static_cast<HANDLE>(child.job), started.hProcess)) {
+    if (child.job &&
+        !::AssignProcessToJobObject(static_cast<HANDLE>(child.job), started.hProcess)) {
         ::CloseHandle(static_cast<HANDLE>(child.job));
         child.job = nullptr;
     }
@@ -618,8 +622,8 @@ std::string Win32Platform::takeConsoleOutput(long pid) {
             // Every writer has gone.
             ::CloseHandle(pipe);
             it->second.output = nullptr;
-            if (!it->second.opened &&
-                ::WaitForSingleObject(static_cast<HANDLE>(it->second.process), 0) == WAIT_OBJECT_0) {
+            if (!it->second.opened && ::WaitForSingleObject(static_cast<HANDLE>(it->second.process),
+                                                            0) == WAIT_OBJECT_0) {
                 release(it->second);
                 children_.erase(it);
             }

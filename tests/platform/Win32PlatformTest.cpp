@@ -82,7 +82,9 @@ TEST(Win32Platform, FileTimesAreSecondsSince1970RoundedDown) {
 TEST(Win32Platform, AFolderListsUtf8NamesKindsAndDates) {
     test::TempDir dir;
     Win32Platform platform(dir.path());
-    const std::string folder = dir.path() + "\\Br\xC3\xBC" "cke";
+    const std::string folder = dir.path() +
+                               "\\Br\xC3\xBC"
+                               "cke";
     ASSERT_TRUE(::CreateDirectoryW(toWide(folder).c_str(), nullptr));
     const std::string file = folder + "\\\xC3\x84rger \xE2\x82\xAC.txt";
     ASSERT_EQ(platform.createNewFile(file, "twelve bytes"), CreateStatus::Created);
@@ -186,7 +188,8 @@ TEST(Win32Platform, PathsLongerThan260CharactersWork) {
     std::string contents;
     EXPECT_EQ(platform.readWholeFile(file, contents), ReadStatus::Read);
     EXPECT_EQ(contents, "deep");
-    EXPECT_TRUE(platform.replaceFile(file, [](std::ostream& out) { return bool(out << "deeper"); }));
+    EXPECT_TRUE(
+        platform.replaceFile(file, [](std::ostream& out) { return bool(out << "deeper"); }));
     std::vector<DirEntry> entries;
     EXPECT_TRUE(platform.listDirectory(folder, entries));
     ASSERT_EQ(entries.size(), 1u);
@@ -204,8 +207,8 @@ class Win32Processes : public ::testing::Test {
 };
 
 TEST_F(Win32Processes, ANormalWindowsProgramIsPolledItsConsoleCapturedAndFed) {
-    const long pid = platform.startProcess(Quoted(child) + " 3 \"two words\"",
-                                           WindowStyle::NormalFocus);
+    const long pid =
+        platform.startProcess(Quoted(child) + " 3 \"two words\"", WindowStyle::NormalFocus);
     ASSERT_NE(pid, 0);
     EXPECT_TRUE(platform.writeConsoleInput(pid, "typed line\r\n"));
     std::string output;

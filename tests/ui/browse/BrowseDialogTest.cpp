@@ -3,8 +3,8 @@
 // progress and cancel, a failure).
 #include <gtest/gtest.h>
 
-#include "support/SystemSupport.h"
 #include "engine/versions/ListingZip.h"
+#include "support/SystemSupport.h"
 #include "ui/browse/BrowseCommands.h"
 #include "ui/main/StartedProgram.h"
 

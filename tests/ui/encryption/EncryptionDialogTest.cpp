@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
-#include "support/SystemSupport.h"
 #include "support/FakeKeyring.h"
+#include "support/SystemSupport.h"
 #include "ui/encryption/EncryptionCommands.h"
 #include "ui/main/StartedProgram.h"
 

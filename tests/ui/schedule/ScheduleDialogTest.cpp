@@ -2,12 +2,12 @@
 
 #include <filesystem>
 
-#include "support/SystemSupport.h"
 #include "engine/schedule/ScheduleFakes.h"
 #include "engine/schedule/SystemdUnits.h"
 #include "store/RunStateFile.h"
 #include "store/settings/CrateSettings.h"
 #include "store/settings/SettingsFile.h"
+#include "support/SystemSupport.h"
 #include "ui/main/StartedProgram.h"
 #include "ui/schedule/ScheduleCommands.h"
 
