@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 namespace stowaway {
@@ -28,5 +29,8 @@ class SessionBusNotifier : public Notifier {
   public:
     std::string notify(const DesktopAlert& alert) override;
 };
+
+// The desktop's notifier on the system the program runs on.
+std::unique_ptr<Notifier> MakeDesktopNotifier();
 
 }  // namespace stowaway

@@ -69,3 +69,11 @@ std::string SessionBusNotifier::notify(const DesktopAlert& alert) {
 }
 
 }  // namespace stowaway
+
+namespace stowaway {
+
+std::unique_ptr<Notifier> MakeDesktopNotifier() {
+    return std::make_unique<SessionBusNotifier>();
+}
+
+}  // namespace stowaway

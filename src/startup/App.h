@@ -57,9 +57,9 @@ class App {
     CrateStore store;
     JobState job;
     // Desktop alerts of backups that fail or fall behind; tests put in their own.
-    std::unique_ptr<Notifier> notifier = std::make_unique<SessionBusNotifier>();
+    std::unique_ptr<Notifier> notifier = MakeDesktopNotifier();
     // Encrypted Crates' passwords; tests put in their own.
-    std::unique_ptr<Keyring> keyring = std::make_unique<SecretServiceKeyring>();
+    std::unique_ptr<Keyring> keyring = MakeDesktopKeyring();
     int RunLockWaitMilliseconds = DefaultRunLockWaitMilliseconds;
     int WorkLockWaitMilliseconds = DefaultWorkLockWaitMilliseconds;
 

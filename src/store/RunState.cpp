@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdio>
 
+#include "platform/CalendarTime.h"
 #include "platform/CaseFold.h"
 #include "platform/Text.h"
 #include "store/LineEscapes.h"
@@ -128,7 +129,7 @@ std::optional<std::string> UnescapeStateText(const std::string& text) {
 
 std::string FormatStateTime(std::time_t when) {
     std::tm parts{};
-    if (!gmtime_r(&when, &parts)) return {};
+    if (!UtcParts(when, parts)) return {};
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
     return text;
@@ -154,7 +155,7 @@ std::optional<std::time_t> ParseStateTime(const std::string& text) {
     parts.tm_hour = hour;
     parts.tm_min = minute;
     parts.tm_sec = second;
-    const std::time_t when = timegm(&parts);
+    const std::time_t when = FromUtcParts(parts);
     // A day the month does not have (Feb 30) moves on; such a time was not written here.
     if (parts.tm_mday != day || parts.tm_mon != month - 1) return std::nullopt;
     return when;

@@ -14,7 +14,7 @@
 
 #include "EngineRig.h"
 #include "engine/RestoreJob.h"
-#include "platform/PosixPlatform.h"
+#include "platform/NativePlatform.h"
 #include "startup/App.h"
 #include "startup/AutomatedBackup.h"
 #include "store/ArchiveHeader.h"
@@ -73,7 +73,7 @@ class EndToEnd : public ::testing::Test {
         test::WriteFile(dir / "etc/app.cfg", "setting=1\n");
         archive = dir / "out/Docs.zip";
         fs::create_directories(toPath(dir / "out"));
-        platform = std::make_unique<PosixPlatform>(program);
+        platform = std::make_unique<NativePlatform>(program);
         writeDataFile(0);
     }
 
@@ -149,7 +149,7 @@ class EndToEnd : public ::testing::Test {
 
     test::TempDir dir;
     std::string program, data, archive;
-    std::unique_ptr<PosixPlatform> platform;
+    std::unique_ptr<NativePlatform> platform;
     std::unique_ptr<test::FakeUi> ui;
     std::unique_ptr<App> app;
 };

@@ -92,7 +92,7 @@ struct Rig {
             script = &p->script;
             platform = std::move(p);
         } else {
-            auto p = std::make_unique<Scripted<PosixPlatform>>(dir.path());
+            auto p = std::make_unique<Scripted<NativePlatform>>(dir.path());
             script = &p->script;
             platform = std::move(p);
         }
@@ -147,7 +147,7 @@ struct Rig {
     }
 
     TempDir dir;
-    std::unique_ptr<PosixPlatform> platform;
+    std::unique_ptr<NativePlatform> platform;
     ProcessScript* script = nullptr;
     RecordingUi ui;
     std::unique_ptr<App> app;

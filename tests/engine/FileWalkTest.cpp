@@ -61,29 +61,29 @@ TEST(FileWalk, WhatCannotBeReadIsAnErrorAndTheRestStillRuns) {
 
 // The walk opens each folder once and asks everything else of the open folder:
 // no date, link target or listing is looked up by a path built per entry.
-class PathCallCounting : public PosixPlatform {
+class PathCallCounting : public NativePlatform {
   public:
-    using PosixPlatform::PosixPlatform;
+    using NativePlatform::NativePlatform;
     mutable int pathCalls = 0, opened = 0;
     bool listDirectory(const std::string& f, std::vector<DirEntry>& e) const override {
         ++pathCalls;
-        return PosixPlatform::listDirectory(f, e);
+        return NativePlatform::listDirectory(f, e);
     }
     std::optional<std::time_t> fileModified(const std::string& path) const override {
         ++pathCalls;
-        return PosixPlatform::fileModified(path);
+        return NativePlatform::fileModified(path);
     }
     bool folderExists(const std::string& path) const override {
         ++pathCalls;
-        return PosixPlatform::folderExists(path);
+        return NativePlatform::folderExists(path);
     }
     bool fileExists(const std::string& path) const override {
         ++pathCalls;
-        return PosixPlatform::fileExists(path);
+        return NativePlatform::fileExists(path);
     }
     std::unique_ptr<OpenFolder> openFolder(const std::string& folder) const override {
         ++opened;
-        return PosixPlatform::openFolder(folder);
+        return NativePlatform::openFolder(folder);
     }
 };
 

@@ -10,8 +10,8 @@
 
 #include "engine/BackupJob.h"
 #include "engine/JobContext.h"
+#include "platform/NativePlatform.h"
 #include "platform/NativeText.h"
-#include "platform/PosixPlatform.h"
 #include "store/DamagedCopy.h"
 #include "store/DataFile.h"
 #include "store/StoreContext.h"
@@ -54,15 +54,15 @@ class Recorder : public JobServices, public JobDisplay {
 };
 
 // Nothing can be started: a job runs up to the archiver and reports that.
-class NoProcesses : public PosixPlatform {
+class NoProcesses : public NativePlatform {
   public:
-    using PosixPlatform::PosixPlatform;
+    using NativePlatform::NativePlatform;
     long startProcess(const std::string&, WindowStyle) override { return 0; }
 };
 
 TEST(StoreLayer, LoadsAndReportsThroughItsContextAlone) {
     Folder dir;
-    PosixPlatform platform(dir.path);
+    NativePlatform platform(dir.path);
     Recorder boxes;
     CrateStore store;
     const StoreContext ctx{platform,  boxes, store, dir.path, dir.path + "/Stowaway.dat",

@@ -55,7 +55,7 @@ class ScheduledRun : public ::testing::Test {
     ProgramRun backup() const { return start("-abu 'Nightly Docs'"); }
 
     CrateRunState state() const {
-        PosixPlatform platform(program);
+        NativePlatform platform(program);
         const RunStateParse read = ReadRunState(platform, program + "/Stowaway.state");
         EXPECT_EQ(read.problem, "");
         const CrateRunState* found = read.table.find("nightly docs");

@@ -87,6 +87,7 @@ TEST(RunState, NamesAndValuesOfEveryKindRoundTrip) {
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), static_cast<long>(names.size() * 14));
     ASSERT_NE(back.table.find("  DAILY files "), nullptr);
     EXPECT_EQ(back.table.find("  DAILY files ")->name, "Daily Files");
+    ASSERT_NE(back.table.find("ünïcødé ☃ 日本"), nullptr);
     EXPECT_EQ(back.table.find("ünïcødé ☃ 日本")->name, "Ünïcødé ☃ 日本");
     EXPECT_EQ(back.table.find("Daily"), nullptr);
 }
@@ -194,7 +195,7 @@ TEST(RunState, OverdueCountsFromTheLastGoodBackupOrTheFirstRun) {
 class RunStateFileTest : public ::testing::Test {
   protected:
     TempDir dir;
-    PosixPlatform platform{dir.path()};
+    NativePlatform platform{dir.path()};
     std::string path = RunStatePath(platform, dir.path());
 
     RunStateSave Record(const std::string& name, int waitMilliseconds = 10000) {

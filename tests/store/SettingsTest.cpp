@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "platform/PosixPlatform.h"
+#include "platform/NativePlatform.h"
 #include "store/settings/CrateSettings.h"
 #include "store/settings/SettingsFile.h"
 #include "support/TestPlatforms.h"
@@ -160,7 +160,7 @@ TEST(CrateSettings, ScheduleAndOverdueDaysHaveDefaultsAndReadBack) {
 
 TEST(SettingsFile, SavesAtOnceAndLeavesTheDataFileAlone) {
     TempDir dir;
-    PosixPlatform platform;
+    NativePlatform platform;
     const std::string dat = dir / "Stowaway.dat";
     const std::string datBytes = "\"MAX=0\"\r\n\"LOGPATH=x.txt\"\r\n";
     WriteFile(dat, datBytes);
@@ -180,7 +180,7 @@ TEST(SettingsFile, SavesAtOnceAndLeavesTheDataFileAlone) {
 
 TEST(SettingsFile, AReadOnlyFolderRefusesTheSaveAndKeepsTheOldFile) {
     TempDir dir;
-    PosixPlatform platform;
+    NativePlatform platform;
     const std::string path = dir / "Stowaway.ini";
     WriteFile(path, "[crate \"Docs\"]\nschedule = daily 02:30\n");
     test::LetEveryoneIn(dir.path());
@@ -198,7 +198,7 @@ TEST(SettingsFile, AReadOnlyFolderRefusesTheSaveAndKeepsTheOldFile) {
 
 TEST(SettingsFile, AnUnreadableFileIsSaidAndNotTakenForEmpty) {
     TempDir dir;
-    PosixPlatform platform;
+    NativePlatform platform;
     std::filesystem::create_directory(toPath(dir / "Stowaway.ini"));
     const SettingsLoad load = LoadSettings(platform, dir / "Stowaway.ini");
     EXPECT_TRUE(load.unreadable);

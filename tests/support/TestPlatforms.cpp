@@ -1,7 +1,5 @@
 #include "support/TestPlatforms.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -13,12 +11,6 @@
 namespace stowaway::test {
 
 namespace fs = std::filesystem;
-
-TempDir::TempDir() {
-    std::string pattern = fromPath(fs::temp_directory_path() / "stowaway-test-XXXXXX");
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-}
 
 TempDir::~TempDir() {
     std::error_code ec;
@@ -33,7 +25,7 @@ TempDir::~TempDir() {
 }
 
 WindowsFlavourPlatform::WindowsFlavourPlatform(std::string root, std::string programFolder)
-    : PosixPlatform(PathStyle::Windows(), std::move(programFolder)), root_(std::move(root)) {}
+    : NativePlatform(PathStyle::Windows(), std::move(programFolder)), root_(std::move(root)) {}
 
 std::string WindowsFlavourPlatform::native(const std::string& path) const {
     if (path.size() < 2 || path[1] != ':') return path;
@@ -46,18 +38,6 @@ void LetEveryoneIn(const std::string& folder) {
     for (auto it = fs::recursive_directory_iterator(toPath(folder)); it != fs::end(it); ++it)
         fs::permissions(it->path(), fs::perms::all, fs::perm_options::add);
     fs::permissions(toPath(folder), fs::perms::all, fs::perm_options::add);
-}
-
-bool RunAsOrdinaryUser(const std::function<bool()>& check) {
-    if (::geteuid() != 0) return check();
-    pid_t child = ::fork();
-    if (child == 0) {
-        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
-        ::_exit(check() ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 CrateRecord Documents() {
@@ -87,18 +67,6 @@ void WriteFile(const std::string& nativePath, const std::string& bytes) {
     out << bytes;
 }
 
-ShellRun RunShell(const std::string& command) {
-    ShellRun run;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return run;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.output.append(buffer, n);
-    const int status = ::pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
-
 TestProgram::TestProgram(bool windowsFlavour, std::string programFolder) {
     if (windowsFlavour) {
         auto windows = std::make_unique<WindowsFlavourPlatform>(
@@ -107,7 +75,7 @@ TestProgram::TestProgram(bool windowsFlavour, std::string programFolder) {
         platform = std::move(windows);
     } else {
         platform =
-            std::make_unique<PosixPlatform>(programFolder.empty() ? dir.path() : programFolder);
+            std::make_unique<NativePlatform>(programFolder.empty() ? dir.path() : programFolder);
     }
     app = std::make_unique<App>(*platform, ui);
     auto recorder = std::make_unique<RecordingNotifier>();

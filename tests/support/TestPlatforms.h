@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/NativePlatform.h"
 #include "platform/NativeText.h"
-#include "platform/PosixPlatform.h"
 #include "startup/App.h"
 #include "support/FakeUi.h"
 #include "support/RecordingNotifier.h"
@@ -29,7 +29,7 @@ class TempDir {
 
 // Windows paths on a POSIX disk: "C:\Backup\x" lives at ROOT/C/Backup/x. Lets the
 // classic examples be checked text for text while the files are real.
-class WindowsFlavourPlatform : public PosixPlatform {
+class WindowsFlavourPlatform : public NativePlatform {
   public:
     WindowsFlavourPlatform(std::string root, std::string programFolder = "C:\\Backup");
     std::string windowsDir() const override { return "C:\\WINDOWS"; }
@@ -64,7 +64,7 @@ ShellRun RunShell(const std::string& command);
 struct TestProgram {
     explicit TestProgram(bool windowsFlavour = false, std::string programFolder = {});
     TempDir dir;
-    std::unique_ptr<PosixPlatform> platform;
+    std::unique_ptr<NativePlatform> platform;
     FakeUi ui;
     std::unique_ptr<App> app;
     RecordingNotifier* notifier = nullptr;  // the App's, installed for every test

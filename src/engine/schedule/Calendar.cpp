@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "platform/CalendarTime.h"
+
 namespace stowaway {
 
 namespace {
@@ -97,7 +99,7 @@ std::optional<std::time_t> NextRun(const Schedule& schedule, std::time_t after) 
     if (schedule.kind != ScheduleKind::EveryHours && (schedule.weekdays & AllWeekdays) == 0)
         return std::nullopt;
     std::tm today{};
-    if (!localtime_r(&after, &today)) return std::nullopt;
+    if (!LocalParts(after, today)) return std::nullopt;
     // Eight days always reach the next matching weekday, and one more covers a day
     // whose only run a clock change skipped.
     for (int offset = 0; offset <= 8; ++offset) {

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/CalendarTime.h"
+
 namespace stowaway {
 
 namespace {
@@ -41,7 +43,7 @@ std::optional<Stamp> ParseStamp(std::string_view text) {
 
 std::optional<Stamp> LocalStamp(std::time_t when) {
     std::tm tm{};
-    if (!localtime_r(&when, &tm)) return std::nullopt;
+    if (!LocalParts(when, tm)) return std::nullopt;
     Stamp s{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
             tm.tm_hour,        tm.tm_min,     tm.tm_sec > 59 ? 59 : tm.tm_sec};
     if (!ValidStamp(s)) return std::nullopt;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "platform/secrets/SecretText.h"
@@ -45,6 +46,9 @@ class SecretServiceKeyring : public Keyring {
     bool remove(const std::string& programFolder, const std::string& crate,
                 std::string& problem) override;
 };
+
+// The desktop keyring of the system the program runs on.
+std::unique_ptr<Keyring> MakeDesktopKeyring();
 
 // The attribute a Crate's name has in the keyring: trimmed and in lower case, as
 // Crate names match.

@@ -106,10 +106,6 @@ class ServiceConnection {
 
 }  // namespace
 
-std::string KeyringCrateName(const std::string& crate) {
-    return FoldCase(Trim(crate));
-}
-
 KeyringStatus SecretServiceKeyring::lookup(const std::string& programFolder,
                                            const std::string& crate, SecretText& password,
                                            std::string& problem) {
@@ -189,6 +185,14 @@ bool SecretServiceKeyring::remove(const std::string& programFolder, const std::s
         return false;
     }
     return true;
+}
+
+}  // namespace stowaway
+
+namespace stowaway {
+
+std::unique_ptr<Keyring> MakeDesktopKeyring() {
+    return std::make_unique<SecretServiceKeyring>();
 }
 
 }  // namespace stowaway

@@ -1,10 +1,9 @@
 #include "platform/secrets/SecretText.h"
 
-#include <string.h>
-#include <sys/prctl.h>
-
 #include <mutex>
 #include <utility>
+
+#include "platform/secrets/ProcessDumps.h"
 
 namespace stowaway {
 
@@ -17,8 +16,7 @@ int dumpableBefore = 1;
 void Hold() {
     std::lock_guard<std::mutex> lock(heldMutex);
     if (heldCount++ == 0) {
-        dumpableBefore = ::prctl(PR_GET_DUMPABLE, 0, 0, 0, 0);
-        ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+        dumpableBefore = ForbidDumps();
     }
 }
 
@@ -26,14 +24,10 @@ void Hold() {
 // dumpable flag back once no secret is held.
 void Release() {
     std::lock_guard<std::mutex> lock(heldMutex);
-    if (--heldCount == 0 && dumpableBefore > 0) ::prctl(PR_SET_DUMPABLE, dumpableBefore, 0, 0, 0);
+    if (--heldCount == 0 && dumpableBefore > 0) AllowDumps(dumpableBefore);
 }
 
 }  // namespace
-
-void WipeMemory(void* data, std::size_t size) {
-    if (data && size > 0) ::explicit_bzero(data, size);
-}
 
 bool SecretsHeld() {
     std::lock_guard<std::mutex> lock(heldMutex);

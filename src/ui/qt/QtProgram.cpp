@@ -5,6 +5,7 @@
 #include <iostream>
 #include <vector>
 
+#include "platform/Display.h"
 #include "platform/Text.h"
 #include "startup/App.h"
 #include "startup/LongOptions.h"
@@ -16,14 +17,6 @@
 namespace stowaway {
 
 namespace {
-
-bool DisplayAvailable() {
-    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
-        const char* value = std::getenv(name);
-        if (value && *value) return true;
-    }
-    return false;
-}
 
 class HeadlessFrontEnd : public FrontEnd {
   public:

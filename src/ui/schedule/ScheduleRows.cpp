@@ -1,6 +1,7 @@
 #include "ui/schedule/ScheduleRows.h"
 
 #include "engine/schedule/Calendar.h"
+#include "platform/CalendarTime.h"
 #include "store/settings/CrateSettings.h"
 
 namespace stowaway {
@@ -8,7 +9,7 @@ namespace stowaway {
 std::string ScheduleTimeText(std::optional<std::time_t> when) {
     if (!when) return "-";
     std::tm local{};
-    if (!localtime_r(&*when, &local)) return "-";
+    if (!LocalParts(*when, local)) return "-";
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
     return text;

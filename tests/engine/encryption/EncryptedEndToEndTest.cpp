@@ -9,7 +9,7 @@
 #include <filesystem>
 
 #include "engine/encryption/EncryptedArchive.h"
-#include "platform/PosixPlatform.h"
+#include "platform/NativePlatform.h"
 #include "startup/App.h"
 #include "startup/AutomatedBackup.h"
 #include "support/FakeKeyring.h"
@@ -58,7 +58,7 @@ class EncryptedEndToEnd : public ::testing::Test {
         ::chmod(key.c_str(), 0600);
         test::WriteFile(program + "/Stowaway.ini",
                         "[crate \"Docs\"]\nencrypt = aes256\nkey_file = " + key + "\n");
-        platform = std::make_unique<PosixPlatform>(program);
+        platform = std::make_unique<NativePlatform>(program);
     }
 
     App& fresh() {
@@ -95,7 +95,7 @@ class EncryptedEndToEnd : public ::testing::Test {
 
     test::TempDir dir;
     std::string program, data, archive;
-    std::unique_ptr<PosixPlatform> platform;
+    std::unique_ptr<NativePlatform> platform;
     std::unique_ptr<test::FakeUi> ui;
     std::unique_ptr<App> app;
 };

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "platform/PosixPlatform.h"
+#include "platform/NativePlatform.h"
 #include "startup/App.h"
 #include "startup/AutomatedBackup.h"
 #include "startup/RestoreCommand.h"
@@ -55,7 +55,7 @@ class EncryptedFileRestore : public ::testing::Test {
         ::chmod(key.c_str(), 0600);
         test::WriteFile(program + "/Stowaway.ini",
                         "[crate \"Docs\"]\nencrypt = aes256\nkey_file = " + key + "\n");
-        platform = std::make_unique<PosixPlatform>(program);
+        platform = std::make_unique<NativePlatform>(program);
         App& a = fresh();
         a.AbuCrateName = "Docs";
         ASSERT_EQ(RunAutomatedBackup(a), 0) << test::ReadFile(program + "/Log.txt");
@@ -94,7 +94,7 @@ class EncryptedFileRestore : public ::testing::Test {
 
     test::TempDir dir;
     std::string program, data, letter, big, archive;
-    std::unique_ptr<PosixPlatform> platform;
+    std::unique_ptr<NativePlatform> platform;
     std::unique_ptr<test::FakeUi> ui;
     std::unique_ptr<App> app;
     std::ostringstream out, err;

@@ -8,7 +8,7 @@
 
 #include <filesystem>
 
-#include "platform/PosixPlatform.h"
+#include "platform/NativePlatform.h"
 #include "startup/App.h"
 #include "startup/AutomatedBackup.h"
 #include "support/FakeKeyring.h"
@@ -42,7 +42,7 @@ class PasswordLeak : public ::testing::Test {
                             "\"\r\n\"SCOMP=5\"\r\n\"SUPDATE=0\"\r\n\"SMULTI=0\"\r\n"
                             "\"SFOLDMAX=1\"\r\n\"SFILEMAX=0\"\r\n\"SFOLD=R+ " +
                             (dir / "data") + "/*.*\"\r\n");
-        platform = std::make_unique<PosixPlatform>(program);
+        platform = std::make_unique<NativePlatform>(program);
     }
 
     int automated(std::unique_ptr<Keyring> keyring) {
@@ -72,7 +72,7 @@ class PasswordLeak : public ::testing::Test {
 
     test::TempDir dir;
     std::string program;
-    std::unique_ptr<PosixPlatform> platform;
+    std::unique_ptr<NativePlatform> platform;
     test::FakeUi ui;
     std::unique_ptr<App> app;
 };

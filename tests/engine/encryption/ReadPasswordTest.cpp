@@ -40,7 +40,7 @@ class EncryptedArchives : public ::testing::Test {
 };
 
 TEST_F(EncryptedArchives, AreFoundByTheirCentralDirectory) {
-    PosixPlatform platform(dir.path());
+    NativePlatform platform(dir.path());
     EXPECT_EQ(ArchiveEncryptionOf(platform, dir / "aes.zip"), ArchiveEncryption::Encrypted);
     EXPECT_EQ(ArchiveEncryptionOf(platform, dir / "zipcrypto.zip"), ArchiveEncryption::Encrypted);
     EXPECT_EQ(ArchiveEncryptionOf(platform, dir / "mixed.zip"), ArchiveEncryption::Encrypted);

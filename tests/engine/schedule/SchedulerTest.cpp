@@ -9,7 +9,7 @@
 #include "engine/schedule/SchedulerChoice.h"
 #include "engine/schedule/SystemdScheduler.h"
 #include "engine/schedule/SystemdUnits.h"
-#include "platform/PosixPlatform.h"
+#include "platform/NativePlatform.h"
 #include "store/settings/CrateSettings.h"
 #include "store/settings/SettingsFile.h"
 #include "support/TestPlatforms.h"
@@ -28,7 +28,7 @@ namespace fs = std::filesystem;
 // A program folder with its settings file and a private unit folder.
 struct Rig {
     TempDir dir;
-    PosixPlatform platform;
+    NativePlatform platform;
     RecordingActivation activation;
     MemoryCrontab crontab;
     std::string units = dir / "config/systemd/user";
@@ -243,7 +243,7 @@ TEST(CronSchedule, AFailingCrontabCommandChangesNothing) {
 }
 
 TEST(SchedulerChoice, ForcedByTheEnvironmentElseSystemdWhenTheManagerAnswers) {
-    PosixPlatform platform;
+    NativePlatform platform;
     RecordingActivation activation;
     MemoryCrontab crontab;
     const auto pick = [&](std::optional<std::string> forced, bool answers) {

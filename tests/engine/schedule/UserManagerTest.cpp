@@ -8,7 +8,7 @@
 
 #include "engine/schedule/SystemdScheduler.h"
 #include "engine/schedule/SystemdUnits.h"
-#include "platform/PosixPlatform.h"
+#include "platform/NativePlatform.h"
 #include "support/TestPlatforms.h"
 
 namespace stowaway {
@@ -65,7 +65,7 @@ TEST(SystemctlActivation, ARealUserManagerTakesAndDropsATimer) {
     if (!systemctl.available())
         GTEST_SKIP() << "no systemd user manager answers here; the activation ran against the "
                         "recording fake";
-    PosixPlatform platform;
+    NativePlatform platform;
     const std::string folder = UserUnitFolder();
     ASSERT_FALSE(folder.empty());
     const std::string crate = "Stowaway test " + std::to_string(::getpid());

@@ -36,7 +36,7 @@ class CentralListingTest : public ::testing::Test {
     }
 
     test::TempDir dir;
-    PosixPlatform platform{dir.path()};
+    NativePlatform platform{dir.path()};
     ArchiveName name;
 };
 

@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "engine/versions/KeptCrateRig.h"
-#include "platform/PosixPlatform.h"
+#include "platform/NativePlatform.h"
 #include "startup/App.h"
 #include "startup/AutomatedBackup.h"
 #include "startup/VersionCommands.h"

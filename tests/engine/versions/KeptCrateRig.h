@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/PosixPlatform.h"
+#include "platform/NativePlatform.h"
 #include "startup/App.h"
 #include "startup/AutomatedBackup.h"
 #include "support/FakeUi.h"
@@ -36,7 +36,7 @@ class KeptCrateRig : public ::testing::Test {
         data = dir / "data";
         archive = dir / "out/Docs.zip";
         fs::create_directories(toPath(dir / "out"));
-        platform = std::make_unique<PosixPlatform>(program);
+        platform = std::make_unique<NativePlatform>(program);
         writeDataFile(0);
         WriteFile(program + "/Stowaway.ini", "[crate \"docs\"]\nkeep = 10\n");
     }
@@ -76,7 +76,7 @@ class KeptCrateRig : public ::testing::Test {
 
     TempDir dir;
     std::string program, data, archive;
-    std::unique_ptr<PosixPlatform> platform;
+    std::unique_ptr<NativePlatform> platform;
     std::unique_ptr<FakeUi> ui;
     std::unique_ptr<App> app;
 };

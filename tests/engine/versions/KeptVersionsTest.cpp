@@ -17,9 +17,9 @@ namespace {
 namespace fs = std::filesystem;
 
 // A platform whose file system has no hard links, as FAT or exFAT.
-class NoLinks : public PosixPlatform {
+class NoLinks : public NativePlatform {
   public:
-    using PosixPlatform::PosixPlatform;
+    using NativePlatform::NativePlatform;
     LinkStatus makeHardLink(const std::string&, const std::string&) const override {
         return LinkStatus::Unsupported;
     }
@@ -62,7 +62,7 @@ class KeptVersions : public ::testing::Test {
     }
 
     test::TempDir dir;
-    PosixPlatform platform{dir.path()};
+    NativePlatform platform{dir.path()};
     ArchiveName name;
     std::vector<std::string> log;
 };

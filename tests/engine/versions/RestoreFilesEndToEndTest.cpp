@@ -12,7 +12,7 @@
 
 #include "engine/versions/FileRestore.h"
 #include "engine/versions/KeptCrateRig.h"
-#include "platform/PosixPlatform.h"
+#include "platform/NativePlatform.h"
 #include "startup/App.h"
 #include "startup/AutomatedBackup.h"
 #include "startup/RestoreCommand.h"
@@ -31,17 +31,17 @@ constexpr std::time_t Day = 86400;
 
 // The archiver still runs at the first poll however fast it is, so that a cancel
 // always meets it running.
-class FirstPollRunning : public PosixPlatform {
+class FirstPollRunning : public NativePlatform {
   public:
-    using PosixPlatform::PosixPlatform;
+    using NativePlatform::NativePlatform;
     bool getExitCodeProcess(long handle, std::uint32_t& exitCode) override {
-        if (polled_++ > 0) return PosixPlatform::getExitCodeProcess(handle, exitCode);
+        if (polled_++ > 0) return NativePlatform::getExitCodeProcess(handle, exitCode);
         exitCode = StillActive;
         return true;
     }
     bool stopProcess(long pid) override {
         ++stops;
-        return PosixPlatform::stopProcess(pid);
+        return NativePlatform::stopProcess(pid);
     }
     int stops = 0;
 

@@ -28,7 +28,7 @@ class VersionCatalogueTest : public ::testing::Test {
     }
 
     test::TempDir dir;
-    PosixPlatform platform;
+    NativePlatform platform;
     ArchiveName name;
 };
 

@@ -31,7 +31,7 @@ class VersionListingTest : public ::testing::Test {
     }
 
     test::TempDir dir;
-    PosixPlatform platform;
+    NativePlatform platform;
 };
 
 TEST_F(VersionListingTest, EveryRecordKeepsItsNameSizeCrcAndDate) {

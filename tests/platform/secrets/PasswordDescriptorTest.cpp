@@ -8,7 +8,7 @@
 
 #include <filesystem>
 
-#include "platform/PosixPlatform.h"
+#include "platform/NativePlatform.h"
 #include "support/PasswordProbe.h"
 #include "support/TestPlatforms.h"
 
@@ -43,7 +43,7 @@ class PasswordDescriptor : public ::testing::Test {
     }
 
     test::TempDir dir;
-    PosixPlatform platform{dir.path()};
+    NativePlatform platform{dir.path()};
 };
 
 TEST_F(PasswordDescriptor, ReachesOnlyTheProgramOfTheLineThatNamesItOnce) {

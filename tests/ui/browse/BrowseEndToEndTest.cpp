@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "engine/versions/KeptCrateRig.h"
-#include "platform/PosixPlatform.h"
+#include "platform/NativePlatform.h"
 #include "startup/App.h"
 #include "startup/AutomatedBackup.h"
 #include "startup/Startup.h"

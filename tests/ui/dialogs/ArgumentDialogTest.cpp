@@ -1,3 +1,4 @@
+#include "support/SystemSupport.h"
 #include "ui/dialogs/ArgumentDialog.h"
 
 #include <gtest/gtest.h>
@@ -85,6 +86,7 @@ TEST(ArgumentDialog, CancelForgetsTheLineAndTheNextBackupShowsItsOwn) {
 }
 
 TEST(ArgumentDialog, NoRunStartsWhileAnotherJobRunsAndPosixKeepsTheCase) {
+    STOWAWAY_NEEDS(PosixPaths);
     StartedProgram s({"Mail"}, false);
     StopAtTheDialog(s);
     s.app.job.Running = true;

@@ -6,6 +6,7 @@
 
 #include "platform/NativeText.h"
 #include "support/FakeKeyring.h"
+#include "support/SystemSupport.h"
 #include "ui/encryption/EncryptionCommands.h"
 #include "ui/main/StartedProgram.h"
 
@@ -72,6 +73,7 @@ TEST(EncryptionDialog, RemembersThePasswordInTheKeyringAndOnlyTheSettingInTheFil
 }
 
 TEST(EncryptionDialog, ChecksThePasswordsAndTheKeyFileBeforeChangingAnything) {
+    STOWAWAY_NEEDS(KeyFiles);
     EncryptionRig r;
     r.open();
     r.d.ChkEncrypt.click();

@@ -1,3 +1,4 @@
+#include "support/SystemSupport.h"
 #include "ui/main/Commands.h"
 
 #include <gtest/gtest.h>
@@ -181,6 +182,7 @@ TEST(Storing, TabChangeSaveExitAndCloseBoxKeepTheShownCrate) {
 }
 
 TEST(Browsing, TheFileListFollowsTheTreeAndBadPlacesAreReported) {
+    STOWAWAY_NEEDS(PosixPaths);
     StartedProgram s({}, false);
     const std::string folder = s.p.dir / "data";
     for (const char* name : {"b.txt", ".hidden", "A.doc", "sub/inner.txt"})

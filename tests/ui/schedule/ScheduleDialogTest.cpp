@@ -8,6 +8,7 @@
 #include "store/RunStateFile.h"
 #include "store/settings/CrateSettings.h"
 #include "store/settings/SettingsFile.h"
+#include "support/SystemSupport.h"
 #include "ui/main/StartedProgram.h"
 #include "ui/schedule/ScheduleCommands.h"
 
@@ -118,6 +119,7 @@ TEST(ScheduleDialog, ListsEveryCrateWithItsScheduleAndLastRuns) {
 }
 
 TEST(ScheduleDialog, ApplyAndRemoveChangeUnitsAndSettingsTogether) {
+    STOWAWAY_NEEDS(Systemd);
     ScheduleRig r({"Docs"});
     r.s.f.MnuToolsSchedule.click();
     r.d.TxtWhen.setText("Mon, Thu 9:05");
@@ -137,6 +139,7 @@ TEST(ScheduleDialog, ApplyAndRemoveChangeUnitsAndSettingsTogether) {
 }
 
 TEST(ScheduleDialog, BadInputIsSaidAndChangesNothing) {
+    STOWAWAY_NEEDS(Systemd);
     ScheduleRig r({"Docs"});
     r.s.f.MnuToolsSchedule.click();
     const struct {
@@ -180,6 +183,7 @@ TEST(ScheduleDialog, BadInputIsSaidAndChangesNothing) {
 }
 
 TEST(ScheduleDialog, CronSaysMissedRunsAreNotCaughtUp) {
+    STOWAWAY_NEEDS(Systemd);
     ScheduleRig r({"Docs"}, "");
     r.activation.answers = false;
     r.s.f.MnuToolsSchedule.click();
@@ -194,6 +198,7 @@ TEST(ScheduleDialog, CronSaysMissedRunsAreNotCaughtUp) {
 }
 
 TEST(ScheduleDialog, TheWindowsRenameAndDeleteTakeTheScheduleAlong) {
+    STOWAWAY_NEEDS(Systemd);
     ScheduleRig r({"Docs", "Mail"});
     r.s.f.MnuToolsSchedule.click();
     r.choose("Docs");
@@ -225,6 +230,7 @@ TEST(ScheduleDialog, TheWindowsRenameAndDeleteTakeTheScheduleAlong) {
 
 // Destroying all the Crate data takes every schedule with it.
 TEST(ScheduleDialog, ClearingTheCrateDataRemovesEverySchedule) {
+    STOWAWAY_NEEDS(Systemd);
     ScheduleRig r({"Docs", "Mail"});
     r.s.f.MnuToolsSchedule.click();
     for (const char* crate : {"Docs", "Mail"}) {
@@ -242,6 +248,7 @@ TEST(ScheduleDialog, ClearingTheCrateDataRemovesEverySchedule) {
 }
 
 TEST(ScheduleDialog, AMovedProgramFolderIsOfferedAndFixed) {
+    STOWAWAY_NEEDS(Systemd);
     ScheduleRig r({"Docs"});
     Settings settings;
     SetCrateSchedule(settings, "Docs", DailyAt(4, 0));

@@ -1,0 +1,135 @@
+#!/usr/bin/env bash
+# Builds Stowaway's core and its tests for 64-bit Windows with mingw-w64 and runs
+# the tests under Wine.
+#   scripts/windows.sh setup   installs the cross compiler, Wine and the sources
+#   scripts/windows.sh deps    builds libdeflate and GoogleTest for Windows, once
+#   scripts/windows.sh build   the above, then the core and its tests into build-windows/
+#   scripts/windows.sh test    the above, then runs the tests under Wine
+# The libraries are built into a cache outside the source tree, one folder per
+# set of versions (STOWAWAY_WINDOWS_CACHE, default ~/.cache/stowaway-windows);
+# Wine gets a prefix of its own there.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source_dir=$PWD
+cache=${STOWAWAY_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/stowaway-windows}
+build_dir=${STOWAWAY_WINDOWS_BUILD:-$source_dir/build-windows}
+triplet=x86_64-w64-mingw32
+jobs=$(nproc)
+[ "$jobs" -le 2 ] || jobs=2
+
+sudo_cmd() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+
+setup() {
+  local packages=(g++-mingw-w64-x86-64-posix wine wine64 libz-mingw-w64-dev unicode-data
+                  googletest cmake ninja-build dpkg-dev)
+  local missing=() p
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    sudo_cmd apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive sudo_cmd apt-get install -y -qq "${missing[@]}" >/dev/null
+  fi
+}
+
+# Debian's source of libdeflate, the version the Linux build uses.
+libdeflate_source() {
+  local version=$1 dir=$cache/src
+  if [ ! -d "$dir/libdeflate-$version" ]; then
+    if ! apt-get source --print-uris libdeflate >/dev/null 2>&1; then
+      local list=/etc/apt/sources.list.d/stowaway-deb-src.sources
+      sudo_cmd tee "$list" >/dev/null <<SOURCES
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SOURCES
+      sudo_cmd apt-get update -qq
+    fi
+    mkdir -p "$dir"
+    (cd "$dir" && apt-get source -qq "libdeflate=$(dpkg-query -W -f='${Version}' libdeflate-dev 2>/dev/null || echo "")" \
+       >/dev/null 2>&1 || apt-get source -qq libdeflate >/dev/null)
+    local found
+    found=$(find "$dir" -maxdepth 1 -type d -name 'libdeflate-*' | sort | tail -n 1)
+    [ "$found" = "$dir/libdeflate-$version" ] || mv "$found" "$dir/libdeflate-$version"
+  fi
+  echo "$dir/libdeflate-$version"
+}
+
+upstream() { local v=${1#*:}; echo "${v%-*}"; }
+
+deps() {
+  setup
+  local deflate_version gtest_version zlib_version
+  deflate_version=$(upstream "$(apt-cache policy libdeflate-dev | awk '/Candidate:/ {print $2}')")
+  gtest_version=$(upstream "$(dpkg-query -W -f='${Version}' googletest)")
+  zlib_version=$(upstream "$(dpkg-query -W -f='${Version}' libz-mingw-w64-dev)")
+  prefix=$cache/deps-libdeflate-$deflate_version-gtest-$gtest_version-zlib-$zlib_version
+  [ -f "$prefix/.done" ] && return 0
+  local started=$SECONDS work=$cache/work
+  rm -rf "$work" "$prefix"
+  mkdir -p "$work"
+  local toolchain=(-G Ninja -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-w64.cmake"
+                   -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix")
+  echo "Building libdeflate $deflate_version for Windows"
+  # 1.14 builds with its own Makefile; the static library is all the archiver needs.
+  local deflate_src
+  deflate_src=$(libdeflate_source "$deflate_version")
+  cp -r "$deflate_src" "$work/libdeflate"
+  make -C "$work/libdeflate" -s -j "$jobs" CC="$triplet-gcc-posix" AR="$triplet-gcc-ar-posix" \
+       CFLAGS="-O2" libdeflatestatic.lib >/dev/null
+  install -D -m 644 "$work/libdeflate/libdeflatestatic.lib" "$prefix/lib/libdeflate.a"
+  install -D -m 644 "$work/libdeflate/libdeflate.h" "$prefix/include/libdeflate.h"
+  echo "Building GoogleTest $gtest_version for Windows"
+  cmake -S /usr/src/googletest -B "$work/googletest" "${toolchain[@]}" -DBUILD_GMOCK=ON \
+        -Dgtest_disable_pthreads=OFF >/dev/null
+  cmake --build "$work/googletest" -j "$jobs" >/dev/null
+  cmake --install "$work/googletest" >/dev/null
+  # zlib is Debian's own build for mingw-w64 (libz-mingw-w64-dev), found in the
+  # compiler's folder.
+  rm -rf "$work"
+  touch "$prefix/.done"
+  echo "Dependencies built in $((SECONDS - started)) s into $prefix"
+}
+
+build() {
+  deps
+  local launcher=()
+  if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+  cmake -S "$source_dir" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-w64.cmake" \
+        -DSTOWAWAY_WINDOWS_PREFIX="$prefix" "${launcher[@]}" >/dev/null
+  cmake --build "$build_dir" -j "$jobs"
+}
+
+run_tests() {
+  build
+  export WINEPREFIX=$cache/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  unset DISPLAY WAYLAND_DISPLAY
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "Making the Wine prefix $WINEPREFIX"
+    wineboot --init >/dev/null 2>&1
+    wineserver -w
+  fi
+  local status=0 exe
+  for exe in "$build_dir"/tests/*_tests.exe; do
+    echo "== $(basename "$exe") under Wine"
+    local log=$build_dir/$(basename "$exe" .exe).log rc=0
+    wine "$exe" --gtest_brief=1 "$@" >"$log" 2>&1 || rc=$?
+    # Failures one per line, then GoogleTest's counts of tests run, passed and skipped.
+    tr -d '\r' <"$log" | grep -E '^\[  FAILED  \] .*\(|^\[==========\]|^\[  (PASSED|SKIPPED|FAILED)  \] [0-9]' || true
+    [ "$rc" -eq 0 ] || { echo "$(basename "$exe") failed (status $rc); the whole output is in $log"; status=1; }
+  done
+  wineserver -k >/dev/null 2>&1 || true
+  return "$status"
+}
+
+case ${1:-test} in
+  setup) setup ;;
+  deps) deps ;;
+  build) build ;;
+  test) shift || true; run_tests "$@" ;;
+  *) echo "usage: $0 [setup|deps|build|test [--gtest_filter=...]]" >&2; exit 2 ;;
+esac

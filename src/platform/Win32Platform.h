@@ -1,0 +1,86 @@
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "platform/Platform.h"
+
+namespace stowaway {
+
+// The platform layer on Windows: the wide (UTF-16) API, paths with the long-path
+// prefix, processes through CreateProcessW.
+class Win32Platform : public Platform {
+  public:
+    // programFolder empty: the folder of the running executable.
+    explicit Win32Platform(std::string programFolder = {});
+    ~Win32Platform() override;
+    Win32Platform(const Win32Platform&) = delete;
+    Win32Platform& operator=(const Win32Platform&) = delete;
+
+    const PathStyle& style() const override { return style_; }
+    std::string programFolder() const override { return programFolder_; }
+    std::string windowsDir() const override;
+    std::string native(const std::string& path) const override { return path; }
+
+    std::time_t now() const override;
+    std::string shortDate(std::time_t when) const override;
+    std::string longTime(std::time_t when) const override;
+
+    bool listDirectory(const std::string& folder, std::vector<DirEntry>& entries) const override;
+    std::unique_ptr<OpenFolder> openFolder(const std::string& folder) const override;
+    std::optional<std::time_t> fileModified(const std::string& path) const override;
+    std::optional<std::uint64_t> fileSize(const std::string& path) const override;
+    bool fileExists(const std::string& path) const override;
+    bool folderExists(const std::string& path) const override;
+    bool removeFile(const std::string& path) const override;
+    std::optional<FileInfo> fileInfo(const std::string& path) const override;
+    LinkStatus makeHardLink(const std::string& existing, const std::string& link) const override;
+    bool readFileRange(const std::string& path, std::uint64_t offset, std::size_t length,
+                       std::string& contents) const override;
+    ReadStatus readWholeFile(const std::string& path, std::string& contents) const override;
+    bool makeEmptyFile(const std::string& path) const override;
+    CreateStatus createNewFile(const std::string& path, const std::string& contents) const override;
+    bool replaceFile(const std::string& path,
+                     const std::function<bool(std::ostream&)>& writer) const override;
+    std::vector<std::string> drives() const override;
+
+    long startProcess(const std::string& commandLine, WindowStyle style) override;
+    long openProcess(long pid) override;
+    bool getExitCodeProcess(long handle, std::uint32_t& exitCode) override;
+    void closeHandle(long handle) override;
+    std::string takeConsoleOutput(long pid) override;
+    bool writeConsoleInput(long pid, const std::string& text) override;
+    bool stopProcess(long pid) override;
+    void sleepMilliseconds(int milliseconds) const override;
+
+    // Where the program of a command line is found: the interpreter's names map to
+    // the program folder's interpreter, a bare name to the program folder if it is
+    // there (else Windows searches as it always does).
+    std::string resolveProgram(const std::string& name) const;
+
+    static std::string ExecutableFolder();
+
+  protected:
+    Win32Platform(PathStyle style, std::string programFolder);
+
+  private:
+    // Handles as void*, so that this header needs no <windows.h>.
+    struct Child {
+        void* process = nullptr;
+        void* job = nullptr;     // the process and everything it starts
+        void* output = nullptr;  // read end of a normal window's standard output
+        void* input = nullptr;   // write end of its standard input
+        bool opened = false;     // someone polls it
+    };
+    void release(Child& child);
+    void dropUnpolled();
+
+    PathStyle style_;
+    std::string programFolder_;
+    std::map<long, Child> children_;
+};
+
+// Name of the command interpreter in the program folder.
+inline constexpr const char* InterpreterProgramName = "stowaway-cmd.exe";
+
+}  // namespace stowaway
