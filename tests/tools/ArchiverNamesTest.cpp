@@ -106,7 +106,8 @@ TEST(ArchiverNames, AListLargerThanItsBlocksComesOutWholeAndInOrder) {
     std::vector<std::string> want;
     std::string text;
     for (int i = 0; i < 40000; ++i) {
-        want.push_back("/home/ann/folder-" + std::to_string(i / 100) + "/file " + std::to_string(i));
+        want.push_back("/home/ann/folder-" + std::to_string(i / 100) + "/file " +
+                       std::to_string(i));
         if (i == 20000) want.back() += std::string(3u << 20, 'x');  // three blocks long
         text += want.back() + (i % 3 == 0 ? "\r\n" : "\n");
     }

@@ -280,7 +280,8 @@ void ArchiveReader::ReleaseDirectory() const {
 std::string_view ArchiveReader::Name(size_t i) const {
     Touch();
     const size_t at = slots_[i].at;
-    return dir_.substr(at + 46, Get16(reinterpret_cast<const unsigned char*>(dir_.data()) + at + 28));
+    return dir_.substr(at + 46,
+                       Get16(reinterpret_cast<const unsigned char*>(dir_.data()) + at + 28));
 }
 
 ArchiveEntry ArchiveReader::Entry(size_t i) const {
@@ -535,9 +536,10 @@ bool ArchiveReader::SpillCentral(std::string& error) {
         }
         done += n;
     }
-    void* map = written ? ::mmap(nullptr, static_cast<size_t>(cdSize_), PROT_READ, MAP_SHARED, fd, 0)
-                        : MAP_FAILED;
-    ::close(fd);  // the mapping keeps the file
+    void* map = written
+                    ? ::mmap(nullptr, static_cast<size_t>(cdSize_), PROT_READ, MAP_SHARED, fd, 0)
+                    : MAP_FAILED;
+    ::close(fd);                          // the mapping keeps the file
     if (map == MAP_FAILED) return false;  // a full disk, say: in memory then
     map_ = map;
     mapSize_ = static_cast<size_t>(cdSize_);

@@ -167,8 +167,8 @@ class BackupRun {
     std::string header_;
     bool headerAsEntry_ = false;
     std::vector<std::unique_ptr<ListStream>> lists_;  // read a block at a time
-    TextArena paths_;                   // the listed paths kept: to store, or new names
-    std::deque<std::string> names_;     // stored names that are no tail of their path
+    TextArena paths_;                // the listed paths kept: to store, or new names
+    std::deque<std::string> names_;  // stored names that are no tail of their path
     std::vector<SourceFile> sources_;
     // By old index (the first of its name): a listed name already met.
     std::vector<bool> listedOld_;
@@ -210,8 +210,7 @@ bool BackupRun::LoadList() {
 
 // Calls `fn` with the listed paths in order, some thousands at a time: the
 // list files', then those of the command line.
-bool BackupRun::ForEachListed(
-    const std::function<void(const std::vector<std::string_view>&)>& fn) {
+bool BackupRun::ForEachListed(const std::function<void(const std::vector<std::string_view>&)>& fn) {
     constexpr size_t kBatch = 65536;
     std::vector<std::string_view> batch;
     for (size_t k = 0; k < lists_.size(); ++k) {
@@ -435,8 +434,7 @@ void BackupRun::ChooseFrom(const std::vector<std::string_view>& listed) {
             continue;
         }
         const std::string_view name = c.name.data() ? c.name : std::string_view(c.stored);
-        const size_t old =
-            S_ISDIR(st.mode) ? oldByName_.Find(std::string(name) + "/") : c.old;
+        const size_t old = S_ISDIR(st.mode) ? oldByName_.Find(std::string(name) + "/") : c.old;
         const struct timespec mtime = {static_cast<time_t>(st.mtimeSec),
                                        static_cast<long>(st.mtimeNsec)};
         if (old != NameIndex::kNone && !DiskIsNewer(mtime, old_.Entry(old))) {
