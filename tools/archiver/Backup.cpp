@@ -367,7 +367,13 @@ bool BackupRun::ChooseSources() {
     listedOld_.assign(old_.Count(), false);
     notNewer_.assign(old_.Count(), false);
     newByName_.Start([this](size_t i) { return newNames_[i]; });
-    return ForEachListed([this](const std::vector<std::string_view>& b) { ChooseFrom(b); });
+    const bool read =
+        ForEachListed([this](const std::vector<std::string_view>& b) { ChooseFrom(b); });
+    // Needed no more: room for what compressing takes.
+    listedOld_ = {};
+    newNames_ = {};
+    newByName_ = NameIndex();
+    return read;
 }
 
 void BackupRun::ChooseFrom(const std::vector<std::string_view>& listed) {

@@ -72,6 +72,7 @@ bool ListStream::Next(size_t most, std::vector<std::string_view>& out, std::stri
         if (stop > pos_) out.emplace_back(buf_.data() + pos_, stop - pos_);
         pos_ = end + 1;
     }
+    if (out.empty()) std::string().swap(buf_);  // at the end: the block is not needed
     return !out.empty();
 }
 
