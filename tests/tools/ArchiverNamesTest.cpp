@@ -1,11 +1,12 @@
 // The archiver's name handling without the program around it: the index
 // that finds entries by name where the names lie, the restore path of a
-// stored name, and the list file read into one block.
+// stored name, and the list file read a block at a time.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "ListStream.h"
 #include "NameIndex.h"
 #include "Names.h"
 #include "support/TestPlatforms.h"
@@ -60,9 +61,24 @@ TEST(ArchiverNames, TheRestorePathIsTheSafeComponentsJoined) {
     }
 }
 
+// Every path of the list, a batch at a time, whatever the batch size.
+std::vector<std::string> ReadAll(pkzip::ListStream& list, size_t most) {
+    std::vector<std::string> all;
+    std::vector<std::string_view> batch;
+    std::string error;
+    while (list.Next(most, batch, error)) {
+        EXPECT_LE(batch.size(), most);
+        for (std::string_view p : batch) {
+            EXPECT_EQ(p.data()[p.size()], '\0');  // usable as a C string
+            all.emplace_back(p);
+        }
+    }
+    EXPECT_EQ(error, "");
+    return all;
+}
+
 TEST(ArchiverNames, AListFileBecomesPathsEachFollowedByANul) {
     tooltest::ScratchDir dir;
-    std::vector<std::string_view> paths;
     std::string error;
     const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
         {"/a/x\n/b/y\n", {"/a/x", "/b/y"}},
@@ -72,18 +88,65 @@ TEST(ArchiverNames, AListFileBecomesPathsEachFollowedByANul) {
     };
     for (const auto& [text, want] : cases) {
         stowaway::test::WriteFile(dir / "list.lst", text);
-        std::string block;
-        paths.clear();
-        ASSERT_TRUE(pkzip::ReadListFile(dir / "list.lst", block, paths, error)) << error;
-        ASSERT_EQ(paths.size(), want.size()) << text;
-        for (size_t i = 0; i < want.size(); ++i) {
-            EXPECT_EQ(paths[i], want[i]);
-            EXPECT_EQ(paths[i].data()[paths[i].size()], '\0');  // usable as a C string
-        }
+        pkzip::ListStream list;
+        ASSERT_TRUE(list.Open(dir / "list.lst", error)) << error;
+        EXPECT_EQ(ReadAll(list, 1), want) << text;
+        ASSERT_TRUE(list.Rewind(error));
+        EXPECT_EQ(ReadAll(list, 1000), want) << text;
     }
-    std::string block;
-    EXPECT_FALSE(pkzip::ReadListFile(dir / "missing.lst", block, paths, error));
+    pkzip::ListStream missing;
+    EXPECT_FALSE(missing.Open(dir / "missing.lst", error));
     EXPECT_FALSE(error.empty());
+}
+
+// Read a block at a time: lines cut by a block's end, and one longer than
+// a block, come out whole and in order.
+TEST(ArchiverNames, AListLargerThanItsBlocksComesOutWholeAndInOrder) {
+    tooltest::ScratchDir dir;
+    std::vector<std::string> want;
+    std::string text;
+    for (int i = 0; i < 40000; ++i) {
+        want.push_back("/home/ann/folder-" + std::to_string(i / 100) + "/file " +
+                       std::to_string(i));
+        if (i == 20000) want.back() += std::string(3u << 20, 'x');  // three blocks long
+        text += want.back() + (i % 3 == 0 ? "\r\n" : "\n");
+    }
+    stowaway::test::WriteFile(dir / "list.lst", text);
+    pkzip::ListStream list;
+    std::string error;
+    ASSERT_TRUE(list.Open(dir / "list.lst", error)) << error;
+    EXPECT_EQ(list.CountLines(error), want.size() + 1);
+    EXPECT_TRUE(ReadAll(list, 65536) == want);
+    ASSERT_TRUE(list.Rewind(error));
+    EXPECT_TRUE(ReadAll(list, 7) == want);
+}
+
+TEST(ArchiverNames, KeptTextStaysWhereItWasPutAndEndsInANul) {
+    pkzip::TextArena arena;
+    std::vector<std::string_view> kept;
+    std::vector<std::string> want;
+    for (int i = 0; i < 30000; ++i) {
+        want.push_back("/some/path/" + std::to_string(i) + std::string(i % 97, 'p'));
+        if (i == 100) want.back() += std::string(2u << 20, 'y');  // larger than a block
+        kept.push_back(arena.Keep(want.back()));
+    }
+    for (size_t i = 0; i < want.size(); ++i) {
+        ASSERT_EQ(kept[i], want[i]);
+        ASSERT_EQ(kept[i].data()[kept[i].size()], '\0');
+    }
+}
+
+// Grown one name at a time, the index finds the first of each name as one
+// built at once does, through every growth.
+TEST(ArchiverNames, AnIndexGrownByInsertsKeepsTheFirstOfEachName) {
+    std::vector<std::string> names;
+    for (int i = 0; i < 20000; ++i) names.push_back("n/" + std::to_string(i % 7000));
+    NameIndex index;
+    index.Start([&](size_t i) { return std::string_view(names[i]); });
+    EXPECT_EQ(index.Find("n/0"), NameIndex::kNone);
+    for (size_t i = 0; i < names.size(); ++i) EXPECT_EQ(index.Insert(i), i < 7000) << i;
+    for (size_t i = 0; i < names.size(); ++i) ASSERT_EQ(index.Find(names[i]), i % 7000);
+    EXPECT_EQ(index.Find("n/7000"), NameIndex::kNone);
 }
 
 }  // namespace

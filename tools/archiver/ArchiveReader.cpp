@@ -1,7 +1,9 @@
 #include "ArchiveReader.h"
 
 #include <libdeflate.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <zip.h>
 #include <zlib.h>
 
@@ -12,6 +14,7 @@
 #include <system_error>
 #include <thread>
 
+#include "TempFile.h"
 #include "ZipFormat.h"
 #include "crypto/Aes2Entry.h"
 #include "crypto/AesRead.h"
@@ -266,18 +269,27 @@ class ArchiveReader::MemoryClaim {
 };
 
 ArchiveReader::ArchiveReader() = default;
-ArchiveReader::~ArchiveReader() = default;
+ArchiveReader::~ArchiveReader() {
+    if (map_) ::munmap(map_, mapSize_);
+}
+
+void ArchiveReader::ReleaseDirectory() const {
+    if (map_) ::madvise(map_, mapSize_, MADV_DONTNEED);
+}
 
 std::string_view ArchiveReader::Name(size_t i) const {
+    Touch();
     const size_t at = slots_[i].at;
-    return std::string_view(centralDir_).substr(at + 46, Get16(U(centralDir_) + at + 28));
+    return dir_.substr(at + 46,
+                       Get16(reinterpret_cast<const unsigned char*>(dir_.data()) + at + 28));
 }
 
 ArchiveEntry ArchiveReader::Entry(size_t i) const {
+    Touch();
     const Slot& s = slots_[i];
     ArchiveEntry e;
     e.index = i;
-    ParseFixed(centralDir_, s.at, e);
+    ParseFixed(dir_, s.at, e);
     if (const std::string* path = Sparse(paths_, i)) e.path = *path;
     e.damage.clear();
     if (const std::string* damage = Sparse(entryDamage_, i)) e.damage = *damage;
@@ -467,16 +479,22 @@ bool ArchiveReader::ReadCentral(std::string& error) {
                 note, [] { return true; }, error))
             return false;
     } else {
-        centralDir_.assign(static_cast<size_t>(cdSize_), '\0');
-        const uint64_t start = cdOffset_ + (volumes_.IsSplit() ? 0 : prefix_);
-        if (!volumes_.ReadAt(cdDisk_, start, centralDir_.data(), centralDir_.size(), error)) {
-            error = "cannot read the central directory: " + error + " (damaged archive)";
-            return false;
+        if (spillFolder_.empty() || !SpillCentral(error)) {
+            if (!error.empty()) return false;
+            centralDir_.assign(static_cast<size_t>(cdSize_), '\0');
+            const uint64_t start = cdOffset_ + (volumes_.IsSplit() ? 0 : prefix_);
+            if (!volumes_.ReadAt(cdDisk_, start, centralDir_.data(), centralDir_.size(), error)) {
+                error = "cannot read the central directory: " + error + " (damaged archive)";
+                return false;
+            }
+            dir_ = centralDir_;
         }
-        slots_.reserve(
-            static_cast<size_t>(std::min<uint64_t>(entryCount_, centralDir_.size() / 46)));
-        const std::string_view all(centralDir_);
-        for (size_t pos = 0, len; (len = RecordLength(all, pos)) > 0; pos += len) note(all, pos);
+        slots_.reserve(static_cast<size_t>(std::min<uint64_t>(entryCount_, dir_.size() / 46)));
+        for (size_t pos = 0, len; (len = RecordLength(dir_, pos)) > 0; pos += len) {
+            note(dir_, pos);
+            if (map_ && (count_ & 4095) == 0) ReleaseDirectory();
+        }
+        ReleaseDirectory();
     }
     if (count_ != entryCount_ && (count_ & 0xFFFF) != entryCount_) {
         damage_.push_back("the central directory holds " + std::to_string(count_) +
@@ -487,6 +505,46 @@ bool ArchiveReader::ReadCentral(std::string& error) {
         return false;
     }
     return !volumes_.IsSplit() || VolumesBelongTogether(first, error);
+}
+
+// Copies the directory into a work file and maps it. False with `error`
+// when the archive cannot be read; false without, to hold it in memory
+// instead.
+bool ArchiveReader::SpillCentral(std::string& error) {
+    if (cdSize_ == 0) return false;
+    const int fd = NamelessWorkFile(spillFolder_, error);
+    if (fd < 0) {
+        error.clear();
+        return false;
+    }
+    uint32_t disk = cdDisk_;
+    uint64_t at = cdOffset_ + (volumes_.IsSplit() ? 0 : prefix_);
+    std::string buf(static_cast<size_t>(std::min<uint64_t>(cdSize_, kScanChunk)), '\0');
+    bool written = true;
+    for (uint64_t done = 0; done < cdSize_ && written;) {
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(cdSize_ - done, buf.size()));
+        if (!volumes_.ReadAt(disk, at, buf.data(), n, error) || !volumes_.Advance(disk, at, n)) {
+            ::close(fd);
+            error = "cannot read the central directory: " + error + " (damaged archive)";
+            return false;
+        }
+        for (size_t w = 0; w < n && written;) {
+            const ssize_t k = ::pwrite(fd, buf.data() + w, n - w, static_cast<off_t>(done + w));
+            if (k < 0 && errno == EINTR) continue;
+            written = k > 0;
+            if (written) w += static_cast<size_t>(k);
+        }
+        done += n;
+    }
+    void* map = written
+                    ? ::mmap(nullptr, static_cast<size_t>(cdSize_), PROT_READ, MAP_SHARED, fd, 0)
+                    : MAP_FAILED;
+    ::close(fd);                          // the mapping keeps the file
+    if (map == MAP_FAILED) return false;  // a full disk, say: in memory then
+    map_ = map;
+    mapSize_ = static_cast<size_t>(cdSize_);
+    dir_ = std::string_view(static_cast<const char*>(map_), mapSize_);
+    return true;
 }
 
 bool ArchiveReader::ScanCentral(const std::function<bool(std::string_view, size_t)>& each,

@@ -4,6 +4,7 @@
 // data decompressed with its CRC checked.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -117,6 +118,17 @@ class ArchiveReader {
     // Name must not be used.
     void StreamDirectory() { stream_ = true; }
 
+    // Before Open: the central directory is copied into a work file without
+    // a name in `folder` and read from there, rather than held in memory;
+    // the pages read are let go every few thousand entries, so a pass over a
+    // million entries holds a few megabytes of it. Where no work file can be
+    // made, it is held in memory after all.
+    void SpillDirectory(std::string folder) { spillFolder_ = std::move(folder); }
+    bool DirectorySpilled() const { return map_ != nullptr; }
+    // Lets the pages of a spilled directory read so far go; views of it stay
+    // valid (what they show is read again when used).
+    void ReleaseDirectory() const;
+
     // Only the central directory's own bytes and a small record per entry
     // are kept: an archive may hold millions of entries.
     size_t Count() const { return count_; }
@@ -226,7 +238,17 @@ class ArchiveReader {
         uint32_t mtimeNsec = 0;
         TimeSource timeSource = TimeSource::Dos;
     };
-    std::string centralDir_;  // the entries' names and views point here
+    bool SpillCentral(std::string& error);
+    void Touch() const {
+        if (map_ && (++touches_ & 4095) == 0) ReleaseDirectory();
+    }
+
+    std::string centralDir_;  // unless spilled
+    std::string_view dir_;    // the directory's records: centralDir_ or map_
+    std::string spillFolder_;
+    void* map_ = nullptr;
+    size_t mapSize_ = 0;
+    mutable std::atomic<uint64_t> touches_{0};
     std::vector<Slot> slots_;
     // The few entries with a turned path or damage to their record, by index.
     std::vector<std::pair<size_t, std::string>> paths_;

@@ -29,6 +29,7 @@
 #include "CarryOver.h"
 #include "Compressor.h"
 #include "EntryRecords.h"
+#include "ListStream.h"
 #include "NameIndex.h"
 #include "Names.h"
 #include "NewVolumes.h"
@@ -117,13 +118,18 @@ class BackupRun {
     int Run();
 
   private:
-    bool LoadList(std::vector<std::string_view>& paths);
+    bool LoadList();
+    bool ForEachListed(const std::function<void(const std::vector<std::string_view>&)>& fn);
     bool OpenOldArchive();
+    std::string WorkFolder() const;
     bool PasswordOpensOld();
     void StartSealing(OutFile& out);
     void WriteSealed(OutFile& out, unsigned char* data, size_t n);
     bool MayReplaceOld();
-    void ChooseSources(std::vector<std::string_view>&& paths);
+    bool ChooseSources();
+    void ChooseFrom(const std::vector<std::string_view>& listed);
+    bool FindNotNewerPaths(const std::vector<DamagedEntry>& damaged,
+                           std::vector<std::string_view>& paths);
     std::string_view KeepName(std::string&& name, std::string_view path);
     void TakeName(std::string_view name);
     bool NameTaken(std::string_view name) const;
@@ -160,17 +166,18 @@ class BackupRun {
     bool keepOldHeader_ = false;  // no -header: the old comment and header entry stay
     std::string header_;
     bool headerAsEntry_ = false;
-    std::deque<std::string> listTexts_;  // the list files read, which the paths point into
-    std::deque<std::string> names_;      // stored names that are no tail of their path
+    std::vector<std::unique_ptr<ListStream>> lists_;  // read a block at a time
+    TextArena paths_;                // the listed paths kept: to store, or new names
+    std::deque<std::string> names_;  // stored names that are no tail of their path
     std::vector<SourceFile> sources_;
-    // Listed files not newer than their old entry: the entry's index and the
-    // file's path, in case its copy turns out damaged.
-    struct NotNewer {
-        const char* path;  // followed by a NUL
-        uint32_t length;
-        uint32_t old;  // the old entry's index
-    };
-    std::vector<NotNewer> notNewer_;
+    // By old index (the first of its name): a listed name already met.
+    std::vector<bool> listedOld_;
+    // Names listed that no old entry has, for the same.
+    std::vector<std::string_view> newNames_;
+    NameIndex newByName_;
+    // By old index: its file is listed and not newer; it is looked for in
+    // the list again should the entry turn out damaged.
+    std::vector<bool> notNewer_;
     std::vector<bool> tested_;             // old entries tested before the run, by index
     std::optional<EntryRecords> records_;  // from WriteEntries on
     // By old index (the first of its name): an entry of that name is in the
@@ -188,17 +195,41 @@ class BackupRun {
     std::vector<std::string> removedOld_;
 };
 
-bool BackupRun::LoadList(std::vector<std::string_view>& paths) {
+bool BackupRun::LoadList() {
     for (const std::string& list : o_.listFiles) {
-        const std::string resolved = ResolvePathCase(list);
         std::string error;
-        if (!ReadListFile(resolved, listTexts_.emplace_back(), paths, error)) {
+        if (!lists_.emplace_back(std::make_unique<ListStream>())
+                 ->Open(ResolvePathCase(list), error)) {
             Problem("cannot read the list file " + Shown(list) + ": " + error +
                     "; the archive was not changed");
             return false;
         }
     }
-    paths.insert(paths.end(), o_.files.begin(), o_.files.end());
+    return true;
+}
+
+// Calls `fn` with the listed paths in order, some thousands at a time: the
+// list files', then those of the command line.
+bool BackupRun::ForEachListed(const std::function<void(const std::vector<std::string_view>&)>& fn) {
+    constexpr size_t kBatch = 65536;
+    std::vector<std::string_view> batch;
+    for (size_t k = 0; k < lists_.size(); ++k) {
+        std::string error;
+        if (lists_[k]->Rewind(error)) {
+            while (lists_[k]->Next(kBatch, batch, error)) fn(batch);
+        }
+        if (!error.empty()) {
+            Problem("cannot read the list file " + Shown(o_.listFiles[k]) + ": " + error +
+                    "; the archive was not changed");
+            return false;
+        }
+    }
+    batch.clear();
+    for (const std::string& f : o_.files) {
+        batch.push_back(f);
+        if (batch.size() == kBatch) fn(batch), batch.clear();
+    }
+    if (!batch.empty()) fn(batch);
     return true;
 }
 
@@ -234,6 +265,7 @@ bool BackupRun::OpenOldArchive() {
         return false;
     };
     old_.RequireExactLength();
+    old_.SpillDirectory(WorkFolder());
     if (!old_.Open(oldPath_, error)) return unchanged(error);
     if (!old_.Damage().empty()) return unchanged(old_.Damage().front());
     // A split set is read through its volumes; one file is also copied from
@@ -323,76 +355,128 @@ std::string_view BackupRun::KeepName(std::string&& name, std::string_view path) 
     return names_.back();
 }
 
-void BackupRun::ChooseSources(std::vector<std::string_view>&& paths) {
-    std::vector<SourceFile> listed;
-    listed.reserve(paths.size());
-    for (std::string_view path : paths) {
-        std::optional<std::string> name = StoredName(path);
-        listed.push_back(
-            {path, name ? KeepName(std::move(*name), path) : std::string_view(), false});
-    }
-    paths = {};
-    // Listed twice: stored once, where it was listed first.
-    std::vector<bool> take(listed.size(), false);
-    {
-        NameIndex first;
-        first.Build(
-            listed.size(), [&](size_t i) { return listed[i].name; },
-            [&](size_t i) { return listed[i].name.data() != nullptr; });
-        for (size_t i = 0; i < listed.size(); ++i) {
-            SourceFile& f = listed[i];
-            if (f.name.data() == nullptr) {
-                Problem("cannot store " + Shown(f.path) + ": not a usable file path");
-                continue;
-            }
-            if (first.Find(f.name) != i) continue;
-            if (headerAsEntry_ && f.name == kHeaderEntryName) {
-                Problem("cannot store " + Shown(f.path) +
-                        ": the name is reserved for the archive header");
-                continue;
-            }
-            f.replacing = oldByName_.Find(f.name) != NameIndex::kNone;
-            take[i] = true;
+bool BackupRun::ChooseSources() {
+    if (!o_.updateOnly) {  // every listed file is a source: room for them all at once
+        size_t most = o_.files.size();
+        for (const auto& list : lists_) {
+            std::string error;
+            most += list->CountLines(error);
         }
+        sources_.reserve(most);
     }
-    size_t kept = 0;
-    for (size_t i = 0; i < listed.size(); ++i) {
-        if (take[i]) listed[kept++] = listed[i];
+    listedOld_.assign(old_.Count(), false);
+    notNewer_.assign(old_.Count(), false);
+    newByName_.Start([this](size_t i) { return newNames_[i]; });
+    const bool read =
+        ForEachListed([this](const std::vector<std::string_view>& b) { ChooseFrom(b); });
+    // Needed no more: room for what compressing takes.
+    listedOld_ = {};
+    newNames_ = {};
+    newByName_ = NameIndex();
+    return read;
+}
+
+void BackupRun::ChooseFrom(const std::vector<std::string_view>& listed) {
+    struct Candidate {
+        std::string_view path;  // the list's, until kept
+        std::string_view name;  // once kept
+        std::string stored;     // the name until then
+        size_t old;             // the old entry of its name
+    };
+    std::vector<Candidate> chosen;
+    chosen.reserve(listed.size());
+    for (std::string_view path : listed) {
+        std::optional<std::string> name = StoredName(path);
+        if (!name) {
+            Problem("cannot store " + Shown(path) + ": not a usable file path");
+            continue;
+        }
+        // Listed twice: stored once, where it was listed first. A name the
+        // old archive has is told by its entry, another by keeping it.
+        const size_t old = oldByName_.Find(*name);
+        Candidate c{path, {}, std::move(*name), old};
+        const size_t seen = c.old != NameIndex::kNone || old_.Count() == 0
+                                ? c.old
+                                : oldByName_.Find(c.stored + "/");
+        if (seen != NameIndex::kNone) {
+            if (listedOld_[seen]) continue;
+            listedOld_[seen] = true;
+        } else {
+            c.path = paths_.Keep(path);
+            c.name = KeepName(std::move(c.stored), c.path);
+            newNames_.push_back(c.name);
+            if (!newByName_.Insert(newNames_.size() - 1)) {
+                newNames_.pop_back();
+                continue;
+            }
+        }
+        if (headerAsEntry_ && (c.name.data() ? c.name : c.stored) == kHeaderEntryName) {
+            Problem("cannot store " + Shown(path) +
+                    ": the name is reserved for the archive header");
+            continue;
+        }
+        chosen.push_back(std::move(c));
     }
-    listed.resize(kept);
+    const auto keep = [&](Candidate& c, bool replacing) {
+        if (!c.name.data()) {
+            c.path = paths_.Keep(c.path);
+            c.name = KeepName(std::move(c.stored), c.path);
+        }
+        sources_.push_back({c.path, c.name, replacing});
+    };
     if (!o_.updateOnly) {  // every file is stored: the reader opens and checks it
-        sources_ = std::move(listed);
+        for (Candidate& c : chosen) keep(c, c.old != NameIndex::kNone);
         return;
     }
-    // Looked up some thousands at a time: the results need not all wait.
-    constexpr size_t kStatBatch = 65536;
     std::vector<const char*> toStat;
-    notNewer_.reserve(listed.size());
-    for (size_t begin = 0; begin < listed.size(); begin += kStatBatch) {
-        const size_t end = std::min(listed.size(), begin + kStatBatch);
-        toStat.clear();
-        for (size_t i = begin; i < end; ++i) toStat.push_back(listed[i].path.data());
-        const std::vector<StatResult> status = StatMany(toStat);
-        for (size_t i = begin; i < end; ++i) {
-            SourceFile& f = listed[i];
-            const StatResult& st = status[i - begin];
-            if (st.error != 0) {
-                Problem("cannot open " + Shown(f.path) + ": " + ErrnoText(st.error));
-                continue;
-            }
-            const size_t old = S_ISDIR(st.mode) ? oldByName_.Find(std::string(f.name) + "/")
-                                                : oldByName_.Find(f.name);
-            const struct timespec mtime = {static_cast<time_t>(st.mtimeSec),
-                                           static_cast<long>(st.mtimeNsec)};
-            if (old != NameIndex::kNone && !DiskIsNewer(mtime, old_.Entry(old))) {
-                notNewer_.push_back({f.path.data(), static_cast<uint32_t>(f.path.size()),
-                                     static_cast<uint32_t>(old)});
-                continue;
-            }
-            f.replacing = old != NameIndex::kNone;
-            sources_.push_back(f);
+    toStat.reserve(chosen.size());
+    for (const Candidate& c : chosen) toStat.push_back(c.path.data());
+    const std::vector<StatResult> status = StatMany(toStat);
+    for (size_t i = 0; i < chosen.size(); ++i) {
+        Candidate& c = chosen[i];
+        const StatResult& st = status[i];
+        if (st.error != 0) {
+            Problem("cannot open " + Shown(c.path) + ": " + ErrnoText(st.error));
+            continue;
         }
+        const std::string_view name = c.name.data() ? c.name : std::string_view(c.stored);
+        const size_t old = S_ISDIR(st.mode) ? oldByName_.Find(std::string(name) + "/") : c.old;
+        const struct timespec mtime = {static_cast<time_t>(st.mtimeSec),
+                                       static_cast<long>(st.mtimeNsec)};
+        if (old != NameIndex::kNone && !DiskIsNewer(mtime, old_.Entry(old))) {
+            notNewer_[old] = true;
+            continue;
+        }
+        keep(c, old != NameIndex::kNone);
     }
+}
+
+// The listed path of each damaged entry whose file is not newer (the
+// first listing of its name), or an empty view.
+bool BackupRun::FindNotNewerPaths(const std::vector<DamagedEntry>& damaged,
+                                  std::vector<std::string_view>& paths) {
+    paths.assign(damaged.size(), {});
+    std::vector<size_t> wanted;  // positions in `damaged`, by old index below
+    for (size_t k = 0; k < damaged.size(); ++k) {
+        if (notNewer_[damaged[k].index]) wanted.push_back(k);
+    }
+    if (wanted.empty()) return true;
+    const auto at = [&](size_t old) -> std::string_view* {
+        if (old == NameIndex::kNone) return nullptr;
+        const auto it = std::lower_bound(wanted.begin(), wanted.end(), old,
+                                         [&](size_t k, size_t i) { return damaged[k].index < i; });
+        if (it == wanted.end() || damaged[*it].index != old || paths[*it].data()) return nullptr;
+        return &paths[*it];
+    };
+    return ForEachListed([&](const std::vector<std::string_view>& listed) {
+        for (std::string_view path : listed) {
+            const std::optional<std::string> name = StoredName(path);
+            if (!name) continue;
+            std::string_view* p = at(oldByName_.Find(*name));
+            if (!p) p = at(oldByName_.Find(*name + "/"));
+            if (p) *p = paths_.Keep(path);
+        }
+    });
 }
 
 // What would be carried over is tested first. A damaged entry whose file
@@ -400,29 +484,32 @@ void BackupRun::ChooseSources(std::vector<std::string_view>&& paths) {
 // archive is touched.
 bool BackupRun::TestCarried() {
     if (old_.Count() == 0) return true;
-    std::unordered_set<std::string_view> storing;
-    for (const SourceFile& f : sources_) storing.insert(f.name);
+    // By old index (the first of its name): a file of that name, or of that
+    // name without its folder's slash, is stored.
+    std::vector<bool> storing(old_.Count(), false);
+    for (const SourceFile& f : sources_) {
+        for (const size_t i : {oldByName_.Find(f.name), oldByName_.Find(std::string(f.name) + "/")})
+            if (i != NameIndex::kNone) storing[i] = true;
+    }
     std::vector<size_t> carried;
     for (size_t i = 0; i < old_.Count(); ++i) {
         const ArchiveEntry e = old_.Entry(i);
-        const bool replaced =
-            storing.count(e.name) > 0 ||
-            (e.name.ends_with('/') && storing.count(e.name.substr(0, e.name.size() - 1)) > 0);
+        const size_t first = e.isHeader ? NameIndex::kNone : oldByName_.Find(e.name);
+        const bool replaced = first != NameIndex::kNone && storing[first];
         if (e.isHeader ? keepOldHeader_ : !replaced) carried.push_back(e.index);
     }
+    storing = {};
     tested_.assign(old_.Count(), false);
     for (size_t i : carried) tested_[i] = true;
     const std::vector<DamagedEntry> damaged = TestCarriedEntries(old_, carried, ThreadCount());
-    if (!damaged.empty()) {
-        std::sort(notNewer_.begin(), notNewer_.end(),
-                  [](const NotNewer& a, const NotNewer& b) { return a.old < b.old; });
-    }
+    std::vector<std::string_view> files;
+    if (!FindNotNewerPaths(damaged, files)) return false;
     bool ok = true;
-    for (const DamagedEntry& d : damaged) {
+    for (size_t k = 0; k < damaged.size(); ++k) {
+        const DamagedEntry& d = damaged[k];
         const ArchiveEntry e = old_.Entry(d.index);
-        const auto file = std::lower_bound(notNewer_.begin(), notNewer_.end(), d.index,
-                                           [](const NotNewer& n, size_t i) { return n.old < i; });
-        if (e.isHeader || file == notNewer_.end() || file->old != d.index) {
+        const std::string_view path = files[k];
+        if (e.isHeader || !path.data()) {
             Problem("the existing archive " + Shown(archive_) + " holds a damaged entry " +
                     Shown(e.name) + " (" + d.why +
                     ") whose file is not among those to back up; it was left unchanged");
@@ -430,10 +517,9 @@ bool BackupRun::TestCarried() {
             continue;
         }
         Problem("warning: the copy of " + Shown(e.name) + " in the archive is damaged (" + d.why +
-                "); it is stored again from " + Shown(std::string_view(file->path, file->length)));
+                "); it is stored again from " + Shown(path));
         std::string name(e.name);
         if (name.ends_with('/')) name.pop_back();  // a folder is listed without its slash
-        const std::string_view path(file->path, file->length);
         sources_.push_back({path, KeepName(std::move(name), path), true});
     }
     return ok;
@@ -852,10 +938,9 @@ int BackupRun::Run() {
     headerAsEntry_ = header_.size() > kMaxComment ||
                      header_.find(std::string("PK\x05\x06", 4)) != std::string::npos;
 
-    std::vector<std::string_view> paths;
-    if (!LoadList(paths) || !OpenOldArchive()) return kFatal;
+    if (!LoadList() || !OpenOldArchive()) return kFatal;
     keepOldHeader_ = o_.headerFile.empty() && old_.Count() > 0;
-    ChooseSources(std::move(paths));
+    if (!ChooseSources()) return kFatal;
     if (!TestCarried()) return kFatal;
     // The test's threads leave their large buffers free in their own heaps.
     ::malloc_trim(0);
@@ -902,11 +987,17 @@ int BackupRun::Run() {
     return !ok ? kFatal : ProblemCount() > 0 ? kWarnings : 0;
 }
 
-void BackupRun::WriteEntries(OutFile& out) {
-    // The records wait beside the archive; a set's folder may be a medium
-    // that is swapped, so theirs wait in the temporary folder.
+// The run's work files without a name (records, the old directory) wait
+// beside the archive; a set's folder may be a medium that is swapped, so
+// theirs wait in the temporary folder.
+std::string BackupRun::WorkFolder() const {
     const char* tmp = std::getenv("TMPDIR");
-    records_.emplace(!o_.span ? FolderOf(archive_) : tmp && *tmp ? tmp : "/tmp");
+    return !o_.span ? FolderOf(archive_) : tmp && *tmp ? tmp : "/tmp";
+}
+
+void BackupRun::WriteEntries(OutFile& out) {
+    records_.emplace(WorkFolder());
+    records_->AfterChunk([this] { old_.ReleaseDirectory(); });
     if (headerAsEntry_) WriteHeaderEntry(out);
     StorePieces(out);
     CopyOldEntries(out);

@@ -11,6 +11,7 @@
 #include <type_traits>
 
 #include "OutFile.h"
+#include "TempFile.h"
 
 namespace pkzip {
 namespace {
@@ -38,19 +39,11 @@ void AllAt(bool write, int fd, void* buf, size_t len, off_t at) {
     }
 }
 
-// A file without a name where the kernel makes one; else named and removed
-// at once.
 int NamelessFile(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd >= 0) return fd;
-    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
-        throw WriteError("cannot create a work file in " + folder + ": " + Why(errno));
-    }
-    std::string path = folder + "/.pkzip-records-XXXXXX";
-    const int named = ::mkostemp(path.data(), O_CLOEXEC);
-    if (named < 0) throw WriteError("cannot create a work file in " + folder + ": " + Why(errno));
-    ::unlink(path.c_str());
-    return named;
+    std::string error;
+    const int fd = NamelessWorkFile(folder, error);
+    if (fd < 0) throw WriteError(error);
+    return fd;
 }
 
 }  // namespace
@@ -90,6 +83,7 @@ void EntryRecords::Read(size_t first, size_t count, std::vector<EntryRecord>& ou
     const size_t fromFile = first < spilled_ ? std::min(count, spilled_ - first) : 0;
     if (fromFile > 0) ReadSpilled(first, fromFile, out.data());
     for (size_t k = fromFile; k < count; ++k) out[k] = tail_[first + k - spilled_];
+    if (afterChunk_) afterChunk_();
 }
 
 void EntryRecords::Visit(const std::function<void(const EntryRecord&)>& fn) const {
@@ -99,8 +93,10 @@ void EntryRecords::Visit(const std::function<void(const EntryRecord&)>& fn) cons
         chunk.resize(n);
         ReadSpilled(first, n, chunk.data());
         for (const EntryRecord& e : chunk) fn(e);
+        if (afterChunk_) afterChunk_();
     }
     for (const EntryRecord& e : tail_) fn(e);
+    if (afterChunk_) afterChunk_();
 }
 
 void EntryRecords::Change(const std::function<void(EntryRecord&)>& fn) {
@@ -111,8 +107,10 @@ void EntryRecords::Change(const std::function<void(EntryRecord&)>& fn) {
         ReadSpilled(first, n, chunk.data());
         for (EntryRecord& e : chunk) fn(e);
         WriteSpilled(first, n, chunk.data());
+        if (afterChunk_) afterChunk_();
     }
     for (EntryRecord& e : tail_) fn(e);
+    if (afterChunk_) afterChunk_();
 }
 
 }  // namespace pkzip

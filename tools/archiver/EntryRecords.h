@@ -26,6 +26,10 @@ class EntryRecords {
     void Visit(const std::function<void(const EntryRecord&)>& fn) const;
     void Change(const std::function<void(EntryRecord&)>& fn);
 
+    // Called after each chunk that Visit, Change and Read went through, for
+    // what the records' views point into to let go of what was read.
+    void AfterChunk(std::function<void()> fn) { afterChunk_ = std::move(fn); }
+
     size_t Size() const { return spilled_ + tail_.size(); }
     bool Empty() const { return Size() == 0; }
     // Records [first, first + count) into `out`; throws WriteError.
@@ -41,6 +45,7 @@ class EntryRecords {
     int fd_ = -1;
     size_t spilled_ = 0;  // records in the work file
     std::vector<EntryRecord> tail_;
+    std::function<void()> afterChunk_;
 };
 
 }  // namespace pkzip

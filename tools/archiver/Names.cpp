@@ -135,37 +135,6 @@ bool IsValidUtf8(std::string_view s) {
     return true;
 }
 
-bool ReadListFile(const std::string& path, std::string& text, std::vector<std::string_view>& out,
-                  std::string& error) {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        error = std::strerror(errno);
-        return false;
-    }
-    text.clear();
-    char buf[1 << 16];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-    const bool failed = std::ferror(f) != 0;
-    std::fclose(f);
-    if (failed) {
-        error = "read error";
-        return false;
-    }
-    // Every line end becomes the NUL after its path (written in place: the
-    // views stay valid).
-    if (!text.empty() && text.back() != '\n') text += '\n';
-    for (size_t pos = 0; pos < text.size();) {
-        const size_t end = text.find('\n', pos);
-        size_t stop = end;
-        if (stop > pos && text[stop - 1] == '\r') --stop;
-        text[stop] = '\0';
-        if (stop > pos) out.emplace_back(text.data() + pos, stop - pos);
-        pos = end + 1;
-    }
-    return true;
-}
-
 std::string FolderOf(const std::string& path) {
     const size_t slash = path.rfind('/');
     if (slash == std::string::npos) return ".";

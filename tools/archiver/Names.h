@@ -38,10 +38,4 @@ bool ResolveArchivePath(std::string& path, std::string& why);
 bool IsValidUtf8(std::string_view s);
 bool IsAscii(std::string_view s);
 
-// Reads a list file: one path per line, CR LF or LF ended; empty lines
-// skipped. `text` takes the whole file and `out` gets views into it, each
-// path followed by a NUL in place of its line end.
-bool ReadListFile(const std::string& path, std::string& text, std::vector<std::string_view>& out,
-                  std::string& error);
-
 }  // namespace pkzip

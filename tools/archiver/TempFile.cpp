@@ -174,4 +174,19 @@ void TempFile::Discard() {
     }
 }
 
+int NamelessWorkFile(const std::string& folder, std::string& error) {
+    const int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0) return fd;
+    if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
+        std::string path = folder + "/.pkzip-work-XXXXXX";
+        const int named = ::mkostemp(path.data(), O_CLOEXEC);
+        if (named >= 0) {
+            ::unlink(path.c_str());
+            return named;
+        }
+    }
+    error = "cannot create a work file in " + folder + ": " + std::strerror(errno);
+    return -1;
+}
+
 }  // namespace pkzip

@@ -39,4 +39,9 @@ class TempFile {
     bool committed_ = false;
 };
 
+// A work file without a name in `folder`, where the kernel makes one; else
+// named and removed at once: no way out of the run leaves it behind. -1
+// with `error` when it cannot be made.
+int NamelessWorkFile(const std::string& folder, std::string& error);
+
 }  // namespace pkzip
