@@ -96,7 +96,8 @@ TEST_F(SetCommitTest, AFailureAtEveryStepPutsTheOldSetBackAndSaysSo) {
             SetFaultForTest("eio@" + std::to_string(n));
             std::string error;
             EXPECT_EQ(CommitSet(archive(), plan, error), Outcome::RolledBack);
-            EXPECT_NE(error.find("every volume was put back where it was"), std::string::npos) << error;
+            EXPECT_NE(error.find("every volume was put back where it was"), std::string::npos)
+                << error;
             // The old set where it was, the new volumes under their work names, nothing else.
             EXPECT_EQ(Folder(), WithWork(SetOf("old", oldDisks), newDisks));
         }
