@@ -17,6 +17,7 @@
 #include "startup/AutomatedBackup.h"
 #include "support/FakeKeyring.h"
 #include "support/FakeUi.h"
+#include "support/ProgramFolder.h"
 #include "support/RecordingNotifier.h"
 #include "support/TestPlatforms.h"
 
@@ -29,13 +30,9 @@ class EncryptedCrateRig : public ::testing::Test {
   protected:
     void SetUp() override {
         namespace fs = std::filesystem;
-        const std::string built = STOWAWAY_PROGRAM_DIR;
-        for (const char* tool : {"PKZIP25.EXE", "stowaway-cmd"})
-            if (!fs::exists(built + "/" + tool)) GTEST_SKIP() << tool << " is not built yet";
         program = dir / "program";
         fs::create_directories(program);
-        for (const char* tool : {"PKZIP25.EXE", "stowaway-cmd"})
-            fs::copy_file(built + "/" + tool, program + "/" + tool);
+        if (!CopyBuiltTools(program)) GTEST_SKIP() << "the archiver is not built yet";
         data = dir / "data";
         letter = data + "/letter.txt";
         WriteFile(letter, "Dear Ann,\nall well.\n");
@@ -44,13 +41,9 @@ class EncryptedCrateRig : public ::testing::Test {
         WriteFile(data + "/sub/big.txt", big);
         archive = dir / "out/Docs.zip";
         fs::create_directories(dir / "out");
-        WriteFile(program + "/Stowaway.dat",
-                  "\"MAX=0\"\r\n\"LOGPATH=" + program +
-                      "/Log.txt\"\r\n\"LOGVIEW=x\"\r\n\"SNAME=Docs\"\r\n\"SBLOC=" + archive +
-                      "\"\r\n\"SRLOC=" + (dir / "back") +
-                      "\"\r\n\"SCOMP=6\"\r\n\"SUPDATE=0\"\r\n\"SMULTI=0\"\r\n"
-                      "\"SFOLDMAX=1\"\r\n\"SFILEMAX=0\"\r\n\"SFOLD=R+ " +
-                      data + "/*.*\"\r\n");
+        WriteOneCrateDataFile(
+            program,
+            {.archive = archive, .restore = dir / "back", .folders = {"R+ " + data + "/*.*"}});
         const std::string key = dir / "docs.key";
         WriteFile(key, std::string(CratePassword) + "\n");
         ::chmod(key.c_str(), 0600);
