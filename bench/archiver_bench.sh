@@ -19,21 +19,16 @@
 set -euo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
+source "$here/bench_lib.sh"
 corpus="${1:-/tmp/stowaway-bench-corpus}"
 program="${2:-$here/../build/program}"
 sets="${3:-source large small}"
 reps="${4:-3}"
 what="${5:-backup update shapes}"  # which parts to run
-archiver="$program/PKZIP25.EXE"
-[[ -x "$archiver" ]] || { echo "no archiver at $archiver (build target PKZIP25)" >&2; exit 1; }
+bench_archiver "$program"
 command -v zip >/dev/null || { echo "needs zip" >&2; exit 1; }
 
-if [[ ! -f "$corpus/.complete" ]]; then
-    echo "Generating corpus in $corpus ..."
-    rm -rf "$corpus"
-    python3 "$here/make_corpus.py" "$corpus"
-    touch "$corpus/.complete"
-fi
+bench_corpus "$corpus"
 work="$corpus/work"
 rm -rf "$work"
 mkdir -p "$work"
@@ -53,8 +48,6 @@ once() {
     awk '{printf "%.2f %.2f %d\n", $1, $2 + $3, $4}' "$out"
 }
 
-median() { sort -n | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b == 0) print "-"; else printf "%.3f", a / b }'; }
 size_of() { stat -c %s "$1"; }
 
 declare -A WALL CPU RSS SIZE
@@ -69,7 +62,7 @@ record() {
     RSS[$key]+="$m "
     [[ -n "$archive" && -f "$archive" ]] && SIZE[$key]=$(size_of "$archive") || SIZE[$key]=0
 }
-med() { tr ' ' '\n' <<<"$1" | grep . | median; }
+med() { tr ' ' '\n' <<<"$1" | median; }
 
 row() {  # row LABEL KEY BASEKEY
     local label=$1 key=$2 base=$3
@@ -98,7 +91,7 @@ for set in $sets; do
     files=$(wc -l <"$list")
     bytes=$(tr '\n' '\0' <"$list" | xargs -0 stat -c %s | awk '{s += $1} END {print s}')
     echo
-    echo "== $set: $files files, $((bytes / 1048576)) MiB; load average $(cut -d' ' -f1-3 /proc/loadavg)"
+    echo "== $set: $files files, $((bytes / 1048576)) MiB; load average $(load_average)"
     printf "%-34s %8s %8s %12s %8s %8s %8s   %s\n" work wall_s cpu_s size rss_MB t/zip size/zip "walls"
     unset WALL CPU RSS SIZE
     declare -A WALL CPU RSS SIZE
@@ -152,7 +145,7 @@ for set in $sets; do
     row "update, 1 % changed: zip -u" zipu1 ""
     row "update, 1 % changed: PKZIP25" pku1 zipu1
     rm -f "$work"/*.zip "$work"/*.tgz
-    echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
+    echo "load average at the end: $(load_average)"
 done
 
 # Files whose compressibility changes within them: the archive must be no

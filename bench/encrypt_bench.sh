@@ -17,19 +17,14 @@
 set -euo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
+source "$here/bench_lib.sh"
 corpus="${1:-/tmp/stowaway-bench-corpus}"
 program="${2:-$here/../build/program}"
 runs="${3:-3}"
 level="${4:-6}"
-archiver="$program/PKZIP25.EXE"
-[[ -x "$archiver" ]] || { echo "no archiver at $archiver (build target PKZIP25)" >&2; exit 1; }
+bench_archiver "$program"
 
-if [[ ! -f "$corpus/.complete" ]]; then
-    echo "Generating corpus in $corpus ..."
-    rm -rf "$corpus"
-    python3 "$here/make_corpus.py" "$corpus"
-    touch "$corpus/.complete"
-fi
+bench_corpus "$corpus"
 work="${OUT_DIR:-$corpus/encrypt-work}"
 rm -rf "$work"
 mkdir -p "$work"
@@ -65,8 +60,6 @@ once() {
     fi
     awk '{printf "%.2f %.2f\n", $1, $2 + $3}' "$work/time"
 }
-median() { grep . | sort -n | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b == 0) print "-"; else printf "%.3f", a / b }'; }
 
 declare -A WALL CPU
 for action in backup restore; do
@@ -85,7 +78,7 @@ cmp -s <(cd "$work/restored-plain" && find . -type f -exec md5sum {} + | sort) \
     { echo "the encrypted restore differs from the plain one" >&2; exit 1; }
 
 files=$(wc -l <"$list")
-echo "Source corpus: $files files, level $level, $runs runs each (medians), load: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "Source corpus: $files files, level $level, $runs runs each (medians), load: $(load_average)"
 printf "%-8s %10s %10s %10s %10s %12s %12s %9s %9s\n" action "plain s" "aes s" "plain cpu" "aes cpu" \
     "plain bytes" "aes bytes" "wall x" "cpu x"
 for action in backup restore; do

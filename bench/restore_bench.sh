@@ -16,16 +16,14 @@
 set -euo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
+source "$here/bench_lib.sh"
 corpus="${1:-/tmp/stowaway-restore-corpus}"
 program="${2:-$here/../build/program}"
 runs="${3:-3}"
-archiver="$program/PKZIP25.EXE"
-[[ -x "$archiver" ]] || { echo "no archiver at $archiver (build target PKZIP25)" >&2; exit 1; }
+bench_archiver "$program"
 
-if [[ ! -f "$corpus/.complete" ]]; then
-    echo "Generating corpus in $corpus ..."
-    rm -rf "$corpus"
-    python3 "$here/make_corpus.py" "$corpus"
+# 100,000 small files in 1,000 folders, and their list.
+make_small_set() {
     python3 - "$corpus/small" <<'EOF'
 import os, random, sys
 rng = random.Random(20240608)
@@ -40,8 +38,8 @@ for d in range(1000):
             out.write(text)
 EOF
     (cd "$corpus/small" && find . -type f | sort) >"$corpus/small.lst"
-    touch "$corpus/.complete"
-fi
+}
+bench_corpus "$corpus" make_small_set
 if [[ ! -d "$corpus/mixed" ]]; then
     python3 - "$corpus/mixed" <<'EOF'
 import os, random, sys
@@ -68,10 +66,9 @@ wall() {  # prints the wall seconds of a command
         echo "failed: $*" >&2; cat "$work/stderr.txt" >&2; exit 1; }
     cat "$work/time.txt"
 }
-median() { sort -n | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}'; }
 spread() { sort -n | awk 'NR == 1 {lo = $1} {hi = $1} END {printf "%s-%s", lo, hi}'; }
 
-echo "Machine: $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "Machine: $(nproc) cores, load average $(load_average)"
 printf "%-7s %9s %13s %9s %13s %7s\n" set unzip_s spread ours_s spread ratio
 for set in ${SETS:-source large mixed small}; do
     z="$work/$set.zip"
@@ -96,4 +93,4 @@ for set in ${SETS:-source large mixed small}; do
     printf "%-7s %9s %13s %9s %13s %7s\n" "$set" "$um" "$(spread <"$work/u.txt")" "$pm" \
         "$(spread <"$work/p.txt")" "$(awk -v a="$pm" -v b="$um" 'BEGIN {printf "%.3f", a / b}')"
 done
-echo "Load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "Load average at the end: $(load_average)"

@@ -4,53 +4,29 @@
 // sizes and authentication code of each entry are all reached; each entry is
 // extracted, what an update would carry is tested, and the archive is
 // restored. Built and run by bench/fuzz_reader.sh decrypt.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "ArchiveInput.h"
 #include "ArchiveReader.h"
 #include "CarryCheck.h"
 #include "Extract.h"
 #include "Options.h"
 #include "crypto/Password.h"
 
-namespace {
-
-std::string Scratch() {
-    static const std::string dir = [] {
-        char templ[] = "/tmp/pkzip-decrypt-fuzz-XXXXXX";
-        return std::string(::mkdtemp(templ));
-    }();
-    return dir;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static bool quiet = [] { return std::freopen("/dev/null", "w", stdout) != nullptr; }();
-    (void)quiet;
     static pkzip::crypto::Password password;
     static bool set = [] {
         std::string error;
         return password.Set("fuzz", error);
     }();
     (void)set;
-    const std::string archive = Scratch() + "/input.zip";
-    const std::string target = Scratch() + "/out";
-    {
-        const int fd = ::open(archive.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (fd < 0) return 0;
-        if (size > 0 && ::write(fd, data, size) != static_cast<ssize_t>(size)) {
-            ::close(fd);
-            return 0;
-        }
-        ::close(fd);
-    }
+    const std::string scratch = pkzip::fuzz::InputAsArchive(data, size);
+    if (scratch.empty()) return 0;
+    const std::string archive = scratch + "/input.zip";
+    const std::string target = scratch + "/out";
     pkzip::ArchiveReader zr;
     zr.UsePassword(&password);
     std::string error;

@@ -4,15 +4,12 @@
 // an update would carry over from it, then the
 // brief listing and a restore into a scratch folder. Built and run by bench/fuzz_reader.sh, not by
 // the normal build.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "ArchiveInput.h"
 #include "ArchiveReader.h"
 #include "CarryCheck.h"
 #include "CarryOver.h"
@@ -20,36 +17,11 @@
 #include "Listing.h"
 #include "Options.h"
 
-namespace {
-
-std::string Scratch() {
-    static const std::string dir = [] {
-        char templ[] = "/tmp/pkzip-fuzz-XXXXXX";
-        return std::string(::mkdtemp(templ));
-    }();
-    return dir;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static bool quiet = [] {
-        // The listing and restore lines are not what is looked at here.
-        return std::freopen("/dev/null", "w", stdout) != nullptr;
-    }();
-    (void)quiet;
-    const std::string archive = Scratch() + "/input.zip";
-    const std::string target = Scratch() + "/out";
-    {
-        const int fd = ::open(archive.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (fd < 0) return 0;
-        if (size > 0 && ::write(fd, data, size) != static_cast<ssize_t>(size)) {
-            ::close(fd);
-            return 0;
-        }
-        ::close(fd);
-    }
-
+    const std::string scratch = pkzip::fuzz::InputAsArchive(data, size);
+    if (scratch.empty()) return 0;
+    const std::string archive = scratch + "/input.zip";
+    const std::string target = scratch + "/out";
     pkzip::ArchiveReader zr;
     std::string error;
     const bool strict = size % 2 == 1;

@@ -6,9 +6,9 @@
 #include "platform/Text.h"
 #include "platform/secrets/KeyFile.h"
 #include "startup/App.h"
+#include "startup/CrateLookup.h"
 #include "store/settings/EncryptionSettings.h"
 #include "store/settings/SettingsFile.h"
-#include "ui/main/DataFileCommands.h"
 
 namespace stowaway {
 
@@ -17,18 +17,6 @@ namespace {
 constexpr const char* ReadableNote =
     "Note: the names of the files and the Crate's description stay readable in the archive; "
     "the files' contents are encrypted.\n";
-
-// The Crate's name as the data file holds it; empty when there is none.
-std::string FindCrate(App& app, const std::string& wanted) {
-    app.DataFilePath = app.style().join(app.ProgramFolder, "Stowaway.dat");
-    LoadDataFile(app);
-    std::string found;
-    for (short i = 0; i <= app.store.CrateMax; ++i) {
-        const std::string& name = app.store.CrateTable[static_cast<std::size_t>(i)].Name;
-        if (!name.empty() && EqualsIgnoreCase(Trim(name), Trim(wanted))) found = name;
-    }
-    return found;
-}
 
 // A key file named relative to where the command ran is kept as a full path:
 // scheduled runs start elsewhere.
@@ -82,12 +70,13 @@ int RunEncryptOption(App& app, const std::vector<std::string>& arguments, std::o
                "  stowaway --encrypt NAME off\n";
         return EncryptUsage;
     }
-    const std::string crate = FindCrate(app, arguments[1]);
-    if (crate.empty()) {
+    const short slot = LoadAndFindCrate(app, arguments[1]);
+    if (slot < 0) {
         err << "stowaway: there is no Crate named \"" << arguments[1] << "\" in "
             << app.DataFilePath << "\n";
         return EncryptFailed;
     }
+    const std::string crate = app.store.CrateTable[static_cast<std::size_t>(slot)].Name;
     CrateEncryption encryption = Current(app, crate);
     if (off) {
         encryption.on = false;

@@ -4,10 +4,9 @@
 
 #include "engine/JobContext.h"
 #include "engine/versions/FileRestore.h"
-#include "platform/Text.h"
 #include "platform/VisibleText.h"
 #include "startup/App.h"
-#include "ui/main/DataFileCommands.h"
+#include "startup/CrateLookup.h"
 
 namespace stowaway {
 
@@ -67,16 +66,6 @@ std::optional<RestoreArguments> Parse(const std::vector<std::string>& arguments,
     return parsed;
 }
 
-// The Crate's slot as the automated mode finds it: without case, the last of equal names.
-short FindCrate(const App& app, const std::string& wanted) {
-    short found = -1;
-    for (short i = 0; i <= app.store.CrateMax; ++i) {
-        const std::string& name = app.store.CrateTable[static_cast<std::size_t>(i)].Name;
-        if (!name.empty() && EqualsIgnoreCase(Trim(name), Trim(wanted))) found = i;
-    }
-    return found;
-}
-
 std::optional<std::size_t> FindVersion(const std::vector<ArchiveVersion>& versions,
                                        const std::string& wanted) {
     for (std::size_t v = 0; v < versions.size(); ++v) {
@@ -107,9 +96,7 @@ int RunRestoreCommand(App& app, const std::vector<std::string>& arguments, std::
         err << "Stowaway: " << why << "; see stowaway --help.\n";
         return RestoreUsage;
     }
-    app.DataFilePath = app.style().join(app.ProgramFolder, "Stowaway.dat");
-    LoadDataFile(app);
-    const short slot = FindCrate(app, request->crate);
+    const short slot = LoadAndFindCrate(app, request->crate);
     if (slot < 0) {
         err << "Stowaway: there is no Crate named " << Shown(request->crate) << ".\n";
         return RestoreFailed;

@@ -2,28 +2,14 @@
 
 #include "engine/schedule/Calendar.h"
 #include "engine/schedule/CrateSchedules.h"
-#include "platform/Text.h"
 #include "startup/App.h"
+#include "startup/CrateLookup.h"
 #include "store/settings/SettingsFile.h"
-#include "ui/main/DataFileCommands.h"
 #include "ui/schedule/ScheduleRows.h"
 
 namespace stowaway {
 
 namespace {
-
-// The Crate's name as the data file holds it; empty when there is none. Names
-// match as -abu matches them: trimmed, without regard to case, the last one wins.
-std::string FindCrate(App& app, const std::string& wanted) {
-    app.DataFilePath = app.style().join(app.ProgramFolder, "Stowaway.dat");
-    LoadDataFile(app);
-    std::string found;
-    for (short i = 0; i <= app.store.CrateMax; ++i) {
-        const std::string& name = app.store.CrateTable[static_cast<std::size_t>(i)].Name;
-        if (!name.empty() && EqualsIgnoreCase(Trim(name), Trim(wanted))) found = name;
-    }
-    return found;
-}
 
 void NoteMoved(App& app, Scheduler& scheduler, std::ostream& out) {
     std::string error;
@@ -51,12 +37,13 @@ int RunScheduleOption(App& app, const std::vector<std::string>& arguments, std::
         err << "stowaway: " << parse.error << "\n";
         return ScheduleBadUsage;
     }
-    const std::string crate = FindCrate(app, arguments[1]);
-    if (crate.empty()) {
+    const short slot = LoadAndFindCrate(app, arguments[1]);
+    if (slot < 0) {
         err << "stowaway: there is no Crate named \"" << arguments[1] << "\" in "
             << app.DataFilePath << "\n";
         return ScheduleFailed;
     }
+    const std::string crate = app.store.CrateTable[static_cast<std::size_t>(slot)].Name;
     // Lines of the settings file that are not understood are kept; say so.
     const SettingsLoad settings = LoadSettings(app.platform, app.settingsPath());
     if (!settings.problems.empty() && !settings.unreadable)

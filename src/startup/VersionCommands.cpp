@@ -6,9 +6,9 @@
 #include "platform/Text.h"
 #include "platform/VisibleText.h"
 #include "startup/App.h"
+#include "startup/CrateLookup.h"
 #include "store/settings/KeepSettings.h"
 #include "store/settings/SettingsFile.h"
-#include "ui/main/DataFileCommands.h"
 
 namespace stowaway {
 
@@ -61,16 +61,6 @@ std::optional<VersionsRequest> ParseRequest(const std::string& arguments) {
     return request;
 }
 
-// The Crate's slot as the automated mode finds it: without case, the last of equal names.
-short FindCrate(const App& app, const std::string& wanted) {
-    short found = -1;
-    for (short i = 0; i <= app.store.CrateMax; ++i) {
-        const std::string& name = app.store.CrateTable[static_cast<std::size_t>(i)].Name;
-        if (!name.empty() && EqualsIgnoreCase(Trim(name), Trim(wanted))) found = i;
-    }
-    return found;
-}
-
 std::string SizeText(std::uint64_t bytes) {
     return std::to_string(bytes) + " bytes";
 }
@@ -119,9 +109,7 @@ int RunVersionsCommand(App& app, const std::string& arguments, std::ostream& out
             << "\" is not understood; see stowaway --help.\n";
         return VersionsUsage;
     }
-    app.DataFilePath = app.style().join(app.ProgramFolder, "Stowaway.dat");
-    LoadDataFile(app);
-    const short slot = FindCrate(app, request->crate);
+    const short slot = LoadAndFindCrate(app, request->crate);
     if (slot < 0) {
         err << "Stowaway: there is no Crate named \"" << VisibleText(request->crate) << "\".\n";
         return VersionsFailed;

@@ -20,6 +20,7 @@
 #include "store/ArchiveHeader.h"
 #include "store/DataFile.h"
 #include "store/Import.h"
+#include "support/ProgramFolder.h"
 #include "support/RecordingNotifier.h"
 #include "support/TestPlatforms.h"
 #include "ui/editor/CrateEditing.h"
@@ -57,14 +58,9 @@ Archive ReadArchive(const std::string& path) {
 class EndToEnd : public ::testing::Test {
   protected:
     void SetUp() override {
-        const std::string built = STOWAWAY_PROGRAM_DIR;
-        for (const char* tool : {"PKZIP25.EXE", "stowaway-cmd"})
-            if (!fs::exists(toPath(built + "/" + tool)))
-                GTEST_SKIP() << tool << " is not built yet";
         program = dir / "Program Files";
-        fs::create_directories(toPath(program));
-        for (const char* tool : {"PKZIP25.EXE", "stowaway-cmd"})
-            fs::copy_file(toPath(built + "/" + tool), toPath(program + "/" + tool));
+        fs::create_directories(program);
+        if (!test::CopyBuiltTools(program)) GTEST_SKIP() << "the archiver is not built yet";
         data = dir / "data";
         test::WriteFile(data + "/Letters/Dear Ann.txt", "Dear Ann,\nall well.\n");
         test::WriteFile(data + "/Letters/old/1999.txt", std::string(5000, 'x'));
@@ -78,16 +74,13 @@ class EndToEnd : public ::testing::Test {
     }
 
     void writeDataFile(int updateOnly, int multiDisk = 0) {
-        test::WriteFile(program + "/Stowaway.dat",
-                        "\"MAX=0\"\r\n\"LOGPATH=" + program +
-                            "/Log.txt\"\r\n\"LOGVIEW=x\"\r\n"
-                            "\"SNAME=Docs\"\r\n\"SBLOC=" +
-                            archive + "\"\r\n\"SRLOC=" + (dir / "back") +
-                            "\"\r\n\"SCOMP=9\"\r\n\"SUPDATE=" + std::to_string(updateOnly) +
-                            "\"\r\n\"SMULTI=" + std::to_string(multiDisk) +
-                            "\"\r\n\"SFOLDMAX=1\"\r\n\"SFILEMAX=1\"\r\n"
-                            "\"SFOLD=R+ Exclude: " +
-                            data + "/*.tmp\"\r\n\"SFILE=" + (dir / "etc/app.cfg") + "\"\r\n");
+        test::WriteOneCrateDataFile(program, {.archive = archive,
+                                              .restore = dir / "back",
+                                              .level = 9,
+                                              .updateOnly = updateOnly,
+                                              .multiDisk = multiDisk,
+                                              .folders = {"R+ Exclude: " + data + "/*.tmp"},
+                                              .files = {dir / "etc/app.cfg"}});
     }
 
     // A fresh program run, as a new process would make it.

@@ -12,6 +12,7 @@
 #include "platform/InstanceLock.h"
 #include "platform/NativeText.h"
 #include "store/RunStateFile.h"
+#include "support/ProgramFolder.h"
 #include "support/TestSessionBus.h"
 
 namespace stowaway {
@@ -34,14 +35,11 @@ class ScheduledRun : public ::testing::Test {
             fs::copy_file(toPath(built + "/" + tool), toPath(program + "/" + tool));
         data = dir / "data";
         test::WriteFile(data + "/letter.txt", "Dear Ann,\n");
-        fs::create_directories(toPath(dir / "out"));
-        test::WriteFile(program + "/Stowaway.dat",
-                        "\"MAX=0\"\r\n\"LOGPATH=" + program +
-                            "/Log.txt\"\r\n\"LOGVIEW=x\"\r\n\"SNAME=Nightly Docs\"\r\n\"SBLOC=" +
-                            (dir / "out/docs.zip") + "\"\r\n\"SRLOC=" + (dir / "back") +
-                            "\"\r\n\"SCOMP=6\"\r\n\"SUPDATE=0\"\r\n\"SMULTI=0\"\r\n"
-                            "\"SFOLDMAX=1\"\r\n\"SFILEMAX=0\"\r\n\"SFOLD=R+ " +
-                            data + "/*.*\"\r\n");
+        fs::create_directories(dir / "out");
+        test::WriteOneCrateDataFile(program, {.name = "Nightly Docs",
+                                              .archive = dir / "out/docs.zip",
+                                              .restore = dir / "back",
+                                              .folders = {"R+ " + data + "/*.*"}});
         ASSERT_FALSE(bus.address().empty()) << "dbus-daemon did not start";
     }
 

@@ -1,6 +1,7 @@
-// The archiver's read side on archives made by other tools or damaged on
-// purpose: split sets, bytes before the archive, foreign hosts and times,
-// and every kind of damage that must not pass as a sound restore.
+// The archiver's restore and listing: through the batch line, on archives made
+// by other tools or damaged on purpose (split sets, bytes before the archive,
+// foreign hosts and times), what it refuses to write, and every kind of damage
+// that must not pass as a sound restore.
 #include <gtest/gtest.h>
 
 #include "ToolTestSupport.h"
@@ -17,34 +18,52 @@ RunResult RunWithInput(const std::vector<std::string>& argv, const std::string& 
     return RunWith(argv, setup);
 }
 
-class ArchiverRead : public ::testing::Test {
-  protected:
-    ScratchDir dir;
-    std::string archive = dir / "backup.zip";
-    std::string target = dir / "target";
+using ArchiverRead = RestoreFixture;
 
-    RunResult Restore(const std::string& which = "") {
-        return RunProgram(
-            {Archiver(), "-extract=all", "-dir=relative", which.empty() ? archive : which, target});
-    }
-    RunResult List(const std::string& which = "") {
-        return RunProgram({Archiver(), "-view=brief", which.empty() ? archive : which});
-    }
+// ---- Through the batch line ----
 
-    void Make(const std::string& body, const std::string& path = "") {
-        const RunResult r = MakeZip(path.empty() ? archive : path, body);
-        ASSERT_EQ(r.status, 0) << r.output;
-    }
+TEST_F(ArchiverRead, RecreatesFilesFoldersTimesAndPermissionsThroughTheBatch) {
+    Make(
+        "add('home/u/doc.txt', 'document')\n"
+        "add('home/u/script.sh', '#!/bin/sh\\n', mode=0o100750)\n"
+        "add('home/u/empty folder/', '', mode=0o40700)\n"
+        "add('home/u/deep/er/file.txt', 'x' * 100000, mode=0o100600)\n");
+    // The restore line carries no quotes; the output is captured with "> ".
+    const std::string batch = dir / "SWTemp.bat";
+    const std::string output = dir / "SWTemp.dat";
+    const std::string plainTarget = "/tmp/stowaway-restore-" + std::to_string(::getpid());
+    fs::remove_all(plainTarget);
+    const RunResult r = RunBatch(batch, "@ECHO OFF",
+                                 Archiver() + " -extract=all -dir=relative " + Quoted(archive) +
+                                     " " + plainTarget + "> " + Quoted(output));
+    const std::string out = ReadFile(output);
+    EXPECT_EQ(r.status, 0) << out;
+    EXPECT_EQ(CountLinesWith(out, "Inflating:"), 3) << out;
+    EXPECT_TRUE(ProblemLines(out).empty()) << out;
 
-    // Changes the archive's bytes with a Python snippet over `b` (a bytearray).
-    void Patch(const std::string& body) {
-        const RunResult r =
-            Python("import sys, struct\nb = bytearray(open(sys.argv[1], 'rb').read())\n" + body +
-                       "\nopen(sys.argv[1], 'wb').write(b)\n",
-                   {archive});
-        ASSERT_EQ(r.status, 0) << r.output;
-    }
-};
+    EXPECT_EQ(ReadFile(plainTarget + "/home/u/doc.txt"), "document");
+    EXPECT_EQ(ReadFile(plainTarget + "/home/u/deep/er/file.txt"), std::string(100000, 'x'));
+    EXPECT_EQ(fs::status(plainTarget + "/home/u/script.sh").permissions(), fs::perms(0750));
+    EXPECT_EQ(fs::status(plainTarget + "/home/u/deep/er/file.txt").permissions(), fs::perms(0600));
+    EXPECT_TRUE(fs::is_directory(plainTarget + "/home/u/empty folder"));
+    EXPECT_EQ(fs::status(plainTarget + "/home/u/empty folder").permissions(), fs::perms(0700));
+    EXPECT_EQ(Mtime(plainTarget + "/home/u/doc.txt"), MadeAt());
+    fs::remove_all(plainTarget);
+}
+
+TEST_F(ArchiverRead, ArchivePathWithBlanksArrivesUnquotedAndIsStillFound) {
+    // The restore line passes the archive and target unquoted, so both may arrive
+    // split at their blanks.
+    archive = dir / "My Backups/the backup.zip";
+    fs::create_directories(dir / "My Backups");
+    Make("add('a.txt', 'a')\n");
+    const std::string batch = dir / "SWTemp.bat";
+    const RunResult r = RunBatch(
+        batch, "@ECHO ON",
+        Archiver() + " -extract=all -dir=relative " + archive + " " + target + "/new folder");
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(ReadFile(target + "/new folder/a.txt"), "a");
+}
 
 // ---- Archives other tools read and so must we ----
 
@@ -194,6 +213,35 @@ TEST_F(ArchiverRead, TimesComeFromNtfsThenExtendedThenInfoZipUnixThenDos) {
 
 // ---- Damage ----
 
+TEST_F(ArchiverRead, BrokenArchivesGiveAProblemLineOnRestoreAndListing) {
+    Make("add('a.txt', 'x' * 5000)\nadd('b.txt', 'y' * 5000)\n");
+    const std::string whole = ReadFile(archive);
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"missing", ""},
+        {"empty", ""},
+        {"garbage", "this is no archive at all, not even close"},
+        {"truncated", whole.substr(0, whole.size() / 2)},
+        {"no end record", whole.substr(0, whole.size() - 10)},
+    };
+    for (const auto& [what, bytes] : cases) {
+        if (what == "missing") {
+            fs::remove(archive);
+        } else {
+            WriteFile(archive, bytes);
+        }
+        for (const std::vector<std::string>& argv :
+             {std::vector<std::string>{Archiver(), "-extract=all", "-dir=relative", archive,
+                                       target},
+              std::vector<std::string>{Archiver(), "-view=brief", archive}}) {
+            const RunResult r = RunProgram(argv);
+            EXPECT_GT(r.status, 0) << what;
+            EXPECT_LT(r.status, 128) << what << " (crashed)";
+            EXPECT_FALSE(ProblemLines(r.output).empty()) << what << ": " << r.output;
+        }
+    }
+    EXPECT_EQ(CountFiles(target), 0u);
+}
+
 TEST_F(ArchiverRead, DamagedEntriesAndArchivesAreReportedAndLeaveNoFile) {
     // Each case patches the archive of two entries, good.txt and bad.txt (whose
     // local header starts at `o`), and says what the restore must make of it; a
@@ -300,37 +348,33 @@ TEST_F(ArchiverRead, EntriesTooLargeForMemoryAreCheckedAndKeepTheOldCopyWhenDama
     EXPECT_EQ(CountFiles(target), 1u);  // no work file left
 }
 
-// ---- Duplicates and leftovers ----
+// ---- What is in the way ----
 
-TEST_F(ArchiverRead, DuplicateNamesRestoreTheLastEntryWithAWarning) {
-    for (int round = 0; round < 3; ++round) {
-        Make(
-            "import warnings\nwarnings.simplefilter('ignore')\n"
-            "add('same.txt', 'first')\nadd('other.txt', 'o')\nadd('same.txt', 'second')\n"
-            "add('./same.txt', 'third')\n");
-        fs::remove_all(toPath(target));
-        const RunResult r = Restore();
-        EXPECT_EQ(r.status, 1) << r.output;
-        ASSERT_EQ(ProblemLines(r.output).size(), 1u) << r.output;
-        EXPECT_NE(ProblemLines(r.output)[0].find("same.txt"), std::string::npos);
-        EXPECT_EQ(ReadFile(target + "/same.txt"), "third");
-        EXPECT_EQ(CountLinesWith(r.output, "Inflating:"), 2);
-    }
-}
-
-TEST_F(ArchiverRead, WorkFilesOfAKilledRestoreAreRemovedByTheNextOne) {
-    Make("add('a.txt', 'a')\nadd('sub/b.txt', 'b')\n");
-    WriteFile(target + "/.a.txt.pkzip-123456", "partial");
-    WriteFile(target + "/sub/.b.txt.pkzip-7", "partial");
-    WriteFile(target + "/.c.txt.pkzip-1", "not ours: no entry c.txt");
-    WriteFile(target + "/.a.txt.pkzip-notdigits", "a user file");
+TEST_F(ArchiverRead, HostileEntriesAreRefusedAndWriteNothingOutsideTheTarget) {
+    const std::string outside = dir / "outside";
+    fs::create_directories(outside);
+    const std::string escape = fromPath(toPath(outside).filename());
+    fs::create_symlink(outside, target + "/linked");
+    std::string entries;
+    for (const std::string& name : std::vector<std::string>{
+             "/tmp/absolute-evil.txt", "../" + escape + "/dotdot.txt",
+             "ok/../../" + escape + "/inner-dotdot.txt", "C:/drive.txt",
+             "..\\\\" + escape + "\\\\backslash.txt", "linked/through-link.txt"})
+        entries += "add('" + name + "', 'evil')\n";
+    Make(entries + "add('link-entry', '" + outside +
+         "', mode=0o120777)\nadd('fifo-entry', '', mode=0o010644)\n"
+         "add('fine/inner/../good.txt', 'good')\n");
     const RunResult r = Restore();
-    EXPECT_EQ(r.status, 0) << r.output;
-    EXPECT_FALSE(fs::exists(toPath(target + "/.a.txt.pkzip-123456")));
-    EXPECT_FALSE(fs::exists(toPath(target + "/sub/.b.txt.pkzip-7")));
-    EXPECT_TRUE(fs::exists(toPath(target + "/.c.txt.pkzip-1")));
-    EXPECT_TRUE(fs::exists(toPath(target + "/.a.txt.pkzip-notdigits")));
-    EXPECT_EQ(ReadFile(target + "/sub/b.txt"), "b");
+    EXPECT_NE(r.status, 0);
+    EXPECT_EQ(ProblemLines(r.output).size(), 8u) << r.output;
+    EXPECT_EQ(CountLinesWith(r.output, "Inflating:"), 1) << r.output;
+    EXPECT_EQ(ReadFile(target + "/fine/good.txt"), "good");
+    EXPECT_EQ(CountFiles(outside), 0u);
+    EXPECT_FALSE(fs::exists("/tmp/absolute-evil.txt"));
+    EXPECT_FALSE(fs::exists(target + "/link-entry"));
+    EXPECT_FALSE(fs::exists(target + "/fifo-entry"));
+    // Only the good file is in the target (the walk does not enter the link).
+    EXPECT_EQ(CountFiles(target), 1u);
 }
 
 TEST_F(ArchiverRead, ExistingFilesAreReplacedWholeAndLinksInTheWayAreRefused) {
@@ -346,6 +390,33 @@ TEST_F(ArchiverRead, ExistingFilesAreReplacedWholeAndLinksInTheWayAreRefused) {
     EXPECT_EQ(ReadFile(target + "/plain.txt"), "new");
     EXPECT_EQ(ReadFile(dir / "outside.txt"), "outside");
     EXPECT_EQ(CountFiles(target), 2u);  // no work file left
+}
+
+// ---- Names twice ----
+
+// The directory is read a batch at a time: a name that comes back after some
+// thousand entries is still restored once, from its last entry.
+TEST_F(ArchiverRead, ANameInTheArchiveTwiceIsRestoredOnceFromItsLastEntry) {
+    Make(
+        "add('d/twice.txt', 'first')\n"
+        "add('d/once.txt', 'once')\n"
+        "for i in range(6000):\n"
+        "    add('filler/' + 'f' * 200 + '%05d' % i, '')\n"
+        "add('d/twice.txt', 'second')\n"
+        "add('d/./twice.txt', 'third')\n");
+    const RunResult r = Restore();
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_EQ(ReadFile(target + "/d/twice.txt"), "third");
+    EXPECT_EQ(ReadFile(target + "/d/once.txt"), "once");
+    EXPECT_EQ(CountFiles(target + "/filler"), 6000u);
+    EXPECT_EQ(CountLinesWith(r.output, "Inflating:"), 6002) << r.output.substr(0, 2000);
+    const std::vector<std::string> problems = ProblemLines(r.output);
+    ASSERT_EQ(problems.size(), 1u) << r.output.substr(0, 2000);
+    EXPECT_NE(
+        problems[0].find("the name d/twice.txt is in the archive more than once; the last entry is "
+                         "restored"),
+        std::string::npos)
+        << problems[0];
 }
 
 }  // namespace

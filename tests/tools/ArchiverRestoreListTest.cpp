@@ -8,30 +8,21 @@ namespace {
 
 using namespace tooltest;
 
-class ArchiverRestoreList : public ::testing::Test {
+class ArchiverRestoreList : public RestoreFixture {
   protected:
-    ScratchDir dir;
-    std::string archive = dir / "backup.zip";
-    std::string target = dir / "target";
     std::string names = dir / "names list.lst";
 
-    void SetUp() override { fs::create_directories(toPath(target)); }
-
-    void MakeArchive(const std::string& entries) {
-        const RunResult r = MakeZip(archive, entries);
-        ASSERT_EQ(r.status, 0) << r.output;
-    }
     void WriteNames(const std::vector<std::string>& listed) {
         std::string text;
         for (const std::string& n : listed) text += n + "\n";
         WriteFile(names, text);
     }
     // Nobody at the console: standard input is /dev/null.
-    RunResult Restore(std::vector<std::string> options = {"-extract=all"}) {
+    RunResult RestoreNamed(std::vector<std::string> options = {"-extract=all"}) {
         std::vector<std::string> argv = {Archiver()};
         argv.insert(argv.end(), options.begin(), options.end());
         argv.insert(argv.end(), {"-dir=relative", archive, target, "@" + names});
-        return RunWith(argv, RunSetup{});
+        return RunProgram(argv);
     }
     std::vector<std::string> Written() const {
         std::vector<std::string> out;
@@ -44,7 +35,7 @@ class ArchiverRestoreList : public ::testing::Test {
 };
 
 TEST_F(ArchiverRestoreList, WritesExactlyTheNamedEntriesWhateverCharactersTheyHold) {
-    MakeArchive(
+    Make(
         "add('home/u/Gr\\u00fc\\u00dfe \\u65e5\\u672c.txt', 'utf8')\n"
         "add('home/u/with blanks  and \"quotes\" and \\'single\\'.txt', 'quotes')\n"
         "add('home/u/star*.txt', 'star')\n"
@@ -58,7 +49,7 @@ TEST_F(ArchiverRestoreList, WritesExactlyTheNamedEntriesWhateverCharactersTheyHo
     WriteNames({"home/u/Grüße 日本.txt", "home/u/with blanks  and \"quotes\" and 'single'.txt",
                 "home/u/star*.txt", "home/u/-leading dash", "home/u/docs/",
                 "home/u/trailing blank "});
-    const RunResult r = Restore();
+    const RunResult r = RestoreNamed();
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_TRUE(ProblemLines(r.output).empty()) << r.output;
     EXPECT_EQ(CountLinesWith(r.output, "Inflating:"), 7) << r.output;
@@ -77,7 +68,7 @@ TEST_F(ArchiverRestoreList, WritesExactlyTheNamedEntriesWhateverCharactersTheyHo
 }
 
 TEST_F(ArchiverRestoreList, NameFileWithBlanksAndShellCharactersComesThroughTheBatchLine) {
-    MakeArchive("add('a/one.txt', '1')\nadd('a/two.txt', '2')\n");
+    Make("add('a/one.txt', '1')\nadd('a/two.txt', '2')\n");
     WriteNames({"a/two.txt"});
     const std::string output = dir / "SWTemp.dat";
     const RunResult r =
@@ -90,11 +81,11 @@ TEST_F(ArchiverRestoreList, NameFileWithBlanksAndShellCharactersComesThroughTheB
 }
 
 TEST_F(ArchiverRestoreList, ANameNotInTheArchiveIsAWarningAndTheOthersAreStillRestored) {
-    MakeArchive("add('a/one.txt', '1')\nadd('a/two.txt', '2')\n");
+    Make("add('a/one.txt', '1')\nadd('a/two.txt', '2')\n");
     // Near misses: another letter case, a folder without its slash, a folder
     // that holds nothing.
     WriteNames({"a/one.txt", "A/TWO.TXT", "a", "b/", "a/two.txt/"});
-    const RunResult r = Restore();
+    const RunResult r = RestoreNamed();
     EXPECT_EQ(r.status, 1) << r.output;
     EXPECT_EQ(ProblemLines(r.output),
               (std::vector<std::string>{"PKZIP: warning: A/TWO.TXT is not in the archive",
@@ -107,15 +98,15 @@ TEST_F(ArchiverRestoreList, ANameNotInTheArchiveIsAWarningAndTheOthersAreStillRe
 
 TEST_F(ArchiverRestoreList, KeepsEverySafetyCheckForTheChosenEntriesAndIgnoresTheOthers) {
     const std::string outside = dir / "outside";
-    fs::create_directories(toPath(outside));
-    fs::create_directory_symlink(toPath(outside), toPath(target + "/linked"));
-    MakeArchive(
+    fs::create_directories(outside);
+    fs::create_directory_symlink(outside, target + "/linked");
+    Make(
         "add('../escape.txt', 'out')\n"
         "add('linked/through.txt', 'through a link')\n"
         "add('fine.txt', 'fine')\n"
         "add('../not asked.txt', 'not asked')\n");
     WriteNames({"../escape.txt", "linked/through.txt", "fine.txt"});
-    const RunResult r = Restore();
+    const RunResult r = RestoreNamed();
     EXPECT_EQ(r.status, 1) << r.output;
     const std::vector<std::string> problems = ProblemLines(r.output);
     ASSERT_EQ(problems.size(), 2u) << r.output;
@@ -128,25 +119,25 @@ TEST_F(ArchiverRestoreList, KeepsEverySafetyCheckForTheChosenEntriesAndIgnoresTh
 }
 
 TEST_F(ArchiverRestoreList, ANewerFileIsKeptUnlessTheCallerSaysToReplaceIt) {
-    MakeArchive("add('a.txt', 'archived')\nadd('b.txt', 'archived')\n");
+    Make("add('a.txt', 'archived')\nadd('b.txt', 'archived')\n");
     WriteNames({"a.txt"});
     WriteFile(target + "/a.txt", "newer on disk");
     WriteFile(target + "/b.txt", "not asked");
-    RunResult r = Restore();
+    RunResult r = RestoreNamed();
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(CountLinesWith(r.output, "Kept newer: a.txt"), 1) << r.output;
     EXPECT_EQ(ReadFile(target + "/a.txt"), "newer on disk");
 
-    r = Restore({"-extract=all", "-newer=replace"});
+    r = RestoreNamed({"-extract=all", "-newer=replace"});
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(ReadFile(target + "/a.txt"), "archived");
     EXPECT_EQ(ReadFile(target + "/b.txt"), "not asked");
 }
 
 TEST_F(ArchiverRestoreList, ANameFileMustComeLastAndBeReadableBeforeAnythingIsWritten) {
-    MakeArchive("add('a.txt', 'a')\n");
+    Make("add('a.txt', 'a')\n");
     target = dir / "new target";
-    RunResult r = Restore();  // the name file does not exist
+    RunResult r = RestoreNamed();  // the name file does not exist
     EXPECT_EQ(r.status, 2) << r.output;
     EXPECT_NE(r.output.find("cannot read the name file"), std::string::npos) << r.output;
     EXPECT_FALSE(fs::exists(toPath(target)));

@@ -9,27 +9,17 @@ namespace {
 
 using namespace tooltest;
 
-class ArchiverRestoreNewer : public ::testing::Test {
+class ArchiverRestoreNewer : public RestoreFixture {
   protected:
-    ScratchDir dir;
-    std::string archive = dir / "backup.zip";
-    std::string target = dir / "target";
-    time_t archived = 0;  // the entries' time, 2020-01-02 03:04:06 local
+    const time_t archived = MadeAt();  // the entries' time
 
-    void SetUp() override {
-        fs::create_directories(toPath(target + "/d"));
-        struct tm tm {};
-        tm.tm_year = 120, tm.tm_mon = 0, tm.tm_mday = 2, tm.tm_hour = 3, tm.tm_min = 4;
-        tm.tm_sec = 6, tm.tm_isdst = -1;
-        archived = mktime(&tm);
-    }
+    void SetUp() override { fs::create_directories(target + "/d"); }
 
     // Entries d/NAME with the content "archived" and a DOS time only.
     void MakeArchive(const std::vector<std::string>& names) {
         std::string entries;
         for (const std::string& n : names) entries += "add('d/" + n + "', 'archived')\n";
-        const RunResult r = MakeZip(archive, entries);
-        ASSERT_EQ(r.status, 0) << r.output;
+        Make(entries);
     }
 
     void OnDisk(const std::string& name, time_t mtime) {
@@ -39,7 +29,7 @@ class ArchiverRestoreNewer : public ::testing::Test {
     std::string Content(const std::string& name) { return ReadFile(target + "/d/" + name); }
 
     // Without `input` nobody is at the console (standard input is /dev/null).
-    RunResult Restore(const std::string& mode, std::optional<std::string> input = std::nullopt) {
+    RunResult RestoreAs(const std::string& mode, std::optional<std::string> input = std::nullopt) {
         RunSetup setup;
         setup.input = std::move(input);
         setup.socketInput = true;  // as the program's console window hands lines over
@@ -55,7 +45,7 @@ TEST_F(ArchiverRestoreNewer, WithNobodyToAskNewerFilesAreKeptAndNamedOlderOnesRe
     // A DOS time steps by 2 seconds; other tools round either way.
     OnDisk("within-dos-step.txt", archived + 2);
 
-    const RunResult r = Restore("-extract=all");
+    const RunResult r = RestoreAs("-extract=all");
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_TRUE(ProblemLines(r.output).empty()) << r.output;
     EXPECT_EQ(CountLinesWith(r.output, "Replace "), 0) << r.output;
@@ -74,7 +64,7 @@ TEST_F(ArchiverRestoreNewer, OnTheConsoleEachNewerFileIsAskedAboutUntilAllOrNone
     OnDisk("older", archived - 100);
 
     // An answer it does not know asks again; "all" answers the rest.
-    RunResult r = Restore("-extract=all", "maybe\ny\nno\nALL\n");
+    RunResult r = RestoreAs("-extract=all", "maybe\ny\nno\nALL\n");
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(CountLinesWith(r.output, "Replace d/n"), 4) << r.output;  // n1 twice, n2, n3
     EXPECT_EQ(Content("n1"), "archived");
@@ -88,7 +78,7 @@ TEST_F(ArchiverRestoreNewer, OnTheConsoleEachNewerFileIsAskedAboutUntilAllOrNone
     // "none" keeps this and every later newer file; older ones are still replaced.
     for (const char* n : {"n1", "n2", "n3", "n4"}) OnDisk(n, archived + 100);
     OnDisk("older", archived - 100);
-    r = Restore("-extract=all", "none\n");
+    r = RestoreAs("-extract=all", "none\n");
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(CountLinesWith(r.output, "Replace "), 1) << r.output;
     EXPECT_EQ(CountLinesWith(r.output, "Kept newer:"), 4) << r.output;
@@ -96,7 +86,7 @@ TEST_F(ArchiverRestoreNewer, OnTheConsoleEachNewerFileIsAskedAboutUntilAllOrNone
     EXPECT_EQ(Content("older"), "archived");
 
     // A console whose input ends answers nothing: the files are kept.
-    r = Restore("-extract=all", "");
+    r = RestoreAs("-extract=all", "");
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(CountLinesWith(r.output, "Replace "), 1) << r.output;
     EXPECT_EQ(CountLinesWith(r.output, "Kept newer:"), 4) << r.output;
@@ -108,7 +98,7 @@ TEST_F(ArchiverRestoreNewer, UpdateStillKeepsNewerAndSameFilesSilentlyWithoutAsk
     OnDisk("newer.txt", archived + 3600);
     OnDisk("same.txt", archived);
     OnDisk("older.txt", archived - 3600);
-    const RunResult r = Restore("-extract=update", "all\n");
+    const RunResult r = RestoreAs("-extract=update", "all\n");
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(Lines(r.output),
               (std::vector<std::string>{"  Inflating: d/older.txt", "  Inflating: d/missing.txt"}));
@@ -131,14 +121,14 @@ TEST_F(ArchiverRestoreNewer, ItsOwnArchivesTimesBelowTheSecondDoNotMakeAnUntouch
     ASSERT_EQ(r.status, 0) << r.output;
     const std::string restored = target + file;
     for (int run = 0; run < 2; ++run) {
-        r = Restore("-extract=all");
+        r = RestoreAs("-extract=all");
         EXPECT_EQ(r.status, 0) << r.output;
         EXPECT_EQ(CountLinesWith(r.output, "Inflating:"), 1) << run << r.output;
     }
     // Changed a second later, it is newer.
     WriteFile(restored, "changed");
     SetMtime(restored, 1600000001);
-    r = Restore("-extract=all");
+    r = RestoreAs("-extract=all");
     EXPECT_EQ(CountLinesWith(r.output, "Kept newer:"), 1) << r.output;
     EXPECT_EQ(ReadFile(restored), "changed");
 }
@@ -148,12 +138,12 @@ TEST_F(ArchiverRestoreNewer, ALargeNewerFileIsAskedAboutBeforeItIsDecompressed) 
     const RunResult made = MakeZip(archive, "add('d/big.bin', bytes(65 << 20))");
     ASSERT_EQ(made.status, 0) << made.output;
     OnDisk("big.bin", archived + 100);
-    RunResult r = Restore("-extract=all");
+    RunResult r = RestoreAs("-extract=all");
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(CountLinesWith(r.output, "Kept newer: d/big.bin"), 1) << r.output;
     EXPECT_EQ(Content("big.bin"), "disk");
 
-    r = Restore("-extract=all", "yes\n");
+    r = RestoreAs("-extract=all", "yes\n");
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(CountLinesWith(r.output, "Replace d/big.bin"), 1) << r.output;
     EXPECT_EQ(fs::file_size(toPath(target + "/d/big.bin")), 65u << 20);

@@ -14,23 +14,12 @@ namespace {
 
 using namespace tooltest;
 
-// A process id that no process has now: a child that has ended and been reaped.
-long DeadPid() {
-    const pid_t pid = ::fork();
-    if (pid == 0) ::_exit(0);
-    WaitStatus(pid);
-    return pid;
-}
-
-class ArchiverRestoreWorkFile : public ::testing::Test {
+class ArchiverRestoreWorkFile : public RestoreFixture {
   protected:
-    ScratchDir dir;
-    std::string archive = dir / "backup.zip";
-    std::string target = dir / "target";
     std::string big;
 
     void SetUp() override {
-        fs::create_directories(toPath(target));
+        RestoreFixture::SetUp();
         // 6 MiB, dated 2020.
         const RunResult r = Python(
             "import sys, zipfile\n"
@@ -46,7 +35,7 @@ class ArchiverRestoreWorkFile : public ::testing::Test {
         big = ReadFile(dir / "big.expected");
     }
 
-    RunResult Restore(bool update, std::vector<std::string> env = {}) {
+    RunResult RestoreWith(bool update, std::vector<std::string> env = {}) {
         RunSetup setup;
         setup.env = std::move(env);
         return RunWith({Archiver(), update ? "-extract=update" : "-extract=all", "-dir=relative",
@@ -65,7 +54,7 @@ class ArchiverRestoreWorkFile : public ::testing::Test {
 
 TEST_F(ArchiverRestoreWorkFile, KillDuringTheFirstWriteLeavesNoShortFileAndUpdateRestoresIt) {
     // The seam writes the first 64 KiB of the large file and then dies by SIGKILL.
-    RunResult r = Restore(false, {"PKZIP_TEST_KILL_AFTER_BYTES=65536"});
+    RunResult r = RestoreWith(false, {"PKZIP_TEST_KILL_AFTER_BYTES=65536"});
     ASSERT_EQ(r.status, 128 + SIGKILL) << r.output;
     std::vector<std::string> left = Names(target + "/sub");
     // Nothing under the real name, only a hidden work file that says whose it was.
@@ -75,24 +64,20 @@ TEST_F(ArchiverRestoreWorkFile, KillDuringTheFirstWriteLeavesNoShortFileAndUpdat
     EXPECT_EQ(left[0].substr(0, prefix.size()), prefix) << left[0];
     EXPECT_EQ(fs::file_size(toPath(target + "/sub/" + left[0])), 65536u);
 
-    r = Restore(true);
+    r = RestoreWith(true);
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_TRUE(ProblemLines(r.output).empty()) << r.output;
     EXPECT_TRUE(ReadFile(target + "/sub/big.bin") == big);
-    struct tm tm {};
-    tm.tm_year = 120, tm.tm_mon = 0, tm.tm_mday = 2, tm.tm_hour = 3, tm.tm_min = 4, tm.tm_sec = 6;
-    tm.tm_isdst = -1;
-    EXPECT_EQ(Mtime(target + "/sub/big.bin"), mktime(&tm));
+    EXPECT_EQ(Mtime(target + "/sub/big.bin"), MadeAt());
     // The dead run's work file is gone.
     EXPECT_EQ(Names(target + "/sub"), (std::vector<std::string>{"big.bin"}));
 }
 
 TEST_F(ArchiverRestoreWorkFile, FilesGetTheirWholeModeWhateverTheUmaskAndReplaceReadOnlyCopies) {
-    const RunResult made = MakeZip(archive,
-                                   "add('open.sh', 'open.sh', mode=0o100777)\n"
-                                   "add('locked.txt', 'locked.txt', mode=0o100444)\n");
-    ASSERT_EQ(made.status, 0) << made.output;
-    fs::remove_all(toPath(target));
+    Make(
+        "add('open.sh', 'open.sh', mode=0o100777)\n"
+        "add('locked.txt', 'locked.txt', mode=0o100444)\n");
+    fs::remove_all(target);
     for (int run = 0; run < 2; ++run) {  // the second replaces the read-only copy
         if (run == 1) SetMtime(target + "/locked.txt", 1000000000);
         const RunResult r = RunLimited(
@@ -123,7 +108,7 @@ TEST_F(ArchiverRestoreWorkFile, OnlyWorkFilesOfDeadRunsOnThisHostAreRemoved) {
         WriteFile(target + "/sub/" + n, "partial");
     WriteFile(target + "/" + older, "partial");
 
-    const RunResult r = Restore(false);
+    const RunResult r = RestoreWith(false);
     EXPECT_EQ(r.status, 0) << r.output;
     std::vector<std::string> want = {live, foreign, user, stranger, "big.bin"};
     std::sort(want.begin(), want.end());

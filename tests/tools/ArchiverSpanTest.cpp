@@ -44,18 +44,14 @@ if count != here: fail('entries on the last disk: %d recorded, %d found' % (here
 print('ok')
 )PY";
 
-class ArchiverSpan : public ::testing::Test {
+class ArchiverSpan : public ArchiverFixture {
   protected:
-    ScratchDir dir;
-    std::string archive = dir / "out/backup.zip";
-    std::string list = dir / "files.lst";
     std::string header = dir / "header.dat";
     std::vector<std::string> files;
-    const std::string headerText = "Stowaway header\r\nline two\r\n";
 
     void SetUp() override {
-        fs::create_directories(toPath(dir / "out"));
-        WriteFile(header, headerText);
+        ArchiverFixture::SetUp();
+        WriteFile(header, "Stowaway header\r\nline two\r\n");
     }
 
     // Compressible text and random bytes, some files larger than 64 KiB.

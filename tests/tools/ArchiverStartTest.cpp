@@ -17,25 +17,17 @@ std::string Loader() {
     return info.dli_fname;
 }
 
-class ArchiverStart : public ::testing::Test {
-  protected:
-    ScratchDir dir;
-    std::string archive = dir / "backup.zip";
-    std::string list = dir / "files.lst";
-
-    void SetUp() override { WriteListFile(list, {AddDataFile(dir, "a.txt", "some text\n")}); }
-    void ExpectArchiveMade(const RunResult& r) {
-        EXPECT_EQ(r.status, 0) << r.output;
-        EXPECT_EQ(CountLinesWith(r.output, "done."), 1) << r.output;
-        EXPECT_EQ(RunProgram({"/usr/bin/unzip", "-tq", archive}).status, 0);
-    }
-};
+using ArchiverStart = ArchiverFixture;
 
 TEST_F(ArchiverStart, ThroughTheDynamicLoaderByName) {
     const std::string loader = Loader();
     ASSERT_FALSE(loader.empty());
-    ExpectArchiveMade(
-        RunProgram({loader, Archiver(), "-add=all", "-path=full", archive, "@" + list}));
+    WriteListFile(list, {AddFile("a.txt", "some text\n")});
+    const RunResult r =
+        RunProgram({loader, Archiver(), "-add=all", "-path=full", archive, "@" + list});
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(CountLinesWith(r.output, "done."), 1) << r.output;
+    EXPECT_EQ(RunProgram({"/usr/bin/unzip", "-tq", archive}).status, 0);
 }
 
 }  // namespace

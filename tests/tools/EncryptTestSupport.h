@@ -20,33 +20,7 @@ inline const std::string kPasswordOption = "-password-fd=" + std::to_string(kPas
 // standard input is /dev/null.
 inline RunResult RunWithPassword(const std::vector<std::string>& argv,
                                  const std::string& password) {
-    char templ[] = "/tmp/tooltest-out-XXXXXX";
-    const int outFd = ::mkstemp(templ);
-    int fds[2];
-    if (::pipe(fds) != 0) return {};
-    const std::string line = password + "\n";
-    if (::write(fds[1], line.data(), line.size()) != static_cast<ssize_t>(line.size())) return {};
-    ::close(fds[1]);
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(fds[0], kPasswordFd);
-        const int null = ::open("/dev/null", O_RDONLY);
-        ::dup2(null, 0);
-        ::dup2(outFd, 1);
-        ::dup2(outFd, 2);
-        ::execv(args[0], args.data());
-        ::_exit(127);
-    }
-    ::close(fds[0]);
-    ::close(outFd);
-    RunResult r;
-    r.status = WaitStatus(pid);
-    r.output = ReadFile(templ);
-    ::unlink(templ);
-    return r;
+    return RunWith(argv, RunSetup{.password = password, .passwordFd = kPasswordFd});
 }
 
 inline uint32_t Le16(const std::string& s, size_t at) {

@@ -75,29 +75,4 @@ TEST_F(OutFileTest, AHeaderKeptStillMovesTheCut) {
     EXPECT_EQ(fs::file_size(toPath(target.Path(0))), 4u + 980);
 }
 
-TEST(ZipFormatVersion, TheCentralHeaderKeepsTheVersionItsLocalHeaderAskedFor) {
-    EntryRecord e;
-    e.name = "file.bin";
-    e.method = kMethodStore;
-    e.size = e.compSize = 100;
-    e.localOffset = 5ull << 30;  // in the stream of a set
-    const std::string local = LocalHeader(e);
-    PlaceOnDisk(e, 3, 1000);  // on its volume: far below 4 GiB
-    const std::string central = CentralHeader(e);
-    const auto at16 = [](const std::string& s, size_t i) {
-        return static_cast<unsigned char>(s[i]) | static_cast<unsigned char>(s[i + 1]) << 8;
-    };
-    EXPECT_EQ(at16(local, 4), 45);
-    EXPECT_EQ(at16(central, 6), at16(local, 4));
-
-    EntryRecord small;
-    small.name = "small.bin";
-    small.size = small.compSize = 10;
-    small.localOffset = 100;
-    const std::string smallLocal = LocalHeader(small);
-    PlaceOnDisk(small, 0, 100);
-    EXPECT_EQ(at16(CentralHeader(small), 6), at16(smallLocal, 4));
-    EXPECT_EQ(at16(smallLocal, 4), 10);
-}
-
 }  // namespace

@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -106,34 +107,40 @@ inline pid_t Start(const std::vector<std::string>& argv, const std::string& outF
     return pid;
 }
 
-inline RunResult RunProgram(const std::vector<std::string>& argv, long maxFileBytes = 0) {
-    char templ[] = "/tmp/tooltest-out-XXXXXX";
-    const int fd = ::mkstemp(templ);
-    ::close(fd);
-    RunResult r;
-    r.status = WaitStatus(Start(argv, templ, maxFileBytes));
-    r.output = ReadFile(templ);
-    ::unlink(templ);
-    return r;
-}
-
-// Runs argv with standard input from `input` through a pipe (as the console
-// window forwards typed lines) or, without it, from /dev/null (no one to
-// answer); `env` adds NAME=VALUE entries; `maxFileBytes` as for Start.
+// How RunWith starts a program. Without `input` standard input is /dev/null
+// (no one to answer); with it, the text comes through a pipe (as the console
+// window forwards typed lines) or a socket. `env` adds NAME=VALUE entries.
 struct RunSetup {
-    std::optional<std::string> input;
+    std::optional<std::string> input{};
     // The input through a socket, as the program's console window hands it over.
     bool socketInput = false;
-    std::vector<std::string> env;
+    std::vector<std::string> env{};
+    // A file-size limit when > 0: a stand-in for a full disk.
     long maxFileBytes = 0;
+    // A password and a newline readable on this descriptor, as the program hands it over.
+    std::optional<std::string> password{};
+    int passwordFd = 9;
+    // Runs in the child just before the program starts (limits, another user); the
+    // output file is writable by anyone, so a program run as another user can fill it.
+    std::function<void()> inChild{};
 };
 
+// Runs argv with standard output and error captured.
 inline RunResult RunWith(const std::vector<std::string>& argv, const RunSetup& setup) {
     char templ[] = "/tmp/tooltest-out-XXXXXX";
     const int outFd = ::mkstemp(templ);
+    ::fchmod(outFd, 0666);
     int fds[2];
     if ((setup.socketInput ? ::socketpair(AF_UNIX, SOCK_STREAM, 0, fds) : ::pipe(fds)) != 0)
         return {};
+    int secret[2] = {-1, -1};
+    if (setup.password) {
+        const std::string line = *setup.password + "\n";
+        if (::pipe(secret) != 0 ||
+            ::write(secret[1], line.data(), line.size()) != static_cast<ssize_t>(line.size()))
+            return {};
+        ::close(secret[1]);
+    }
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
@@ -147,21 +154,24 @@ inline RunResult RunWith(const std::vector<std::string>& argv, const RunSetup& s
         }
         ::close(fds[0]);
         ::close(fds[1]);
+        if (setup.password) ::dup2(secret[0], setup.passwordFd);
         ::dup2(outFd, 1);
         ::dup2(outFd, 2);
         for (const std::string& e : setup.env) ::putenv(const_cast<char*>(e.c_str()));
+        ::signal(SIGXFSZ, setup.maxFileBytes > 0 ? SIG_IGN : SIG_DFL);
         if (setup.maxFileBytes > 0) {
-            ::signal(SIGXFSZ, SIG_IGN);
             const auto limit = static_cast<rlim_t>(setup.maxFileBytes);
             struct rlimit rl {
                 limit, limit
             };
             ::setrlimit(RLIMIT_FSIZE, &rl);
         }
+        if (setup.inChild) setup.inChild();
         ::execv(args[0], args.data());
         ::_exit(127);
     }
     ::close(fds[0]);
+    if (setup.password) ::close(secret[0]);
     ::close(outFd);
     ::signal(SIGPIPE, SIG_IGN);
     if (setup.input && !setup.input->empty()) {
@@ -175,32 +185,22 @@ inline RunResult RunWith(const std::vector<std::string>& argv, const RunSetup& s
     return r;
 }
 
-// Runs argv in a child that `setup` prepares (limits, user) just before the program
-// starts; the output file is writable by anyone, so a program run as another user
-// can fill it.
-template <typename Setup>
-inline RunResult RunLimited(const std::vector<std::string>& argv, Setup setup) {
-    char templ[] = "/tmp/tooltest-out-XXXXXX";
-    ::close(::mkstemp(templ));
-    ::chmod(templ, 0666);
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
+// Runs argv with nobody at the console; `maxFileBytes` as for RunSetup.
+inline RunResult RunProgram(const std::vector<std::string>& argv, long maxFileBytes = 0) {
+    return RunWith(argv, RunSetup{.maxFileBytes = maxFileBytes});
+}
+
+// Runs argv in a child that `setup` prepares (limits, user) just before the program starts.
+inline RunResult RunLimited(const std::vector<std::string>& argv, std::function<void()> setup) {
+    return RunWith(argv, RunSetup{.inChild = std::move(setup)});
+}
+
+// A process id that no process has now: a child that has ended and been reaped.
+inline pid_t DeadPid() {
     const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int fd = ::open(templ, O_WRONLY | O_TRUNC);
-        ::dup2(fd, 1);
-        ::dup2(fd, 2);
-        ::signal(SIGXFSZ, SIG_DFL);
-        setup();
-        ::execv(args[0], args.data());
-        ::_exit(127);
-    }
-    RunResult r;
-    r.status = WaitStatus(pid);
-    r.output = ReadFile(templ);
-    ::unlink(templ);
-    return r;
+    if (pid == 0) ::_exit(0);
+    WaitStatus(pid);
+    return pid;
 }
 
 // A file to back up, under DIR/data.
@@ -359,6 +359,14 @@ inline RunResult MakeZip(const std::string& path, const std::string& body) {
         {path});
 }
 
+// The local time MakeZip dates its entries by default: 2020-01-02 03:04:06.
+inline time_t MadeAt() {
+    struct tm tm {};
+    tm.tm_year = 120, tm.tm_mon = 0, tm.tm_mday = 2, tm.tm_hour = 3, tm.tm_min = 4, tm.tm_sec = 6;
+    tm.tm_isdst = -1;
+    return ::mktime(&tm);
+}
+
 inline void SetMtime(const std::string& path, time_t t) {
     const struct timespec times[2] = {{t, 0}, {t, 0}};
     ::utimensat(AT_FDCWD, path.c_str(), times, 0);
@@ -369,5 +377,38 @@ inline time_t Mtime(const std::string& path) {
     ::stat(path.c_str(), &st);
     return st.st_mtime;
 }
+
+// A scratch folder with an archive for the read side (made by Python's zipfile
+// through Make) and a target folder to restore into.
+class RestoreFixture : public ::testing::Test {
+  protected:
+    void SetUp() override { fs::create_directories(target); }
+
+    // Python builds the archive, or `path`: `body` as for MakeZip.
+    void Make(const std::string& body, const std::string& path = "") {
+        const RunResult r = MakeZip(path.empty() ? archive : path, body);
+        ASSERT_EQ(r.status, 0) << r.output;
+    }
+    // Changes the archive's bytes with a Python snippet over `b` (a bytearray).
+    void Patch(const std::string& body) {
+        const RunResult r =
+            Python("import sys, struct\nb = bytearray(open(sys.argv[1], 'rb').read())\n" + body +
+                       "\nopen(sys.argv[1], 'wb').write(b)\n",
+                   {archive});
+        ASSERT_EQ(r.status, 0) << r.output;
+    }
+    // A whole restore of the archive, or of `which`, into the target; nobody at the console.
+    RunResult Restore(const std::string& which = "") {
+        return RunProgram(
+            {Archiver(), "-extract=all", "-dir=relative", which.empty() ? archive : which, target});
+    }
+    RunResult List(const std::string& which = "") {
+        return RunProgram({Archiver(), "-view=brief", which.empty() ? archive : which});
+    }
+
+    ScratchDir dir;
+    std::string archive = dir / "backup.zip";
+    std::string target = dir / "target";
+};
 
 }  // namespace tooltest

@@ -1,21 +1,14 @@
 // Chosen files from an encrypted Crate with the real archiver and interpreter:
 // headless with the Crate's key file, headless with no password anywhere, and
 // from the browser, which asks for it.
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <sstream>
 
-#include "platform/NativePlatform.h"
-#include "startup/App.h"
-#include "startup/AutomatedBackup.h"
+#include "engine/encryption/EncryptedCrateRig.h"
 #include "startup/RestoreCommand.h"
 #include "startup/Startup.h"
-#include "support/FakeKeyring.h"
-#include "support/RecordingNotifier.h"
-#include "support/TestPlatforms.h"
 #include "ui/browse/BrowseCommands.h"
 
 namespace stowaway {
@@ -23,54 +16,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* Password = "restore \"pass\" $HOME;&";
+using test::CratePassword;
 
-class EncryptedFileRestore : public ::testing::Test {
+class EncryptedFileRestore : public test::EncryptedCrateRig {
   protected:
     void SetUp() override {
-        const std::string built = STOWAWAY_PROGRAM_DIR;
-        for (const char* tool : {"PKZIP25.EXE", "stowaway-cmd"})
-            if (!fs::exists(toPath(built + "/" + tool)))
-                GTEST_SKIP() << tool << " is not built yet";
-        program = dir / "program";
-        fs::create_directories(toPath(program));
-        for (const char* tool : {"PKZIP25.EXE", "stowaway-cmd"})
-            fs::copy_file(toPath(built + "/" + tool), toPath(program + "/" + tool));
-        data = dir / "data";
-        letter = data + "/letter.txt";
-        test::WriteFile(letter, "Dear Ann,\nall well.\n");
-        for (int i = 0; i < 100000; ++i) big += std::to_string(i * 7919) + (i % 13 ? " " : "\n");
-        test::WriteFile(data + "/sub/big.txt", big);
-        archive = dir / "out/Docs.zip";
-        fs::create_directories(toPath(dir / "out"));
-        test::WriteFile(program + "/Stowaway.dat",
-                        "\"MAX=0\"\r\n\"LOGPATH=" + program +
-                            "/Log.txt\"\r\n\"LOGVIEW=x\"\r\n\"SNAME=Docs\"\r\n\"SBLOC=" + archive +
-                            "\"\r\n\"SRLOC=" + (dir / "back") +
-                            "\"\r\n\"SCOMP=6\"\r\n\"SUPDATE=0\"\r\n\"SMULTI=0\"\r\n"
-                            "\"SFOLDMAX=1\"\r\n\"SFILEMAX=0\"\r\n\"SFOLD=R+ " +
-                            data + "/*.*\"\r\n");
-        const std::string key = dir / "docs.key";
-        test::WriteFile(key, std::string(Password) + "\n");
-        ::chmod(key.c_str(), 0600);
-        test::WriteFile(program + "/Stowaway.ini",
-                        "[crate \"Docs\"]\nencrypt = aes256\nkey_file = " + key + "\n");
-        platform = std::make_unique<NativePlatform>(program);
-        App& a = fresh();
-        a.AbuCrateName = "Docs";
-        ASSERT_EQ(RunAutomatedBackup(a), 0) << test::ReadFile(program + "/Log.txt");
-    }
-
-    App& fresh() {
-        ui = std::make_unique<test::FakeUi>();
-        app = std::make_unique<App>(*platform, *ui);
-        app->notifier = std::make_unique<test::RecordingNotifier>();
-        auto none = std::make_unique<test::FakeKeyring>();
-        none->answer = KeyringStatus::Unavailable;
-        app->keyring = std::move(none);
-        app->DataFilePath = program + "/Stowaway.dat";
-        app->ProgramFolder = program;
-        return *app;
+        EncryptedCrateRig::SetUp();
+        if (IsSkipped()) return;
+        ASSERT_EQ(backup(), 0) << test::ReadFile(program + "/Log.txt");
     }
     int restore(std::vector<std::string> arguments) {
         out.str("");
@@ -92,11 +45,6 @@ class EncryptedFileRestore : public ::testing::Test {
         return b;
     }
 
-    test::TempDir dir;
-    std::string program, data, letter, big, archive;
-    std::unique_ptr<NativePlatform> platform;
-    std::unique_ptr<test::FakeUi> ui;
-    std::unique_ptr<App> app;
     std::ostringstream out, err;
 };
 
@@ -107,7 +55,7 @@ TEST_F(EncryptedFileRestore, HeadlessTakesTheKeyFileAndRestoresByteForByte) {
     EXPECT_FALSE(fs::exists(toPath(target + letter)));
     EXPECT_TRUE(ui->passwordPrompts.empty());
     // The line names the descriptor, never the password.
-    EXPECT_EQ(test::ReadFile(program + "/SWTemp.bat").find("restore \"pass"), std::string::npos);
+    EXPECT_EQ(test::ReadFile(program + "/SWTemp.bat").find(CratePassword), std::string::npos);
 }
 
 TEST_F(EncryptedFileRestore, HeadlessWithoutAPasswordFailsSaysWhyAndWritesNothing) {
@@ -155,7 +103,7 @@ TEST_F(EncryptedFileRestore, TheBrowserAsksAndAWrongAnswerRestoresNothing) {
     EXPECT_FALSE(fs::exists(toPath(letter)));
 
     BrowseForm& right = browseToLetter();
-    ui->passwords = {Password};
+    ui->passwords = {CratePassword};
     right.CmdRestoreOriginal.click();
     EXPECT_EQ(right.LblMessage.caption(), "Restored 1 of 1 file to their original place.");
     EXPECT_EQ(test::ReadFile(letter), "Dear Ann,\nall well.\n");

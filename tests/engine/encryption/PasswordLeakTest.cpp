@@ -13,6 +13,7 @@
 #include "startup/AutomatedBackup.h"
 #include "support/FakeKeyring.h"
 #include "support/PasswordProbe.h"
+#include "support/ProgramFolder.h"
 #include "support/RecordingNotifier.h"
 #include "support/TestKeyring.h"
 #include "support/TestPlatforms.h"
@@ -35,14 +36,11 @@ class PasswordLeak : public ::testing::Test {
         fs::copy_file(toPath(built + "/stowaway-cmd"), toPath(program + "/stowaway-cmd"));
         test::WritePasswordProbe(program + "/PKZIP25.EXE");
         test::WriteFile(dir / "data/a.txt", "alpha\n");
-        test::WriteFile(program + "/Stowaway.dat",
-                        "\"MAX=0\"\r\n\"LOGPATH=" + program +
-                            "/Log.txt\"\r\n\"LOGVIEW=x\"\r\n\"SNAME=Docs\"\r\n\"SBLOC=" +
-                            (dir / "out.zip") + "\"\r\n\"SRLOC=" + (dir / "back") +
-                            "\"\r\n\"SCOMP=5\"\r\n\"SUPDATE=0\"\r\n\"SMULTI=0\"\r\n"
-                            "\"SFOLDMAX=1\"\r\n\"SFILEMAX=0\"\r\n\"SFOLD=R+ " +
-                            (dir / "data") + "/*.*\"\r\n");
-        platform = std::make_unique<NativePlatform>(program);
+        test::WriteOneCrateDataFile(program, {.archive = dir / "out.zip",
+                                              .restore = dir / "back",
+                                              .level = 5,
+                                              .folders = {"R+ " + (dir / "data") + "/*.*"}});
+        platform = std::make_unique<PosixPlatform>(program);
     }
 
     int automated(std::unique_ptr<Keyring> keyring) {

@@ -15,6 +15,7 @@
 #include "startup/App.h"
 #include "startup/AutomatedBackup.h"
 #include "support/FakeUi.h"
+#include "support/ProgramFolder.h"
 #include "support/TestPlatforms.h"
 
 namespace stowaway::test {
@@ -23,16 +24,11 @@ class KeptCrateRig : public ::testing::Test {
   protected:
     void SetUp() override {
         namespace fs = std::filesystem;
-        const std::string built = STOWAWAY_PROGRAM_DIR;
-        for (const char* tool : {"PKZIP25.EXE", "stowaway-cmd"})
-            if (!fs::exists(toPath(built + "/" + tool)))
-                GTEST_SKIP() << tool << " is not built yet";
+        program = dir / "Program Files";
+        fs::create_directories(program);
+        if (!CopyBuiltTools(program)) GTEST_SKIP() << "the archiver is not built yet";
         ::setenv("TZ", "UTC", 1);
         ::tzset();
-        program = dir / "Program Files";
-        fs::create_directories(toPath(program));
-        for (const char* tool : {"PKZIP25.EXE", "stowaway-cmd"})
-            fs::copy_file(toPath(built + "/" + tool), toPath(program + "/" + tool));
         data = dir / "data";
         archive = dir / "out/Docs.zip";
         fs::create_directories(toPath(dir / "out"));
@@ -46,16 +42,12 @@ class KeptCrateRig : public ::testing::Test {
     }
 
     void writeDataFile(int updateOnly, int multiDisk = 0) {
-        WriteFile(program + "/Stowaway.dat",
-                  "\"MAX=0\"\r\n\"LOGPATH=" + program +
-                      "/Log.txt\"\r\n\"LOGVIEW=x\"\r\n"
-                      "\"SNAME=Docs\"\r\n\"SBLOC=" +
-                      archive + "\"\r\n\"SRLOC=" + (dir / "back") +
-                      "\"\r\n\"SCOMP=9\"\r\n\"SUPDATE=" + std::to_string(updateOnly) +
-                      "\"\r\n\"SMULTI=" + std::to_string(multiDisk) +
-                      "\"\r\n\"SFOLDMAX=1\"\r\n\"SFILEMAX=0\"\r\n"
-                      "\"SFOLD=R+ " +
-                      data + "/*.*\"\r\n");
+        WriteOneCrateDataFile(program, {.archive = archive,
+                                        .restore = dir / "back",
+                                        .level = 9,
+                                        .updateOnly = updateOnly,
+                                        .multiDisk = multiDisk,
+                                        .folders = {"R+ " + data + "/*.*"}});
     }
     App& fresh() {
         ui = std::make_unique<FakeUi>();

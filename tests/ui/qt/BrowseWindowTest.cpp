@@ -3,7 +3,6 @@
 // question, each saved as a screenshot.
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -19,15 +18,6 @@ namespace {
 
 using test::QtProgram;
 using test::ZipItem;
-
-std::string ShotFolder() {
-    const qreal scale = qApp->devicePixelRatio();
-    const std::string folder =
-        std::string(STOWAWAY_PROGRAM_DIR) + "/../qt-screenshots" +
-        (scale > 1.01 ? "-" + QString::number(scale).toStdString() + "x" : std::string());
-    QDir().mkpath(QString::fromStdString(folder));
-    return folder;
-}
 
 // Says every file would be replaced, the first one newer; restores nothing.
 class AskingRestorer : public FileRestorer {
@@ -49,7 +39,7 @@ class AskingRestorer : public FileRestorer {
     int asked = 0;
 };
 
-struct BrowseScreen {
+struct BrowseScreen : test::ToolScreen {
     BrowseScreen() {
         p.start();
         p.type("TxtAddCrate", "Documents");
@@ -74,26 +64,7 @@ struct BrowseScreen {
         test::WriteFile(p.dir / "Documents-2026-12-05_020000.zip", test::ItemZip(older));
         test::WriteFile(p.dir / "Documents-2026-12-04_020000.zip", "PK damaged");
     }
-    void open() {
-        p.action("MnuToolsBrowse")->trigger();
-        QApplication::processEvents();
-        dialog = p.frontEnd.browseWindow();
-        ASSERT_TRUE(dialog && dialog->isVisible());
-    }
-    void save(const std::string& name) {
-        QApplication::processEvents();
-        const QString path = QString::fromStdString(ShotFolder() + "/" + name + ".png");
-        EXPECT_TRUE(dialog->grab().save(path)) << path.toStdString();
-    }
-    template <typename T = QWidget>
-    T* in(const std::string& name) {
-        return QtProgram::WidgetIn<T>(dialog, name);
-    }
-    void clickRow(QTableWidget* table, int row) {
-        const QRect cell = table->visualItemRect(table->item(row, 0));
-        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
-        QApplication::processEvents();
-    }
+    void open() { ToolScreen::open("MnuToolsBrowse", &QtFrontEnd::browseWindow); }
     QTreeWidgetItem* child(QTreeWidgetItem* parent, const QString& label) {
         for (int i = 0; i < parent->childCount(); ++i)
             if (parent->child(i)->text(0) == label) return parent->child(i);
@@ -111,9 +82,7 @@ struct BrowseScreen {
         QApplication::processEvents();
     }
 
-    QtProgram p;
     AskingRestorer* restorer = nullptr;
-    QWidget* dialog = nullptr;
 };
 
 TEST(QtBrowse, VersionsTreeAndFilesShowWithTheDamagedVersionMarked) {

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -16,32 +15,18 @@ namespace {
 
 using test::QtProgram;
 
-std::string ShotFolder() {
-    const qreal scale = qApp->devicePixelRatio();
-    const std::string folder =
-        std::string(STOWAWAY_PROGRAM_DIR) + "/../qt-screenshots" +
-        (scale > 1.01 ? "-" + QString::number(scale).toStdString() + "x" : std::string());
-    QDir().mkpath(QString::fromStdString(folder));
-    return folder;
-}
-
 TEST(QtEncryption, TheDialogHidesThePasswordsAndSaysWhatStaysReadable) {
-    QtProgram p;
-    MainWindow* window = &p.start();
-    (void)window;
+    test::ToolScreen s;
+    QtProgram& p = s.p;
+    p.start();
     auto fake = std::make_unique<test::FakeKeyring>();
     test::FakeKeyring* keyring = fake.get();
     p.app.keyring = std::move(fake);
     p.type("TxtAddCrate", "Documents");
     p.click("CmdAddCrate");
-    QAction* item = p.action("MnuToolsEncryption");
-    ASSERT_TRUE(item);
-    EXPECT_EQ(item->text(), "&Encryption...");
-    item->trigger();
-    QApplication::processEvents();
-    QWidget* dialog = p.frontEnd.encryptionWindow();
-    ASSERT_TRUE(dialog && dialog->isVisible());
-    auto in = [&](const std::string& name) { return QtProgram::WidgetIn<QWidget>(dialog, name); };
+    EXPECT_EQ(p.action("MnuToolsEncryption")->text(), "&Encryption...");
+    s.open("MnuToolsEncryption", &QtFrontEnd::encryptionWindow);
+    auto in = [&](const std::string& name) { return s.in(name); };
     auto* encrypt = qobject_cast<QCheckBox*>(in("ChkEncrypt"));
     ASSERT_TRUE(encrypt);
     EXPECT_EQ(encrypt->text(), "Encrypt archive (AES-256)");
@@ -61,8 +46,7 @@ TEST(QtEncryption, TheDialogHidesThePasswordsAndSaysWhatStaysReadable) {
     for (const char* name :
          {"ChkEncrypt", "ChkRemember", "LblPassword", "LblConfirm", "CmdApply", "CmdClose"})
         EXPECT_TRUE(CaptionFits(in(name))) << name;
-    const QString shot = QString::fromStdString(ShotFolder() + "/encryption-dialog.png");
-    EXPECT_TRUE(dialog->grab().save(shot)) << shot.toStdString();
+    s.save("encryption-dialog");
 
     QTest::mouseClick(qobject_cast<QPushButton*>(in("CmdApply")), Qt::LeftButton);
     QApplication::processEvents();

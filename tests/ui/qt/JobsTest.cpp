@@ -7,23 +7,13 @@
 #include <filesystem>
 
 #include "QtHarness.h"
-#include "platform/NativeText.h"
+#include "support/ProgramFolder.h"
 #include "ui/qt/StatusPanel.h"
 
 namespace stowaway::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The archiver and the interpreter stand-in, copied beside a test program.
-bool CopyTools(const std::string& programFolder) {
-    for (const char* tool : {"PKZIP25.EXE", "stowaway-cmd"}) {
-        const fs::path built = toPath(STOWAWAY_PROGRAM_DIR) / tool;
-        if (!fs::exists(built)) return false;
-        fs::copy_file(built, toPath(programFolder) / tool, fs::copy_options::overwrite_existing);
-    }
-    return true;
-}
 
 // Chooses a folder in the tree as a person does, by making it the current item.
 void ChooseFolder(QtProgram& p, const std::string& folder) {
@@ -55,7 +45,8 @@ std::string Status(QtProgram& p) {
 
 TEST(QtJobs, BackupAndRestoreThroughTheButtonsWithTheRealArchiver) {
     QtProgram p;
-    if (!CopyTools(p.dir.path())) GTEST_SKIP() << "the archiver and interpreter are not built";
+    if (!test::CopyBuiltTools(p.dir.path()))
+        GTEST_SKIP() << "the archiver and interpreter are not built";
     TempDir data;
     WriteFile(data / "docs/letter.txt", "Dear reader,\n");
     WriteFile(data / "docs/sub/notes.txt", "notes\n");

@@ -1,6 +1,7 @@
 #include "QtHarness.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -150,6 +151,27 @@ void QtProgram::type(const std::string& name, const std::string& text) {
     edit->setFocus();
     edit->selectAll();
     QTest::keyClicks(edit, QString::fromStdString(text));
+}
+
+std::string ShotFolder() {
+    const qreal scale = qApp->devicePixelRatio();
+    const std::string folder =
+        std::string(STOWAWAY_PROGRAM_DIR) + "/../qt-screenshots" +
+        (scale > 1.01 ? "-" + QString::number(scale).toStdString() + "x" : std::string());
+    QDir().mkpath(QString::fromStdString(folder));
+    return folder;
+}
+
+void SaveShot(QWidget* window, const std::string& name) {
+    QApplication::processEvents();
+    const QString path = QString::fromStdString(ShotFolder() + "/" + name + ".png");
+    EXPECT_TRUE(window->grab().save(path)) << path.toStdString();
+}
+
+void ToolScreen::clickRow(QTableWidget* table, int row) {
+    const QRect cell = table->visualItemRect(table->item(row, 0));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+    QApplication::processEvents();
 }
 
 }  // namespace stowaway::test

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QTableWidget>
 #include <deque>
 #include <memory>
 #include <string>
@@ -82,6 +85,36 @@ class QtProgram {
 
   private:
     std::vector<QWidget*> tops() const;
+};
+
+// Where the windows' screenshots go: qt-screenshots at 1x, qt-screenshots-2x at
+// twice the scale.
+std::string ShotFolder();
+// The window's screenshot as NAME.png there, once the pending events have run.
+void SaveShot(QWidget* window, const std::string& name);
+
+// The real program with one window of the Tools menu, opened by its menu item.
+struct ToolScreen {
+    // `window` is the front end's accessor of the window the item opens.
+    template <class Window>
+    void open(const std::string& menuItem, Window* (QtFrontEnd::*window)() const) {
+        QAction* item = p.action(menuItem);
+        ASSERT_TRUE(item) << menuItem;
+        item->trigger();
+        QApplication::processEvents();
+        dialog = (p.frontEnd.*window)();
+        ASSERT_TRUE(dialog && dialog->isVisible()) << menuItem;
+    }
+    template <typename T = QWidget>
+    T* in(const std::string& name) const {
+        return QtProgram::WidgetIn<T>(dialog, name);
+    }
+    void save(const std::string& name) const { SaveShot(dialog, name); }
+    // A click on the row's first cell, as a person chooses a row.
+    static void clickRow(QTableWidget* table, int row);
+
+    QtProgram p;
+    QWidget* dialog = nullptr;
 };
 
 }  // namespace stowaway::test

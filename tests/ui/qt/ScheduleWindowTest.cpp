@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -21,18 +20,9 @@ namespace {
 using test::QtProgram;
 using test::RecordingActivation;
 
-std::string ShotFolder() {
-    const qreal scale = qApp->devicePixelRatio();
-    const std::string folder =
-        std::string(STOWAWAY_PROGRAM_DIR) + "/../qt-screenshots" +
-        (scale > 1.01 ? "-" + QString::number(scale).toStdString() + "x" : std::string());
-    QDir().mkpath(QString::fromStdString(folder));
-    return folder;
-}
-
 // Four Crates: one scheduled that backs up well, one whose last run failed and
 // that is overdue, one never scheduled, one whose good backups stopped 10 days ago.
-struct ScheduleScreen {
+struct ScheduleScreen : test::ToolScreen {
     ScheduleScreen() {
         window = &p.start();
         p.app.schedulerHooks =
@@ -68,32 +58,14 @@ struct ScheduleScreen {
         EXPECT_TRUE(saved.saved) << saved.problem;
     }
     void open() {
-        p.action("MnuToolsSchedule")->trigger();
-        QApplication::processEvents();
-        dialog = p.frontEnd.scheduleWindow();
-        ASSERT_TRUE(dialog && dialog->isVisible());
-        table = QtProgram::WidgetIn<QTableWidget>(dialog, "TblSchedules");
+        ToolScreen::open("MnuToolsSchedule", &QtFrontEnd::scheduleWindow);
+        table = in<QTableWidget>("TblSchedules");
         ASSERT_TRUE(table);
     }
-    void save(const std::string& name) {
-        QApplication::processEvents();
-        const QString path = QString::fromStdString(ShotFolder() + "/" + name + ".png");
-        EXPECT_TRUE(dialog->grab().save(path)) << path.toStdString();
-    }
-    template <typename T = QWidget>
-    T* in(const std::string& name) {
-        return QtProgram::WidgetIn<T>(dialog, name);
-    }
-    void clickRow(int row) {
-        const QRect cell = table->visualItemRect(table->item(row, 0));
-        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
-        QApplication::processEvents();
-    }
+    void clickRow(int row) { ToolScreen::clickRow(table, row); }
 
-    QtProgram p;
     RecordingActivation activation;
     MainWindow* window = nullptr;
-    QWidget* dialog = nullptr;
     QTableWidget* table = nullptr;
 };
 

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 #include <QCheckBox>
-#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -90,22 +89,6 @@ std::map<double, std::vector<std::string>> CaptionSizes(QWidget* window) {
     return sizes;
 }
 
-// Screenshots at 1x go to qt-screenshots, at another scale to qt-screenshots-2x.
-std::string ShotFolder() {
-    const qreal scale = qApp->devicePixelRatio();
-    const std::string folder =
-        std::string(STOWAWAY_PROGRAM_DIR) + "/../qt-screenshots" +
-        (scale > 1.01 ? "-" + QString::number(scale).toStdString() + "x" : std::string());
-    QDir().mkpath(QString::fromStdString(folder));
-    return folder;
-}
-
-void Save(QWidget* window, const std::string& name) {
-    QApplication::processEvents();
-    const QString path = QString::fromStdString(ShotFolder() + "/" + name + ".png");
-    EXPECT_TRUE(window->grab().save(path)) << path.toStdString();
-}
-
 TEST(QtScreens, EveryCaptionOfEveryWindowShowsInFullAndTheWindowsAreRendered) {
     QtProgram p;
     MainWindow& window = p.start();
@@ -113,7 +96,7 @@ TEST(QtScreens, EveryCaptionOfEveryWindowShowsInFullAndTheWindowsAreRendered) {
     p.click("CmdAddCrate");
     for (int tab = 0; tab < 3; ++tab) {
         p.showTab(tab);
-        Save(&window, "main-tab" + std::to_string(tab));
+        SaveShot(&window, "main-tab" + std::to_string(tab));
     }
     EXPECT_EQ(CutOffCaptions(&window), std::vector<std::string>{});
     // The bottom edge, enlarged: the status text and the bar over its right end.
@@ -129,7 +112,7 @@ TEST(QtScreens, EveryCaptionOfEveryWindowShowsInFullAndTheWindowsAreRendered) {
     p.hub.refreshAll();
     AboutBox* about = p.frontEnd.aboutBox();
     ASSERT_TRUE(about && about->isVisible());
-    Save(about, "about");
+    SaveShot(about, "about");
     EXPECT_EQ(CutOffCaptions(about), std::vector<std::string>{});
 
     p.app.FrmArgument.TxtArgumentLine.setText(
@@ -138,7 +121,7 @@ TEST(QtScreens, EveryCaptionOfEveryWindowShowsInFullAndTheWindowsAreRendered) {
     p.hub.refreshAll();
     ArgumentDialog* argument = p.frontEnd.argumentDialog();
     ASSERT_TRUE(argument && argument->isVisible());
-    Save(argument, "argument");
+    SaveShot(argument, "argument");
     EXPECT_EQ(CutOffCaptions(argument), std::vector<std::string>{});
 
     // One font size for every caption of the three windows, whatever they hold:
@@ -158,7 +141,7 @@ TEST(QtScreens, EveryCaptionOfEveryWindowShowsInFullAndTheWindowsAreRendered) {
     EXPECT_EQ(sizes.size(), 1u) << ::testing::PrintToString(CaptionSizes(&window));
     const QFontMetrics fm(p.widget("TxtDateIncludeExclude")->font());
     EXPECT_LE(fm.horizontalAdvance("12/28/2026"), p.widget("TxtDateIncludeExclude")->width());
-    Save(&window, "main-tab0-filters");
+    SaveShot(&window, "main-tab0-filters");
 }
 
 // A message box over the main window, as a person sees it: the window behind with
