@@ -87,38 +87,6 @@ std::string PosixPlatform::ExecutableFolder() {
     return folder.empty() ? "/" : folder;
 }
 
-std::time_t PosixPlatform::now() const {
-    return std::time(nullptr);
-}
-
-std::string PosixPlatform::shortDate(std::time_t when) const {
-    std::tm tm{};
-    localtime_r(&when, &tm);
-    return std::to_string(tm.tm_mon + 1) + "/" + std::to_string(tm.tm_mday) + "/" +
-           std::to_string(tm.tm_year + 1900);
-}
-
-std::string PosixPlatform::longTime(std::time_t when) const {
-    std::tm tm{};
-    localtime_r(&when, &tm);
-    int hour = tm.tm_hour % 12;
-    if (hour == 0) hour = 12;
-    std::array<char, 32> buffer{};
-    std::snprintf(buffer.data(), buffer.size(), "%d:%02d:%02d %s", hour, tm.tm_min, tm.tm_sec,
-                  tm.tm_hour < 12 ? "AM" : "PM");
-    return buffer.data();
-}
-
-bool PosixPlatform::listDirectory(const std::string& folder, std::vector<DirEntry>& entries) const {
-    entries.clear();
-    std::unique_ptr<OpenFolder> open = openFolder(folder);
-    if (!open) return false;
-    FolderEntry e;
-    while (open->next(e))
-        entries.push_back({std::string(e.name), e.isFolder, e.isLink, e.hidden, e.system});
-    return !open->failed();
-}
-
 std::unique_ptr<OpenFolder> PosixPlatform::openFolder(const std::string& folder) const {
     if (HoldsNul(folder)) return nullptr;
     return PosixFolder::Open(native(folder));

@@ -3,12 +3,12 @@
 #include <map>
 #include <string>
 
-#include "platform/Platform.h"
+#include "platform/DesktopPlatform.h"
 
 namespace stowaway {
 
 // The platform layer on Linux and other POSIX systems.
-class PosixPlatform : public Platform {
+class PosixPlatform : public DesktopPlatform {
   public:
     // programFolder empty: the folder of the running executable.
     explicit PosixPlatform(std::string programFolder = {});
@@ -19,11 +19,6 @@ class PosixPlatform : public Platform {
     std::string windowsDir() const override { return "/usr/bin"; }
     std::string native(const std::string& path) const override { return path; }
 
-    std::time_t now() const override;
-    std::string shortDate(std::time_t when) const override;
-    std::string longTime(std::time_t when) const override;
-
-    bool listDirectory(const std::string& folder, std::vector<DirEntry>& entries) const override;
     std::unique_ptr<OpenFolder> openFolder(const std::string& folder) const override;
     std::optional<std::time_t> fileModified(const std::string& path) const override;
     std::optional<std::uint64_t> fileSize(const std::string& path) const override;

@@ -146,12 +146,6 @@ std::string RandomSuffix() {
     return out;
 }
 
-std::tm LocalTime(std::time_t when) {
-    std::tm tm{};
-    ::localtime_s(&tm, &when);
-    return tm;
-}
-
 // The first word of a command line (the program) and where the rest starts, by
 // the rules CreateProcess itself reads it with: quoted, or up to a blank.
 std::string ProgramOf(const std::string& line, std::size_t& rest) {
@@ -214,36 +208,6 @@ std::string Win32Platform::windowsDir() const {
     const UINT length = ::GetWindowsDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
     if (length == 0 || length >= buffer.size()) return "C:\\Windows";
     return fromWide(std::wstring_view(buffer.data(), length));
-}
-
-std::time_t Win32Platform::now() const {
-    return std::time(nullptr);
-}
-
-std::string Win32Platform::shortDate(std::time_t when) const {
-    const std::tm tm = LocalTime(when);
-    return std::to_string(tm.tm_mon + 1) + "/" + std::to_string(tm.tm_mday) + "/" +
-           std::to_string(tm.tm_year + 1900);
-}
-
-std::string Win32Platform::longTime(std::time_t when) const {
-    const std::tm tm = LocalTime(when);
-    int hour = tm.tm_hour % 12;
-    if (hour == 0) hour = 12;
-    std::array<char, 32> buffer{};
-    std::snprintf(buffer.data(), buffer.size(), "%d:%02d:%02d %s", hour, tm.tm_min, tm.tm_sec,
-                  tm.tm_hour < 12 ? "AM" : "PM");
-    return buffer.data();
-}
-
-bool Win32Platform::listDirectory(const std::string& folder, std::vector<DirEntry>& entries) const {
-    entries.clear();
-    std::unique_ptr<OpenFolder> open = openFolder(folder);
-    if (!open) return false;
-    FolderEntry e;
-    while (open->next(e))
-        entries.push_back({std::string(e.name), e.isFolder, e.isLink, e.hidden, e.system});
-    return !open->failed();
 }
 
 std::unique_ptr<OpenFolder> Win32Platform::openFolder(const std::string& folder) const {

@@ -3,13 +3,13 @@
 #include <map>
 #include <string>
 
-#include "platform/Platform.h"
+#include "platform/DesktopPlatform.h"
 
 namespace stowaway {
 
 // The platform layer on Windows: the wide (UTF-16) API, paths with the long-path
 // prefix, processes through CreateProcessW.
-class Win32Platform : public Platform {
+class Win32Platform : public DesktopPlatform {
   public:
     // programFolder empty: the folder of the running executable.
     explicit Win32Platform(std::string programFolder = {});
@@ -22,11 +22,6 @@ class Win32Platform : public Platform {
     std::string windowsDir() const override;
     std::string native(const std::string& path) const override { return path; }
 
-    std::time_t now() const override;
-    std::string shortDate(std::time_t when) const override;
-    std::string longTime(std::time_t when) const override;
-
-    bool listDirectory(const std::string& folder, std::vector<DirEntry>& entries) const override;
     std::unique_ptr<OpenFolder> openFolder(const std::string& folder) const override;
     std::optional<std::time_t> fileModified(const std::string& path) const override;
     std::optional<std::uint64_t> fileSize(const std::string& path) const override;
