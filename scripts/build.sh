@@ -9,6 +9,9 @@ if command -v ccache >/dev/null; then
   # Paths are taken relative to the checkout, so another clone of the same
   # sources finds the objects this one compiled.
   export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
+  # The tests' precompiled headers are hashed whole; without this ccache passes
+  # every test file by.
+  export CCACHE_SLOPPINESS=pch_defines,time_macros
 fi
 cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "${launcher[@]}" "$@" >/dev/null
 cmake --build "$dir" -j "$(nproc)"
