@@ -225,8 +225,10 @@ bool Ended(long pid) {
 TEST(PosixPlatform, StoppingAProcessEndsItAndTheProgramItStarted) {
     test::TempDir dir;
     PosixPlatform platform(dir.path());
-    // "; :" keeps the shell from becoming the sleep itself.
-    const long pid = platform.startProcess("/bin/sh -c \"/bin/sleep 600; :\"", WindowStyle::Hidden);
+    // The loop keeps the shell from becoming the sleep itself, and from ending on
+    // its own once the sleep is stopped: only its own signal ends it.
+    const long pid = platform.startProcess("/bin/sh -c \"/bin/sleep 600; while :; do :; done\"",
+                                           WindowStyle::Hidden);
     ASSERT_NE(pid, 0);
     const long handle = platform.openProcess(pid);
     long child = 0;

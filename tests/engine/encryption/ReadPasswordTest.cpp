@@ -15,6 +15,9 @@
 namespace stowaway {
 namespace {
 
+// Not a piece of any temporary folder's name, which the batch file holds.
+const std::string Password = "pass word #1";
+
 // Archives written by other tools: 7-Zip's AES-256, zip's traditional encryption
 // and a plain one.
 class EncryptedArchives : public ::testing::Test {
@@ -73,24 +76,24 @@ class EncryptedRestore : public EncryptedArchives {
 };
 
 TEST_F(EncryptedRestore, AsksForThePasswordAndHandsItOnLikeABackup) {
-    rig.ui.passwords = {"PW"};
+    rig.ui.passwords = {Password};
     restore();
     ASSERT_EQ(rig.script->secrets.size(), 1u);
-    EXPECT_EQ(rig.script->secrets[0], (std::pair<int, std::string>{3, "PW"}));
+    EXPECT_EQ(rig.script->secrets[0], (std::pair<int, std::string>{3, Password}));
     ASSERT_EQ(rig.ui.passwordPrompts.size(), 1u);
     EXPECT_EQ(rig.ui.passwordPrompts[0], "Archive Password: The archive " + (dir / "aes.zip") +
                                              " is encrypted. Its password:");
     const std::string batch = rig.read(rig.programFile("SWTemp.bat"));
     EXPECT_NE(batch.find(rig.dir / "restored -password-fd=3"), std::string::npos) << batch;
-    EXPECT_EQ(batch.find("PW"), std::string::npos);
+    EXPECT_EQ(batch.find(Password), std::string::npos);
 }
 
 TEST_F(EncryptedRestore, TakesTheCratesOwnPasswordWithoutAsking) {
     rig.write(rig.programFile("Stowaway.ini"), "[crate \"Docs\"]\nencrypt = aes256\n");
-    keyring->items[{rig.app->ProgramFolder, "docs"}] = "PW";
+    keyring->items[{rig.app->ProgramFolder, "docs"}] = Password;
     restore();
     ASSERT_EQ(rig.script->secrets.size(), 1u);
-    EXPECT_EQ(rig.script->secrets[0].second, "PW");
+    EXPECT_EQ(rig.script->secrets[0].second, Password);
     EXPECT_TRUE(rig.ui.passwordPrompts.empty());
 }
 
@@ -113,10 +116,10 @@ TEST_F(EncryptedRestore, APlainArchiveIsRestoredWithoutAnyPassword) {
 }
 
 TEST_F(EncryptedRestore, ImportAsksToListAnEncryptedArchive) {
-    rig.ui.passwords = {"PW"};
+    rig.ui.passwords = {Password};
     ReadArchiveHeader(rig.app->jobContext(), dir / "aes.zip");
     ASSERT_EQ(rig.script->secrets.size(), 1u);
-    EXPECT_EQ(rig.script->secrets[0].second, "PW");
+    EXPECT_EQ(rig.script->secrets[0].second, Password);
     const std::string batch = rig.read(rig.programFile("SWTemp.bat"));
     EXPECT_NE(batch.find("-view=brief " + (dir / "aes.zip") + " -password-fd=3 > "),
               std::string::npos)
