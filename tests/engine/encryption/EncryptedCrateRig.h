@@ -4,21 +4,21 @@
 // end-to-end tests of encryption stand on. No keyring answers.
 #pragma once
 
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <memory>
 #include <string>
 
-#include "platform/PosixPlatform.h"
+#include "platform/NativePlatform.h"
+#include "platform/NativeText.h"
 #include "startup/App.h"
 #include "startup/AutomatedBackup.h"
 #include "support/FakeKeyring.h"
 #include "support/FakeUi.h"
 #include "support/ProgramFolder.h"
 #include "support/RecordingNotifier.h"
+#include "support/SystemSupport.h"
 #include "support/TestPlatforms.h"
 
 namespace stowaway::test {
@@ -30,6 +30,7 @@ class EncryptedCrateRig : public ::testing::Test {
   protected:
     void SetUp() override {
         namespace fs = std::filesystem;
+        STOWAWAY_NEEDS(KeyFiles);
         program = dir / "program";
         fs::create_directories(program);
         if (!CopyBuiltTools(program)) GTEST_SKIP() << "the archiver is not built yet";
@@ -46,10 +47,10 @@ class EncryptedCrateRig : public ::testing::Test {
             {.archive = archive, .restore = dir / "back", .folders = {"R+ " + data + "/*.*"}});
         const std::string key = dir / "docs.key";
         WriteFile(key, std::string(CratePassword) + "\n");
-        ::chmod(key.c_str(), 0600);
+        fs::permissions(toPath(key), fs::perms::owner_read | fs::perms::owner_write);
         WriteFile(program + "/Stowaway.ini",
                   "[crate \"Docs\"]\nencrypt = aes256\nkey_file = " + key + "\n");
-        platform = std::make_unique<PosixPlatform>(program);
+        platform = std::make_unique<NativePlatform>(program);
     }
 
     // A fresh program run, as a new process would make it.
@@ -72,7 +73,7 @@ class EncryptedCrateRig : public ::testing::Test {
 
     TempDir dir;
     std::string program, data, letter, big, archive;
-    std::unique_ptr<PosixPlatform> platform;
+    std::unique_ptr<NativePlatform> platform;
     std::unique_ptr<FakeUi> ui;
     std::unique_ptr<App> app;
 };
