@@ -171,7 +171,8 @@ run_tests() {
     local log=$build_dir/$(basename "$exe" .exe).log rc=0
     wine "$exe" --gtest_brief=1 "$@" >"$log" 2>&1 || rc=$?
     # Failures one per line, then GoogleTest's counts of tests run, passed and skipped.
-    tr -d '\r' <"$log" | grep -E '^\[  FAILED  \] .*\(|^\[==========\]|^\[  (PASSED|SKIPPED|FAILED)  \] [0-9]' || true
+    tr -d '\r' <"$log" |
+      grep -E '^\[  FAILED  \] .*\(|^\[==========\]|^\[ +(PASSED|SKIPPED|FAILED) +\] [0-9]' || true
     [ "$rc" -eq 0 ] || { echo "$(basename "$exe") failed (status $rc); the whole output is in $log"; status=1; }
   done
   wineserver -k >/dev/null 2>&1 || true

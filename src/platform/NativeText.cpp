@@ -1,5 +1,9 @@
 #include "platform/NativeText.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <vector>
 
 #include "platform/Utf8.h"
@@ -134,8 +138,32 @@ std::string fromWide(std::wstring_view wide) {
     return Utf16ToUtf8(utf16);
 }
 
+namespace {
+
+bool IsRelative(std::u16string_view path) {
+    if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) return false;
+    return !(path.size() >= 3 && IsDriveLetter(path[0]) && path[1] == u':' && IsSeparator(path[2]));
+}
+
+// Windows resolves a relative path against the current folder and holds the
+// result to MAX_PATH, however short the text given: such a path is made whole
+// first when the two together would be long, so that it can take the prefix.
+std::u16string WholeWhenLong(std::u16string path) {
+    if (!IsRelative(path)) return path;
+    const DWORD current = ::GetCurrentDirectoryW(0, nullptr);
+    if (current == 0 || current + path.size() < kLongPathFrom) return path;
+    const std::wstring relative(path.begin(), path.end());
+    std::wstring whole(::GetFullPathNameW(relative.c_str(), 0, nullptr, nullptr), L'\0');
+    const DWORD length = ::GetFullPathNameW(relative.c_str(), static_cast<DWORD>(whole.size()),
+                                            whole.data(), nullptr);
+    if (length == 0 || length >= whole.size()) return path;
+    return std::u16string(whole.begin(), whole.begin() + length);
+}
+
+}  // namespace
+
 std::filesystem::path toPath(std::string_view utf8) {
-    const std::u16string wide = LongPathForm(Utf8ToUtf16(utf8));
+    const std::u16string wide = LongPathForm(WholeWhenLong(Utf8ToUtf16(utf8)));
     return std::filesystem::path(std::wstring(wide.begin(), wide.end()));
 }
 

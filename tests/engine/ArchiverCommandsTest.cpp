@@ -8,6 +8,7 @@
 #include "engine/Runner.h"
 #include "engine/WorkFiles.h"
 #include "platform/CommandLineSplit.h"
+#include "support/SystemSupport.h"
 
 namespace stowaway {
 namespace {
@@ -19,6 +20,7 @@ bool Holds(const std::vector<std::string>& args, const std::string& arg) {
 // POSIX names may hold backslashes anywhere, blanks and tabs: every path the
 // program quotes must come out of the interpreter's splitter as it went in.
 TEST(ArchiverCommands, EveryQuotedPathSurvivesTheSplitter) {
+    STOWAWAY_NEEDS(PosixPaths);
     const std::string names[] = {"trail\\", "two words\\\\", "tab\there\\",
                                  "in\\ner", "\\lead",        "plain"};
     for (const std::string& name : names) {

@@ -4,6 +4,7 @@
 
 #include "EngineRig.h"
 #include "engine/OutputScan.h"
+#include "support/SystemSupport.h"
 #include "ui/main/JobCommands.h"
 
 namespace stowaway {
@@ -229,6 +230,7 @@ TEST_F(Runner, AGivenLineReplacesTheJobsAndPosixKeepsItsCase) {
     EXPECT_EQ(rig.read("C:\\Backup\\SWTemp.bat"),
               "@ECHO OFF\r\n\"c:\\apps\\pkzip25.exe\" -default \"d:\\y.zip\"\r\n");
 
+    if (!test::Has(test::Facility::PosixPaths)) return;
     test::Rig posix(false);
     App& a = *posix.app;
     a.job.ArchiverCommand = "\"/opt/Stow/PKZIP25.EXE\" -default \"/home/Ann/Backup.zip\"";

@@ -8,6 +8,7 @@
 
 #include "startup/LongOptions.h"
 #include "support/FakeKeyring.h"
+#include "support/SystemSupport.h"
 #include "support/TestPlatforms.h"
 
 namespace stowaway {
@@ -50,6 +51,7 @@ struct EncryptRig {
 };
 
 TEST(EncryptOption, AKeyFileOfTheUsersOwnTurnsEncryptionOnAndOff) {
+    STOWAWAY_NEEDS(KeyFiles);
     EncryptRig r;
     EXPECT_TRUE(IsLongOption({"--encrypt", "x", "off"}));
     const std::string key = r.keyFile(0600);
@@ -72,6 +74,7 @@ TEST(EncryptOption, AKeyFileOfTheUsersOwnTurnsEncryptionOnAndOff) {
 }
 
 TEST(EncryptOption, RefusesAKeyFileOthersMayReadAndChangesNothing) {
+    STOWAWAY_NEEDS(KeyFiles);
     EncryptRig r;
     const std::string before = r.settings();
     const std::string key = r.keyFile(0644);

@@ -10,6 +10,7 @@
 #include "engine/schedule/SystemdUnits.h"
 #include "platform/scheduler/CommandRunner.h"
 #include "startup/LongOptions.h"
+#include "support/SystemSupport.h"
 #include "support/TestPlatforms.h"
 
 namespace stowaway {
@@ -51,6 +52,7 @@ struct OptionRig {
 };
 
 TEST(ScheduleOption, SetsTheScheduleOfACrateNamedInAnyCase) {
+    STOWAWAY_NEEDS(Systemd);
     OptionRig r;
     EXPECT_FALSE(IsLongOption({"-abu", "--schedule"}));
     EXPECT_EQ(r.run({"--schedule", "MY DOCS", "Mon,Thu", "09:00"}), ScheduleOk) << r.err.str();
@@ -82,6 +84,7 @@ TEST(ScheduleOption, SetsTheScheduleOfACrateNamedInAnyCase) {
 }
 
 TEST(ScheduleOption, BadInputHasItsExitStatusAndChangesNothing) {
+    STOWAWAY_NEEDS(Systemd);
     OptionRig r;
     const struct {
         std::vector<std::string> arguments;
@@ -126,6 +129,7 @@ TEST(ScheduleOption, BadInputHasItsExitStatusAndChangesNothing) {
 class ScheduleProgram : public ::testing::Test {
   protected:
     void SetUp() override {
+        STOWAWAY_NEEDS(Systemd);
         program = dir.path() + "/Program 100% $x ü";
         fs::create_directories(toPath(program));
         fs::copy_file(toPath(std::string(STOWAWAY_PROGRAM_DIR) + "/stowaway"),

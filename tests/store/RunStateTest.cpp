@@ -10,6 +10,7 @@
 
 #include "platform/InstanceLock.h"
 #include "store/RunStateFile.h"
+#include "support/SystemSupport.h"
 #include "support/TestPlatforms.h"
 
 namespace stowaway {
@@ -270,6 +271,7 @@ TEST_F(RunStateFileTest, UpdatesTakeTurnsUnderTheLock) {
 }
 
 TEST_F(RunStateFileTest, AReadOnlyFolderIsToldAndLeftAsItWas) {
+    STOWAWAY_NEEDS(OtherUsers);
     ASSERT_TRUE(Record("Documents").saved);
     const std::string before = ReadFile(path);
     test::LetEveryoneIn(dir.path());

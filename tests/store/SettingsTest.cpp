@@ -6,6 +6,7 @@
 #include "platform/NativePlatform.h"
 #include "store/settings/CrateSettings.h"
 #include "store/settings/SettingsFile.h"
+#include "support/SystemSupport.h"
 #include "support/TestPlatforms.h"
 
 namespace stowaway {
@@ -179,6 +180,7 @@ TEST(SettingsFile, SavesAtOnceAndLeavesTheDataFileAlone) {
 }
 
 TEST(SettingsFile, AReadOnlyFolderRefusesTheSaveAndKeepsTheOldFile) {
+    STOWAWAY_NEEDS(OtherUsers);
     TempDir dir;
     NativePlatform platform;
     const std::string path = dir / "Stowaway.ini";

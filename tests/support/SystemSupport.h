@@ -25,6 +25,10 @@ enum class Facility {
 
 // Empty when this system has the facility; else why a test that needs it is skipped.
 std::string MissingFacility(Facility facility);
+// For the part of a test that checks what only a system with the facility shows.
+inline bool Has(Facility facility) {
+    return MissingFacility(facility).empty();
+}
 
 }  // namespace stowaway::test
 

@@ -21,9 +21,15 @@ class TempDir {
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+    // Joined with the system's own separator, as the program writes its paths.
+    std::string operator/(const std::string& name) const { return path_ + kSeparator + name; }
 
   private:
+#ifdef _WIN32
+    static constexpr const char* kSeparator = "\\";
+#else
+    static constexpr const char* kSeparator = "/";
+#endif
     std::string path_;
 };
 

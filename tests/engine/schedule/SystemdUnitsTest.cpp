@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <set>
 
+#include "support/SystemSupport.h"
 #include "support/TestPlatforms.h"
 
 namespace stowaway {
@@ -52,6 +53,7 @@ TEST(SystemdUnits, NamesFollowSystemdEscapeAndNeverCollide) {
     EXPECT_EQ(UnitBaseName("DOCUMENTS"), UnitBaseName("documents"));
     EXPECT_EQ(UnitBaseName("ÜNÏ"), UnitBaseName("ünï"));
     // The same text as systemd's own tool, for names short enough not to be cut.
+    STOWAWAY_NEEDS(Shell);
     for (const std::string& text :
          {std::string("my documents"), std::string("slash/and-dash"), std::string(".hidden"),
           std::string("ünïcödé 日本語"), std::string("100% $home \\ \"q\"")}) {
@@ -78,6 +80,7 @@ TEST(SystemdUnits, ExecStartWordsReadBackAsGiven) {
 // systemd-analyze verify reads the units as the user's manager would, with no
 // manager running: a private runtime and configuration folder.
 TEST(SystemdUnits, GeneratedUnitsPassSystemdAnalyzeVerify) {
+    STOWAWAY_NEEDS(Systemd);
     TempDir dir;
     const std::string units = dir / "config/systemd/user";
     std::filesystem::create_directories(toPath(units));

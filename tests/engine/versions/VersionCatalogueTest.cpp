@@ -16,14 +16,17 @@ using test::ZipItem;
 
 class VersionCatalogueTest : public ::testing::Test {
   protected:
-    void SetUp() override { ASSERT_TRUE(SplitArchiveName(dir / "Docs.zip", '/', name)); }
+    void SetUp() override {
+        ASSERT_TRUE(SplitArchiveName(dir / "Docs.zip", platform.style().separator(), name));
+    }
 
     std::vector<std::string> hitNames(VersionCatalogue& catalogue,
                                       const std::vector<CatalogueHit>& hits) {
         std::vector<std::string> out;
         for (const CatalogueHit& hit : hits)
-            out.push_back(catalogue.versions()[hit.version].archive.path.substr(dir.path().size()) +
-                          ":" + std::string(catalogue.listing(hit.version)->name(hit.entry)));
+            out.push_back(
+                catalogue.versions()[hit.version].archive.path.substr(dir.path().size() + 1) + ":" +
+                std::string(catalogue.listing(hit.version)->name(hit.entry)));
         return out;
     }
 
@@ -66,8 +69,8 @@ TEST_F(VersionCatalogueTest, DamagedAndIncompleteVersionsAreShownAndTheOthersSti
     EXPECT_EQ(catalogue.listing(4)->size(), 1u);
     bool more = false;
     EXPECT_EQ(hitNames(catalogue, catalogue.search("a", 10, more)),
-              (std::vector<std::string>{"/Docs.zip:a", "/Docs-2026-12-05_020000.zip:a",
-                                        "/Docs-2026-12-02_020000.zip:a"}));
+              (std::vector<std::string>{"Docs.zip:a", "Docs-2026-12-05_020000.zip:a",
+                                        "Docs-2026-12-02_020000.zip:a"}));
     EXPECT_FALSE(more);
 }
 

@@ -15,7 +15,7 @@ struct StartedProgram {
     explicit StartedProgram(std::initializer_list<std::string> crates = {}, bool windows = true)
         : p(windows), app(*p.app), f(p.app->FrmMain) {
         if (crates.size() > 0) {
-            const char sep = windows ? '\\' : '/';
+            const char sep = p.platform->style().separator();
             const std::string root = windows ? "D:" : p.dir.path();
             std::string data = "\"MAX=" + std::to_string(crates.size() - 1) + "\"\r\n";
             for (const std::string& name : crates)
