@@ -21,8 +21,9 @@ jobs=$(nproc)
 sudo_cmd() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
 setup() {
+  # Wine 64-bit alone: the programs are 64-bit, so no i386 architecture is added.
   local packages=(g++-mingw-w64-x86-64-posix wine wine64 libz-mingw-w64-dev unicode-data
-                  googletest cmake ninja-build dpkg-dev)
+                  googletest cmake ninja-build dpkg-dev make perl pkg-config)
   local missing=() p
   for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
