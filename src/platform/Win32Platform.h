@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/DesktopPlatform.h"
+#include "platform/os/Process.h"
 
 namespace stowaway {
 
@@ -59,15 +60,10 @@ class Win32Platform : public DesktopPlatform {
     Win32Platform(PathStyle style, std::string programFolder);
 
   private:
-    // Handles as void*, so that this header needs no <windows.h>.
     struct Child {
-        void* process = nullptr;
-        void* job = nullptr;     // the process and everything it starts
-        void* output = nullptr;  // read end of a normal window's standard output
-        void* input = nullptr;   // write end of its standard input
-        bool opened = false;     // someone polls it
+        os::Process process;  // in a job of its own with everything it starts
+        bool opened = false;  // someone polls it
     };
-    void release(Child& child);
     void dropUnpolled();
 
     PathStyle style_;

@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -8,6 +9,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <initializer_list>
@@ -205,9 +207,10 @@ Process Process::Start(const SpawnSpec& spec, SpawnFailure* failure) {
     }
     char** env = spec.environment.empty() ? environ : envp.data();
     pid_t pid = 0;
+    const char* program = spec.program.empty() ? argv[0] : spec.program.c_str();
     const int rc = spec.searchPath
-                       ? ::posix_spawnp(&pid, argv[0], actions, nullptr, argv.data(), env)
-                       : ::posix_spawn(&pid, argv[0], actions, nullptr, argv.data(), env);
+                       ? ::posix_spawnp(&pid, program, actions, nullptr, argv.data(), env)
+                       : ::posix_spawn(&pid, program, actions, nullptr, argv.data(), env);
     if (rc != 0) {
         Fail(failure, {}, rc);
         return {};
@@ -336,6 +339,28 @@ Process::Finished Process::communicate(std::string_view input) {
     }
     finished.ending = wait();
     return finished;
+}
+
+NativeHandle InheritedDescriptor(int fd) {
+    return fd >= 0 && ::fcntl(fd, F_GETFD) >= 0 ? fd : NoHandle;
+}
+
+void CloseDescriptor(int fd) {
+    if (fd >= 0) ::close(fd);
+}
+
+void KeepInheritedToOurselves() {
+    DIR* dir = ::opendir("/proc/self/fd");
+    if (!dir) return;
+    const int own = ::dirfd(dir);
+    while (const dirent* entry = ::readdir(dir)) {
+        char* end = nullptr;
+        const long fd = std::strtol(entry->d_name, &end, 10);
+        if (end == entry->d_name || *end != '\0' || fd < 3 || fd == own) continue;
+        const int flags = ::fcntl(static_cast<int>(fd), F_GETFD);
+        if (flags >= 0) ::fcntl(static_cast<int>(fd), F_SETFD, flags | FD_CLOEXEC);
+    }
+    ::closedir(dir);
 }
 
 }  // namespace stowaway::os

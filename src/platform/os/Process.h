@@ -46,6 +46,8 @@ struct SpawnSpec {
     // by the rules the C runtime splits it with (QuoteCommandLine).
     std::vector<std::string> arguments;
     bool searchPath = false;
+    // The program's path when the first argument is only its name as the user wrote it.
+    std::string program;
     Stream input, output, error;
     // One more descriptor for the program, under the number passedAs (3 or more):
     // the password's pipe. On Windows an inheritable handle that the program's C
@@ -58,6 +60,8 @@ struct SpawnSpec {
     // On Windows the program and all it starts are ended when the Process goes
     // (the job's handle closes): unless it may outlive us, as a viewer may.
     bool mayOutliveUs = false;
+    // On Windows a program with windows of its own starts with them hidden.
+    bool hideWindows = false;
 };
 
 // Why Start did not start a program.
@@ -89,6 +93,8 @@ class Process {
 
     // Its ending once it has ended, without waiting.
     std::optional<Ending> poll();
+    // Whether poll or wait has seen it end (asks the system nothing).
+    bool seenEnding() const { return ending_.has_value(); }
     Ending wait();
     // Ends it and every program it started: on POSIX a termination request to the
     // programs it started first (so each can clean up), then to it; on Windows its
@@ -128,6 +134,15 @@ class Process {
     NativeHandle job_ = NoHandle;
 #endif
 };
+
+// The handle behind descriptor `fd` that we inherited (on POSIX the descriptor
+// itself), NoHandle when it is not open.
+NativeHandle InheritedDescriptor(int fd);
+void CloseDescriptor(int fd);
+// Marks every descriptor but the standard three close-on-exec, so that what a
+// program inherited goes no further unless it passes it on by name. (Windows
+// hands on only what CreateProcess is told to.)
+void KeepInheritedToOurselves();
 
 // One command line from arguments, quoted so that the C runtime's rules
 // (CommandLineToArgvW's) give the same arguments back; the program name first,

@@ -1,3 +1,4 @@
+#include <io.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -243,6 +244,10 @@ Process Process::Start(const SpawnSpec& spec, SpawnFailure* failure) {
     STARTUPINFOEXW startup{};
     startup.StartupInfo.cb = sizeof startup;
     startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+    if (spec.hideWindows) {
+        startup.StartupInfo.dwFlags |= STARTF_USESHOWWINDOW;
+        startup.StartupInfo.wShowWindow = SW_HIDE;
+    }
     startup.StartupInfo.hStdInput = inChild.valid() ? inChild.handle : nullptr;
     startup.StartupInfo.hStdOutput = outChild.valid() ? outChild.handle : nullptr;
     startup.StartupInfo.hStdError = errChild.valid() ? errChild.handle : nullptr;
@@ -255,7 +260,7 @@ Process Process::Start(const SpawnSpec& spec, SpawnFailure* failure) {
     if (listed) startup.lpAttributeList = attributes;
 
     std::wstring line = toWide(QuoteCommandLine(spec.arguments));
-    const std::wstring program = Wide(spec.arguments[0]);
+    const std::wstring program = Wide(spec.program.empty() ? spec.arguments[0] : spec.program);
     std::wstring environment;
     if (!spec.environment.empty()) environment = Environment(spec.environment);
     // Suspended until it is in its job, so that nothing it starts escapes a stop.
@@ -397,5 +402,16 @@ Process::Finished Process::communicate(std::string_view input) {
     finished.ending = wait();
     return finished;
 }
+
+NativeHandle InheritedDescriptor(int fd) {
+    const intptr_t handle = fd >= 0 ? ::_get_osfhandle(fd) : -1;
+    return handle == -1 || handle == -2 ? NoHandle : reinterpret_cast<HANDLE>(handle);
+}
+
+void CloseDescriptor(int fd) {
+    if (fd >= 0) ::_close(fd);
+}
+
+void KeepInheritedToOurselves() {}
 
 }  // namespace stowaway::os
