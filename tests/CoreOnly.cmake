@@ -51,3 +51,7 @@ add_executable(stowaway_test_child ${CMAKE_CURRENT_SOURCE_DIR}/child/TestChild.c
 target_link_libraries(stowaway_test_child PRIVATE stowaway_os)
 target_include_directories(stowaway_test_child PRIVATE ${CMAKE_SOURCE_DIR}/src)
 add_dependencies(stowaway_tests stowaway_test_child)
+# The interpreter's tests drive it from the program folder.
+if(TARGET stowaway-cmd)
+  add_dependencies(stowaway_tests stowaway-cmd)
+endif()

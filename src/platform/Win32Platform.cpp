@@ -437,6 +437,28 @@ void Win32Platform::dropUnpolled() {
 }
 
 long Win32Platform::startProcess(const std::string& commandLine, WindowStyle windowStyle) {
+    return spawn(commandLine, windowStyle, os::NoHandle, -1);
+}
+
+long Win32Platform::startProcessWithSecret(const std::string& commandLine, WindowStyle windowStyle,
+                                           int descriptor, std::string_view secret) {
+    if (descriptor < 3 || descriptor > 255) return 0;
+    HANDLE read = nullptr, write = nullptr;
+    if (!::CreatePipe(&read, &write, nullptr, 65536)) return 0;
+    Handle readEnd(read), writeEnd(write);
+    // Written whole before the program starts: the pipe holds far more than a password.
+    DWORD written = 0;
+    if (secret.size() > 65536 ||
+        (!secret.empty() && (!::WriteFile(writeEnd.get(), secret.data(),
+                                          static_cast<DWORD>(secret.size()), &written, nullptr) ||
+                             written != secret.size())))
+        return 0;
+    writeEnd.reset();
+    return spawn(commandLine, windowStyle, readEnd.get(), descriptor);
+}
+
+long Win32Platform::spawn(const std::string& commandLine, WindowStyle windowStyle, void* passed,
+                          int descriptor) {
     dropUnpolled();
     if (HoldsNul(commandLine)) return 0;
     std::size_t rest = 0;
@@ -450,6 +472,8 @@ long Win32Platform::startProcess(const std::string& commandLine, WindowStyle win
     spec.output = console ? os::Stream::Pipe() : os::Stream::Null();
     spec.error = console ? os::Stream::SameAsOutput() : os::Stream::Null();
     spec.hideWindows = !console;
+    spec.passed = passed;
+    spec.passedAs = descriptor;
     // A viewer the window started stays open when the window closes.
     spec.mayOutliveUs = true;
     os::Process process = os::Process::Start(spec);

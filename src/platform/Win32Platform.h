@@ -41,6 +41,8 @@ class Win32Platform : public DesktopPlatform {
     std::vector<std::string> drives() const override;
 
     long startProcess(const std::string& commandLine, WindowStyle style) override;
+    long startProcessWithSecret(const std::string& commandLine, WindowStyle style, int descriptor,
+                                std::string_view secret) override;
     long openProcess(long pid) override;
     bool getExitCodeProcess(long handle, std::uint32_t& exitCode) override;
     void closeHandle(long handle) override;
@@ -65,6 +67,8 @@ class Win32Platform : public DesktopPlatform {
         bool opened = false;  // someone polls it
     };
     void dropUnpolled();
+    // passed: a handle the program's C runtime opens as descriptor `descriptor`.
+    long spawn(const std::string& commandLine, WindowStyle style, void* passed, int descriptor);
 
     PathStyle style_;
     std::string programFolder_;
