@@ -30,6 +30,7 @@ clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-reco
     -I"$src/archiver" -I"$src/interpreter" -I"$src/../src" \
     "$fuzzer" "${units[@]}" "$src/interpreter/PathCase.cpp" \
     "$src/../src/platform/CaseFold.cpp" "$src/../src/platform/CaseTables.cpp" \
+    "$src/../src/platform/NativeText.cpp" \
     $(pkg-config --cflags --libs libzip libdeflate libcrypto) -lz -pthread -o "$work/fuzz"
 
 if [[ $target == decrypt && -z "$(ls -A "$work/seeds")" ]]; then

@@ -2,11 +2,7 @@
 
 #include <fcntl.h>
 #include <mntent.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,8 +19,6 @@
 #include "platform/PosixFolder.h"
 #include "platform/Text.h"
 #include "platform/VisibleText.h"
-
-extern char** environ;
 
 namespace stowaway {
 
@@ -71,13 +65,7 @@ PosixPlatform::PosixPlatform(PathStyle style, std::string programFolder)
     if (programFolder_.empty()) programFolder_ = ExecutableFolder();
 }
 
-PosixPlatform::~PosixPlatform() {
-    for (auto& [pid, child] : children_) {
-        if (child.outputFd >= 0) ::close(child.outputFd);
-        if (child.inputFd >= 0) ::close(child.inputFd);
-        if (!child.finished) ::waitpid(static_cast<pid_t>(pid), nullptr, WNOHANG);
-    }
-}
+PosixPlatform::~PosixPlatform() = default;
 
 std::string PosixPlatform::ExecutableFolder() {
     std::error_code ec;
@@ -340,8 +328,7 @@ std::string PosixPlatform::resolveProgram(const std::string& name) const {
 void PosixPlatform::reapUnpolled() {
     // Programs nobody polls (a viewer) are reaped in passing, so none stays a zombie.
     for (auto it = children_.begin(); it != children_.end();) {
-        if (!it->second.opened) reap(it->first, it->second);
-        if (!it->second.opened && it->second.finished && it->second.outputFd < 0)
+        if (!it->second.opened && it->second.process.poll() && it->second.process.outputEnded())
             it = children_.erase(it);
         else
             ++it;
@@ -372,14 +359,6 @@ long PosixPlatform::startProcessWithSecret(const std::string& commandLine, Windo
         ::close(fds[0]);
         return 0;
     }
-    // The read end must not already be the descriptor it moves to: a move onto
-    // itself would keep its close-on-exec flag.
-    if (fds[0] <= descriptor) {
-        const int moved = ::fcntl(fds[0], F_DUPFD_CLOEXEC, descriptor + 1);
-        ::close(fds[0]);
-        if (moved < 0) return 0;
-        fds[0] = moved;
-    }
     const long pid = spawn(commandLine, windowStyle, fds[0], descriptor);
     ::close(fds[0]);
     return pid;
@@ -389,74 +368,31 @@ long PosixPlatform::spawn(const std::string& commandLine, WindowStyle windowStyl
                           int descriptor) {
     reapUnpolled();
     if (HoldsNul(commandLine)) return 0;
-    std::vector<std::string> args = SplitCommandLine(commandLine);
-    if (args.empty()) return 0;
-    args[0] = native(resolveProgram(args[0]));
-    for (std::size_t i = 1; i < args.size(); ++i) args[i] = native(args[i]);
-
-    int pipeFds[2] = {-1, -1};
-    // Standard input of a normal window's program: a socket, so that writing to a
-    // program that has gone raises no SIGPIPE (send with MSG_NOSIGNAL).
-    int inputFds[2] = {-1, -1};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (windowStyle == WindowStyle::NormalFocus && ::pipe2(pipeFds, O_CLOEXEC) == 0) {
-        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
-        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 2);
-        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, inputFds) != 0)
-            inputFds[0] = inputFds[1] = -1;
-    } else {
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    }
-    // Without a console nobody can answer: the input is empty at once.
-    if (inputFds[1] >= 0) {
-        posix_spawn_file_actions_adddup2(&actions, inputFds[1], 0);
-    } else {
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    }
-
-    // Nothing else of ours reaches the program, close-on-exec or not: a descriptor
-    // it inherited could pass for a password's.
-    if (secretFd >= 0) {
-        posix_spawn_file_actions_adddup2(&actions, secretFd, descriptor);
-        posix_spawn_file_actions_addclosefrom_np(&actions, descriptor + 1);
-    } else {
-        posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-    }
-
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    int rc = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (pipeFds[1] >= 0) ::close(pipeFds[1]);
-    if (inputFds[1] >= 0) ::close(inputFds[1]);
-    if (rc != 0) {
-        if (pipeFds[0] >= 0) ::close(pipeFds[0]);
-        if (inputFds[0] >= 0) ::close(inputFds[0]);
-        return 0;
-    }
-    Child child;
-    child.outputFd = pipeFds[0];
-    child.inputFd = inputFds[0];
-    if (child.outputFd >= 0) ::fcntl(child.outputFd, F_SETFL, O_NONBLOCK);
-    children_[pid] = child;
+    os::SpawnSpec spec;
+    spec.arguments = SplitCommandLine(commandLine);
+    if (spec.arguments.empty()) return 0;
+    spec.arguments[0] = native(resolveProgram(spec.arguments[0]));
+    for (std::size_t i = 1; i < spec.arguments.size(); ++i)
+        spec.arguments[i] = native(spec.arguments[i]);
+    // A normal window's program talks to its console; without one nobody can
+    // answer: the input is empty at once.
+    const bool console = windowStyle == WindowStyle::NormalFocus;
+    spec.input = console ? os::Stream::Pipe() : os::Stream::Null();
+    spec.output = console ? os::Stream::Pipe() : os::Stream::Null();
+    spec.error = console ? os::Stream::SameAsOutput() : os::Stream::Null();
+    spec.passed = secretFd;
+    spec.passedAs = descriptor;
+    os::Process process = os::Process::Start(spec);
+    if (!process.started()) return 0;
+    const long pid = process.id();
+    children_[pid] = Child{std::move(process), false};
     return pid;
 }
 
 bool PosixPlatform::stopProcess(long pid) {
     const auto it = children_.find(pid);
-    if (it == children_.end() || it->second.finished) return false;
-    // The interpreter waits for the program it started: that one first, so that
-    // it ends on its own signal handling (work files removed), then the interpreter.
-    std::ifstream children("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) +
-                           "/children");
-    long child = 0;
-    while (children >> child)
-        if (child > 0) ::kill(static_cast<pid_t>(child), SIGTERM);
-    return ::kill(static_cast<pid_t>(pid), SIGTERM) == 0;
+    if (it == children_.end()) return false;
+    return it->second.process.terminate();
 }
 
 long PosixPlatform::openProcess(long pid) {
@@ -466,31 +402,11 @@ long PosixPlatform::openProcess(long pid) {
     return pid;
 }
 
-void PosixPlatform::reap(long pid, Child& child) {
-    if (child.finished) return;
-    int status = 0;
-    pid_t r = ::waitpid(static_cast<pid_t>(pid), &status, WNOHANG);
-    if (r == static_cast<pid_t>(pid) || r < 0) {
-        if (child.inputFd >= 0) ::close(child.inputFd);
-        child.inputFd = -1;
-    }
-    if (r == static_cast<pid_t>(pid)) {
-        child.finished = true;
-        if (WIFEXITED(status))
-            child.exitCode = static_cast<std::uint32_t>(WEXITSTATUS(status));
-        else
-            child.exitCode = 128u + static_cast<std::uint32_t>(WTERMSIG(status));
-    } else if (r < 0) {
-        child.finished = true;
-        child.exitCode = 1;
-    }
-}
-
 bool PosixPlatform::getExitCodeProcess(long handle, std::uint32_t& exitCode) {
     auto it = children_.find(handle);
     if (it == children_.end()) return false;
-    reap(handle, it->second);
-    exitCode = it->second.finished ? it->second.exitCode : StillActive;
+    const std::optional<os::Ending> ending = it->second.process.poll();
+    exitCode = ending ? static_cast<std::uint32_t>(ending->status) : StillActive;
     return true;
 }
 
@@ -498,53 +414,25 @@ void PosixPlatform::closeHandle(long handle) {
     auto it = children_.find(handle);
     if (it == children_.end()) return;
     // A program still running when its handle is closed is reaped in passing later.
-    if (!it->second.finished) {
-        it->second.opened = false;
-        return;
-    }
+    it->second.opened = false;
+    if (!it->second.process.poll()) return;
     // Output still in the pipe is left for takeConsoleOutput until it is drained.
-    if (it->second.outputFd < 0) children_.erase(it);
+    if (it->second.process.outputEnded()) children_.erase(it);
 }
 
 std::string PosixPlatform::takeConsoleOutput(long pid) {
     auto it = children_.find(pid);
-    if (it == children_.end() || it->second.outputFd < 0) return {};
-    std::string out;
-    std::array<char, 4096> buffer{};
-    for (;;) {
-        ssize_t n = ::read(it->second.outputFd, buffer.data(), buffer.size());
-        if (n > 0) {
-            out.append(buffer.data(), static_cast<std::size_t>(n));
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        if (n == 0) {  // every writer has gone
-            ::close(it->second.outputFd);
-            it->second.outputFd = -1;
-            if (it->second.finished) children_.erase(it);
-        }
-        break;
-    }
+    if (it == children_.end() || it->second.process.outputEnded()) return {};
+    std::string out = it->second.process.readOutput();
+    if (it->second.process.outputEnded() && it->second.process.seenEnding()) children_.erase(it);
     return out;
 }
 
 bool PosixPlatform::writeConsoleInput(long pid, const std::string& text) {
     auto it = children_.find(pid);
-    if (it == children_.end() || it->second.inputFd < 0) return false;
-    std::size_t sent = 0;
-    while (sent < text.size()) {
-        const ssize_t n = ::send(it->second.inputFd, text.data() + sent, text.size() - sent,
-                                 MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (n > 0) {
-            sent += static_cast<std::size_t>(n);
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else {
-            // The program has closed its input or does not read it: the line is lost.
-            return false;
-        }
-    }
-    return true;
+    if (it == children_.end()) return false;
+    // The program has closed its input or does not read it: the line is lost.
+    return it->second.process.writeInput(text);
 }
 
 void PosixPlatform::sleepMilliseconds(int milliseconds) const {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/DesktopPlatform.h"
+#include "platform/os/Process.h"
 
 namespace stowaway {
 
@@ -58,15 +59,11 @@ class PosixPlatform : public DesktopPlatform {
 
   private:
     struct Child {
-        bool finished = false;
+        os::Process process;
         bool opened = false;  // someone polls it; otherwise it is reaped in passing
-        std::uint32_t exitCode = 0;
-        int outputFd = -1;
-        int inputFd = -1;  // its standard input, for a normal window's console
     };
     // secretFd: the read end of the secret's pipe, handed on as descriptor; -1: none.
     long spawn(const std::string& commandLine, WindowStyle style, int secretFd, int descriptor);
-    void reap(long pid, Child& child);
     void reapUnpolled();
 
     PathStyle style_;

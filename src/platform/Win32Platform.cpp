@@ -164,13 +164,6 @@ std::string ProgramOf(const std::string& line, std::size_t& rest) {
     return line.substr(at, rest - at);
 }
 
-// An inheritable handle of "NUL" for a hidden program's standard streams.
-HANDLE OpenNul(DWORD access) {
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    return ::CreateFileW(L"NUL", access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                         OPEN_EXISTING, 0, nullptr);
-}
-
 }  // namespace
 
 Win32Platform::Win32Platform(std::string programFolder)
@@ -181,9 +174,7 @@ Win32Platform::Win32Platform(PathStyle style, std::string programFolder)
     if (programFolder_.empty()) programFolder_ = ExecutableFolder();
 }
 
-Win32Platform::~Win32Platform() {
-    for (auto& [pid, child] : children_) release(child);
-}
+Win32Platform::~Win32Platform() = default;
 
 std::string Win32Platform::ExecutableFolder() {
     std::wstring buffer(MAX_PATH, L'\0');
@@ -434,116 +425,69 @@ std::string Win32Platform::resolveProgram(const std::string& name) const {
     return name;
 }
 
-void Win32Platform::release(Child& child) {
-    for (void** handle : {&child.process, &child.job, &child.output, &child.input}) {
-        if (*handle) ::CloseHandle(static_cast<HANDLE>(*handle));
-        *handle = nullptr;
-    }
-}
-
 void Win32Platform::dropUnpolled() {
     // Programs nobody polls (a viewer) are let go once they have ended.
     for (auto it = children_.begin(); it != children_.end();) {
         Child& child = it->second;
-        if (!child.opened && !child.output &&
-            ::WaitForSingleObject(static_cast<HANDLE>(child.process), 0) == WAIT_OBJECT_0) {
-            release(child);
+        if (!child.opened && child.process.outputEnded() && child.process.poll())
             it = children_.erase(it);
-        } else {
+        else
             ++it;
-        }
     }
 }
 
 long Win32Platform::startProcess(const std::string& commandLine, WindowStyle windowStyle) {
+    return spawn(commandLine, windowStyle, os::NoHandle, -1);
+}
+
+long Win32Platform::startProcessWithSecret(const std::string& commandLine, WindowStyle windowStyle,
+                                           int descriptor, std::string_view secret) {
+    if (descriptor < 3 || descriptor > 255) return 0;
+    HANDLE read = nullptr, write = nullptr;
+    if (!::CreatePipe(&read, &write, nullptr, 65536)) return 0;
+    Handle readEnd(read), writeEnd(write);
+    // Written whole before the program starts: the pipe holds far more than a password.
+    DWORD written = 0;
+    if (secret.size() > 65536 ||
+        (!secret.empty() && (!::WriteFile(writeEnd.get(), secret.data(),
+                                          static_cast<DWORD>(secret.size()), &written, nullptr) ||
+                             written != secret.size())))
+        return 0;
+    writeEnd.reset();
+    return spawn(commandLine, windowStyle, readEnd.get(), descriptor);
+}
+
+long Win32Platform::spawn(const std::string& commandLine, WindowStyle windowStyle, void* passed,
+                          int descriptor) {
     dropUnpolled();
     if (HoldsNul(commandLine)) return 0;
     std::size_t rest = 0;
     const std::string program = ProgramOf(commandLine, rest);
     if (program.empty()) return 0;
-    const std::string line =
-        "\"" + native(resolveProgram(program)) + "\"" + commandLine.substr(rest);
-    std::wstring wideLine = toWide(line);
-
-    // The child's ends of its standard streams, inheritable; ours are not.
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    Handle childIn, childOut, ourIn, ourOut;
+    os::SpawnSpec spec;
+    spec.arguments = SplitCommandLine(commandLine.substr(rest));
+    spec.arguments.insert(spec.arguments.begin(), native(resolveProgram(program)));
     const bool console = windowStyle == WindowStyle::NormalFocus;
-    if (console) {
-        HANDLE read = nullptr, write = nullptr;
-        if (!::CreatePipe(&read, &write, &inherit, 65536)) return 0;
-        Handle outRead(read), outWrite(write);
-        if (!::CreatePipe(&read, &write, &inherit, 65536)) return 0;
-        Handle inRead(read), inWrite(write);
-        ::SetHandleInformation(outRead.get(), HANDLE_FLAG_INHERIT, 0);
-        ::SetHandleInformation(inWrite.get(), HANDLE_FLAG_INHERIT, 0);
-        // A write that the program does not read returns at once instead of waiting.
-        DWORD mode = PIPE_NOWAIT;
-        ::SetNamedPipeHandleState(inWrite.get(), &mode, nullptr, nullptr);
-        ourOut = std::move(outRead);
-        childOut = std::move(outWrite);
-        ourIn = std::move(inWrite);
-        childIn = std::move(inRead);
-    } else {
-        Handle nulIn(OpenNul(GENERIC_READ)), nulOut(OpenNul(GENERIC_WRITE));
-        childIn = std::move(nulIn);
-        childOut = std::move(nulOut);
-    }
-    if (!childIn.valid() || !childOut.valid()) return 0;
-
-    // Only the standard streams are inherited, whatever else is inheritable here.
-    HANDLE inherited[2] = {childIn.get(), childOut.get()};
-    SIZE_T size = 0;
-    ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
-    std::vector<char> attributeMemory(size);
-    auto* attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributeMemory.data());
-    if (!::InitializeProcThreadAttributeList(attributes, 1, 0, &size)) return 0;
-    const bool listed =
-        ::UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited,
-                                    sizeof inherited, nullptr, nullptr);
-    STARTUPINFOEXW startup{};
-    startup.StartupInfo.cb = sizeof startup;
-    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
-    startup.StartupInfo.wShowWindow = console ? SW_SHOWNORMAL : SW_HIDE;
-    startup.StartupInfo.hStdInput = childIn.get();
-    startup.StartupInfo.hStdOutput = childOut.get();
-    startup.StartupInfo.hStdError = childOut.get();
-    if (listed) startup.lpAttributeList = attributes;
-    // Suspended until it is in its job, so that nothing it starts escapes a stop.
-    DWORD flags = CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED | CREATE_NO_WINDOW;
-    if (listed) flags |= EXTENDED_STARTUPINFO_PRESENT;
-    PROCESS_INFORMATION started{};
-    const BOOL ok = ::CreateProcessW(nullptr, wideLine.data(), nullptr, nullptr, TRUE, flags,
-                                     nullptr, nullptr, &startup.StartupInfo, &started);
-    ::DeleteProcThreadAttributeList(attributes);
-    if (!ok) return 0;
-    Child child;
-    child.process = started.hProcess;
-    child.job = ::CreateJobObjectW(nullptr, nullptr);
-    if (child.job &&
-        !::AssignProcessToJobObject(static_cast<HANDLE>(child.job), started.hProcess)) {
-        ::CloseHandle(static_cast<HANDLE>(child.job));
-        child.job = nullptr;
-    }
-    ::ResumeThread(started.hThread);
-    ::CloseHandle(started.hThread);
-    if (console) {
-        child.output = ourOut.release();
-        child.input = ourIn.release();
-    }
-    const long pid = static_cast<long>(started.dwProcessId);
-    children_[pid] = child;
+    spec.input = console ? os::Stream::Pipe() : os::Stream::Null();
+    spec.output = console ? os::Stream::Pipe() : os::Stream::Null();
+    spec.error = console ? os::Stream::SameAsOutput() : os::Stream::Null();
+    spec.hideWindows = !console;
+    spec.passed = passed;
+    spec.passedAs = descriptor;
+    // A viewer the window started stays open when the window closes.
+    spec.mayOutliveUs = true;
+    os::Process process = os::Process::Start(spec);
+    if (!process.started()) return 0;
+    const long pid = process.id();
+    children_[pid] = Child{std::move(process), false};
     return pid;
 }
 
 bool Win32Platform::stopProcess(long pid) {
     const auto it = children_.find(pid);
     if (it == children_.end()) return false;
-    Child& child = it->second;
-    if (::WaitForSingleObject(static_cast<HANDLE>(child.process), 0) == WAIT_OBJECT_0) return false;
     // The program and every one it started, the archiver under the interpreter too.
-    if (child.job) return ::TerminateJobObject(static_cast<HANDLE>(child.job), 1) != 0;
-    return ::TerminateProcess(static_cast<HANDLE>(child.process), 1) != 0;
+    return it->second.process.terminate();
 }
 
 long Win32Platform::openProcess(long pid) {
@@ -556,9 +500,8 @@ long Win32Platform::openProcess(long pid) {
 bool Win32Platform::getExitCodeProcess(long handle, std::uint32_t& exitCode) {
     auto it = children_.find(handle);
     if (it == children_.end()) return false;
-    DWORD code = 0;
-    if (!::GetExitCodeProcess(static_cast<HANDLE>(it->second.process), &code)) return false;
-    exitCode = code;
+    const std::optional<os::Ending> ending = it->second.process.poll();
+    exitCode = ending ? static_cast<std::uint32_t>(ending->status) : StillActive;
     return true;
 }
 
@@ -567,58 +510,23 @@ void Win32Platform::closeHandle(long handle) {
     if (it == children_.end()) return;
     it->second.opened = false;
     // Output still in the pipe is left for takeConsoleOutput until it is drained.
-    if (it->second.output) return;
-    if (::WaitForSingleObject(static_cast<HANDLE>(it->second.process), 0) == WAIT_OBJECT_0) {
-        release(it->second);
-        children_.erase(it);
-    }
+    if (it->second.process.outputEnded() && it->second.process.poll()) children_.erase(it);
 }
 
 std::string Win32Platform::takeConsoleOutput(long pid) {
     auto it = children_.find(pid);
-    if (it == children_.end() || !it->second.output) return {};
-    HANDLE pipe = static_cast<HANDLE>(it->second.output);
-    std::string out;
-    std::array<char, 4096> buffer{};
-    for (;;) {
-        DWORD available = 0;
-        if (!::PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr)) {
-            // Every writer has gone.
-            ::CloseHandle(pipe);
-            it->second.output = nullptr;
-            if (!it->second.opened && ::WaitForSingleObject(static_cast<HANDLE>(it->second.process),
-                                                            0) == WAIT_OBJECT_0) {
-                release(it->second);
-                children_.erase(it);
-            }
-            break;
-        }
-        if (available == 0) break;
-        DWORD got = 0;
-        if (!::ReadFile(pipe, buffer.data(),
-                        std::min<DWORD>(available, static_cast<DWORD>(buffer.size())), &got,
-                        nullptr) ||
-            got == 0)
-            break;
-        out.append(buffer.data(), got);
-    }
+    if (it == children_.end() || it->second.process.outputEnded()) return {};
+    std::string out = it->second.process.readOutput();
+    if (it->second.process.outputEnded() && !it->second.opened && it->second.process.poll())
+        children_.erase(it);
     return out;
 }
 
 bool Win32Platform::writeConsoleInput(long pid, const std::string& text) {
     auto it = children_.find(pid);
-    if (it == children_.end() || !it->second.input) return false;
-    std::string_view rest = text;
-    while (!rest.empty()) {
-        DWORD written = 0;
-        // The program has closed its input or does not read it: the line is lost.
-        if (!::WriteFile(static_cast<HANDLE>(it->second.input), rest.data(),
-                         static_cast<DWORD>(rest.size()), &written, nullptr) ||
-            written == 0)
-            return false;
-        rest.remove_prefix(written);
-    }
-    return true;
+    if (it == children_.end()) return false;
+    // The program has closed its input or does not read it: the line is lost.
+    return it->second.process.writeInput(text);
 }
 
 void Win32Platform::sleepMilliseconds(int milliseconds) const {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/DesktopPlatform.h"
+#include "platform/os/Process.h"
 
 namespace stowaway {
 
@@ -40,6 +41,8 @@ class Win32Platform : public DesktopPlatform {
     std::vector<std::string> drives() const override;
 
     long startProcess(const std::string& commandLine, WindowStyle style) override;
+    long startProcessWithSecret(const std::string& commandLine, WindowStyle style, int descriptor,
+                                std::string_view secret) override;
     long openProcess(long pid) override;
     bool getExitCodeProcess(long handle, std::uint32_t& exitCode) override;
     void closeHandle(long handle) override;
@@ -59,16 +62,13 @@ class Win32Platform : public DesktopPlatform {
     Win32Platform(PathStyle style, std::string programFolder);
 
   private:
-    // Handles as void*, so that this header needs no <windows.h>.
     struct Child {
-        void* process = nullptr;
-        void* job = nullptr;     // the process and everything it starts
-        void* output = nullptr;  // read end of a normal window's standard output
-        void* input = nullptr;   // write end of its standard input
-        bool opened = false;     // someone polls it
+        os::Process process;  // in a job of its own with everything it starts
+        bool opened = false;  // someone polls it
     };
-    void release(Child& child);
     void dropUnpolled();
+    // passed: a handle the program's C runtime opens as descriptor `descriptor`.
+    long spawn(const std::string& commandLine, WindowStyle style, void* passed, int descriptor);
 
     PathStyle style_;
     std::string programFolder_;

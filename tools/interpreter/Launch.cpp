@@ -1,37 +1,69 @@
 #include "Launch.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
 
 #include "PathCase.h"
+#include "platform/NativeText.h"
+#include "platform/os/Process.h"
 
-extern char** environ;
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 namespace interp {
 namespace {
 
+namespace fs = std::filesystem;
+
 constexpr int kCannotStart = 127;
 
+#ifdef _WIN32
+constexpr char kPathSeparator = ';';
+constexpr const char* kSlashes = "/\\:";
+#else
+constexpr char kPathSeparator = ':';
+constexpr const char* kSlashes = "/";
+#endif
+
 bool IsExecutableFile(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-           ::access(path.c_str(), X_OK) == 0;
+    std::error_code ec;
+    if (!fs::is_regular_file(stowaway::toPath(path), ec)) return false;
+#ifdef _WIN32
+    return true;
+#else
+    return ::access(path.c_str(), X_OK) == 0;
+#endif
 }
 
-void Report(int fd, const std::string& text) {
+// A program file of that name in `folder`; on Windows also with ".exe" added.
+std::string InFolder(const std::string& folder, const std::string& name) {
+    const std::string candidate = tools::ResolvePathCase(folder + "/" + name);
+    if (IsExecutableFile(candidate)) return candidate;
+#ifdef _WIN32
+    if (IsExecutableFile(candidate + ".exe")) return candidate + ".exe";
+#endif
+    return {};
+}
+
+// One line on the command's standard error: ours, or its output file (appended,
+// as the command's own lines would be).
+void Report(const std::string& outputFile, const std::string& text) {
     const std::string line = "stowaway-cmd: " + text + "\n";
-    ssize_t ignored = ::write(fd, line.data(), line.size());
-    (void)ignored;
+    if (outputFile.empty()) {
+        std::fputs(line.c_str(), stderr);
+        std::fflush(stderr);
+        return;
+    }
+    std::ofstream out(stowaway::toPath(outputFile), std::ios::binary | std::ios::app);
+    out << line;
 }
 
 }  // namespace
@@ -50,97 +82,80 @@ int PassedDescriptor(const std::vector<std::string>& args) {
             if (!std::isdigit(static_cast<unsigned char>(arg[at])) || fd > 1000) return -1;
             fd = fd * 10 + (arg[at] - '0');
         }
-        return fd >= 3 && ::fcntl(fd, F_GETFD) >= 0 ? fd : -1;
+        return fd >= 3 && stowaway::os::InheritedDescriptor(fd) != stowaway::os::NoHandle ? fd : -1;
     }
     return -1;
 }
 
 void CloseOnExecAll() {
-    DIR* dir = ::opendir("/proc/self/fd");
-    if (!dir) return;
-    const int own = ::dirfd(dir);
-    while (const dirent* entry = ::readdir(dir)) {
-        char* end = nullptr;
-        const long fd = std::strtol(entry->d_name, &end, 10);
-        if (end == entry->d_name || *end != '\0' || fd < 3 || fd == own) continue;
-        const int flags = ::fcntl(static_cast<int>(fd), F_GETFD);
-        if (flags >= 0) ::fcntl(static_cast<int>(fd), F_SETFD, flags | FD_CLOEXEC);
-    }
-    ::closedir(dir);
+    stowaway::os::KeepInheritedToOurselves();
 }
 
 std::string FindProgram(const std::string& name, const std::vector<std::string>& folders) {
-    if (name.find('/') != std::string::npos) return tools::ResolvePathCase(name);
+    if (name.find_first_of(kSlashes) != std::string::npos) return tools::ResolvePathCase(name);
     for (const std::string& folder : folders) {
-        const std::string candidate = tools::ResolvePathCase(folder + "/" + name);
-        if (IsExecutableFile(candidate)) return candidate;
+        const std::string found = InFolder(folder, name);
+        if (!found.empty()) return found;
     }
     if (const char* path = std::getenv("PATH")) {
         std::string all = path;
         size_t pos = 0;
         while (pos <= all.size()) {
-            size_t colon = all.find(':', pos);
-            if (colon == std::string::npos) colon = all.size();
-            const std::string dir = colon == pos ? "." : all.substr(pos, colon - pos);
-            if (IsExecutableFile(dir + "/" + name)) return dir + "/" + name;
-            pos = colon + 1;
+            size_t end = all.find(kPathSeparator, pos);
+            if (end == std::string::npos) end = all.size();
+            const std::string dir = end == pos ? "." : all.substr(pos, end - pos);
+            const std::string found = InFolder(dir, name);
+            if (!found.empty()) return found;
+            pos = end + 1;
         }
     }
     return {};
 }
 
 int RunCommand(const BatchCommand& cmd, const std::vector<std::string>& folders) {
-    int outFd = -1;
-    if (!cmd.outputFile.empty()) {
-        const std::string file = tools::ResolvePathCase(cmd.outputFile);
-        const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (cmd.append ? O_APPEND : O_TRUNC);
-        outFd = ::open(file.c_str(), flags, 0666);
-        if (outFd < 0) {
-            Report(STDERR_FILENO,
-                   "cannot open " + cmd.outputFile + " for output: " + std::strerror(errno));
-            return 1;
-        }
-    }
-    const int errFd = outFd >= 0 ? outFd : STDERR_FILENO;
-
+    const std::string file =
+        cmd.outputFile.empty() ? std::string() : tools::ResolvePathCase(cmd.outputFile);
     const std::string program = FindProgram(cmd.args[0], folders);
     if (program.empty()) {
-        Report(errFd, "cannot start " + cmd.args[0] + ": program not found");
-        if (outFd >= 0) ::close(outFd);
+        if (!file.empty()) {
+            // The output file is made (or emptied) all the same, as the shell does.
+            std::ofstream out(stowaway::toPath(file),
+                              std::ios::binary | (cmd.append ? std::ios::app : std::ios::trunc));
+            if (!out) {
+                Report({},
+                       "cannot open " + cmd.outputFile + " for output: " + std::strerror(errno));
+                return 1;
+            }
+        }
+        Report(file, "cannot start " + cmd.args[0] + ": program not found");
         return kCannotStart;
     }
 
-    std::vector<char*> argv;
-    for (const std::string& a : cmd.args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (outFd >= 0) {
-        posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, outFd, STDERR_FILENO);
+    stowaway::os::SpawnSpec spec;
+    spec.arguments = cmd.args;
+    spec.program = program;
+    if (!file.empty()) {
+        spec.output = stowaway::os::Stream::ToFile(file, cmd.append);
+        spec.error = stowaway::os::Stream::SameAsOutput();
     }
     // A password descriptor named on the line reaches this program alone.
     const int secretFd = PassedDescriptor(cmd.args);
-    if (secretFd >= 0) ::fcntl(secretFd, F_SETFD, 0);
-    pid_t pid = 0;
-    const int rc = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (secretFd >= 0) ::close(secretFd);
-    if (rc != 0) {
-        Report(errFd, "cannot start " + cmd.args[0] + ": " + std::strerror(rc));
-        if (outFd >= 0) ::close(outFd);
+    if (secretFd >= 0) {
+        spec.passed = stowaway::os::InheritedDescriptor(secretFd);
+        spec.passedAs = secretFd;
+    }
+    stowaway::os::SpawnFailure failure;
+    stowaway::os::Process process = stowaway::os::Process::Start(spec, &failure);
+    stowaway::os::CloseDescriptor(secretFd);
+    if (!process.started()) {
+        if (!failure.file.empty()) {
+            Report({}, "cannot open " + cmd.outputFile + " for output: " + failure.reason);
+            return 1;
+        }
+        Report(file, "cannot start " + cmd.args[0] + ": " + failure.reason);
         return kCannotStart;
     }
-    if (outFd >= 0) ::close(outFd);
-
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) return 1;
-    }
-    if (WIFEXITED(status)) return WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-    return 1;
+    return process.wait().status;
 }
 
 }  // namespace interp

@@ -1,34 +1,37 @@
 #include "PathCase.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "platform/CaseFold.h"
+#include "platform/NativeText.h"
 
 namespace tools {
 namespace {
 
+namespace fs = std::filesystem;
+
 bool Exists(const std::string& p) {
-    struct stat st;
-    return ::lstat(p.c_str(), &st) == 0;
+    std::error_code ec;
+    return fs::symlink_status(stowaway::toPath(p), ec).type() != fs::file_type::not_found && !ec;
 }
 
 // The single entry of `dir` equal to `name` ignoring case, or "" if none or several.
 std::string FindIgnoringCase(const std::string& dir, const std::string& name) {
-    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
-    if (!d) return {};
+    std::error_code ec;
+    fs::directory_iterator it(stowaway::toPath(dir.empty() ? "." : dir), ec);
+    if (ec) return {};
     std::string found;
     int matches = 0;
-    while (dirent* e = ::readdir(d)) {
-        if (stowaway::EqualsFolded(e->d_name, name)) {
-            found = e->d_name;
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
+        const std::string entry = stowaway::fromPath(it->path().filename());
+        if (stowaway::EqualsFolded(entry, name)) {
+            found = entry;
             ++matches;
         }
     }
-    ::closedir(d);
-    return matches == 1 ? found : std::string();
+    return matches == 1 && !ec ? found : std::string();
 }
 
 }  // namespace
@@ -73,8 +76,8 @@ std::string ResolvePathCase(const std::string& path) {
 }
 
 bool IsRegularFile(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    std::error_code ec;
+    return fs::is_regular_file(stowaway::toPath(path), ec);
 }
 
 }  // namespace tools

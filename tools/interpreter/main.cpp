@@ -1,7 +1,6 @@
 // stowaway-cmd: runs the backup program's batch files in place of the Windows
 // command interpreter ("stowaway-cmd /c BATCHFILE").
-#include <unistd.h>
-
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -13,20 +12,26 @@
 #include "BatchLine.h"
 #include "Launch.h"
 #include "PathCase.h"
+#include "platform/NativeText.h"
+#include "platform/os/Program.h"
 
 namespace {
 
+#ifdef _WIN32
+constexpr const char* kSlashes = "/\\";
+#else
+constexpr const char* kSlashes = "/";
+#endif
+
 std::string FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
+    const size_t slash = path.find_last_of(kSlashes);
     if (slash == std::string::npos) return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 std::string OwnFolder() {
-    char buf[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0) return {};
-    return FolderOf(std::string(buf, static_cast<size_t>(n)));
+    const std::string self = stowaway::os::ExecutablePath();
+    return self.empty() ? std::string() : FolderOf(self);
 }
 
 std::string Trim(const std::string& s) {
@@ -48,19 +53,20 @@ void Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3 || Upper(argv[1]) != "/C") {
+    const std::vector<std::string> args = stowaway::os::ProgramArguments(argc, argv);
+    if (args.size() != 3 || Upper(args[1]) != "/C") {
         Usage();
         return 1;
     }
     interp::CloseOnExecAll();
-    const std::string batch = tools::ResolvePathCase(argv[2]);
+    const std::string batch = tools::ResolvePathCase(args[2]);
     std::ostringstream text;
     {
         // Read whole and closed before any line runs: its programs inherit nothing of it.
-        std::ifstream in(batch, std::ios::binary);
+        std::ifstream in(stowaway::toPath(batch), std::ios::binary);
         if (!in) {
-            std::fprintf(stderr, "stowaway-cmd: cannot open the batch file %s: %s\n", argv[2],
-                         std::strerror(errno));
+            std::fprintf(stderr, "stowaway-cmd: cannot open the batch file %s: %s\n",
+                         args[2].c_str(), std::strerror(errno));
             return 1;
         }
         text << in.rdbuf();
