@@ -2,10 +2,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <stdexcept>
 
+#include "platform/os/Process.h"
 #include "support/TestPlatforms.h"
 
 namespace stowaway::test {
@@ -32,13 +32,14 @@ bool RunAsOrdinaryUser(const std::function<bool()>& check) {
 
 ShellRun RunShell(const std::string& command) {
     ShellRun run;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return run;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.output.append(buffer, n);
-    const int status = ::pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    os::SpawnSpec spec;
+    spec.arguments = {"/bin/sh", "-c", command};
+    spec.output = os::Stream::Pipe();
+    os::Process shell = os::Process::Start(spec);
+    if (!shell.started()) return run;
+    const os::Process::Finished finished = shell.communicate({});
+    run.output = finished.output;
+    run.status = finished.ending.signalled ? -1 : finished.ending.status;
     return run;
 }
 
