@@ -45,7 +45,7 @@ target_compile_definitions(stowaway_test_support PUBLIC
     STOWAWAY_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 
 add_executable(stowaway_tests ${CORE_TESTS})
-target_link_libraries(stowaway_tests PRIVATE stowaway_test_support GTest::gtest_main)
+target_link_libraries(stowaway_tests PRIVATE stowaway_test_support stowaway_os GTest::gtest_main)
 # A program for the process tests to start, beside them.
 add_executable(stowaway_test_child ${CMAKE_CURRENT_SOURCE_DIR}/child/TestChild.cpp)
 add_dependencies(stowaway_tests stowaway_test_child)

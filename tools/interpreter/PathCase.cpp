@@ -1,33 +1,31 @@
 #include "PathCase.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <vector>
 
 #include "platform/CaseFold.h"
+#include "platform/os/File.h"
 
 namespace tools {
 namespace {
 
+namespace os = stowaway::os;
+
 bool Exists(const std::string& p) {
-    struct stat st;
-    return ::lstat(p.c_str(), &st) == 0;
+    os::FileInfo info;
+    return os::StatPath(p, info, false);
 }
 
 // The single entry of `dir` equal to `name` ignoring case, or "" if none or several.
 std::string FindIgnoringCase(const std::string& dir, const std::string& name) {
-    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
-    if (!d) return {};
     std::string found;
     int matches = 0;
-    while (dirent* e = ::readdir(d)) {
-        if (stowaway::EqualsFolded(e->d_name, name)) {
-            found = e->d_name;
+    os::ListFolder(dir.empty() ? std::string(".") : dir, [&](const os::FolderEntry& e) {
+        if (stowaway::EqualsFolded(e.name, name)) {
+            found = e.name;
             ++matches;
         }
-    }
-    ::closedir(d);
+        return true;
+    });
     return matches == 1 ? found : std::string();
 }
 
@@ -73,8 +71,8 @@ std::string ResolvePathCase(const std::string& path) {
 }
 
 bool IsRegularFile(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    os::FileInfo info;
+    return os::StatPath(path, info) && info.type == os::FileType::File;
 }
 
 }  // namespace tools

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -29,6 +30,35 @@ class PathRef {
 using Handle = std::intptr_t;
 inline constexpr Handle kNoHandle = -1;
 
+// Paths inside the tools put '/' between names. Where a path comes in (the
+// command line, a list file), Windows' backslash becomes '/'; on POSIX
+// nothing changes, as a backslash is a letter of a name there.
+inline void UsePortableSeparators(char* begin, char* end) {
+#ifdef _WIN32
+    for (char* p = begin; p != end; ++p)
+        if (*p == '\\') *p = '/';
+#else
+    (void)begin;
+    (void)end;
+#endif
+}
+inline void UsePortableSeparators(std::string& path) {
+    UsePortableSeparators(path.data(), path.data() + path.size());
+}
+// The drive that starts an absolute path on Windows ("C:"), which a name
+// stored under the full path leaves out as it leaves out the first '/': its
+// length, 0 when there is none (always on POSIX).
+inline std::size_t DriveLength(std::string_view path) {
+#ifdef _WIN32
+    const bool letter =
+        !path.empty() && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+    return letter && path.size() >= 2 && path[1] == ':' ? 2 : 0;
+#else
+    (void)path;
+    return 0;
+#endif
+}
+
 // The code of the calling thread's last failure (ENOENT, EEXIST, ENOSPC, ...)
 // and its text.
 int LastError();
@@ -47,6 +77,8 @@ inline FileTime MakeTime(std::int64_t seconds, std::uint32_t nanos) {
     return seconds * kNanosPerSecond + nanos;
 }
 FileTime Now();
+// The local calendar time of `seconds` since 1970; false when the system cannot tell.
+bool LocalTime(std::int64_t seconds, std::tm& out);
 
 enum class FileType : std::uint8_t { Other, File, Folder, Link };
 
