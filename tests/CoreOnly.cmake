@@ -48,4 +48,6 @@ add_executable(stowaway_tests ${CORE_TESTS})
 target_link_libraries(stowaway_tests PRIVATE stowaway_test_support stowaway_os GTest::gtest_main)
 # A program for the process tests to start, beside them.
 add_executable(stowaway_test_child ${CMAKE_CURRENT_SOURCE_DIR}/child/TestChild.cpp)
+target_link_libraries(stowaway_test_child PRIVATE stowaway_os)
+target_include_directories(stowaway_test_child PRIVATE ${CMAKE_SOURCE_DIR}/src)
 add_dependencies(stowaway_tests stowaway_test_child)
