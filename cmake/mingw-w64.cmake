@@ -28,4 +28,11 @@ add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WIN
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES STOWAWAY_WINDOWS_PREFIX)
 if(STOWAWAY_WINDOWS_PREFIX)
   list(APPEND CMAKE_FIND_ROOT_PATH ${STOWAWAY_WINDOWS_PREFIX})
+  list(APPEND CMAKE_PREFIX_PATH ${STOWAWAY_WINDOWS_PREFIX})
 endif()
+# pkg-config reads only the Windows libraries' .pc files, never the host's.
+set(ENV{PKG_CONFIG_LIBDIR}
+    "${STOWAWAY_WINDOWS_PREFIX}/lib/pkgconfig:/usr/${STOWAWAY_MINGW_TRIPLET}/lib/pkgconfig")
+set(ENV{PKG_CONFIG_PATH} "")
+# libcrypto is static there, so it brings its Windows libraries (ws2_32, crypt32).
+set(OPENSSL_USE_STATIC_LIBS TRUE)

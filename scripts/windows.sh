@@ -2,7 +2,8 @@
 # Builds Stowaway's core and its tests for 64-bit Windows with mingw-w64 and runs
 # the tests under Wine.
 #   scripts/windows.sh setup   installs the cross compiler, Wine and the sources
-#   scripts/windows.sh deps    builds libdeflate and GoogleTest for Windows, once
+#   scripts/windows.sh deps    builds libdeflate, GoogleTest, libcrypto and libzip
+#                              for Windows, once
 #   scripts/windows.sh build   the above, then the core and its tests into build-windows/
 #   scripts/windows.sh test    the above, then runs the tests under Wine
 # The libraries are built into a cache outside the source tree, one folder per
@@ -33,40 +34,54 @@ setup() {
   fi
 }
 
-# Debian's source of libdeflate, the version the Linux build uses.
-libdeflate_source() {
-  local version=$1 dir=$cache/src
-  if [ ! -d "$dir/libdeflate-$version" ]; then
-    if ! apt-get source --print-uris libdeflate >/dev/null 2>&1; then
-      local list=/etc/apt/sources.list.d/stowaway-deb-src.sources
-      sudo_cmd tee "$list" >/dev/null <<SOURCES
+# Makes sure apt-get source finds Debian's source packages.
+source_list() {
+  apt-get source --print-uris libdeflate >/dev/null 2>&1 && return 0
+  local list=/etc/apt/sources.list.d/stowaway-deb-src.sources
+  sudo_cmd tee "$list" >/dev/null <<SOURCES
 Types: deb-src
 URIs: http://deb.debian.org/debian
 Suites: bookworm
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SOURCES
-      sudo_cmd apt-get update -qq
-    fi
+  sudo_cmd apt-get update -qq
+}
+
+# Debian's source of a package, unpacked with Debian's patches as
+# $cache/src/<package>-<version>; a third argument asks for that exact version.
+debian_source() {
+  local package=$1 version=$2 pinned=${3:-} dir=$cache/src
+  if [ ! -d "$dir/$package-$version" ]; then
+    source_list
     mkdir -p "$dir"
-    (cd "$dir" && apt-get source -qq "libdeflate=$(dpkg-query -W -f='${Version}' libdeflate-dev 2>/dev/null || echo "")" \
-       >/dev/null 2>&1 || apt-get source -qq libdeflate >/dev/null)
+    (cd "$dir" && { [ -n "$pinned" ] && apt-get source -qq "$package=$pinned" >/dev/null 2>&1 ||
+                    apt-get source -qq "$package" >/dev/null; })
     local found
-    found=$(find "$dir" -maxdepth 1 -type d -name 'libdeflate-*' | sort | tail -n 1)
-    [ "$found" = "$dir/libdeflate-$version" ] || mv "$found" "$dir/libdeflate-$version"
+    found=$(find "$dir" -maxdepth 1 -type d -name "$package-[0-9]*" | sort -V | tail -n 1)
+    [ "$found" = "$dir/$package-$version" ] || mv "$found" "$dir/$package-$version"
   fi
-  echo "$dir/libdeflate-$version"
+  echo "$dir/$package-$version"
+}
+
+# The newest version of a source package that apt-get source fetches.
+source_version() {
+  source_list
+  upstream "$(apt-cache showsrc "$1" | awk '/^Version:/ {print $2}' | sort -V | tail -n 1)"
 }
 
 upstream() { local v=${1#*:}; echo "${v%-*}"; }
 
 deps() {
   setup
-  local deflate_version gtest_version zlib_version
+  local deflate_version gtest_version zlib_version openssl_version libzip_version
   deflate_version=$(upstream "$(apt-cache policy libdeflate-dev | awk '/Candidate:/ {print $2}')")
   gtest_version=$(upstream "$(dpkg-query -W -f='${Version}' googletest)")
   zlib_version=$(upstream "$(dpkg-query -W -f='${Version}' libz-mingw-w64-dev)")
+  openssl_version=$(source_version openssl)
+  libzip_version=$(source_version libzip)
   prefix=$cache/deps-libdeflate-$deflate_version-gtest-$gtest_version-zlib-$zlib_version
+  prefix+=-openssl-$openssl_version-libzip-$libzip_version
   [ -f "$prefix/.done" ] && return 0
   local started=$SECONDS work=$cache/work
   rm -rf "$work" "$prefix"
@@ -76,12 +91,22 @@ deps() {
   echo "Building libdeflate $deflate_version for Windows"
   # 1.14 builds with its own Makefile; the static library is all the archiver needs.
   local deflate_src
-  deflate_src=$(libdeflate_source "$deflate_version")
+  deflate_src=$(debian_source libdeflate "$deflate_version" \
+                "$(dpkg-query -W -f='${Version}' libdeflate-dev 2>/dev/null || true)")
   cp -r "$deflate_src" "$work/libdeflate"
   make -C "$work/libdeflate" -s -j "$jobs" CC="$triplet-gcc-posix" AR="$triplet-gcc-ar-posix" \
        CFLAGS="-O2" libdeflatestatic.lib >/dev/null
   install -D -m 644 "$work/libdeflate/libdeflatestatic.lib" "$prefix/lib/libdeflate.a"
   install -D -m 644 "$work/libdeflate/libdeflate.h" "$prefix/include/libdeflate.h"
+  mkdir -p "$prefix/lib/pkgconfig"
+  cat >"$prefix/lib/pkgconfig/libdeflate.pc" <<PC
+prefix=$prefix
+Name: libdeflate
+Description: Fast implementation of DEFLATE, zlib and gzip
+Version: $deflate_version
+Libs: -L\${prefix}/lib -ldeflate
+Cflags: -I\${prefix}/include
+PC
   echo "Building GoogleTest $gtest_version for Windows"
   cmake -S /usr/src/googletest -B "$work/googletest" "${toolchain[@]}" -DBUILD_GMOCK=ON \
         -Dgtest_disable_pthreads=OFF >/dev/null
@@ -89,6 +114,33 @@ deps() {
   cmake --install "$work/googletest" >/dev/null
   # zlib is Debian's own build for mingw-w64 (libz-mingw-w64-dev), found in the
   # compiler's folder.
+  echo "Building OpenSSL $openssl_version's libcrypto for Windows"
+  # The archiver needs only AES, SHA-1 and PBKDF2: only libcrypto is built (3.0
+  # knows no no-apps or no-docs; its programs and manuals are simply not made).
+  cp -r "$(debian_source openssl "$openssl_version")" "$work/openssl"
+  (cd "$work/openssl" &&
+   ./Configure mingw64 no-shared no-tests --cross-compile-prefix="$triplet-" \
+       CC=gcc-posix --prefix="$prefix" --libdir=lib >/dev/null &&
+   make -s -j "$jobs" build_generated >/dev/null && make -s -j "$jobs" libcrypto.a >/dev/null)
+  install -D -m 644 "$work/openssl/libcrypto.a" "$prefix/lib/libcrypto.a"
+  mkdir -p "$prefix/include/openssl"
+  install -m 644 "$work/openssl"/include/openssl/*.h "$prefix/include/openssl/"
+  echo "Building libzip $libzip_version for Windows"
+  # Static, with zlib alone: the archiver compresses with libdeflate and
+  # encrypts with libcrypto itself.
+  cmake -S "$(debian_source libzip "$libzip_version")" -B "$work/libzip" "${toolchain[@]}" \
+        -DBUILD_SHARED_LIBS=OFF -DENABLE_BZIP2=OFF -DENABLE_LZMA=OFF -DENABLE_ZSTD=OFF \
+        -DENABLE_OPENSSL=OFF -DENABLE_GNUTLS=OFF -DENABLE_MBEDTLS=OFF \
+        -DENABLE_COMMONCRYPTO=OFF -DENABLE_WINDOWS_CRYPTO=OFF -DBUILD_TOOLS=OFF \
+        -DBUILD_REGRESS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_DOC=OFF -Wno-dev --no-warn-unused-cli \
+        >/dev/null
+  cmake --build "$work/libzip" -j "$jobs" >/dev/null
+  cmake --install "$work/libzip" >/dev/null
+  # The library is static: its header must not ask for its functions from a DLL,
+  # and what it links with goes on every link line.
+  sed -i -e 's/^Cflags:.*/& -DZIP_STATIC/' -e 's/^Libs.private:\(.*\)/Libs.private:/' \
+         -e "s/^Libs:.*/&$(sed -n 's/^Libs.private://p' "$prefix/lib/pkgconfig/libzip.pc")/" \
+         "$prefix/lib/pkgconfig/libzip.pc"
   rm -rf "$work"
   touch "$prefix/.done"
   echo "Dependencies built in $((SECONDS - started)) s into $prefix"
