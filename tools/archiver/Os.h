@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/os/File.h"
+#include "platform/os/Interrupt.h"
 #include "platform/os/Self.h"
 
 namespace pkzip {

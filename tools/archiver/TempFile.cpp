@@ -38,12 +38,13 @@ void RemovePendingVolumes() {
 }
 
 void OnInterruption() {
+    os::InterruptsHeld::AwaitRelease();
     if (g_havePending) os::RemoveInHandler(g_pendingPath);
     if (g_havePending && g_withVolumes) RemovePendingVolumes();
 }
 
 void InstallHandlers() {
-    os::OnInterrupt(OnInterruption);
+    os::CleanUpOnInterrupt(OnInterruption);
 }
 
 // A run killed outright leaves its work file behind; its name carries the

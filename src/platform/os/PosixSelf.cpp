@@ -14,16 +14,6 @@ namespace {
 
 constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
-void (*volatile g_cleanup)() = nullptr;
-
-void OnSignal(int sig) {
-    const int savedErrno = errno;  // the interrupted code may be about to read it
-    if (void (*cleanup)() = g_cleanup) cleanup();
-    ::signal(sig, SIG_DFL);
-    ::raise(sig);
-    errno = savedErrno;
-}
-
 sigset_t InterruptSet() {
     sigset_t set;
     sigemptyset(&set);
@@ -59,17 +49,6 @@ void PrepareToolProcess() {
     ::setenv("TZ", ":/etc/localtime", 0);
 }
 
-void OnInterrupt(void (*cleanup)()) {
-    g_cleanup = cleanup;
-    static bool installed = false;
-    if (installed) return;
-    installed = true;
-    struct sigaction sa {};
-    sa.sa_handler = OnSignal;
-    sigemptyset(&sa.sa_mask);
-    for (int sig : kInterrupts) ::sigaction(sig, &sa, nullptr);
-}
-
 InterruptsHeld::InterruptsHeld() {
     static_assert(sizeof(sigset_t) <= sizeof saved_);
     const sigset_t block = InterruptSet();
@@ -79,6 +58,8 @@ InterruptsHeld::InterruptsHeld() {
 InterruptsHeld::~InterruptsHeld() {
     ::pthread_sigmask(SIG_SETMASK, reinterpret_cast<const sigset_t*>(saved_), nullptr);
 }
+
+void InterruptsHeld::AwaitRelease() {}
 
 void KillSelf() {
     ::kill(::getpid(), SIGKILL);

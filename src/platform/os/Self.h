@@ -19,19 +19,18 @@ std::string HostName();
 // looked up again per conversion.
 void PrepareToolProcess();
 
-// `cleanup` runs once when an interruption (Ctrl+C, a terminal hung up, a
-// request to end) arrives, and the process then ends as the interruption
-// says. It runs inside a signal handler on POSIX: only async-signal-safe
-// calls (removing files by name).
-void OnInterrupt(void (*cleanup)());
-
-// Interruptions wait while one is alive (per thread on POSIX), then arrive.
+// Interruptions (Interrupt.h) wait while one is alive, then arrive: on
+// POSIX the signals are blocked (per thread); on Windows, where they come on a
+// thread of their own, the cleanup calls AwaitRelease first.
 class InterruptsHeld {
   public:
     InterruptsHeld();
     ~InterruptsHeld();
     InterruptsHeld(const InterruptsHeld&) = delete;
     InterruptsHeld& operator=(const InterruptsHeld&) = delete;
+    // Returns once no InterruptsHeld is alive (at once on POSIX, where a held
+    // interruption is not delivered). Safe in a signal handler.
+    static void AwaitRelease();
 
   private:
     unsigned char saved_[128];
