@@ -230,6 +230,30 @@ HANDLE OpenForDelete(const std::wstring& path) {
                          nullptr);
 }
 
+// Without POSIX renames a file that is open cannot be replaced, even one
+// opened to share deleting; it can be moved, though: it moves aside, the new
+// one takes its name, and the old one goes once its readers close it.
+bool ReplaceOpenFile(const std::wstring& from, const std::wstring& to) {
+    const std::wstring aside = to + L".pkzip-replaced-" + std::to_wstring(::GetCurrentProcessId()) +
+                               L"-" + std::to_wstring(::GetTickCount64());
+    if (!::MoveFileExW(to.c_str(), aside.c_str(), 0)) {
+        FailLast();
+        return false;
+    }
+    if (!::MoveFileExW(from.c_str(), to.c_str(), 0)) {
+        const DWORD err = ::GetLastError();
+        ::MoveFileExW(aside.c_str(), to.c_str(), 0);
+        Fail(err);
+        return false;
+    }
+    const HANDLE old = OpenForDelete(aside);
+    if (old != INVALID_HANDLE_VALUE) {
+        DeleteHandle(old);
+        ::CloseHandle(old);
+    }
+    return true;
+}
+
 bool RenamePath(const std::wstring& from, const std::wstring& to, bool replace) {
     const HANDLE h = OpenForDelete(from);
     if (h == INVALID_HANDLE_VALUE) {
@@ -242,8 +266,10 @@ bool RenamePath(const std::wstring& from, const std::wstring& to, bool replace) 
     if (!ok && code != EEXIST) {
         // A file system that refuses the handle's rename: the path's.
         ok = ::MoveFileExW(from.c_str(), to.c_str(), replace ? MOVEFILE_REPLACE_EXISTING : 0);
-        if (!ok) FailLast();
-        return ok;
+        if (ok) return true;
+        FailLast();
+        if (replace && errno == EACCES) return ReplaceOpenFile(from, to);
+        return false;
     }
     errno = code;
     return ok;
@@ -448,6 +474,7 @@ Handle OpenAt(Handle folder, PathRef name, unsigned flags, uint32_t mode) {
     if (h == INVALID_HANDLE_VALUE && (flags & kFolder) && errno == EACCES)
         h = OpenRelative(Native(folder), name, access & ~FILE_WRITE_ATTRIBUTES, disposition,
                          options);
+    if (h == INVALID_HANDLE_VALUE) return kNoHandle;  // its code is set already
     if (!CheckOpened(h, flags)) return kNoHandle;
     if (flags & kAppend) {
         LARGE_INTEGER zero{};
