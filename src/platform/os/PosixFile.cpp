@@ -324,14 +324,16 @@ bool ListFolder(PathRef path, const std::function<bool(const FolderEntry&)>& vis
 }
 
 bool ListFolder(Handle folder, const std::function<bool(const FolderEntry&)>& visit) {
-    // fdopendir takes the descriptor it is given: a copy, so the caller's stays.
-    const int fd = ::openat(Fd(folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // fdopendir takes the descriptor it is given: a copy, so the caller's
+    // stays; the copy shares its position, which starts over.
+    const int fd = ::fcntl(Fd(folder), F_DUPFD_CLOEXEC, 0);
     if (fd < 0) return false;
     DIR* d = ::fdopendir(fd);
     if (d == nullptr) {
         ::close(fd);
         return false;
     }
+    ::rewinddir(d);
     return List(d, visit);
 }
 

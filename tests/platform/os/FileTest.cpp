@@ -143,6 +143,13 @@ TEST(OsFile, FoldersAreMadeListedAndLookedIntoByHandle) {
         return true;
     }));
     EXPECT_EQ(byHandle.size(), 2u);
+    // A second listing of the same handle starts over.
+    byHandle.clear();
+    ASSERT_TRUE(os::ListFolder(a, [&](const os::FolderEntry& e) {
+        byHandle.emplace_back(e.name);
+        return true;
+    }));
+    EXPECT_EQ(byHandle.size(), 2u);
     // Dates by name in the open folder.
     os::FileInfo info;
     ASSERT_TRUE(os::StatAt(a, "f\xC3\xA4.txt", info));
