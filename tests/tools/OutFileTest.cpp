@@ -23,10 +23,12 @@ class FolderTarget : public VolumeTarget {
   public:
     explicit FolderTarget(std::string dir) : dir_(std::move(dir)) {}
     std::string Path(uint32_t disk) const { return dir_ + "/v" + std::to_string(disk); }
-    int Create(uint32_t disk) override {
+    stowaway::os::Handle Create(uint32_t disk) override {
         return ::open(Path(disk).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     }
-    int Reopen(uint32_t disk) override { return ::open(Path(disk).c_str(), O_RDWR | O_CLOEXEC); }
+    stowaway::os::Handle Reopen(uint32_t disk) override {
+        return ::open(Path(disk).c_str(), O_RDWR | O_CLOEXEC);
+    }
     void Remove(uint32_t disk) override { ::unlink(Path(disk).c_str()); }
     bool Sealed(uint32_t) const override { return false; }
     void MediumFull(uint32_t) override {}

@@ -1,9 +1,6 @@
 #include "ArchiveReader.h"
 
 #include <libdeflate.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zip.h>
 #include <zlib.h>
 
@@ -189,15 +186,15 @@ void ParseKind(ArchiveEntry& e) {
         e.hasUnixMode = true;
         e.unixMode = mode;
     }
-    e.isDir = e.path.ends_with('/') || (e.hasUnixMode && S_ISDIR(e.unixMode)) ||
+    e.isDir = e.path.ends_with('/') || (e.hasUnixMode && IsUnixFolder(e.unixMode)) ||
               (!e.hasUnixMode && (e.externalAttrs & 0x10));
     if (e.hasUnixMode && !e.isDir) {
-        e.isSymlink = S_ISLNK(e.unixMode);
-        const uint32_t type = e.unixMode & S_IFMT;
+        e.isSymlink = IsUnixLink(e.unixMode);
+        const uint32_t type = e.unixMode & kUnixTypeMask;
         // A fifo that holds data is what a stream into the archiver leaves:
         // its content is a file like any other.
-        const bool dataFifo = type == S_IFIFO && e.size > 0;
-        e.isSpecial = type != 0 && type != S_IFREG && !e.isSymlink && !dataFifo;
+        const bool dataFifo = type == kUnixFifo && e.size > 0;
+        e.isSpecial = type != 0 && type != kUnixFile && !e.isSymlink && !dataFifo;
     }
 }
 
@@ -270,11 +267,11 @@ class ArchiveReader::MemoryClaim {
 
 ArchiveReader::ArchiveReader() = default;
 ArchiveReader::~ArchiveReader() {
-    if (map_) ::munmap(map_, mapSize_);
+    os::Unmap(map_);
 }
 
 void ArchiveReader::ReleaseDirectory() const {
-    if (map_) ::madvise(map_, mapSize_, MADV_DONTNEED);
+    os::ReleasePages(map_);
 }
 
 std::string_view ArchiveReader::Name(size_t i) const {
@@ -492,7 +489,7 @@ bool ArchiveReader::ReadCentral(std::string& error) {
         slots_.reserve(static_cast<size_t>(std::min<uint64_t>(entryCount_, dir_.size() / 46)));
         for (size_t pos = 0, len; (len = RecordLength(dir_, pos)) > 0; pos += len) {
             note(dir_, pos);
-            if (map_ && (count_ & 4095) == 0) ReleaseDirectory();
+            if (map_.data && (count_ & 4095) == 0) ReleaseDirectory();
         }
         ReleaseDirectory();
     }
@@ -512,8 +509,8 @@ bool ArchiveReader::ReadCentral(std::string& error) {
 // instead.
 bool ArchiveReader::SpillCentral(std::string& error) {
     if (cdSize_ == 0) return false;
-    const int fd = NamelessWorkFile(spillFolder_, error);
-    if (fd < 0) {
+    const os::Handle fd = NamelessWorkFile(spillFolder_, error);
+    if (fd == os::kNoHandle) {
         error.clear();
         return false;
     }
@@ -524,26 +521,22 @@ bool ArchiveReader::SpillCentral(std::string& error) {
     for (uint64_t done = 0; done < cdSize_ && written;) {
         const size_t n = static_cast<size_t>(std::min<uint64_t>(cdSize_ - done, buf.size()));
         if (!volumes_.ReadAt(disk, at, buf.data(), n, error) || !volumes_.Advance(disk, at, n)) {
-            ::close(fd);
+            os::Close(fd);
             error = "cannot read the central directory: " + error + " (damaged archive)";
             return false;
         }
         for (size_t w = 0; w < n && written;) {
-            const ssize_t k = ::pwrite(fd, buf.data() + w, n - w, static_cast<off_t>(done + w));
-            if (k < 0 && errno == EINTR) continue;
+            const int64_t k = os::WriteAt(fd, buf.data() + w, n - w, done + w);
+            if (k < 0 && os::LastError() == EINTR) continue;
             written = k > 0;
             if (written) w += static_cast<size_t>(k);
         }
         done += n;
     }
-    void* map = written
-                    ? ::mmap(nullptr, static_cast<size_t>(cdSize_), PROT_READ, MAP_SHARED, fd, 0)
-                    : MAP_FAILED;
-    ::close(fd);                          // the mapping keeps the file
-    if (map == MAP_FAILED) return false;  // a full disk, say: in memory then
-    map_ = map;
-    mapSize_ = static_cast<size_t>(cdSize_);
-    dir_ = std::string_view(static_cast<const char*>(map_), mapSize_);
+    const bool mapped = written && os::Map(fd, static_cast<size_t>(cdSize_), map_);
+    os::Close(fd);              // the mapping keeps the file
+    if (!mapped) return false;  // a full disk, say: in memory then
+    dir_ = std::string_view(reinterpret_cast<const char*>(map_.data), map_.size);
     return true;
 }
 

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Os.h"
 #include "VolumeSet.h"
 
 namespace pkzip {
@@ -124,7 +125,7 @@ class ArchiveReader {
     // million entries holds a few megabytes of it. Where no work file can be
     // made, it is held in memory after all.
     void SpillDirectory(std::string folder) { spillFolder_ = std::move(folder); }
-    bool DirectorySpilled() const { return map_ != nullptr; }
+    bool DirectorySpilled() const { return map_.data != nullptr; }
     // Lets the pages of a spilled directory read so far go; views of it stay
     // valid (what they show is read again when used).
     void ReleaseDirectory() const;
@@ -240,14 +241,13 @@ class ArchiveReader {
     };
     bool SpillCentral(std::string& error);
     void Touch() const {
-        if (map_ && (++touches_ & 4095) == 0) ReleaseDirectory();
+        if (map_.data && (++touches_ & 4095) == 0) ReleaseDirectory();
     }
 
     std::string centralDir_;  // unless spilled
     std::string_view dir_;    // the directory's records: centralDir_ or map_
     std::string spillFolder_;
-    void* map_ = nullptr;
-    size_t mapSize_ = 0;
+    os::Mapping map_;
     mutable std::atomic<uint64_t> touches_{0};
     std::vector<Slot> slots_;
     // The few entries with a turned path or damage to their record, by index.

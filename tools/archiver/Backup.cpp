@@ -1,9 +1,5 @@
 #include "Backup.h"
 
-#include <fcntl.h>
-#include <malloc.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -15,7 +11,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
-#include <fstream>
 #include <functional>
 #include <iterator>
 #include <memory>
@@ -60,17 +55,9 @@ unsigned ThreadCount() {
 }
 
 bool ReadWhole(const std::string& path, std::string& out, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = std::strerror(errno);
-        return false;
-    }
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        error = "read error";
-        return false;
-    }
-    return true;
+    if (os::ReadWholeFile(path, out)) return true;
+    error = os::ErrorText(os::LastError());
+    return false;
 }
 
 uint16_t NameFlags(std::string_view name) {
@@ -80,20 +67,20 @@ uint16_t NameFlags(std::string_view name) {
 // Whether the file on disk is newer than the archived copy, compared at the
 // precision the archive holds: 100 ns with an NTFS time, whole seconds with a
 // Unix time, a DOS time's two seconds (in local time) otherwise.
-bool DiskIsNewer(const struct timespec& mtime, const ArchiveEntry& old) {
+bool DiskIsNewer(int64_t seconds, uint32_t nanos, const ArchiveEntry& old) {
     switch (old.timeSource) {
         case TimeSource::Ntfs: {
-            const uint32_t ns = static_cast<uint32_t>(mtime.tv_nsec) / 100 * 100;
-            return mtime.tv_sec > old.mtime || (mtime.tv_sec == old.mtime && ns > old.mtimeNsec);
+            const uint32_t ns = nanos / 100 * 100;
+            return seconds > old.mtime || (seconds == old.mtime && ns > old.mtimeNsec);
         }
         case TimeSource::Extended:
         case TimeSource::InfoZipUnix:
-            return mtime.tv_sec > old.mtime;
+            return seconds > old.mtime;
         case TimeSource::Dos:
             break;
     }
     uint16_t t, d;
-    ToDosTime(mtime.tv_sec, t, d);
+    ToDosTime(seconds, t, d);
     return (static_cast<uint32_t>(d) << 16 | t) >
            (static_cast<uint32_t>(old.dosDate) << 16 | old.dosTime);
 }
@@ -152,16 +139,16 @@ class BackupRun {
     int WriteVolumes(const std::string& comment);
     bool Replace(const std::string& path, const std::vector<std::string>& volumes,
                  const std::string& comment, const std::function<bool(std::string&)>& commit);
-    void KeepOwnerAndMode(int fd, mode_t& mode);
+    void KeepOwnerAndMode(os::Handle fd, uint32_t& mode);
     std::string CommentToStore() const;
 
     const Options& o_;
     std::string archive_;
     std::string oldPath_;  // the old archive's last volume: archive_, unless the set moved on
     bool haveOld_ = false;
-    struct stat oldStat_ {};
+    os::FileInfo oldStat_;
     ArchiveReader old_;
-    int oldFd_ = -1;              // the reader's own descriptor of it, for copying entries over
+    os::Handle oldFd_ = os::kNoHandle;  // the reader's own handle of it, for copying entries over
     NameIndex oldByName_;         // old entries but the header, by name, read in old_'s directory
     bool keepOldHeader_ = false;  // no -header: the old comment and header entry stay
     std::string header_;
@@ -244,20 +231,20 @@ bool BackupRun::OpenOldArchive() {
         return false;
     }
     if (oldPath_ != archive_) old_.AlsoLookIn(FolderOf(archive_));
-    struct stat st;
-    if (::stat(oldPath_.c_str(), &st) != 0) {
-        if (errno == ENOENT) return true;  // a new archive
-        Problem("cannot reach the archive " + Shown(archive_) + ": " + ErrnoText(errno));
+    os::FileInfo st;
+    if (!os::StatPath(oldPath_, st)) {
+        if (os::LastError() == ENOENT) return true;  // a new archive
+        Problem("cannot reach the archive " + Shown(archive_) + ": " + ErrnoText(os::LastError()));
         return false;
     }
-    if (!S_ISREG(st.st_mode)) {
+    if (!(st.type == os::FileType::File)) {
         Problem("the archive " + Shown(archive_) + " is not a file; nothing was changed");
         return false;
     }
     oldStat_ = st;
     haveOld_ = true;
     if (!MayReplaceOld()) return false;
-    if (st.st_size == 0) return true;  // an empty file holds nothing to keep
+    if (st.size == 0) return true;  // an empty file holds nothing to keep
     std::string error;
     const auto unchanged = [&](const std::string& why) {
         Problem("cannot read the existing archive " + Shown(archive_) + ": " + why +
@@ -272,9 +259,8 @@ bool BackupRun::OpenOldArchive() {
     // in the kernel.
     if (!old_.IsSplit()) {
         oldFd_ = old_.Volumes().VolumeFd(0);
-        struct stat now {};
-        if (oldFd_ < 0 || ::fstat(oldFd_, &now) != 0 || now.st_ino != st.st_ino ||
-            now.st_dev != st.st_dev) {
+        os::FileInfo now;
+        if (oldFd_ == os::kNoHandle || !os::Stat(oldFd_, now) || !os::SameFile(now, st)) {
             return unchanged("it was replaced while it was being read");
         }
     }
@@ -329,9 +315,9 @@ bool BackupRun::PasswordOpensOld() {
 // Replacing the archive goes through its folder; a user who may not write
 // the archive itself does not get to replace it that way.
 bool BackupRun::MayReplaceOld() {
-    if (::faccessat(AT_FDCWD, oldPath_.c_str(), W_OK, AT_EACCESS) != 0) {
-        Problem("you may not change the archive " + Shown(archive_) + " (" + ErrnoText(errno) +
-                "); nothing was changed");
+    if (!os::MayWrite(oldPath_)) {
+        Problem("you may not change the archive " + Shown(archive_) + " (" +
+                ErrnoText(os::LastError()) + "); nothing was changed");
         return false;
     }
     return true;
@@ -440,10 +426,8 @@ void BackupRun::ChooseFrom(const std::vector<std::string_view>& listed) {
             continue;
         }
         const std::string_view name = c.name.data() ? c.name : std::string_view(c.stored);
-        const size_t old = S_ISDIR(st.mode) ? oldByName_.Find(std::string(name) + "/") : c.old;
-        const struct timespec mtime = {static_cast<time_t>(st.mtimeSec),
-                                       static_cast<long>(st.mtimeNsec)};
-        if (old != NameIndex::kNone && !DiskIsNewer(mtime, old_.Entry(old))) {
+        const size_t old = IsUnixFolder(st.mode) ? oldByName_.Find(std::string(name) + "/") : c.old;
+        if (old != NameIndex::kNone && !DiskIsNewer(st.mtimeSec, st.mtimeNsec, old_.Entry(old))) {
             notNewer_[old] = true;
             continue;
         }
@@ -546,13 +530,12 @@ void BackupRun::WriteHeaderEntry(OutFile& out) {
     e.size = header_.size();
     e.crc = static_cast<uint32_t>(
         crc32_z(0, reinterpret_cast<const unsigned char*>(header_.data()), header_.size()));
-    struct timespec now {};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    e.mtime = now.tv_sec;
-    e.mtimeNsec = static_cast<uint32_t>(now.tv_nsec);
+    const os::FileTime now = os::Now();
+    e.mtime = os::Seconds(now);
+    e.mtimeNsec = os::SubsecondNanos(now);
     e.hasUnixTime = true;
     ToDosTime(e.mtime, e.dosTime, e.dosDate);
-    e.externalAttrs = UnixExternalAttrs(S_IFREG | 0644);
+    e.externalAttrs = UnixExternalAttrs(kUnixFile | 0644);
 
     uLongf bound = compressBound(static_cast<uLong>(header_.size()));
     std::string packed(bound, '\0');
@@ -607,19 +590,19 @@ void BackupRun::DropEntry(OutFile& out, const EntryRecord& e, std::string_view p
 bool BackupRun::RestoreStored(OutFile& out, EntryRecord& e, std::string_view path) {
     out.Rollback(e.localOffset + LocalHeader(e).size());
     if (e.aes) StartSealing(out);
-    const int fd = ::open(path.data(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const os::Handle fd = os::Open(path.data(), os::kRead | os::kSource);
     std::vector<unsigned char> buf(1 << 20);
     uint64_t left = e.size;
     uLong crc = 0;
-    while (fd >= 0 && left > 0) {
-        const ssize_t n = ::read(fd, buf.data(), std::min<uint64_t>(left, buf.size()));
-        if (n < 0 && errno == EINTR) continue;
+    while (fd != os::kNoHandle && left > 0) {
+        const int64_t n = os::Read(fd, buf.data(), std::min<uint64_t>(left, buf.size()));
+        if (n < 0 && os::LastError() == EINTR) continue;
         if (n <= 0) break;
         crc = crc32_z(crc, buf.data(), static_cast<size_t>(n));
         WriteSealed(out, buf.data(), static_cast<size_t>(n));
         left -= static_cast<uint64_t>(n);
     }
-    if (fd >= 0) ::close(fd);
+    if (fd != os::kNoHandle) os::Close(fd);
     if (left != 0 || crc != e.crc) {
         out.Rollback(e.localOffset);
         Problem("cannot store " + Shown(path) + ": it changed while it was being read; not stored");
@@ -654,8 +637,8 @@ bool BackupRun::ReadLargeAgain(OutFile& out, EntryRecord& e, std::string_view pa
         e.crc = r.crc;
         e.size = r.size;
         e.compSize = r.packed;
-        e.mtime = r.st.st_mtim.tv_sec;
-        e.mtimeNsec = static_cast<uint32_t>(r.st.st_mtim.tv_nsec);
+        e.mtime = os::Seconds(r.st.modified);
+        e.mtimeNsec = os::SubsecondNanos(r.st.modified);
         ToDosTime(e.mtime, e.dosTime, e.dosDate);
         warning = r.change;
     }
@@ -683,15 +666,15 @@ void BackupRun::StorePieces(OutFile& out) {
         }
         if (p->first) {
             cur = EntryRecord{};
-            const bool isDir = S_ISDIR(p->st.st_mode);
+            const bool isDir = (p->st.type == os::FileType::Folder);
             if (isDir) dirNames_.push_back(std::string(src.name) + "/");
             cur.name = isDir ? std::string_view(dirNames_.back()) : std::string_view(src.name);
             cur.flags = NameFlags(cur.name);
-            cur.mtime = p->st.st_mtim.tv_sec;
-            cur.mtimeNsec = static_cast<uint32_t>(p->st.st_mtim.tv_nsec);
+            cur.mtime = os::Seconds(p->st.modified);
+            cur.mtimeNsec = os::SubsecondNanos(p->st.modified);
             cur.hasUnixTime = true;
             ToDosTime(cur.mtime, cur.dosTime, cur.dosDate);
-            cur.externalAttrs = UnixExternalAttrs(p->st.st_mode & (S_IFMT | 07777));
+            cur.externalAttrs = UnixExternalAttrs(p->st.mode & (kUnixTypeMask | 07777));
             cur.zip64Sizes = p->reserveZip64;
             // A file read whole is stored when deflating did not shrink it; a
             // large one is deflated piece by piece (a piece that did not shrink
@@ -783,7 +766,7 @@ void BackupRun::CopyOldEntries(OutFile& out) {
         if (runLength > 0) out.CopyFrom(oldFd_, runStart, runLength);
         runLength = 0;
     };
-    const bool oneByOne = oldFd_ < 0 || out.Spanning();
+    const bool oneByOne = oldFd_ == os::kNoHandle || out.Spanning();
     std::vector<unsigned char> buf;
     OldSpanFinder finder(old_);
     for (size_t i = 0; i < old_.Count(); ++i) {
@@ -891,26 +874,21 @@ void BackupRun::WriteDirectory(OutFile& out, const std::string& comment) {
 }
 
 // The new archive takes the old one's owner, group and mode.
-void BackupRun::KeepOwnerAndMode(int fd, mode_t& mode) {
+void BackupRun::KeepOwnerAndMode(os::Handle fd, uint32_t& mode) {
     if (!haveOld_) {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
+        mode = 0666 & ~os::CreationMask();
         return;
     }
-    mode = oldStat_.st_mode & 07777;
-    struct stat mine {};
-    if (::fstat(fd, &mine) == 0 &&
-        (mine.st_uid != oldStat_.st_uid || mine.st_gid != oldStat_.st_gid) &&
-        ::fchown(fd, oldStat_.st_uid, oldStat_.st_gid) != 0) {
+    mode = oldStat_.mode & 07777;
+    if (fd != os::kNoHandle && !os::KeepOwner(fd, oldStat_)) {
         Problem("warning: the new archive " + Shown(archive_) +
-                " could not be given the old one's owner and group (" + ErrnoText(errno) +
+                " could not be given the old one's owner and group (" + ErrnoText(os::LastError()) +
                 "); it belongs to the user who ran the backup");
         mode &= 0777;  // no set-id bits for another owner
     }
-    if (oldStat_.st_nlink > 1) {
+    if (oldStat_.links > 1) {
         Problem("warning: the archive " + Shown(archive_) + " had " +
-                std::to_string(oldStat_.st_nlink - 1) +
+                std::to_string(oldStat_.links - 1) +
                 " other hard link(s); they keep the old archive, only this name has the new one");
     }
 }
@@ -943,7 +921,7 @@ int BackupRun::Run() {
     if (!ChooseSources()) return kFatal;
     if (!TestCarried()) return kFatal;
     // The test's threads leave their large buffers free in their own heaps.
-    ::malloc_trim(0);
+    os::ReturnFreeMemory();
 
     // The nightly update with nothing newer: every byte would stay the same.
     if (o_.updateOnly && old_.Count() > 0 && sources_.empty() && HeaderUnchanged()) {
@@ -976,7 +954,7 @@ int BackupRun::Run() {
         return kFatal;
     }
     const bool ok = Replace(temp.Path(), {}, comment, [&](std::string& why) {
-        mode_t mode;
+        uint32_t mode;
         KeepOwnerAndMode(temp.Fd(), mode);
         commit::NewSet set;
         set.toPlace = {{temp.Path(), archive_}};
@@ -1056,19 +1034,18 @@ bool BackupRun::PutInPlace(const commit::NewSet& set, std::string& why) {
 // The old set lost its last volume to a swapped medium: what is left of it
 // can no longer be read, and beside the new volumes it would look like a set.
 void BackupRun::RemoveBrokenOldVolumes(const std::vector<std::string>& newPaths) {
-    struct stat st;
-    if (::lstat(oldPath_.c_str(), &st) == 0) return;  // the old set is whole
-    std::vector<std::pair<dev_t, ino_t>> fresh;
+    os::FileInfo st;
+    if (os::StatPath(oldPath_, st, false)) return;  // the old set is whole
+    std::vector<std::pair<uint64_t, uint64_t>> fresh;
     for (const std::string& p : newPaths) {
-        if (::lstat(p.c_str(), &st) == 0) fresh.emplace_back(st.st_dev, st.st_ino);
+        if (os::StatPath(p, st, false)) fresh.emplace_back(st.device, st.index);
     }
     std::vector<std::string> removed;
     for (const std::string& old : OldVolumePaths()) {
-        if (::lstat(old.c_str(), &st) != 0) continue;
+        if (!os::StatPath(old, st, false)) continue;
         bool isNew = false;
-        for (const auto& [dev, ino] : fresh)
-            isNew = isNew || (dev == st.st_dev && ino == st.st_ino);
-        if (!isNew && ::unlink(old.c_str()) == 0) removed.push_back(old);
+        for (const auto& [dev, ino] : fresh) isNew = isNew || (dev == st.device && ino == st.index);
+        if (!isNew && os::Remove(old)) removed.push_back(old);
     }
     if (removed.empty()) return;
     std::string names;
@@ -1129,18 +1106,18 @@ int BackupRun::WriteVolumes(const std::string& comment) {
     }
     swapped_ = volumes.SwappedMedia();
     const std::vector<std::string> paths = volumes.Paths();
-    const bool ok =
-        Replace(paths.back(), disks > 1 ? paths : std::vector<std::string>{}, comment,
-                [&](std::string& why) {
-                    mode_t mode;
-                    const int fd = ::open(paths.front().c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-                    KeepOwnerAndMode(fd, mode);
-                    if (fd >= 0) ::close(fd);
-                    const commit::Outcome outcome =
-                        volumes.Commit(mode, OldVolumePaths(), removedOld_, why);
-                    stuck_ = outcome == commit::Outcome::Stuck;
-                    return outcome == commit::Outcome::Done;
-                });
+    const bool ok = Replace(paths.back(), disks > 1 ? paths : std::vector<std::string>{}, comment,
+                            [&](std::string& why) {
+                                uint32_t mode;
+                                const os::Handle fd =
+                                    os::Open(paths.front(), os::kRead | os::kSource);
+                                KeepOwnerAndMode(fd, mode);
+                                if (fd != os::kNoHandle) os::Close(fd);
+                                const commit::Outcome outcome =
+                                    volumes.Commit(mode, OldVolumePaths(), removedOld_, why);
+                                stuck_ = outcome == commit::Outcome::Stuck;
+                                return outcome == commit::Outcome::Done;
+                            });
     if (ok && disks > 1 && FolderOf(paths.back()) != FolderOf(archive_)) {
         Line("The last volume of the set went to " + Shown(FolderOf(paths.back())) +
              ": give that folder's " + Shown(LeafOf(archive_)) + " to restore the set");

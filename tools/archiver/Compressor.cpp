@@ -1,8 +1,6 @@
 #include "Compressor.h"
 
-#include <fcntl.h>
 #include <libdeflate.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -30,19 +28,19 @@ constexpr size_t kMaxBatch = 64;
 constexpr size_t kBatchBytes = 512 << 10;
 constexpr size_t kSubmitBatch = 16;
 
-// Reads up to `want` bytes; returns the count, or -1 with errno set.
-ssize_t ReadFull(int fd, unsigned char* buf, size_t want) {
+// Reads up to `want` bytes; returns the count, or -1 (os::LastError() tells why).
+int64_t ReadFull(os::Handle fd, unsigned char* buf, size_t want) {
     size_t got = 0;
     while (got < want) {
-        const ssize_t n = ::read(fd, buf + got, want - got);
+        const int64_t n = os::Read(fd, buf + got, want - got);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (os::LastError() == EINTR) continue;
             return -1;
         }
         if (n == 0) break;
         got += static_cast<size_t>(n);
     }
-    return static_cast<ssize_t>(got);
+    return static_cast<int64_t>(got);
 }
 
 // Fills `p.in` with the next piece of the file, in whole pieces up to the
@@ -52,24 +50,24 @@ ssize_t ReadFull(int fd, unsigned char* buf, size_t want) {
 // piece becomes the file's last, carrying the reason, and the entry will be
 // dropped. `sizeSeen` tells that the read itself showed the file ending at
 // the size seen at open.
-bool ReadPiece(int fd, Piece& p, uint64_t& total, uint64_t expected, bool reserved, bool& eof,
-               bool& sizeSeen) {
+bool ReadPiece(os::Handle fd, Piece& p, uint64_t& total, uint64_t expected, bool reserved,
+               bool& eof, bool& sizeSeen) {
     size_t want =
         expected > 0 && expected <= kWholeFile ? static_cast<size_t>(expected) : kPieceSize;
     if (expected > 0) want = static_cast<size_t>(std::min<uint64_t>(want, expected - total));
-    ssize_t n = 0;
+    int64_t n = 0;
     if (total == 0 && want > 0 && want == expected) {
         // A whole file is asked for with a byte to spare: a regular file's
         // read comes back short only at its end.
         p.in.resize(want + 1);
         do {
-            n = ::read(fd, p.in.data(), want + 1);
-        } while (n < 0 && errno == EINTR);
-        sizeSeen = n == static_cast<ssize_t>(want);
-        if (n > static_cast<ssize_t>(want)) {
-            n = static_cast<ssize_t>(want);  // it grew: stored as it was at open
+            n = os::Read(fd, p.in.data(), want + 1);
+        } while (n < 0 && os::LastError() == EINTR);
+        sizeSeen = n == static_cast<int64_t>(want);
+        if (n > static_cast<int64_t>(want)) {
+            n = static_cast<int64_t>(want);  // it grew: stored as it was at open
         } else if (n >= 0 && !sizeSeen) {
-            const ssize_t more = ReadFull(fd, p.in.data() + n, want - static_cast<size_t>(n));
+            const int64_t more = ReadFull(fd, p.in.data() + n, want - static_cast<size_t>(n));
             n = more < 0 ? more : n + more;
         }
     } else {
@@ -77,7 +75,7 @@ bool ReadPiece(int fd, Piece& p, uint64_t& total, uint64_t expected, bool reserv
         if (want > 0) n = ReadFull(fd, p.in.data(), want);
     }
     if (n < 0) {
-        p.error = std::string("read error: ") + std::strerror(errno);
+        p.error = std::string("read error: ") + os::ErrorText(os::LastError());
     } else {
         total += static_cast<uint64_t>(n);
         if (!reserved && total >= kZip64Reserve) {
@@ -99,24 +97,22 @@ bool ReadPiece(int fd, Piece& p, uint64_t& total, uint64_t expected, bool reserv
 // and otherwise stored as last read with a warning.
 constexpr int kReadTries = 3;
 
-void SettleWholeFile(int fd, Piece& p, uint64_t& total, bool reserve, const char* path) {
+void SettleWholeFile(os::Handle fd, Piece& p, uint64_t& total, bool reserve, const char* path) {
     for (int reads = 1;; ++reads) {
-        struct stat now {};
-        if (::fstat(fd, &now) != 0) return;
+        os::FileInfo now;
+        if (!os::Stat(fd, now)) return;
         std::string change = ReadChange(p.st, now, total);
         if (change.empty()) return;
         // A pseudo file, or one no longer small enough to read whole, is not
         // read again.
-        if (reads == kReadTries || now.st_size <= 0 ||
-            static_cast<uint64_t>(now.st_size) > kWholeFile || ::lseek(fd, 0, SEEK_SET) != 0) {
+        if (reads == kReadTries || now.size == 0 || now.size > kWholeFile || !os::Rewind(fd)) {
             p.warning = std::move(change);
             return;
         }
         p.st = now;
         total = 0;
         bool eof = false, sizeSeen = false;
-        if (!ReadPiece(fd, p, total, static_cast<uint64_t>(now.st_size), reserve, eof, sizeSeen))
-            return;
+        if (!ReadPiece(fd, p, total, now.size, reserve, eof, sizeSeen)) return;
         ChangeOnRead(fd, path);
     }
 }
@@ -209,8 +205,8 @@ bool Compressor::FlushPending() {
         bytesInFlight_ += p->in.size();
         if (p->error.empty() && liveWorkers_ == 0) p->error = setupFailure_;
         // An empty file is only worked on to be encrypted.
-        const bool empty =
-            p->first && p->last && p->in.empty() && !(password_ && S_ISREG(p->st.st_mode));
+        const bool empty = p->first && p->last && p->in.empty() &&
+                           !(password_ && (p->st.type == os::FileType::File));
         if (p->error.empty() && !empty) {
             todo_.push_back(p.get());
             ++work;
@@ -239,35 +235,33 @@ bool Compressor::ProduceFile(size_t i) {
     first->file = i;
     first->first = true;
     first->last = true;
-    // Non-blocking so a FIFO cannot hold the open; regular files read as usual.
-    const int fd = ::open(files_[i].path.data(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        first->error = std::strerror(errno);
+    // A FIFO cannot hold the open; regular files read as usual.
+    const os::Handle fd = os::Open(files_[i].path.data(), os::kRead | os::kSource);
+    if (fd == os::kNoHandle) {
+        first->error = os::ErrorText(os::LastError());
         return Submit(std::move(first));
     }
     struct FdCloser {
-        int fd;
-        ~FdCloser() { ::close(fd); }
+        os::Handle fd;
+        ~FdCloser() { os::Close(fd); }
     } closer{fd};
-    if (::fstat(fd, &first->st) != 0) {
-        first->error = std::strerror(errno);
+    if (!os::Stat(fd, first->st)) {
+        first->error = os::ErrorText(os::LastError());
         return Submit(std::move(first));
     }
-    if (S_ISDIR(first->st.st_mode)) return Submit(std::move(first));
-    if (!S_ISREG(first->st.st_mode)) {
+    if ((first->st.type == os::FileType::Folder)) return Submit(std::move(first));
+    if (!(first->st.type == os::FileType::File)) {
         first->error = "not a regular file";
         return Submit(std::move(first));
     }
     first->last = false;
-    first->reserveZip64 = static_cast<uint64_t>(first->st.st_size) >= kZip64Reserve;
+    first->reserveZip64 = first->st.size >= kZip64Reserve;
     const bool reserve = first->reserveZip64;
-    if (first->st.st_size > static_cast<off_t>(kWholeFile)) {
-        ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    }
+    if (first->st.size > kWholeFile) os::WillReadThrough(fd);
 
     // One piece is read ahead so that the last one is known as such.
-    const auto expected = static_cast<uint64_t>(first->st.st_size);
-    const struct stat atOpen = first->st;
+    const uint64_t expected = first->st.size;
+    const os::FileInfo atOpen = first->st;
     const char* path = files_[i].path.data();
     std::unique_ptr<Piece> cur = std::move(first);
     uint64_t total = 0;
@@ -275,11 +269,10 @@ bool Compressor::ProduceFile(size_t i) {
     // A large file's last piece says whether it changed; written to in place
     // (same size, new times), the writer reads it again.
     const auto markChange = [&](Piece& last) {
-        struct stat now {};
-        if (::fstat(fd, &now) != 0) return;
+        os::FileInfo now;
+        if (!os::Stat(fd, now)) return;
         last.warning = ReadChange(atOpen, now, total);
-        last.rewritten =
-            !last.warning.empty() && now.st_size == atOpen.st_size && total == expected;
+        last.rewritten = !last.warning.empty() && now.size == atOpen.size && total == expected;
     };
     if (!ReadPiece(fd, *cur, total, expected, reserve, eof, sizeSeen))
         return Submit(std::move(cur));

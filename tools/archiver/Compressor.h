@@ -5,8 +5,6 @@
 // memory stays bounded whatever the file sizes.
 #pragma once
 
-#include <sys/stat.h>
-
 #include <array>
 #include <condition_variable>
 #include <cstdint>
@@ -17,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "Os.h"
 #include "crypto/Aes2Entry.h"
 #include "crypto/KeyCache.h"
 #include "crypto/Password.h"
@@ -36,7 +35,7 @@ struct Piece {
     std::string error;       // the file could not be opened or read: no entry for it
     std::string warning;     // on the last piece: the file changed while it was read
     bool rewritten = false;  // on a large file's last piece: written to in place meanwhile
-    struct stat st {};       // on the first piece
+    os::FileInfo st;         // on the first piece
     bool reserveZip64 = false;
     std::vector<unsigned char> in;
     std::vector<unsigned char> out;  // deflated (empty at level 0)

@@ -1,9 +1,5 @@
 #include "EntryRecords.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -20,29 +16,29 @@ namespace {
 static_assert(std::is_trivially_copyable_v<EntryRecord>);
 
 std::string Why(int err) {
-    return std::strerror(err);
+    return os::ErrorText(err);
 }
 
-void AllAt(bool write, int fd, void* buf, size_t len, off_t at) {
+void AllAt(bool write, os::Handle fd, void* buf, size_t len, uint64_t at) {
     auto* p = static_cast<char*>(buf);
     while (len > 0) {
-        const ssize_t n = write ? ::pwrite(fd, p, len, at) : ::pread(fd, p, len, at);
-        if (n < 0 && errno == EINTR) continue;
+        const int64_t n = write ? os::WriteAt(fd, p, len, at) : os::ReadAt(fd, p, len, at);
+        if (n < 0 && os::LastError() == EINTR) continue;
         if (n <= 0) {
             throw WriteError(std::string(write ? "cannot write" : "cannot read") +
                              " the work file of the entry records: " +
-                             (n < 0 ? Why(errno) : std::string("it ends early")));
+                             (n < 0 ? Why(os::LastError()) : std::string("it ends early")));
         }
         p += n;
         len -= static_cast<size_t>(n);
-        at += n;
+        at += static_cast<uint64_t>(n);
     }
 }
 
-int NamelessFile(const std::string& folder) {
+os::Handle NamelessFile(const std::string& folder) {
     std::string error;
-    const int fd = NamelessWorkFile(folder, error);
-    if (fd < 0) throw WriteError(error);
+    const os::Handle fd = NamelessWorkFile(folder, error);
+    if (fd == os::kNoHandle) throw WriteError(error);
     return fd;
 }
 
@@ -52,7 +48,7 @@ EntryRecords::EntryRecords(std::string folder, size_t inMemory)
     : folder_(std::move(folder)), inMemory_(std::max<size_t>(inMemory, 1)) {}
 
 EntryRecords::~EntryRecords() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ != os::kNoHandle) os::Close(fd_);
 }
 
 void EntryRecords::Add(const EntryRecord& e) {
@@ -62,20 +58,19 @@ void EntryRecords::Add(const EntryRecord& e) {
 }
 
 void EntryRecords::Spill() {
-    if (fd_ < 0) fd_ = NamelessFile(folder_);
+    if (fd_ == os::kNoHandle) fd_ = NamelessFile(folder_);
     WriteSpilled(spilled_, tail_.size(), tail_.data());
     spilled_ += tail_.size();
     tail_.clear();
 }
 
 void EntryRecords::ReadSpilled(size_t first, size_t count, EntryRecord* to) const {
-    AllAt(false, fd_, to, count * sizeof(EntryRecord),
-          static_cast<off_t>(first * sizeof(EntryRecord)));
+    AllAt(false, fd_, to, count * sizeof(EntryRecord), first * sizeof(EntryRecord));
 }
 
 void EntryRecords::WriteSpilled(size_t first, size_t count, const EntryRecord* from) {
     AllAt(true, fd_, const_cast<EntryRecord*>(from), count * sizeof(EntryRecord),
-          static_cast<off_t>(first * sizeof(EntryRecord)));
+          first * sizeof(EntryRecord));
 }
 
 void EntryRecords::Read(size_t first, size_t count, std::vector<EntryRecord>& out) const {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "Os.h"
 #include "ZipFormat.h"
 
 namespace pkzip {
@@ -42,7 +43,7 @@ class EntryRecords {
 
     std::string folder_;
     size_t inMemory_;
-    int fd_ = -1;
+    os::Handle fd_ = os::kNoHandle;
     size_t spilled_ = 0;  // records in the work file
     std::vector<EntryRecord> tail_;
     std::function<void()> afterChunk_;

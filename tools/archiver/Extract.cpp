@@ -1,12 +1,5 @@
 #include "Extract.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <linux/openat2.h>
-#include <sys/stat.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -29,6 +22,7 @@
 #include "Names.h"
 #include "NewerFiles.h"
 #include "OpenArchive.h"
+#include "Os.h"
 #include "Output.h"
 #include "PathCase.h"
 #include "RestoreWorkFile.h"
@@ -45,7 +39,7 @@ struct FolderTimes {
     size_t depth;
     int64_t mtime;
     uint32_t nsec;
-    mode_t mode;
+    uint32_t mode;
     bool hasMode;
 };
 
@@ -90,7 +84,8 @@ uint64_t NameHash(std::string_view rel) {
 
 class Restorer {
   public:
-    Restorer(const Options& o, const ArchiveReader& zr, int targetFd, NameSelection* selection)
+    Restorer(const Options& o, const ArchiveReader& zr, os::Handle targetFd,
+             NameSelection* selection)
         : o_(o),
           zr_(zr),
           target_(targetFd),
@@ -121,7 +116,7 @@ class Restorer {
     // "Inflating:" lines, written a few at a time.
     struct DirCache {
         std::string key;
-        int fd = -1;
+        os::Handle fd = os::kNoHandle;
         std::string done;
         int doneCount = 0;
         std::chrono::steady_clock::time_point since = std::chrono::steady_clock::now();
@@ -135,22 +130,23 @@ class Restorer {
             since = std::chrono::steady_clock::now();
         }
         ~DirCache() {
-            if (fd >= 0) ::close(fd);
+            if (fd != os::kNoHandle) os::Close(fd);
         }
     };
 
     void One(const Job& job, DirCache& cache);
     // Opens (creating as needed) the folder `rel` ("a/b", "" for the target) below the
-    // target, never following a symbolic link. Returns -1 with `why` set.
-    int OpenFolder(std::string_view rel, std::string& why);
-    int OpenFolderCached(std::string_view rel, DirCache& cache, std::string& why);
-    ReadStatus WriteFile(const ArchiveEntry& e, int dirFd, const std::string& leaf, bool present,
-                         bool& kept, std::string& error, std::string& why);
-    bool MayReplace(const ArchiveEntry& e, int dirFd, const std::string& leaf, bool& present);
+    // target, never following a symbolic link. Returns kNoHandle with `why` set.
+    os::Handle OpenFolder(std::string_view rel, std::string& why);
+    os::Handle OpenFolderCached(std::string_view rel, DirCache& cache, std::string& why);
+    ReadStatus WriteFile(const ArchiveEntry& e, os::Handle dirFd, const std::string& leaf,
+                         bool present, bool& kept, std::string& error, std::string& why);
+    bool MayReplace(const ArchiveEntry& e, os::Handle dirFd, const std::string& leaf,
+                    bool& present);
 
     const Options& o_;
     const ArchiveReader& zr_;
-    int target_;
+    os::Handle target_;
     NameSelection* selection_;  // null: every entry
     // The directory is read a batch at a time: only the batch's entries are
     // planned and held.
@@ -264,17 +260,13 @@ void Restorer::RestoreBatch(const std::vector<ArchiveEntry>& batch, unsigned thr
     ownPaths_.clear();
 }
 
-int Restorer::OpenFolder(std::string_view rel, std::string& why) {
+os::Handle Restorer::OpenFolder(std::string_view rel, std::string& why) {
     if (!rel.empty()) {
         // One call for a folder that exists, refusing links on the way.
-        struct open_how how {};
-        how.flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
-        how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
-        const std::string path(rel);
-        const long fd = ::syscall(SYS_openat2, target_, path.c_str(), &how, sizeof how);
-        if (fd >= 0) return static_cast<int>(fd);
+        const os::Handle fd = os::OpenFolderBeneath(target_, std::string(rel));
+        if (fd != os::kNoHandle) return fd;
     }
-    int fd = ::dup(target_);
+    os::Handle fd = os::Duplicate(target_);
     std::vector<std::string> parts;
     for (size_t pos = 0; !rel.empty() && pos <= rel.size();) {
         size_t slash = rel.find('/', pos);
@@ -282,41 +274,42 @@ int Restorer::OpenFolder(std::string_view rel, std::string& why) {
         parts.emplace_back(rel.substr(pos, slash - pos));
         pos = slash + 1;
     }
-    for (size_t i = 0; i < parts.size() && fd >= 0; ++i) {
-        int sub = ::openat(fd, parts[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (sub < 0 && errno == ENOENT) {
-            if (::mkdirat(fd, parts[i].c_str(), 0755) != 0 && errno != EEXIST) {
-                why = "cannot create the folder " + parts[i] + ": " + ErrnoText(errno);
-                ::close(fd);
+    for (size_t i = 0; i < parts.size() && fd != os::kNoHandle; ++i) {
+        constexpr unsigned kSubFolder = os::kRead | os::kFolder | os::kNoFollow;
+        os::Handle sub = os::OpenAt(fd, parts[i], kSubFolder);
+        if (sub == os::kNoHandle && os::LastError() == ENOENT) {
+            if (!os::MakeFolderAt(fd, parts[i]) && os::LastError() != EEXIST) {
+                why = "cannot create the folder " + parts[i] + ": " + ErrnoText(os::LastError());
+                os::Close(fd);
                 return -1;
             }
-            sub = ::openat(fd, parts[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            sub = os::OpenAt(fd, parts[i], kSubFolder);
         }
-        if (sub < 0) {
-            struct stat st;
-            if (::fstatat(fd, parts[i].c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-                S_ISLNK(st.st_mode)) {
+        if (sub == os::kNoHandle) {
+            const int err = os::LastError();
+            os::FileInfo st;
+            if (os::StatAt(fd, parts[i], st) && st.type == os::FileType::Link) {
                 why = "refused: the path leads through the symbolic link " + parts[i];
-            } else if (errno == ENOTDIR || errno == ELOOP) {
+            } else if (err == ENOTDIR || err == ELOOP) {
                 why =
                     "cannot create the folder " + parts[i] + ": a file of that name is in the way";
             } else {
-                why = "cannot open the folder " + parts[i] + ": " + ErrnoText(errno);
+                why = "cannot open the folder " + parts[i] + ": " + ErrnoText(err);
             }
-            ::close(fd);
+            os::Close(fd);
             return -1;
         }
-        ::close(fd);
+        os::Close(fd);
         fd = sub;
     }
     return fd;
 }
 
-int Restorer::OpenFolderCached(std::string_view rel, DirCache& cache, std::string& why) {
-    if (cache.fd >= 0 && cache.key == rel) return cache.fd;
-    const int fd = OpenFolder(rel, why);
-    if (fd < 0) return -1;
-    if (cache.fd >= 0) ::close(cache.fd);
+os::Handle Restorer::OpenFolderCached(std::string_view rel, DirCache& cache, std::string& why) {
+    if (cache.fd != os::kNoHandle && cache.key == rel) return cache.fd;
+    const os::Handle fd = OpenFolder(rel, why);
+    if (fd == os::kNoHandle) return os::kNoHandle;
+    if (cache.fd != os::kNoHandle) os::Close(cache.fd);
     cache.fd = fd;
     cache.key = rel;
     return fd;
@@ -326,9 +319,9 @@ int Restorer::OpenFolderCached(std::string_view rel, DirCache& cache, std::strin
 // damaged entry (found only once all of it is read), a failed write or a kill
 // never leaves a file that looks restored, nor harms the copy already there.
 // `present`: a file of that name was there when we looked and may be replaced.
-ReadStatus Restorer::WriteFile(const ArchiveEntry& e, int dirFd, const std::string& leaf,
+ReadStatus Restorer::WriteFile(const ArchiveEntry& e, os::Handle dirFd, const std::string& leaf,
                                bool present, bool& kept, std::string& error, std::string& why) {
-    const mode_t mode = e.hasUnixMode ? (e.unixMode & 0777) : 0644;
+    const uint32_t mode = e.hasUnixMode ? (e.unixMode & 0777) : 0644;
     RestoreWorkFile work(dirFd, leaf, mode);
     // Created on the first data, so that an entry that fails its checks in
     // memory leaves nothing to remove.
@@ -356,22 +349,23 @@ ReadStatus Restorer::WriteFile(const ArchiveEntry& e, int dirFd, const std::stri
 // kept when -extract=update finds it as new or newer, and with -extract=all
 // kept when it is newer than the archive's copy unless the user says to
 // replace it. Returns whether to write; `present` tells whether something is there.
-bool Restorer::MayReplace(const ArchiveEntry& e, int dirFd, const std::string& leaf,
+bool Restorer::MayReplace(const ArchiveEntry& e, os::Handle dirFd, const std::string& leaf,
                           bool& present) {
-    struct stat st;
-    present = ::fstatat(dirFd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    os::FileInfo st;
+    present = os::StatAt(dirFd, leaf, st);
     if (!present) return true;
-    if (S_ISLNK(st.st_mode)) {
+    if ((st.type == os::FileType::Link)) {
         Problem("refused " + Shown(e.name) + ": it would be written through a symbolic link");
         return false;
     }
-    if (!S_ISREG(st.st_mode)) {
+    if (!(st.type == os::FileType::File)) {
         Problem("cannot restore " + Shown(e.name) + ": a folder or other non-file is in the way");
         return false;
     }
-    if (o_.extractUpdate) return st.st_mtime < e.mtime;
+    if (o_.extractUpdate) return os::Seconds(st.modified) < e.mtime;
     if (o_.replaceNewer) return true;
-    if (!DiskCopyIsNewer(st.st_mtime, e.mtime, e.timeSource == TimeSource::Dos)) return true;
+    if (!DiskCopyIsNewer(os::Seconds(st.modified), e.mtime, e.timeSource == TimeSource::Dos))
+        return true;
     const std::string shown = Shown(e.name);
     if (newer_.MayReplace(shown)) return true;
     Line("  Kept newer: " + shown);
@@ -392,18 +386,18 @@ void Restorer::One(const Job& job, DirCache& cache) {
     if (e.encrypted && !e.isDir && !zr_.HasPassword()) return;  // said once for all
     std::string why;
     if (e.isDir) {
-        const int fd = OpenFolderCached(job.rel, cache, why);
-        if (fd < 0) {
+        const os::Handle fd = OpenFolderCached(job.rel, cache, why);
+        if (fd == os::kNoHandle) {
             Problem(shown + ": " + why);
             return;
         }
         std::lock_guard<std::mutex> lock(foldersMutex_);
         folders_.push_back({std::string(job.rel), Depth(job.rel), e.mtime, e.mtimeNsec,
-                            static_cast<mode_t>(e.unixMode & 0777), e.hasUnixMode});
+                            e.unixMode & 0777, e.hasUnixMode});
         return;
     }
-    const int dirFd = OpenFolderCached(FolderPart(job.rel), cache, why);
-    if (dirFd < 0) {
+    const os::Handle dirFd = OpenFolderCached(FolderPart(job.rel), cache, why);
+    if (dirFd == os::kNoHandle) {
         Problem(shown + ": " + why);
         return;
     }
@@ -450,13 +444,11 @@ void Restorer::FinishFolders() {
                      [](const FolderTimes& a, const FolderTimes& b) { return a.depth > b.depth; });
     for (const FolderTimes& f : folders_) {
         std::string why;
-        const int fd = OpenFolder(f.rel, why);
-        if (fd < 0) continue;
-        if (f.hasMode) ::fchmod(fd, f.mode);
-        const struct timespec times[2] = {
-            {0, UTIME_OMIT}, {static_cast<time_t>(f.mtime), static_cast<long>(f.nsec)}};
-        ::futimens(fd, times);
-        ::close(fd);
+        const os::Handle fd = OpenFolder(f.rel, why);
+        if (fd == os::kNoHandle) continue;
+        if (f.hasMode) os::SetMode(fd, f.mode);
+        os::SetModified(fd, os::MakeTime(f.mtime, f.nsec));
+        os::Close(fd);
     }
 }
 
@@ -488,28 +480,22 @@ void Restorer::RemoveLeftoverWorkFiles() {
         for (; g < grouped.size() && first[grouped[g]] == leader; ++g)
             leaves.insert(WorkLeaf(LeafPart(jobs_[files[grouped[g]]].rel)));
         std::string why;
-        const int fd = OpenFolder(folderOf(leader), why);
-        if (fd < 0) continue;
-        DIR* d = ::fdopendir(fd);
-        if (!d) {
-            ::close(fd);
-            continue;
-        }
+        const os::Handle fd = OpenFolder(folderOf(leader), why);
+        if (fd == os::kNoHandle) continue;
         std::vector<std::string> remove;
-        const long ownPid = static_cast<long>(::getpid());
-        while (const dirent* ent = ::readdir(d)) {
-            const std::optional<WorkNameInfo> info = ParseRestoreWorkName(ent->d_name);
+        const long ownPid = os::ProcessId();
+        os::ListFolder(fd, [&](const os::FolderEntry& ent) {
+            const std::optional<WorkNameInfo> info = ParseRestoreWorkName(ent.name);
             if (info && leaves.count(info->leaf) &&
                 IsLeftoverWorkFile(*info, ThisHost(), ownPid, ProcessAlive))
-                remove.emplace_back(ent->d_name);
-        }
+                remove.emplace_back(ent.name);
+            return true;
+        });
         for (const std::string& name : remove) {
-            struct stat st;
-            if (::fstatat(::dirfd(d), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-                S_ISREG(st.st_mode))
-                ::unlinkat(::dirfd(d), name.c_str(), 0);
+            os::FileInfo st;
+            if (os::StatAt(fd, name, st) && st.type == os::FileType::File) os::RemoveAt(fd, name);
         }
-        ::closedir(d);
+        os::Close(fd);
     }
 }
 
@@ -546,19 +532,22 @@ int RunRestore(const Options& o) {
     const std::string target = tools::ResolvePathCase(o.target);
     // The target folder itself is the user's choice and may be reached through a link.
     std::string path;
-    for (size_t pos = 0; pos <= target.size();) {
+    // A drive ("C:") is there already: the folders start after it.
+    for (size_t pos = os::DriveLength(target) + 1; pos <= target.size();) {
         size_t slash = target.find('/', pos);
         if (slash == std::string::npos) slash = target.size();
         path = target.substr(0, slash);
-        if (!path.empty() && ::mkdir(path.c_str(), 0755) != 0 && errno != EEXIST) {
-            Problem("cannot create the target folder " + Shown(target) + ": " + ErrnoText(errno));
+        if (!path.empty() && !os::MakeFolder(path) && os::LastError() != EEXIST) {
+            Problem("cannot create the target folder " + Shown(target) + ": " +
+                    ErrnoText(os::LastError()));
             return kFatal;
         }
         pos = slash + 1;
     }
-    const int targetFd = ::open(target.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (targetFd < 0) {
-        Problem("cannot open the target folder " + Shown(target) + ": " + ErrnoText(errno));
+    const os::Handle targetFd = os::Open(target, os::kRead | os::kFolder);
+    if (targetFd == os::kNoHandle) {
+        Problem("cannot open the target folder " + Shown(target) + ": " +
+                ErrnoText(os::LastError()));
         return kFatal;
     }
 
@@ -575,7 +564,7 @@ int RunRestore(const Options& o) {
                                                  },
                                                  error);
     restorer.FinishFolders();
-    ::close(targetFd);
+    os::Close(targetFd);
     if (read) {
         for (const std::string& name : selection.Unmatched())
             Problem("warning: " + Shown(name) + " is not in the archive");

@@ -4,16 +4,18 @@
 #include <cerrno>
 #include <cstring>
 
+#include "Os.h"
+
 namespace pkzip {
 
 ListStream::~ListStream() {
-    if (file_) std::fclose(file_);
+    os::Close(file_);
 }
 
 bool ListStream::Open(const std::string& path, std::string& error) {
-    file_ = std::fopen(path.c_str(), "rb");
-    if (!file_) {
-        error = std::strerror(errno);
+    file_ = os::Open(path, os::kRead | os::kSource);
+    if (file_ == os::kNoHandle) {
+        error = os::ErrorText(os::LastError());
         return false;
     }
     return true;
@@ -23,8 +25,8 @@ bool ListStream::Rewind(std::string& error) {
     buf_.clear();
     pos_ = 0;
     atEnd_ = false;
-    if (std::fseek(file_, 0, SEEK_SET) != 0) {
-        error = std::strerror(errno);
+    if (!os::Rewind(file_)) {
+        error = os::ErrorText(os::LastError());
         return false;
     }
     return true;
@@ -36,12 +38,19 @@ bool ListStream::Fill(std::string& error) {
     pos_ = 0;
     const size_t have = buf_.size();
     buf_.resize(have + kBlock);
-    const size_t n = std::fread(buf_.data() + have, 1, kBlock, file_);
-    buf_.resize(have + n);
-    if (std::ferror(file_)) {
-        error = "read error";
-        return false;
+    size_t n = 0;
+    while (n < kBlock) {
+        const int64_t got = os::Read(file_, buf_.data() + have + n, kBlock - n);
+        if (got < 0 && os::LastError() == EINTR) continue;
+        if (got < 0) {
+            buf_.resize(have);
+            error = "read error";
+            return false;
+        }
+        if (got == 0) break;
+        n += static_cast<size_t>(got);
     }
+    buf_.resize(have + n);
     if (n == 0) {
         atEnd_ = true;
         if (!buf_.empty() && buf_.back() != '\n') buf_ += '\n';
@@ -69,6 +78,7 @@ bool ListStream::Next(size_t most, std::vector<std::string_view>& out, std::stri
         size_t stop = end;
         if (stop > pos_ && buf_[stop - 1] == '\r') --stop;
         buf_[stop] = '\0';  // the NUL after the path, in place of its line end
+        os::UsePortableSeparators(buf_.data() + pos_, buf_.data() + stop);
         if (stop > pos_) out.emplace_back(buf_.data() + pos_, stop - pos_);
         pos_ = end + 1;
     }
@@ -79,13 +89,15 @@ bool ListStream::Next(size_t most, std::vector<std::string_view>& out, std::stri
 size_t ListStream::CountLines(std::string& error) {
     size_t lines = 1;
     char block[1 << 16];
-    size_t n;
-    while ((n = std::fread(block, 1, sizeof block, file_)) > 0) {
+    for (;;) {
+        const int64_t n = os::Read(file_, block, sizeof block);
+        if (n < 0 && os::LastError() == EINTR) continue;
+        if (n < 0) error = "read error";
+        if (n <= 0) break;
         for (const char* p = block;
              (p = static_cast<const char*>(std::memchr(p, '\n', block + n - p))); ++p)
             ++lines;
     }
-    if (std::ferror(file_)) error = "read error";
     std::string ignored;
     if (!Rewind(error.empty() ? error : ignored)) return 0;
     return lines;

@@ -4,11 +4,12 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "Os.h"
 
 namespace pkzip {
 
@@ -34,7 +35,7 @@ class ListStream {
     static constexpr size_t kBlock = 1u << 20;
     bool Fill(std::string& error);
 
-    FILE* file_ = nullptr;
+    os::Handle file_ = os::kNoHandle;
     std::string buf_;  // [pos_, size()) not handed out yet
     size_t pos_ = 0;
     bool atEnd_ = false;

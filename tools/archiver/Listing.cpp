@@ -42,10 +42,9 @@ const char* EntryMethodName(const ArchiveEntry& e) {
 }
 
 std::string DateText(int64_t t) {
-    time_t tt = static_cast<time_t>(t);
     struct tm tm {};
     char buf[32] = "----------  --:--";
-    if (localtime_r(&tt, &tm)) std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
+    if (os::LocalTime(t, tm)) std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
     return buf;
 }
 

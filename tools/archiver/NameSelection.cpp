@@ -1,26 +1,18 @@
 #include "NameSelection.h"
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
-
+#include "Os.h"
 #include "Output.h"
 
 namespace pkzip {
 
 bool NameSelection::Load(const std::string& path, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot read the name file " + Shown(path) + ": " + ErrnoText(errno);
+    std::string text;
+    if (!os::ReadWholeFile(path, text)) {
+        error = "cannot read the name file " + Shown(path) + ": " + ErrnoText(os::LastError());
         return false;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) {
-        error = "cannot read the name file " + Shown(path) + ": " + ErrnoText(errno);
-        return false;
-    }
-    SetNames(text.str());
+    SetNames(text);
     return true;
 }
 

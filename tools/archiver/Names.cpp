@@ -7,10 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include <sys/stat.h>
-#include <unistd.h>
-#include <climits>
-#include <cstdlib>
+#include "Os.h"
 
 namespace pkzip {
 namespace {
@@ -30,7 +27,7 @@ bool HasBackslashParent(std::string_view part) {
 
 std::optional<std::string> StoredName(std::string_view path) {
     std::string out;
-    size_t pos = 0;
+    size_t pos = os::DriveLength(path);
     while (pos <= path.size()) {
         size_t slash = path.find('/', pos);
         if (slash == std::string_view::npos) slash = path.size();
@@ -143,30 +140,28 @@ std::string FolderOf(const std::string& path) {
 }
 
 bool ResolveArchivePath(std::string& path, std::string& why) {
-    if (char* real = ::realpath(path.c_str(), nullptr)) {
+    if (std::string real; os::RealPath(path, real)) {
         path = real;
-        std::free(real);
         return true;
     }
-    const int err = errno;
-    struct stat st;
-    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        char target[PATH_MAX];
-        const ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
+    const int err = os::LastError();
+    os::FileInfo st;
+    if (os::StatPath(path, st, false) && (st.type == os::FileType::Link)) {
+        std::string target;
+        const bool read = os::ReadLink(path, target) && !target.empty();
         // Its target is only away while a commit of it was cut short: the
         // run that settles the commit puts it back.
-        if (n > 0) {
-            std::string real(target, static_cast<size_t>(n));
+        if (read) {
+            std::string real = target;
             if (real[0] != '/') real = FolderOf(path) + "/" + real;
-            struct stat js;
-            if (::lstat(commit::JournalPath(real).c_str(), &js) == 0) {
+            os::FileInfo js;
+            if (os::StatPath(commit::JournalPath(real), js, false)) {
                 path = real;
                 return true;
             }
         }
-        why = "is a symbolic link to " +
-              (n > 0 ? std::string(target, static_cast<size_t>(n)) : std::string("a place")) +
-              " that cannot be reached (" + std::strerror(err) + ")";
+        why = "is a symbolic link to " + (read ? target : std::string("a place")) +
+              " that cannot be reached (" + os::ErrorText(err) + ")";
         // A link in a loop or to a missing folder: nothing may replace it.
         return false;
     }

@@ -1,9 +1,5 @@
 #include "NewVolumes.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -45,7 +41,7 @@ NewVolumes::NewVolumes(const std::string& archive, MediumAsker& asker)
 NewVolumes::~NewVolumes() {
     if (committed_) return;
     for (size_t d = 1; d < vols_.size(); ++d) {
-        if (!vols_[d].final) ::unlink(vols_[d].path.c_str());
+        if (!vols_[d].final) os::Remove(vols_[d].path);
     }
     first_.Discard();
 }
@@ -63,36 +59,38 @@ std::string NewVolumes::FinalName(uint32_t disk, uint32_t disks, const std::stri
     return folder == FolderOf(archive_) ? name : folder + "/" + LeafOf(name);
 }
 
-int NewVolumes::Create(uint32_t disk) {
-    if (disk == 0) return ::dup(first_.Fd());  // made by Begin
+os::Handle NewVolumes::Create(uint32_t disk) {
+    if (disk == 0) return os::Duplicate(first_.Fd());  // made by Begin
     char num[16];
     std::snprintf(num, sizeof num, ".z%02u", disk + 1);
     const std::string path = folder_ + "/" + leaf_ + num;
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        throw WriteError("cannot create the volume " + Shown(path) + ": " + ErrnoText(errno));
+    const os::Handle fd =
+        os::Open(path, os::kRead | os::kWrite | os::kCreate | os::kExclusive, 0600);
+    if (fd == os::kNoHandle) {
+        throw WriteError("cannot create the volume " + Shown(path) + ": " +
+                         ErrnoText(os::LastError()));
     }
     vols_.resize(disk + 1);
     vols_[disk] = {folder_, path, false};
     return fd;
 }
 
-int NewVolumes::Reopen(uint32_t disk) {
+os::Handle NewVolumes::Reopen(uint32_t disk) {
     if (vols_[disk].final) {
         throw WriteError("the volume " + Shown(vols_[disk].path) +
                          " would have to change, but its medium was already taken out");
     }
-    const int fd = ::open(vols_[disk].path.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd < 0) {
+    const os::Handle fd = os::Open(vols_[disk].path, os::kRead | os::kWrite);
+    if (fd == os::kNoHandle) {
         throw WriteError("cannot open the volume " + Shown(vols_[disk].path) +
-                         " again: " + ErrnoText(errno));
+                         " again: " + ErrnoText(os::LastError()));
     }
     return fd;
 }
 
 void NewVolumes::Remove(uint32_t disk) {
     if (disk == 0 || disk >= vols_.size()) return;
-    if (!vols_[disk].final) ::unlink(vols_[disk].path.c_str());
+    if (!vols_[disk].final) os::Remove(vols_[disk].path);
     vols_.resize(disk);
 }
 
@@ -106,8 +104,9 @@ void NewVolumes::MediumFull(uint32_t disk) {
         answer = asker_.AskNextMedium(
             std::string(need) + Shown(LeafOf(next)) + " or " + Shown(LeafOf(archive_)) + ")", why);
         if (!answer) throw WriteError("the medium is full and " + why);
-        struct stat st;
-        if (answer->empty() || (::stat(answer->c_str(), &st) == 0 && S_ISDIR(st.st_mode))) break;
+        os::FileInfo st;
+        if (answer->empty() || (os::StatPath(*answer, st) && st.type == os::FileType::Folder))
+            break;
         Line(Shown(*answer) + " is not a folder");
     }
     if (!answer->empty()) {
@@ -121,18 +120,17 @@ void NewVolumes::MediumFull(uint32_t disk) {
         Volume& v = vols_[d];
         if (v.final || v.folder != folder_) continue;
         const std::string final = FinalName(d, d + 2, v.folder);  // never the last one
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::chmod(v.path.c_str(), 0666 & ~mask);
-        if (::rename(v.path.c_str(), final.c_str()) != 0) {
-            throw WriteError("cannot name the volume " + Shown(final) + ": " + ErrnoText(errno));
+        os::SetPathMode(v.path, 0666 & ~os::CreationMask());
+        if (!os::Rename(v.path, final)) {
+            throw WriteError("cannot name the volume " + Shown(final) + ": " +
+                             ErrnoText(os::LastError()));
         }
         v.path = final;
         v.final = true;
     }
     // An older archive there cannot be kept: with the new volumes beside it,
     // it would look like the end of a set it does not belong to.
-    if (folder_ == FolderOf(archive_) && ::unlink(archive_.c_str()) == 0) {
+    if (folder_ == FolderOf(archive_) && os::Remove(archive_)) {
         Line("The old archive " + Shown(archive_) +
              " on the full medium was removed: its medium was needed for the new set");
     }
@@ -144,7 +142,7 @@ std::vector<std::string> NewVolumes::Paths() const {
     return out;
 }
 
-commit::Outcome NewVolumes::Commit(mode_t mode, const std::vector<std::string>& oldVolumes,
+commit::Outcome NewVolumes::Commit(uint32_t mode, const std::vector<std::string>& oldVolumes,
                                    std::vector<std::string>& removed, std::string& error) {
     const auto disks = static_cast<uint32_t>(vols_.size());
     if (!first_.Seal(mode, error)) return commit::Outcome::RolledBack;
@@ -155,8 +153,8 @@ commit::Outcome NewVolumes::Commit(mode_t mode, const std::vector<std::string>& 
             set.placed.push_back(v.path);
             continue;
         }
-        if (d > 0 && ::chmod(v.path.c_str(), mode) != 0) {
-            error = "cannot set the mode of " + Shown(v.path) + ": " + ErrnoText(errno);
+        if (d > 0 && !os::SetPathMode(v.path, mode)) {
+            error = "cannot set the mode of " + Shown(v.path) + ": " + ErrnoText(os::LastError());
             return commit::Outcome::RolledBack;
         }
         set.toPlace.push_back({v.path, disks == 1 ? archive_ : FinalName(d, disks, v.folder)});

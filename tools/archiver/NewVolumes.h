@@ -3,8 +3,6 @@
 // NAME.z01, NAME.z02, ... NAME.zip once the set is complete and checked.
 #pragma once
 
-#include <sys/types.h>
-
 #include <optional>
 #include <string>
 #include <vector>
@@ -39,8 +37,8 @@ class NewVolumes : public VolumeTarget {
 
     // Creates the first volume; false with `error`.
     bool Begin(std::string& error);
-    int Create(uint32_t disk) override;
-    int Reopen(uint32_t disk) override;
+    os::Handle Create(uint32_t disk) override;
+    os::Handle Reopen(uint32_t disk) override;
     void Remove(uint32_t disk) override;
     bool Sealed(uint32_t disk) const override { return disk < vols_.size() && vols_[disk].final; }
     void MediumFull(uint32_t disk) override;
@@ -51,7 +49,7 @@ class NewVolumes : public VolumeTarget {
     // Gives every volume `mode` and puts the set in place of the old one,
     // whose volumes are `oldVolumes` (see SetCommit).
     // `removed` gets the old volumes the new set did not replace.
-    commit::Outcome Commit(mode_t mode, const std::vector<std::string>& oldVolumes,
+    commit::Outcome Commit(uint32_t mode, const std::vector<std::string>& oldVolumes,
                            std::vector<std::string>& removed, std::string& error);
     // Name of volume `disk` of a set of `disks`.
     std::string FinalName(uint32_t disk, uint32_t disks, const std::string& folder) const;

@@ -1,8 +1,5 @@
 #include "OutFile.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -24,15 +21,15 @@ std::string WriteErrorText(int err) {
     if (err == EFBIG) {
         return "the file became too large (the size limit of the file system or of this process)";
     }
-    return std::strerror(err);
+    return os::ErrorText(err);
 }
 
-void PWriteAll(int fd, const char* p, size_t n, uint64_t off) {
+void PWriteAll(os::Handle fd, const char* p, size_t n, uint64_t off) {
     while (n > 0) {
-        const ssize_t w = ::pwrite(fd, p, n, static_cast<off_t>(off));
+        const int64_t w = os::WriteAt(fd, p, n, off);
         if (w < 0) {
-            if (errno == EINTR) continue;
-            throw WriteError(WriteErrorText(errno));
+            if (os::LastError() == EINTR) continue;
+            throw WriteError(WriteErrorText(os::LastError()));
         }
         p += w;
         n -= static_cast<size_t>(w);
@@ -40,10 +37,10 @@ void PWriteAll(int fd, const char* p, size_t n, uint64_t off) {
     }
 }
 
-void PReadAll(int fd, char* p, size_t n, uint64_t off) {
+void PReadAll(os::Handle fd, char* p, size_t n, uint64_t off) {
     while (n > 0) {
-        const ssize_t r = ::pread(fd, p, n, static_cast<off_t>(off));
-        if (r < 0 && errno == EINTR) continue;
+        const int64_t r = os::ReadAt(fd, p, n, off);
+        if (r < 0 && os::LastError() == EINTR) continue;
         if (r <= 0) throw WriteError("cannot read back a volume just written");
         p += r;
         n -= static_cast<size_t>(r);
@@ -57,13 +54,13 @@ void Put32(char* p, uint32_t v) {
 
 }  // namespace
 
-OutFile::OutFile(int fd) : fd_(fd) {
+OutFile::OutFile(os::Handle fd) : fd_(fd) {
     vols_.push_back(Volume{0, 0, fd, 0, false});
     buffer_.reserve(kBufferSize);
 }
 
 OutFile::OutFile(VolumeTarget& target, uint64_t volumeLimit, uint64_t mediumBytes)
-    : fd_(-1), target_(&target), volumeLimit_(volumeLimit), mediumBytes_(mediumBytes) {
+    : fd_(os::kNoHandle), target_(&target), volumeLimit_(volumeLimit), mediumBytes_(mediumBytes) {
     buffer_.reserve(kBufferSize);
     NewVolume(0);
 }
@@ -71,7 +68,7 @@ OutFile::OutFile(VolumeTarget& target, uint64_t volumeLimit, uint64_t mediumByte
 OutFile::~OutFile() {
     if (!target_) return;
     for (Volume& v : vols_) {
-        if (v.fd >= 0) ::close(v.fd);
+        if (v.fd != os::kNoHandle) os::Close(v.fd);
     }
 }
 
@@ -85,16 +82,16 @@ void OutFile::NewVolume(uint64_t start) {
     v.mediumLimit = medium;
     vols_.push_back(v);
     for (size_t i = 0; i + kOpenVolumes < vols_.size(); ++i) {
-        if (vols_[i].fd >= 0) {
-            ::close(vols_[i].fd);
+        if (vols_[i].fd != os::kNoHandle) {
+            os::Close(vols_[i].fd);
             vols_[i].fd = -1;
         }
     }
 }
 
-int OutFile::Fd(uint32_t disk) {
+os::Handle OutFile::Fd(uint32_t disk) {
     Volume& v = vols_[disk];
-    if (v.fd < 0) v.fd = target_->Reopen(disk);
+    if (v.fd == os::kNoHandle) v.fd = target_->Reopen(disk);
     return v.fd;
 }
 
@@ -147,15 +144,15 @@ void OutFile::WriteOut(const char* p, size_t n, uint64_t pos) {
             Cut(pos, v.mediumLimit);
             continue;
         }
-        const ssize_t w = ::pwrite(Fd(static_cast<uint32_t>(vols_.size() - 1)), p,
-                                   static_cast<size_t>(room), static_cast<off_t>(inVolume));
+        const int64_t w = os::WriteAt(Fd(static_cast<uint32_t>(vols_.size() - 1)), p,
+                                      static_cast<size_t>(room), inVolume);
         if (w < 0) {
-            if (errno == EINTR) continue;
-            if ((errno == EFBIG || errno == ENOSPC) && inVolume > v.prefix) {
-                Cut(pos, errno == ENOSPC);
+            if (os::LastError() == EINTR) continue;
+            if ((os::LastError() == EFBIG || os::LastError() == ENOSPC) && inVolume > v.prefix) {
+                Cut(pos, os::LastError() == ENOSPC);
                 continue;
             }
-            throw WriteError(WriteErrorText(errno));
+            throw WriteError(WriteErrorText(os::LastError()));
         }
         p += w;
         n -= static_cast<size_t>(w);
@@ -194,8 +191,8 @@ void OutFile::Cut(uint64_t pos, bool mediumFull) {
     PReadAll(Fd(disk), carry.data(), carry.size(), cutInVolume);
     // Shifted before the cut, so a full medium gives up no space it needs.
     if (first) AddSignature(v, cutInVolume);
-    if (::ftruncate(Fd(disk), static_cast<off_t>(v.prefix + (cut - v.start))) != 0) {
-        throw WriteError(WriteErrorText(errno));
+    if (!os::Truncate(Fd(disk), v.prefix + (cut - v.start))) {
+        throw WriteError(WriteErrorText(os::LastError()));
     }
     if (mediumFull) {
         // The open entry's header may be about to leave with its medium: it
@@ -211,19 +208,19 @@ void OutFile::Cut(uint64_t pos, bool mediumFull) {
             PWriteAll(Fd(at.disk), flags, 2, at.offset);
         }
         for (uint32_t d = 0; d <= disk; ++d) {
-            if (vols_[d].fd >= 0 && ::fsync(vols_[d].fd) != 0) {
-                throw WriteError(WriteErrorText(errno));
+            if (vols_[d].fd != os::kNoHandle && !os::Sync(vols_[d].fd)) {
+                throw WriteError(WriteErrorText(os::LastError()));
             }
         }
         target_->MediumFull(disk);
         for (uint32_t d = 0; d <= disk; ++d) {
-            if (!target_->Sealed(d) || vols_[d].fd < 0) continue;
-            ::close(vols_[d].fd);
+            if (!target_->Sealed(d) || vols_[d].fd == os::kNoHandle) continue;
+            os::Close(vols_[d].fd);
             vols_[d].fd = -1;
         }
         if (markHeader && target_->Sealed(Where(openHeader_).disk)) headerSealed_ = true;
-    } else if (::fsync(Fd(disk)) != 0) {
-        throw WriteError(WriteErrorText(errno));
+    } else if (!os::Sync(Fd(disk))) {
+        throw WriteError(WriteErrorText(os::LastError()));
     }
     NewVolume(cut);
     WriteOut(carry.data(), carry.size(), cut);
@@ -232,7 +229,7 @@ void OutFile::Cut(uint64_t pos, bool mediumFull) {
 // Disk 0 of a set starts with the split signature: its bytes move up by four,
 // in place from the end, so a full medium needs no room for a copy.
 void OutFile::AddSignature(Volume& v, uint64_t length) {
-    const int fd = Fd(0);
+    const os::Handle fd = Fd(0);
     uint64_t end = length;
     std::vector<char> buf(1 << 20);
     while (end > 0) {
@@ -258,7 +255,7 @@ void OutFile::PrepareDirectory(uint64_t n) {
         return;
     }
     // No limit known: the file system tells by reserving the room.
-    const int err = ::posix_fallocate(Fd(0), static_cast<off_t>(pos), static_cast<off_t>(n));
+    const int err = os::Reserve(Fd(0), pos, n);
     if (err == EFBIG || err == ENOSPC) Cut(pos, err == ENOSPC);
 }
 
@@ -278,16 +275,17 @@ void OutFile::WriteAt(const char* p, size_t n, uint64_t pos) {
     }
 }
 
-void OutFile::CopyFrom(int fd, uint64_t offset, uint64_t length) {
+void OutFile::CopyFrom(os::Handle fd, uint64_t offset, uint64_t length) {
     Flush();
     if (target_) {
         std::vector<char> buf(static_cast<size_t>(std::min<uint64_t>(length, kBufferSize)));
         while (length > 0) {
             const size_t want = static_cast<size_t>(std::min<uint64_t>(length, buf.size()));
-            const ssize_t n = ::pread(fd, buf.data(), want, static_cast<off_t>(offset));
-            if (n < 0 && errno == EINTR) continue;
+            const int64_t n = os::ReadAt(fd, buf.data(), want, offset);
+            if (n < 0 && os::LastError() == EINTR) continue;
             if (n < 0)
-                throw WriteError(std::string("reading the old archive: ") + std::strerror(errno));
+                throw WriteError(std::string("reading the old archive: ") +
+                                 os::ErrorText(os::LastError()));
             if (n == 0) throw WriteError("the old archive ends early");
             WriteOut(buf.data(), static_cast<size_t>(n), bufferStart_);
             bufferStart_ += static_cast<uint64_t>(n);
@@ -296,37 +294,37 @@ void OutFile::CopyFrom(int fd, uint64_t offset, uint64_t length) {
         }
         return;
     }
-    auto in = static_cast<loff_t>(offset);
-    auto out = static_cast<loff_t>(bufferStart_);
+    uint64_t in = offset;
+    uint64_t out = bufferStart_;
     bool kernel = true;
     std::vector<char> buf;
     while (length > 0) {
         const size_t want = static_cast<size_t>(std::min<uint64_t>(length, 1 << 30));
-        ssize_t n = -1;
+        int64_t n = -1;
         if (kernel) {
-            n = ::copy_file_range(fd, &in, fd_, &out, want, 0);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
-                          errno == EOPNOTSUPP || errno == EBADF)) {
+            n = os::CopyRange(fd, &in, fd_, &out, want);
+            if (n < 0 && os::LastError() == EINTR) continue;
+            if (n < 0 && (os::LastError() == EXDEV || os::LastError() == EINVAL ||
+                          os::LastError() == ENOSYS)) {
                 kernel = false;
                 continue;
             }
-            if (n < 0) throw WriteError(WriteErrorText(errno));
+            if (n < 0) throw WriteError(WriteErrorText(os::LastError()));
         } else {
             if (buf.empty()) buf.resize(kBufferSize);
-            n = ::pread(fd, buf.data(), std::min(want, buf.size()), in);
-            if (n < 0 && errno == EINTR) continue;
+            n = os::ReadAt(fd, buf.data(), std::min(want, buf.size()), in);
+            if (n < 0 && os::LastError() == EINTR) continue;
             if (n < 0)
-                throw WriteError(std::string("reading the old archive: ") + std::strerror(errno));
-            if (n > 0)
-                PWriteAll(fd_, buf.data(), static_cast<size_t>(n), static_cast<uint64_t>(out));
-            in += n;
-            out += n;
+                throw WriteError(std::string("reading the old archive: ") +
+                                 os::ErrorText(os::LastError()));
+            if (n > 0) PWriteAll(fd_, buf.data(), static_cast<size_t>(n), out);
+            in += static_cast<uint64_t>(n);
+            out += static_cast<uint64_t>(n);
         }
         if (n == 0) throw WriteError("the old archive ends early");
         length -= static_cast<uint64_t>(n);
     }
-    bufferStart_ = static_cast<uint64_t>(out);
+    bufferStart_ = out;
 }
 
 void OutFile::Flush() {
@@ -365,30 +363,28 @@ void OutFile::Rollback(uint64_t offset) {
     if (!target_) return;
     while (vols_.size() > 1 && vols_.back().start >= offset) {
         Volume& v = vols_.back();
-        if (v.fd >= 0) ::close(v.fd);
+        if (v.fd != os::kNoHandle) os::Close(v.fd);
         target_->Remove(static_cast<uint32_t>(vols_.size() - 1));
         vols_.pop_back();
     }
     Volume& v = vols_.back();
-    if (::ftruncate(Fd(static_cast<uint32_t>(vols_.size() - 1)),
-                    static_cast<off_t>(v.prefix + (offset - v.start))) != 0) {
-        throw WriteError(WriteErrorText(errno));
+    if (!os::Truncate(Fd(static_cast<uint32_t>(vols_.size() - 1)), v.prefix + (offset - v.start))) {
+        throw WriteError(WriteErrorText(os::LastError()));
     }
 }
 
 void OutFile::Finish() {
     Flush();
     if (!target_) {
-        if (::ftruncate(fd_, static_cast<off_t>(bufferStart_)) != 0 || ::fsync(fd_) != 0) {
-            throw WriteError(WriteErrorText(errno));
+        if (!os::Truncate(fd_, bufferStart_) || !os::Sync(fd_)) {
+            throw WriteError(WriteErrorText(os::LastError()));
         }
         return;
     }
     Volume& last = vols_.back();
     const uint32_t lastDisk = static_cast<uint32_t>(vols_.size() - 1);
-    if (::ftruncate(Fd(lastDisk), static_cast<off_t>(last.prefix + (bufferStart_ - last.start))) !=
-        0) {
-        throw WriteError(WriteErrorText(errno));
+    if (!os::Truncate(Fd(lastDisk), last.prefix + (bufferStart_ - last.start))) {
+        throw WriteError(WriteErrorText(os::LastError()));
     }
     if (vols_.size() == 1 && last.prefix == 4) {
         // Split once, then the later volumes were given up again.
@@ -398,9 +394,9 @@ void OutFile::Finish() {
     }
     for (uint32_t d = 0; d < vols_.size(); ++d) {
         if (target_->Sealed(d)) continue;  // synced before its medium went
-        if (::fsync(Fd(d)) != 0) throw WriteError(WriteErrorText(errno));
+        if (!os::Sync(Fd(d))) throw WriteError(WriteErrorText(os::LastError()));
         if (d + kOpenVolumes < vols_.size()) {
-            ::close(vols_[d].fd);
+            os::Close(vols_[d].fd);
             vols_[d].fd = -1;
         }
     }

@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "Os.h"
+
 namespace pkzip {
 
 struct WriteError : std::runtime_error {
@@ -25,9 +27,9 @@ class VolumeTarget {
   public:
     virtual ~VolumeTarget() = default;
     // Creates volume `disk` (empty) and returns its descriptor; throws WriteError.
-    virtual int Create(uint32_t disk) = 0;
+    virtual os::Handle Create(uint32_t disk) = 0;
     // Opens an existing volume again for writing.
-    virtual int Reopen(uint32_t disk) = 0;
+    virtual os::Handle Reopen(uint32_t disk) = 0;
     virtual void Remove(uint32_t disk) = 0;
     // Whether volume `disk` is on a medium already taken out: final, out of reach.
     virtual bool Sealed(uint32_t disk) const = 0;
@@ -45,7 +47,7 @@ struct Place {
 class OutFile {
   public:
     // One file, no volumes.
-    explicit OutFile(int fd);
+    explicit OutFile(os::Handle fd);
     // Volumes made by `target`, each at most `volumeLimit` bytes (0: as large
     // as the file system lets it grow), a medium taking at most `mediumBytes`
     // (0: no limit) before it counts as full.
@@ -60,7 +62,7 @@ class OutFile {
     // The next `n` bytes written are one header: kept in one volume.
     void Reserve(size_t n);
     // Appends `length` bytes of `fd` from `offset`, in the kernel where it can.
-    void CopyFrom(int fd, uint64_t offset, uint64_t length);
+    void CopyFrom(os::Handle fd, uint64_t offset, uint64_t length);
     void Patch(uint64_t offset, const std::string& bytes);
     // The local header at `offset` waits for its entry's CRC and sizes. Should
     // its medium be taken out meanwhile, the header is marked for a data
@@ -93,7 +95,7 @@ class OutFile {
     struct Volume {
         uint64_t start = 0;   // stream position of its first byte after the prefix
         uint32_t prefix = 0;  // bytes before it: the split signature on disk 0
-        int fd = -1;
+        os::Handle fd = os::kNoHandle;
         uint64_t limit = 0;  // 0: none known
         bool mediumLimit = false;
     };
@@ -102,10 +104,10 @@ class OutFile {
     void Cut(uint64_t pos, bool mediumFull);
     void NewVolume(uint64_t start);
     void AddSignature(Volume& v, uint64_t length);
-    int Fd(uint32_t disk);
+    os::Handle Fd(uint32_t disk);
     size_t VolumeAt(uint64_t pos) const;
 
-    int fd_;
+    os::Handle fd_;
     VolumeTarget* target_ = nullptr;
     uint64_t volumeLimit_ = 0;
     uint64_t mediumBytes_ = 0;

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/os/File.h"
+
 namespace pkzip {
 namespace {
 
@@ -59,7 +61,7 @@ std::string Shown(std::string_view name) {
 }
 
 std::string ErrnoText(int err) {
-    return std::strerror(err);
+    return stowaway::os::ErrorText(err);
 }
 
 }  // namespace pkzip

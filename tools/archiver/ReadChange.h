@@ -3,32 +3,32 @@
 // time the change shows, so the writer reads it once more itself.
 #pragma once
 
-#include <sys/stat.h>
-
 #include <cstdint>
 #include <functional>
 #include <string>
+
+#include "Os.h"
 
 namespace pkzip {
 
 // Empty when the file at `now` is as it was at `atOpen` and `read` bytes
 // were all of it; otherwise the warning's text. A file whose size stays 0 is
 // a pseudo file that cannot tell its size; that is no change.
-std::string ReadChange(const struct stat& atOpen, const struct stat& now, uint64_t read);
+std::string ReadChange(const os::FileInfo& atOpen, const os::FileInfo& now, uint64_t read);
 
 // The same, against the file as it is now.
-std::string ReadChangeNow(int fd, const struct stat& atOpen, uint64_t read);
+std::string ReadChangeNow(os::Handle fd, const os::FileInfo& atOpen, uint64_t read);
 
 // For the tests, a stand-in for another program writing to a file just as it
 // is read: PKZIP_TEST_CHANGE_ON_READ=grow:N appends 4 KiB to the file after
 // each of the first N reads of the run, rewrite:N changes its first byte in
 // place and moves its modification time on by a second.
-void ChangeOnRead(int fd, const char* path);
+void ChangeOnRead(os::Handle fd, const char* path);
 
 struct ReadAgainResult {
     std::string error;   // it could not be read: no entry for it
     std::string change;  // it changed again during this read
-    struct stat st {};   // at open
+    os::FileInfo st;     // at open
     uint64_t size = 0;
     uint64_t packed = 0;
     uint32_t crc = 0;

@@ -1,11 +1,5 @@
 #include "RestoreWorkFile.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <stdio.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -28,13 +22,9 @@ bool AllDigits(std::string_view s) {
 // at once, as a kill during that write would leave it.
 // Read at start-up, while there is one thread: umask() can only be read by
 // setting it, which would change it under threads creating files.
-const mode_t g_umask = [] {
-    const mode_t m = ::umask(0);
-    ::umask(m);
-    return m;
-}();
+const uint32_t g_umask = os::CreationMask();
 // The process id, asked once rather than for every file.
-const long g_pid = static_cast<long>(::getpid());
+const long g_pid = os::ProcessId();
 
 uint64_t KillAfterBytes() {
     static const uint64_t n = [] {
@@ -86,22 +76,22 @@ bool IsLeftoverWorkFile(const WorkNameInfo& info, std::string_view host, long ow
     return info.pid == ownPid || !processAlive(info.pid);
 }
 
-bool WriteRestoredBytes(int fd, const unsigned char* data, size_t len, std::string& why) {
+bool WriteRestoredBytes(os::Handle fd, const unsigned char* data, size_t len, std::string& why) {
     if (const uint64_t kill = KillAfterBytes(); kill > 0 && len > kill) {
         len = static_cast<size_t>(kill);
         while (len > 0) {
-            const ssize_t w = ::write(fd, data, len);
+            const int64_t w = os::Write(fd, data, len);
             if (w <= 0) break;
             data += w;
             len -= static_cast<size_t>(w);
         }
-        ::raise(SIGKILL);
+        os::KillSelf();
     }
     while (len > 0) {
-        const ssize_t w = ::write(fd, data, len);
+        const int64_t w = os::Write(fd, data, len);
         if (w < 0) {
-            if (errno == EINTR) continue;
-            why = "cannot write the file: " + std::string(std::strerror(errno));
+            if (os::LastError() == EINTR) continue;
+            why = "cannot write the file: " + std::string(os::ErrorText(os::LastError()));
             return false;
         }
         data += w;
@@ -111,8 +101,8 @@ bool WriteRestoredBytes(int fd, const unsigned char* data, size_t len, std::stri
 }
 
 RestoreWorkFile::~RestoreWorkFile() {
-    if (fd_ >= 0) ::close(fd_);
-    if (!name_.empty() && !placed_) ::unlinkat(dirFd_, name_.c_str(), 0);
+    if (fd_ != os::kNoHandle) os::Close(fd_);
+    if (!name_.empty() && !placed_) os::RemoveAt(dirFd_, name_);
 }
 
 bool RestoreWorkFile::Create(std::string& why) {
@@ -121,31 +111,29 @@ bool RestoreWorkFile::Create(std::string& why) {
         std::string name = RestoreWorkName(leaf_, ThisHost(), g_pid, rng() % 1000000000);
         // Its own mode from the start (the umask may take bits, Finish gives
         // them back): the name is hidden and no reader expects it complete.
-        fd_ = ::openat(dirFd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                       mode_);
-        if (fd_ >= 0) {
+        fd_ = os::OpenAt(dirFd_, name, os::kWrite | os::kCreate | os::kExclusive | os::kNoFollow,
+                         mode_);
+        if (fd_ != os::kNoHandle) {
             name_ = std::move(name);
             return true;
         }
-        if (errno != EEXIST) break;
+        if (os::LastError() != EEXIST) break;
     }
-    why = "cannot create the file: " + std::string(std::strerror(errno));
+    why = "cannot create the file: " + std::string(os::ErrorText(os::LastError()));
     return false;
 }
 
 bool RestoreWorkFile::Finish(int64_t mtime, uint32_t nsec, std::string& why) {
-    if ((mode_ & ~g_umask) != mode_) ::fchmod(fd_, mode_);
-    const struct timespec times[2] = {{0, UTIME_OMIT},
-                                      {static_cast<time_t>(mtime), static_cast<long>(nsec)}};
-    ::futimens(fd_, times);
+    if ((mode_ & ~g_umask) != mode_) os::SetMode(fd_, mode_);
+    os::SetModified(fd_, os::MakeTime(mtime, nsec));
     // No fsync: a killed process loses nothing it has written, and the rename
     // that follows is what keeps a short file from the final name. Syncing
     // every file would make a restore of many small files several times slower.
-    const int fd = fd_;
-    fd_ = -1;
+    const os::Handle fd = fd_;
+    fd_ = os::kNoHandle;
     closed_ = true;
-    if (::close(fd) != 0) {
-        why = "cannot write the file: " + std::string(std::strerror(errno));
+    if (!os::Close(fd)) {
+        why = "cannot write the file: " + std::string(os::ErrorText(os::LastError()));
         return false;
     }
     return true;
@@ -153,21 +141,22 @@ bool RestoreWorkFile::Finish(int64_t mtime, uint32_t nsec, std::string& why) {
 
 RestoreWorkFile::Placed RestoreWorkFile::Place(bool replace, std::string& why) {
     if (!replace) {
-        if (::renameat2(dirFd_, name_.c_str(), dirFd_, leaf_.c_str(), RENAME_NOREPLACE) == 0) {
+        if (os::RenameAt(dirFd_, name_, leaf_, false)) {
             placed_ = true;
             return Placed::Done;
         }
-        if (errno == EEXIST) return Placed::Exists;
-        // A file system without RENAME_NOREPLACE: look, then rename.
-        if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
-            why = "cannot put the file in place: " + std::string(std::strerror(errno));
+        if (os::LastError() == EEXIST) return Placed::Exists;
+        // A file system that cannot refuse a taken name: look, then rename.
+        if (os::LastError() != EINVAL && os::LastError() != ENOSYS &&
+            os::LastError() != EOPNOTSUPP) {
+            why = "cannot put the file in place: " + std::string(os::ErrorText(os::LastError()));
             return Placed::Failed;
         }
-        struct stat st;
-        if (::fstatat(dirFd_, leaf_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return Placed::Exists;
+        os::FileInfo st;
+        if (os::StatAt(dirFd_, leaf_, st)) return Placed::Exists;
     }
-    if (::renameat(dirFd_, name_.c_str(), dirFd_, leaf_.c_str()) != 0) {
-        why = "cannot put the file in place: " + std::string(std::strerror(errno));
+    if (!os::RenameAt(dirFd_, name_, leaf_, true)) {
+        why = "cannot put the file in place: " + std::string(os::ErrorText(os::LastError()));
         return Placed::Failed;
     }
     placed_ = true;

@@ -5,14 +5,13 @@
 // of this host left.
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "Os.h"
 #include "WorkOwner.h"
 
 namespace pkzip {
@@ -38,20 +37,20 @@ bool IsLeftoverWorkFile(const WorkNameInfo& info, std::string_view host, long ow
                         const std::function<bool(long)>& processAlive);
 
 // Writes all of `len` bytes; false with `why` set.
-bool WriteRestoredBytes(int fd, const unsigned char* data, size_t len, std::string& why);
+bool WriteRestoredBytes(os::Handle fd, const unsigned char* data, size_t len, std::string& why);
 
 class RestoreWorkFile {
   public:
     // `mode`: the permissions the file is to have.
-    RestoreWorkFile(int dirFd, const std::string& leaf, mode_t mode)
+    RestoreWorkFile(os::Handle dirFd, const std::string& leaf, uint32_t mode)
         : dirFd_(dirFd), leaf_(leaf), mode_(mode) {}
     ~RestoreWorkFile();
     RestoreWorkFile(const RestoreWorkFile&) = delete;
     RestoreWorkFile& operator=(const RestoreWorkFile&) = delete;
 
     bool Create(std::string& why);
-    bool Created() const { return fd_ >= 0 || closed_; }
-    int Fd() const { return fd_; }
+    bool Created() const { return fd_ != os::kNoHandle || closed_; }
+    os::Handle Fd() const { return fd_; }
     // Gives the file its whole mode and its modification time, then closes it.
     bool Finish(int64_t mtime, uint32_t nsec, std::string& why);
 
@@ -61,11 +60,11 @@ class RestoreWorkFile {
     Placed Place(bool replace, std::string& why);
 
   private:
-    int dirFd_;
+    os::Handle dirFd_;
     std::string leaf_;
-    mode_t mode_;
+    uint32_t mode_;
     std::string name_;
-    int fd_ = -1;
+    os::Handle fd_ = os::kNoHandle;
     bool closed_ = false;
     bool placed_ = false;
 };

@@ -1,8 +1,5 @@
 #include "StatMany.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -13,6 +10,7 @@
 #include <string_view>
 #include <thread>
 
+#include "Os.h"
 #include "Workers.h"
 
 namespace pkzip {
@@ -36,7 +34,7 @@ uint32_t FolderLength(const char* path) {
 class FolderCache {
   public:
     ~FolderCache() {
-        if (fd_ >= 0) ::close(fd_);
+        if (fd_ != os::kNoHandle) os::Close(fd_);
     }
 
     void Stat(const char* path, uint32_t folderLength, StatResult& out) {
@@ -44,31 +42,31 @@ class FolderCache {
         if (folderLength == kNoFolder) return Plain(path, out);
         const std::string_view folder(path, folderLength == 0 ? 1 : folderLength);
         if (folder != folder_) {
-            if (fd_ >= 0) ::close(fd_);
+            if (fd_ != os::kNoHandle) os::Close(fd_);
             folder_.assign(folder);
-            fd_ = ::open(folder_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            fd_ = os::Open(folder_, os::kFolder | os::kLookupOnly);
         }
         // A folder that cannot be opened leaves the error to the plain stat.
-        if (fd_ < 0) return Plain(path, out);
-        struct stat st;
-        Keep(::fstatat(fd_, path + folderLength + 1, &st, 0) == 0 ? 0 : errno, st, out);
+        if (fd_ == os::kNoHandle) return Plain(path, out);
+        os::FileInfo st;
+        Keep(os::StatAt(fd_, path + folderLength + 1, st, true) ? 0 : os::LastError(), st, out);
     }
 
   private:
     static void Plain(const char* path, StatResult& out) {
-        struct stat st;
-        Keep(::stat(path, &st) == 0 ? 0 : errno, st, out);
+        os::FileInfo st;
+        Keep(os::StatPath(path, st) ? 0 : os::LastError(), st, out);
     }
-    static void Keep(int error, const struct stat& st, StatResult& out) {
+    static void Keep(int error, const os::FileInfo& st, StatResult& out) {
         out.error = static_cast<int16_t>(error);
         if (error != 0) return;
-        out.mode = static_cast<uint16_t>(st.st_mode);
-        out.mtimeSec = st.st_mtim.tv_sec;
-        out.mtimeNsec = static_cast<uint32_t>(st.st_mtim.tv_nsec);
+        out.mode = static_cast<uint16_t>(st.mode);
+        out.mtimeSec = os::Seconds(st.modified);
+        out.mtimeNsec = os::SubsecondNanos(st.modified);
     }
 
     std::string folder_;
-    int fd_ = -1;
+    os::Handle fd_ = os::kNoHandle;
 };
 
 struct Work {

@@ -1,11 +1,6 @@
 #include "TempFile.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -17,11 +12,10 @@
 namespace pkzip {
 namespace {
 
-// Read by the signal handler, so a fixed buffer rather than a std::string.
+// Read by the interruption's cleanup, so a fixed buffer rather than a std::string.
 char g_pendingPath[4096];
-volatile sig_atomic_t g_havePending = 0;
-
-volatile sig_atomic_t g_withVolumes = 0;
+std::atomic<int> g_havePending{0};
+std::atomic<int> g_withVolumes{0};
 
 // The work volumes of a set are named after the first one: WORK.z02, ...
 void RemovePendingVolumes() {
@@ -39,42 +33,34 @@ void RemovePendingVolumes() {
         path[at++] = static_cast<char>('0' + disk / 10 % 10);
         path[at++] = static_cast<char>('0' + disk % 10);
         path[at] = '\0';
-        if (::unlink(path) != 0 && disk > 2) break;
+        if (!os::RemoveInHandler(path) && disk > 2) break;
     }
 }
 
-void OnSignal(int sig) {
-    const int savedErrno = errno;  // the interrupted code may be about to read it
-    if (g_havePending) ::unlink(g_pendingPath);
+void OnInterruption() {
+    os::InterruptsHeld::AwaitRelease();
+    if (g_havePending) os::RemoveInHandler(g_pendingPath);
     if (g_havePending && g_withVolumes) RemovePendingVolumes();
-    ::signal(sig, SIG_DFL);
-    ::raise(sig);
-    errno = savedErrno;
 }
 
 void InstallHandlers() {
-    static bool installed = false;
-    if (installed) return;
-    installed = true;
-    struct sigaction sa {};
-    sa.sa_handler = OnSignal;
-    sigemptyset(&sa.sa_mask);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) ::sigaction(sig, &sa, nullptr);
+    os::CleanUpOnInterrupt(OnInterruption);
 }
 
 // A run killed outright leaves its work file behind; its name carries the
 // process id and the host name, so a later run can tell that nobody is
 // writing it any more. A folder shared over the network is seen by other
 // machines whose processes are not ours to judge.
-constexpr time_t kLegacyStaleAge = 24 * 3600;
+constexpr int64_t kLegacyStaleAge = 24 * 3600;
 
 void RemoveStaleWorkFiles(const std::string& dir, const std::string& prefix) {
-    DIR* d = ::opendir(dir.c_str());
-    if (!d) return;
     const std::string& host = ThisHost();
-    while (dirent* e = ::readdir(d)) {
-        const std::string name = e->d_name;
-        if (name.compare(0, prefix.size(), prefix) != 0) continue;
+    std::vector<std::string> stale;
+    os::ListFolder(dir, [&](const os::FolderEntry& e) {
+        if (e.name.substr(0, prefix.size()) == prefix) stale.emplace_back(e.name);
+        return true;
+    });
+    for (const std::string& name : stale) {
         char* end = nullptr;
         const long pid = std::strtol(name.c_str() + prefix.size(), &end, 10);
         if (pid <= 0) continue;
@@ -85,21 +71,20 @@ void RemoveStaleWorkFiles(const std::string& dir, const std::string& prefix) {
                 continue;
         } else {
             // Made before names carried the host: only when long untouched.
-            struct stat st {};
-            if (::lstat(path.c_str(), &st) != 0 ||
-                ::time(nullptr) - st.st_mtime < kLegacyStaleAge) {
+            os::FileInfo st;
+            if (!os::StatPath(path, st, false) ||
+                os::Seconds(os::Now()) - os::Seconds(st.modified) < kLegacyStaleAge) {
                 continue;
             }
         }
-        if (!ProcessAlive(pid)) ::unlink(path.c_str());
+        if (!ProcessAlive(pid)) os::Remove(path);
     }
-    ::closedir(d);
 }
 
 }  // namespace
 
 std::string TempFile::WorkPrefix(const std::string& base) {
-    return "." + base + ".pkzip-" + std::to_string(::getpid()) + "@" + ThisHost() + "~";
+    return "." + base + ".pkzip-" + std::to_string(os::ProcessId()) + "@" + ThisHost() + "~";
 }
 
 void TempFile::RemoveVolumesOnSignal() {
@@ -120,40 +105,32 @@ bool TempFile::Create(const std::string& dir, const std::string& base, std::stri
         error = "path too long";
         return false;
     }
-    std::vector<char> buf(templ.begin(), templ.end());
-    buf.push_back('\0');
-    // Block the signals while the handler's path is being set up.
-    sigset_t block, old;
-    sigemptyset(&block);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&block, sig);
-    ::sigprocmask(SIG_BLOCK, &block, &old);
-    fd_ = ::mkostemp(buf.data(), O_CLOEXEC);
-    const int err = errno;
-    if (fd_ >= 0) {
-        path_ = buf.data();
-        std::memcpy(g_pendingPath, buf.data(), buf.size());
-        g_havePending = 1;
+    int err = 0;
+    {
+        // Interruptions wait while the handler's path is being set up.
+        os::InterruptsHeld held;
+        fd_ = os::CreateUnique(templ.substr(0, templ.size() - 6), path_);
+        err = os::LastError();
+        if (fd_ != os::kNoHandle) {
+            std::memcpy(g_pendingPath, path_.c_str(), path_.size() + 1);
+            g_havePending = 1;
+        }
     }
-    ::sigprocmask(SIG_SETMASK, &old, nullptr);
-    if (fd_ < 0) {
-        error = std::strerror(err);
+    if (fd_ == os::kNoHandle) {
+        error = os::ErrorText(err);
         return false;
     }
     return true;
 }
 
-bool TempFile::Seal(mode_t mode, std::string& error) {
-    if (fd_ < 0) return true;
-    if (::fchmod(fd_, mode) != 0 || ::fsync(fd_) != 0) {
-        error = std::strerror(errno);
+bool TempFile::Seal(uint32_t mode, std::string& error) {
+    if (fd_ == os::kNoHandle) return true;
+    if (!os::SetMode(fd_, mode) || !os::Sync(fd_)) {
+        error = os::ErrorText(os::LastError());
         return false;
     }
-    const int rc = ::close(fd_);
-    fd_ = -1;
-    if (rc != 0) {
-        error = std::strerror(errno);
-        return false;
-    }
+    os::Close(fd_);
+    fd_ = os::kNoHandle;
     return true;
 }
 
@@ -163,30 +140,22 @@ void TempFile::Release() {
 }
 
 void TempFile::Discard() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
+    if (fd_ != os::kNoHandle) {
+        os::Close(fd_);
+        fd_ = os::kNoHandle;
     }
     if (!path_.empty() && !committed_) {
         g_havePending = 0;
-        ::unlink(path_.c_str());
+        os::Remove(path_);
         path_.clear();
     }
 }
 
-int NamelessWorkFile(const std::string& folder, std::string& error) {
-    const int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd >= 0) return fd;
-    if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
-        std::string path = folder + "/.pkzip-work-XXXXXX";
-        const int named = ::mkostemp(path.data(), O_CLOEXEC);
-        if (named >= 0) {
-            ::unlink(path.c_str());
-            return named;
-        }
-    }
-    error = "cannot create a work file in " + folder + ": " + std::strerror(errno);
-    return -1;
+os::Handle NamelessWorkFile(const std::string& folder, std::string& error) {
+    const os::Handle fd = os::CreateNameless(folder);
+    if (fd != os::kNoHandle) return fd;
+    error = "cannot create a work file in " + folder + ": " + os::ErrorText(os::LastError());
+    return os::kNoHandle;
 }
 
 }  // namespace pkzip

@@ -3,9 +3,9 @@
 // leaves the old archive as it was.
 #pragma once
 
-#include <sys/types.h>
-
 #include <string>
+
+#include "Os.h"
 
 namespace pkzip {
 
@@ -19,10 +19,10 @@ class TempFile {
     // Creates the work file in `dir`, named after `base`, and arranges for it
     // to be removed if the process is interrupted.
     bool Create(const std::string& dir, const std::string& base, std::string& error);
-    int Fd() const { return fd_; }
+    os::Handle Fd() const { return fd_; }
     const std::string& Path() const { return path_; }
     // Gives the file `mode`, syncs and closes it: ready to be renamed by a commit.
-    bool Seal(mode_t mode, std::string& error);
+    bool Seal(uint32_t mode, std::string& error);
     // The commit renamed it: no longer ours to remove.
     void Release();
     void Discard();
@@ -34,14 +34,14 @@ class TempFile {
     static void RemoveVolumesOnSignal();
 
   private:
-    int fd_ = -1;
+    os::Handle fd_ = os::kNoHandle;
     std::string path_;
     bool committed_ = false;
 };
 
-// A work file without a name in `folder`, where the kernel makes one; else
-// named and removed at once: no way out of the run leaves it behind. -1
-// with `error` when it cannot be made.
-int NamelessWorkFile(const std::string& folder, std::string& error);
+// A work file without a name in `folder`, where the system makes one; else
+// named and removed at once: no way out of the run leaves it behind.
+// kNoHandle with `error` when it cannot be made.
+os::Handle NamelessWorkFile(const std::string& folder, std::string& error);
 
 }  // namespace pkzip

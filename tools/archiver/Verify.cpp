@@ -1,8 +1,5 @@
 #include "Verify.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstring>

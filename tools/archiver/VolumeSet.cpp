@@ -1,9 +1,5 @@
 #include "VolumeSet.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -17,9 +13,7 @@ namespace pkzip {
 bool ConsoleVolumeAsker::CanAsk() {
     // A terminal, or the pipe or socket of the program's console window; a file
     // or /dev/null means nobody is there to answer.
-    struct stat st;
-    if (::isatty(0)) return true;
-    return ::fstat(0, &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode));
+    return os::InputCanAnswer();
 }
 
 std::optional<std::string> ConsoleVolumeAsker::AskFolder(const std::string& volume) {
@@ -40,28 +34,27 @@ std::optional<std::string> ConsoleVolumeAsker::AskFolder(const std::string& volu
 
 VolumeSet::~VolumeSet() {
     for (Volume& v : vols_) {
-        if (v.fd >= 0) ::close(v.fd);
+        if (v.fd != os::kNoHandle) os::Close(v.fd);
     }
 }
 
 bool VolumeSet::OpenOne(const std::string& path, Volume& v, std::string& error) {
-    // Without O_NONBLOCK a FIFO would wait for a writer for ever: opened
-    // that way, a special file is refused at once like a folder.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        error = ErrnoText(errno);
+    // Opened as a source, a FIFO does not wait for a writer for ever: a
+    // special file is refused at once like a folder.
+    const os::Handle fd = os::Open(path, os::kRead | os::kSource);
+    if (fd == os::kNoHandle) {
+        error = ErrnoText(os::LastError());
         return false;
     }
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    os::FileInfo st;
+    if (!os::Stat(fd, st) || st.type != os::FileType::File) {
         error = "not a file";
-        ::close(fd);
+        os::Close(fd);
         return false;
     }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     v.path = path;
     v.fd = fd;
-    v.size = static_cast<uint64_t>(st.st_size);
+    v.size = st.size;
     return true;
 }
 
@@ -90,10 +83,10 @@ std::string VolumeSet::VolumeName(const std::string& last, uint32_t disk, uint32
 bool VolumeSet::LocateLastVolume(const std::string& given, VolumeAsker* asker, std::string& found,
                                  std::string& error) {
     found = given;
-    struct stat st;
-    if (::lstat(given.c_str(), &st) == 0 || errno != ENOENT) return true;
+    os::FileInfo st;
+    if (os::StatPath(given, st, false) || os::LastError() != ENOENT) return true;
     const std::string first = VolumeName(given, 0, 2);
-    if (::stat(first.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return true;  // no set here
+    if (!os::StatPath(first, st) || st.type != os::FileType::File) return true;  // no set here
     const size_t slash = given.rfind('/');
     const std::string leaf = slash == std::string::npos ? given : given.substr(slash + 1);
     const std::string here =
@@ -109,7 +102,7 @@ bool VolumeSet::LocateLastVolume(const std::string& given, VolumeAsker* asker, s
         std::string folder = *answer;
         while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
         const std::string look = folder.empty() ? given : folder + "/" + leaf;
-        if (::stat(look.c_str(), &st) == 0) {
+        if (os::StatPath(look, st)) {
             found = look;
             return true;
         }
@@ -140,7 +133,7 @@ bool VolumeSet::OpenSplit(uint32_t disks, VolumeAsker* asker, std::string& error
             }
             std::optional<std::string> answer = asker ? asker->AskFolder(look) : std::nullopt;
             if (!answer) {
-                for (uint32_t k = 0; k < d; ++k) ::close(all[k].fd);
+                for (uint32_t k = 0; k < d; ++k) os::Close(all[k].fd);
                 error = "cannot find volume " + look +
                         (why == ErrnoText(ENOENT) ? std::string() : " (" + why + ")");
                 return false;
@@ -175,8 +168,8 @@ size_t VolumeSet::ReadSome(uint32_t disk, uint64_t offset, void* buf, size_t len
             continue;
         }
         const size_t want = static_cast<size_t>(std::min<uint64_t>(len - done, v.size - offset));
-        const ssize_t n = ::pread(v.fd, p + done, want, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR) continue;
+        const int64_t n = os::ReadAt(v.fd, p + done, want, offset);
+        if (n < 0 && os::LastError() == EINTR) continue;
         if (n <= 0) break;
         done += static_cast<size_t>(n);
         offset += static_cast<uint64_t>(n);
@@ -199,10 +192,10 @@ bool VolumeSet::ReadAt(uint32_t disk, uint64_t offset, void* buf, size_t len,
             continue;
         }
         const size_t want = static_cast<size_t>(std::min<uint64_t>(len, v.size - offset));
-        const ssize_t n = ::pread(v.fd, p, want, static_cast<off_t>(offset));
+        const int64_t n = os::ReadAt(v.fd, p, want, offset);
         if (n < 0) {
-            if (errno == EINTR) continue;
-            error = "cannot read " + v.path + ": " + ErrnoText(errno);
+            if (os::LastError() == EINTR) continue;
+            error = "cannot read " + v.path + ": " + ErrnoText(os::LastError());
             return false;
         }
         if (n == 0) {

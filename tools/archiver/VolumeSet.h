@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "Os.h"
+
 namespace pkzip {
 
 // Asked for the folder that holds a volume that is not where it should be.
@@ -59,7 +61,7 @@ class VolumeSet {
     uint64_t VolumeSize(uint32_t disk) const { return vols_[disk].size; }
     const std::string& VolumePath(uint32_t disk) const { return vols_[disk].path; }
     // Open for positioned reads while the set lives.
-    int VolumeFd(uint32_t disk) const { return vols_[disk].fd; }
+    os::Handle VolumeFd(uint32_t disk) const { return vols_[disk].fd; }
     uint32_t LastDisk() const { return DiskCount() - 1; }
     bool IsSplit() const { return vols_.size() > 1; }
 
@@ -79,7 +81,7 @@ class VolumeSet {
   private:
     struct Volume {
         std::string path;
-        int fd = -1;
+        os::Handle fd = os::kNoHandle;
         uint64_t size = 0;
     };
     static bool OpenOne(const std::string& path, Volume& v, std::string& error);

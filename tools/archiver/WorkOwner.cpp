@@ -1,19 +1,16 @@
 #include "WorkOwner.h"
 
-#include <signal.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include "platform/os/Self.h"
 
 namespace pkzip {
 
 const std::string& ThisHost() {
     static const std::string host = [] {
-        char raw[256] = {};
-        if (::gethostname(raw, sizeof raw - 1) != 0 || raw[0] == '\0') return std::string("host");
+        const std::string raw = stowaway::os::HostName();
+        if (raw.empty()) return std::string("host");
         std::string h;
-        for (const char* p = raw; *p && h.size() < kHostNameMax; ++p) {
-            const char c = *p;
+        for (size_t i = 0; i < raw.size() && h.size() < kHostNameMax; ++i) {
+            const char c = raw[i];
             const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
                                (c >= '0' && c <= '9') || c == '.' || c == '_';
             h += plain ? c : '_';
@@ -24,7 +21,7 @@ const std::string& ThisHost() {
 }
 
 bool ProcessAlive(long pid) {
-    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+    return stowaway::os::ProcessAlive(pid);
 }
 
 }  // namespace pkzip

@@ -1,9 +1,8 @@
 #include "ZipFormat.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 
+#include "Os.h"
 #include "crypto/Aes2Entry.h"
 
 namespace pkzip {
@@ -86,9 +85,8 @@ uint32_t HeaderCrc(const EntryRecord& e) {
 }
 
 void ToDosTime(int64_t t, uint16_t& dosTime, uint16_t& dosDate) {
-    time_t tt = static_cast<time_t>(t);
     struct tm tm {};
-    if (!localtime_r(&tt, &tm) || tm.tm_year < 80) {
+    if (!os::LocalTime(t, tm) || tm.tm_year < 80) {
         dosTime = 0;
         dosDate = (1 << 5) | 1;  // 1980-01-01
         return;
@@ -155,8 +153,8 @@ uint16_t VersionNeeded(const EntryRecord& e, bool zip64) {
 
 uint32_t UnixExternalAttrs(uint32_t mode) {
     uint32_t attrs = mode << 16;
-    if (S_ISDIR(mode)) attrs |= 0x10;      // MS-DOS folder
-    if (!(mode & S_IWUSR)) attrs |= 0x01;  // MS-DOS read-only
+    if (IsUnixFolder(mode)) attrs |= 0x10;  // MS-DOS folder
+    if (!(mode & 0200)) attrs |= 0x01;      // MS-DOS read-only
     return attrs;
 }
 

@@ -96,6 +96,19 @@ bool NeedsZip64(const EntryRecord& e);
 // Version needed to extract for a method we copy but do not write ourselves.
 uint16_t VersionNeeded(const EntryRecord& e, bool zip64);
 
+// The type bits of a Unix mode, as archives record them.
+constexpr uint32_t kUnixTypeMask = 0170000;
+constexpr uint32_t kUnixFifo = 0010000;
+constexpr uint32_t kUnixFolder = 0040000;
+constexpr uint32_t kUnixFile = 0100000;
+constexpr uint32_t kUnixLink = 0120000;
+constexpr bool IsUnixFolder(uint32_t mode) {
+    return (mode & kUnixTypeMask) == kUnixFolder;
+}
+constexpr bool IsUnixLink(uint32_t mode) {
+    return (mode & kUnixTypeMask) == kUnixLink;
+}
+
 uint32_t UnixExternalAttrs(uint32_t mode);
 
 // A central record copied from another archive, moved to local header offset

@@ -1,10 +1,5 @@
 // PKZIP25.EXE: the archiver the backup program drives. Backup, restore and a
 // brief listing on standard ZIP archives.
-#include <signal.h>
-#include <unistd.h>
-
-#include <cstdlib>
-
 #include <string>
 #include <vector>
 
@@ -12,19 +7,14 @@
 #include "Extract.h"
 #include "Listing.h"
 #include "Options.h"
+#include "Os.h"
 #include "Output.h"
 #include "crypto/Password.h"
 
 int main(int argc, char** argv) {
-    // Output may go to a pipe whose reader goes away; the archive is still finished.
-    ::signal(SIGPIPE, SIG_IGN);
-    // A file-size limit then shows as EFBIG on the write, reported like any
-    // other write error, instead of killing us without a word.
-    ::signal(SIGXFSZ, SIG_IGN);
-    // The C library looks at /etc/localtime again on every local-time
-    // conversion unless TZ names it; one conversion per entry made that a
-    // system call per file.
-    ::setenv("TZ", ":/etc/localtime", 0);
+    // A reader of the output going away or a file-size limit shows as a
+    // failed write, reported like any other; the archive is still finished.
+    stowaway::os::PrepareToolProcess();
 
     std::vector<std::string> args(argv + 1, argv + argc);
     pkzip::Options options;
@@ -33,6 +23,12 @@ int main(int argc, char** argv) {
         pkzip::Problem(error + " (run with --help for the usage)");
         return 2;
     }
+    // Windows' paths come with backslashes; inside, '/' separates names.
+    for (std::string* path :
+         {&options.archive, &options.target, &options.nameFile, &options.headerFile})
+        stowaway::os::UsePortableSeparators(*path);
+    for (std::string& path : options.listFiles) stowaway::os::UsePortableSeparators(path);
+    for (std::string& path : options.files) stowaway::os::UsePortableSeparators(path);
     pkzip::crypto::Password password;
     if (options.passwordFd >= 0 && options.mode != pkzip::Mode::Help) {
         if (!password.ReadFrom(options.passwordFd, error)) {

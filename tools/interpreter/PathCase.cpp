@@ -1,37 +1,32 @@
 #include "PathCase.h"
 
-#include <filesystem>
-#include <system_error>
 #include <vector>
 
 #include "platform/CaseFold.h"
-#include "platform/NativeText.h"
+#include "platform/os/File.h"
 
 namespace tools {
 namespace {
 
-namespace fs = std::filesystem;
+namespace os = stowaway::os;
 
 bool Exists(const std::string& p) {
-    std::error_code ec;
-    return fs::symlink_status(stowaway::toPath(p), ec).type() != fs::file_type::not_found && !ec;
+    os::FileInfo info;
+    return os::StatPath(p, info, false);
 }
 
 // The single entry of `dir` equal to `name` ignoring case, or "" if none or several.
 std::string FindIgnoringCase(const std::string& dir, const std::string& name) {
-    std::error_code ec;
-    fs::directory_iterator it(stowaway::toPath(dir.empty() ? "." : dir), ec);
-    if (ec) return {};
     std::string found;
     int matches = 0;
-    for (; it != fs::directory_iterator(); it.increment(ec)) {
-        const std::string entry = stowaway::fromPath(it->path().filename());
-        if (stowaway::EqualsFolded(entry, name)) {
-            found = entry;
+    os::ListFolder(dir.empty() ? std::string(".") : dir, [&](const os::FolderEntry& e) {
+        if (stowaway::EqualsFolded(e.name, name)) {
+            found = e.name;
             ++matches;
         }
-    }
-    return matches == 1 && !ec ? found : std::string();
+        return true;
+    });
+    return matches == 1 ? found : std::string();
 }
 
 }  // namespace
@@ -76,8 +71,8 @@ std::string ResolvePathCase(const std::string& path) {
 }
 
 bool IsRegularFile(const std::string& path) {
-    std::error_code ec;
-    return fs::is_regular_file(stowaway::toPath(path), ec);
+    os::FileInfo info;
+    return os::StatPath(path, info) && info.type == os::FileType::File;
 }
 
 }  // namespace tools

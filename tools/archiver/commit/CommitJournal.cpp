@@ -1,8 +1,5 @@
 #include "CommitJournal.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +8,7 @@
 
 #include "FileSteps.h"
 #include "Names.h"
+#include "Os.h"
 
 namespace pkzip::commit {
 namespace {
@@ -83,24 +81,24 @@ bool WriteJournal(const std::string& path, const Journal& j, std::string& error)
     for (const std::string& p : j.stale) s << "stale\t" << Escape(p) << "\n";
     s << "end\n";
     const std::string text = s.str();
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        error = "cannot create the commit journal " + path + ": " + std::strerror(errno);
+    const os::Handle fd = os::Open(path, os::kWrite | os::kCreate | os::kExclusive, 0600);
+    if (fd == os::kNoHandle) {
+        error = "cannot create the commit journal " + path + ": " + os::ErrorText(os::LastError());
         return false;
     }
     size_t done = 0;
     while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
+        const int64_t n = os::Write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && os::LastError() == EINTR) continue;
         if (n <= 0) break;
         done += static_cast<size_t>(n);
     }
-    const int err = errno;
-    const bool ok = done == text.size() && ::fsync(fd) == 0;
-    ::close(fd);
+    const int err = os::LastError();
+    const bool ok = done == text.size() && os::Sync(fd);
+    os::Close(fd);
     if (!ok) {
-        ::unlink(path.c_str());
-        error = "cannot write the commit journal " + path + ": " + std::strerror(err ? err : EIO);
+        os::Remove(path);
+        error = "cannot write the commit journal " + path + ": " + os::ErrorText(err ? err : EIO);
         return false;
     }
     SyncFolder(FolderOf(path));
@@ -110,22 +108,22 @@ bool WriteJournal(const std::string& path, const Journal& j, std::string& error)
 bool ReadJournal(const std::string& path, Journal& j, bool& missing, std::string& error) {
     missing = false;
     j = Journal{};
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        missing = errno == ENOENT;
-        error = std::strerror(errno);
+    const os::Handle fd = os::Open(path, os::kRead | os::kSource);
+    if (fd == os::kNoHandle) {
+        missing = os::LastError() == ENOENT;
+        error = os::ErrorText(os::LastError());
         return false;
     }
     std::string text;
     char buf[8192];
     for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
+        const int64_t n = os::Read(fd, buf, sizeof buf);
+        if (n < 0 && os::LastError() == EINTR) continue;
         if (n <= 0) break;
         text.append(buf, static_cast<size_t>(n));
         if (text.size() > (64u << 20)) break;
     }
-    ::close(fd);
+    os::Close(fd);
     std::istringstream in(text);
     std::string line;
     bool sawEnd = false;

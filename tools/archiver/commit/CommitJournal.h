@@ -4,8 +4,6 @@
 // each one is meant to go.
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstdint>
 #include <string>
 #include <vector>

@@ -1,13 +1,10 @@
 #include "FileSteps.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <stdio.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+
+#include "Os.h"
 
 namespace pkzip::commit {
 namespace {
@@ -40,8 +37,8 @@ void Parse(const char* setting, Fault& f) {
     f.at = std::strtol(at + 1, nullptr, 10);
 }
 
-// True when this step is to fail (errno set); never returns when it is to
-// kill; "term" sends SIGTERM and lets the step go on.
+// True when this step is to fail (with EIO); never returns when it is to
+// kill; "term" asks the process to end and lets the step go on.
 bool Injected() {
     Fault& f = TheFault();
     if (!f.loaded) {
@@ -49,9 +46,9 @@ bool Injected() {
         Parse(std::getenv("PKZIP_TEST_COMMIT_FAULT"), f);
     }
     if (f.at <= 0 || ++f.steps != f.at) return false;
-    if (f.kill) ::kill(::getpid(), SIGKILL);
+    if (f.kill) os::KillSelf();
     if (f.term) {
-        ::kill(::getpid(), SIGTERM);  // held until the commit is through
+        os::InterruptSelf();  // held until the commit is through
         return false;
     }
     errno = EIO;
@@ -68,12 +65,12 @@ void SetFaultForTest(const std::string& setting) {
 
 bool StepRename(const std::string& from, const std::string& to) {
     if (Injected()) return false;
-    return ::rename(from.c_str(), to.c_str()) == 0;
+    return os::Rename(from, to);
 }
 
 bool StepLink(const std::string& from, const std::string& to) {
     if (Injected()) return false;
-    return ::link(from.c_str(), to.c_str()) == 0;
+    return os::HardLink(from, to);
 }
 
 void StepCheckpoint() {
@@ -81,11 +78,7 @@ void StepCheckpoint() {
 }
 
 void SyncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
+    os::SyncFolder(folder);
 }
 
 }  // namespace pkzip::commit

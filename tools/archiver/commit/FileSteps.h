@@ -1,17 +1,17 @@
 // The file-system steps a set commit takes, each one counted so that a test
 // can stop the archiver at any of them: PKZIP_TEST_COMMIT_FAULT="kill@N" kills
 // the process at the Nth step, "eio@N" makes that step fail with EIO,
-// "term@N" sends SIGTERM there (which waits for the commit). Unset,
-// the steps are plain rename(2) and link(2).
+// "term@N" asks the process to end there (which waits for the commit).
+// Unset, the steps are plain renames and hard links.
 #pragma once
 
 #include <string>
 
 namespace pkzip::commit {
 
-// rename(2), counted. False with errno set.
+// A rename, counted. False with os::LastError() set.
 bool StepRename(const std::string& from, const std::string& to);
-// link(2), counted. False with errno set.
+// A hard link, counted. False with os::LastError() set.
 bool StepLink(const std::string& from, const std::string& to);
 
 // The point after the last rename, before the old files are removed:

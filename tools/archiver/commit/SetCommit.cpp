@@ -1,9 +1,5 @@
 #include "SetCommit.h"
 
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -11,6 +7,7 @@
 
 #include "FileSteps.h"
 #include "Names.h"
+#include "Os.h"
 #include "WorkOwner.h"
 
 namespace pkzip::commit {
@@ -21,14 +18,14 @@ namespace {
 constexpr time_t kForeignJournalAge = 3600;
 
 bool Exists(const std::string& path) {
-    struct stat st;
-    return ::lstat(path.c_str(), &st) == 0;
+    os::FileInfo st;
+    return os::StatPath(path, st, false);
 }
 
 bool IsNewFile(const std::string& path, const NewVolume& v) {
-    struct stat st;
-    return ::lstat(path.c_str(), &st) == 0 && static_cast<uint64_t>(st.st_dev) == v.dev &&
-           static_cast<uint64_t>(st.st_ino) == v.ino;
+    os::FileInfo st;
+    return os::StatPath(path, st, false) && static_cast<uint64_t>(st.device) == v.dev &&
+           static_cast<uint64_t>(st.index) == v.ino;
 }
 
 void SyncFolders(const std::string& archive, const Journal& j) {
@@ -42,30 +39,17 @@ void SyncFolders(const std::string& archive, const Journal& j) {
 // are one file and rename does nothing: the aside name is then removed.
 bool PutBack(const AsideFile& a) {
     if (!Exists(a.aside)) return true;
-    if (::rename(a.aside.c_str(), a.final.c_str()) != 0) return false;
-    if (Exists(a.aside)) ::unlink(a.aside.c_str());
+    if (!os::Rename(a.aside, a.final)) return false;
+    if (Exists(a.aside)) os::Remove(a.aside);
     return true;
 }
 
 std::string Describe(const char* what, const std::string& path, int err) {
-    return std::string(what) + " " + path + " (" + std::strerror(err) + ")";
+    return std::string(what) + " " + path + " (" + os::ErrorText(err) + ")";
 }
 
-// Blocks the interrupting signals while files move: an interruption then
-// waits for the commit or its undoing to finish.
-class SignalsHeld {
-  public:
-    SignalsHeld() {
-        sigset_t block;
-        sigemptyset(&block);
-        for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&block, sig);
-        ::sigprocmask(SIG_BLOCK, &block, &old_);
-    }
-    ~SignalsHeld() { ::sigprocmask(SIG_SETMASK, &old_, nullptr); }
-
-  private:
-    sigset_t old_;
-};
+// Interruptions wait while files move: the commit or its undoing finishes first.
+using SignalsHeld = os::InterruptsHeld;
 
 }  // namespace
 
@@ -74,7 +58,7 @@ Outcome CommitSet(const std::string& archive, const Journal& plan, std::string& 
     // The journal names the process that moves the files.
     Journal j = plan;
     j.host = ThisHost();
-    j.pid = static_cast<long>(::getpid());
+    j.pid = os::ProcessId();
     const std::string journal = JournalPath(archive);
     if (Exists(journal)) {
         error = "an earlier commit's journal " + journal + " is still there; nothing was changed";
@@ -94,10 +78,11 @@ Outcome CommitSet(const std::string& archive, const Journal& plan, std::string& 
         // file until the rename over it, which is atomic.
         const bool byLink = asideDone == 0 && j.place.size() == 1 && a.final == j.place[0].final;
         bool ok = byLink ? StepLink(a.final, a.aside) : StepRename(a.final, a.aside);
-        if (!ok && byLink && errno != EIO) ok = StepRename(a.final, a.aside);  // no hard links here
-        if (!ok && errno == ENOENT) continue;  // gone meanwhile: nothing to keep
+        if (!ok && byLink && os::LastError() != EIO)
+            ok = StepRename(a.final, a.aside);           // no hard links here
+        if (!ok && os::LastError() == ENOENT) continue;  // gone meanwhile: nothing to keep
         if (!ok) {
-            failure = Describe("cannot move aside the old", a.final, errno);
+            failure = Describe("cannot move aside the old", a.final, os::LastError());
             break;
         }
     }
@@ -105,7 +90,7 @@ Outcome CommitSet(const std::string& archive, const Journal& plan, std::string& 
         for (; placeDone < j.place.size(); ++placeDone) {
             const NewVolume& v = j.place[placeDone];
             if (!StepRename(v.work, v.final)) {
-                failure = Describe("cannot rename the new volume to", v.final, errno);
+                failure = Describe("cannot rename the new volume to", v.final, os::LastError());
                 break;
             }
         }
@@ -114,9 +99,9 @@ Outcome CommitSet(const std::string& archive, const Journal& plan, std::string& 
 
     if (failure.empty()) {
         StepCheckpoint();
-        for (const AsideFile& a : j.aside) ::unlink(a.aside.c_str());
-        for (const std::string& s : j.stale) ::unlink(s.c_str());
-        ::unlink(journal.c_str());
+        for (const AsideFile& a : j.aside) os::Remove(a.aside);
+        for (const std::string& s : j.stale) os::Remove(s);
+        os::Remove(journal);
         SyncFolders(archive, j);
         return Outcome::Done;
     }
@@ -125,13 +110,15 @@ Outcome CommitSet(const std::string& archive, const Journal& plan, std::string& 
     std::string stuck;
     for (size_t k = placeDone; k-- > 0;) {
         const NewVolume& v = j.place[k];
-        if (::rename(v.final.c_str(), v.work.c_str()) != 0 && stuck.empty()) {
-            stuck = Describe("the new volume could not be taken back from", v.final, errno);
+        if (!os::Rename(v.final, v.work) && stuck.empty()) {
+            stuck =
+                Describe("the new volume could not be taken back from", v.final, os::LastError());
         }
     }
     for (size_t i = asideDone; i-- > 0;) {
         if (stuck.empty() && !PutBack(j.aside[i])) {
-            stuck = Describe("the old volume could not be put back from", j.aside[i].aside, errno);
+            stuck = Describe("the old volume could not be put back from", j.aside[i].aside,
+                             os::LastError());
         }
     }
     SyncFolders(archive, j);
@@ -140,7 +127,7 @@ Outcome CommitSet(const std::string& archive, const Journal& plan, std::string& 
                 " stays, and the next run on this archive puts the old set back";
         return Outcome::Stuck;
     }
-    ::unlink(journal.c_str());
+    os::Remove(journal);
     error = failure + "; every volume was put back where it was";
     return Outcome::RolledBack;
 }
@@ -153,25 +140,25 @@ Recovery Recover(const std::string& archive, std::string& report) {
     if (!ReadJournal(journal, j, missing, why)) {
         if (missing) return Recovery::Nothing;
         // Cut short while being written: nothing had moved yet.
-        if (::unlink(journal.c_str()) != 0) {
+        if (!os::Remove(journal)) {
             report = "cannot remove the unfinished commit journal " + journal + ": " +
-                     std::strerror(errno);
+                     os::ErrorText(os::LastError());
             return Recovery::Failed;
         }
         report = "an interrupted update had not yet touched the archive; its journal was removed";
         return Recovery::RolledBack;
     }
     if (j.host == ThisHost()) {
-        const bool alive = j.pid == static_cast<long>(::getpid()) || ProcessAlive(j.pid);
+        const bool alive = j.pid == os::ProcessId() || ProcessAlive(j.pid);
         if (alive) {
             report = "another run (process " + std::to_string(j.pid) +
                      ") is putting a new version of the archive in place";
             return Recovery::Busy;
         }
     } else {
-        struct stat st {};
-        if (::stat(journal.c_str(), &st) == 0 &&
-            std::time(nullptr) - st.st_mtime < kForeignJournalAge) {
+        os::FileInfo st;
+        if (os::StatPath(journal, st) &&
+            std::time(nullptr) - os::Seconds(st.modified) < kForeignJournalAge) {
             report = "a run on the computer " + j.host +
                      " is putting a new version of the archive in place (" + journal + ")";
             return Recovery::Busy;
@@ -182,28 +169,28 @@ Recovery Recover(const std::string& archive, std::string& report) {
     bool complete = true;
     for (const NewVolume& v : j.place) complete = complete && IsNewFile(v.final, v);
     if (complete) {
-        for (const AsideFile& a : j.aside) ::unlink(a.aside.c_str());
-        for (const std::string& s : j.stale) ::unlink(s.c_str());
+        for (const AsideFile& a : j.aside) os::Remove(a.aside);
+        for (const std::string& s : j.stale) os::Remove(s);
         SyncFolders(archive, j);
-        ::unlink(journal.c_str());
+        os::Remove(journal);
         report =
             "an interrupted update had already put its new archive in place; the old volumes were "
             "removed";
         return Recovery::Completed;
     }
     for (const NewVolume& v : j.place) {
-        if (IsNewFile(v.final, v)) ::unlink(v.final.c_str());
-        ::unlink(v.work.c_str());
+        if (IsNewFile(v.final, v)) os::Remove(v.final);
+        os::Remove(v.work);
     }
     for (const AsideFile& a : j.aside) {
         if (!PutBack(a)) {
             report = "an interrupted update could not be undone: cannot put " + a.aside +
-                     " back as " + a.final + " (" + std::strerror(errno) + ")";
+                     " back as " + a.final + " (" + os::ErrorText(os::LastError()) + ")";
             return Recovery::Failed;
         }
     }
     SyncFolders(archive, j);
-    ::unlink(journal.c_str());
+    os::Remove(journal);
     report = "an interrupted update was undone: the old archive is back in place";
     return Recovery::RolledBack;
 }

@@ -1,8 +1,5 @@
 #include "VolumePlan.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +7,7 @@
 
 #include "FileSteps.h"
 #include "Names.h"
+#include "Os.h"
 #include "WorkOwner.h"
 
 namespace pkzip::commit {
@@ -21,8 +19,8 @@ std::string LeafPart(const std::string& path) {
 }
 
 bool Exists(const std::string& path) {
-    struct stat st;
-    return ::lstat(path.c_str(), &st) == 0;
+    os::FileInfo st;
+    return os::StatPath(path, st, false);
 }
 
 // A hidden name beside `final` that nothing else uses.
@@ -39,10 +37,8 @@ std::string AsideName(const std::string& final, const std::set<std::string>& tak
 
 std::string CanonicalPath(const std::string& path) {
     const std::string folder = FolderOf(path);
-    char* real = ::realpath(folder.c_str(), nullptr);
-    if (real == nullptr) return path;
-    std::string out = real;
-    std::free(real);
+    std::string out;
+    if (!os::RealPath(folder, out)) return path;
     return (out == "/" ? "" : out) + "/" + LeafPart(path);
 }
 
@@ -60,7 +56,7 @@ std::vector<std::string> RemovedOldFiles(const Journal& j) {
 bool PlanCommit(const std::string& archive, const std::vector<std::string>& oldVolumes,
                 const NewSet& newSet, Journal& j, std::string& error) {
     j.host = ThisHost();
-    j.pid = static_cast<long>(::getpid());
+    j.pid = os::ProcessId();
     j.aside.clear();
     j.place.clear();
     j.stale.clear();
@@ -68,20 +64,19 @@ bool PlanCommit(const std::string& archive, const std::vector<std::string>& oldV
     std::set<std::string> newFinals;  // canonical
     std::set<std::pair<uint64_t, uint64_t>> newFiles;
     for (const auto& [work, final] : newSet.toPlace) {
-        struct stat st;
-        if (::lstat(work.c_str(), &st) != 0) {
-            error = "cannot look at the new volume " + work + ": " + std::strerror(errno);
+        os::FileInfo st;
+        if (!os::StatPath(work, st, false)) {
+            error = "cannot look at the new volume " + work + ": " + os::ErrorText(os::LastError());
             return false;
         }
-        j.place.push_back(
-            {work, final, static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)});
+        j.place.push_back({work, final, st.device, st.index});
         newFinals.insert(CanonicalPath(final));
-        newFiles.insert({st.st_dev, st.st_ino});
+        newFiles.insert({st.device, st.index});
     }
     for (const std::string& p : newSet.placed) {
-        struct stat st;
+        os::FileInfo st;
         newFinals.insert(CanonicalPath(p));
-        if (::lstat(p.c_str(), &st) == 0) newFiles.insert({st.st_dev, st.st_ino});
+        if (os::StatPath(p, st, false)) newFiles.insert({st.device, st.index});
     }
 
     // The old NAME.zip goes first: while the new volumes move in, no reader
@@ -102,9 +97,9 @@ bool PlanCommit(const std::string& archive, const std::vector<std::string>& oldV
     for (const std::string& old : oldVolumes) {
         const std::string canon = CanonicalPath(old);
         if (moved.count(canon) > 0 || newFinals.count(canon) > 0) continue;
-        struct stat st;
-        if (::lstat(old.c_str(), &st) != 0) continue;
-        if (newFiles.count({st.st_dev, st.st_ino}) > 0) continue;
+        os::FileInfo st;
+        if (!os::StatPath(old, st, false)) continue;
+        if (newFiles.count({st.device, st.index}) > 0) continue;
         j.stale.push_back(old);
     }
     return true;

@@ -1,11 +1,11 @@
 #include "Password.h"
 
 #include <openssl/crypto.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+
+#include "Os.h"
 
 namespace pkzip::crypto {
 namespace {
@@ -18,37 +18,34 @@ static_assert(Password::kMaxLength < kPage);
 Password::~Password() {
     if (page_ == nullptr) return;
     OPENSSL_cleanse(page_, kPage);
-    ::munlock(page_, kPage);
-    ::munmap(page_, kPage);
+    os::FreeLockedPage(page_, kPage);
 }
 
 bool Password::Allocate(std::string& error) {
     if (page_ != nullptr) return true;
-    void* p = ::mmap(nullptr, kPage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (p == MAP_FAILED) {
+    void* p = os::LockedPage(kPage);
+    if (p == nullptr) {
         error = "no memory for the password";
         return false;
     }
     page_ = static_cast<char*>(p);
-    // Best effort: a locked page never goes to swap, and a core dump leaves it out.
-    ::mlock(page_, kPage);
-    ::madvise(page_, kPage, MADV_DONTDUMP);
     return true;
 }
 
 bool Password::ReadFrom(int fd, std::string& error) {
     if (!Allocate(error)) return false;
+    const os::Handle handle = os::Inherited(fd);
     length_ = 0;
     bool ended = false, tooLong = false, failed = false;
     int readErrno = 0;
     // A byte at a time: what follows the first line is not ours to take.
     while (!ended) {
         char c;
-        const ssize_t n = ::read(fd, &c, 1);
-        if (n < 0 && errno == EINTR) continue;
+        const int64_t n = os::Read(handle, &c, 1);
+        if (n < 0 && os::LastError() == EINTR) continue;
         if (n < 0) {
             failed = true;
-            readErrno = errno;
+            readErrno = os::LastError();
             break;
         }
         if (n == 0 || c == '\n') {
@@ -59,11 +56,11 @@ bool Password::ReadFrom(int fd, std::string& error) {
             tooLong = true;
         }
     }
-    ::close(fd);
+    os::Close(handle);
     if (failed) {
         error = readErrno == EBADF
                     ? "the password descriptor is not open"
-                    : std::string("cannot read the password: ") + std::strerror(readErrno);
+                    : std::string("cannot read the password: ") + os::ErrorText(readErrno);
     } else if (tooLong) {
         error = "the password is longer than " + std::to_string(kMaxLength) + " bytes";
     }
