@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: once optimised, once under ASan and UBSan.
+# Sets up, builds and runs every test: once optimised, once under ASan and UBSan,
+# and the core's tests for Windows under Wine.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/setup.sh
@@ -10,3 +11,6 @@ scripts/build.sh build-asan Asan -DSTOWAWAY_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp" \
   ctest --test-dir build-asan --output-on-failure -j "$(nproc)"
+# The core and its tests built for Windows and run under Wine; the libraries for
+# Windows are built once into ~/.cache/stowaway-windows.
+scripts/windows.sh test

@@ -34,6 +34,16 @@ std::string DeepFolder(std::string base, std::size_t length) {
     return base;
 }
 
+// The folders below `existing` down to `deep`, one CreateDirectoryW at a time on
+// the path toPath gives, without std::filesystem's own splitting of the path.
+bool MakeFolders(const std::string& existing, const std::string& deep) {
+    for (std::size_t at = deep.find('\\', existing.size() + 1);; at = deep.find('\\', at + 1)) {
+        const std::string folder = deep.substr(0, at);
+        if (!::CreateDirectoryW(toPath(folder).c_str(), nullptr)) return false;
+        if (at == std::string::npos) return true;
+    }
+}
+
 std::string ReadAll(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
@@ -55,7 +65,7 @@ TEST(LongPaths, FilesAreWrittenListedAndRemovedUnderAFolderOf300Characters) {
     const std::string top = dir.path() + "\\deep";
     const std::string deep = DeepFolder(top, 300);
     ASSERT_TRUE(HasLongPrefix(toPath(deep)));
-    fs::create_directories(toPath(deep));
+    ASSERT_TRUE(MakeFolders(dir.path(), deep));
     EXPECT_TRUE(platform.folderExists(deep));
     EXPECT_EQ(platform.createNewFile(deep + "\\Stowaway.dat", "kept"), CreateStatus::Created);
     EXPECT_TRUE(platform.replaceFile(deep + "\\Ärger.txt",
@@ -103,7 +113,7 @@ TEST(LongPaths, ARelativePathLongOnlyOnceTheCurrentFolderIsJoinedTakesThePrefix)
     // The current folder itself stays within MAX_PATH, as Windows demands of it.
     const std::string base = DeepFolder(dir.path(), 180);
     ASSERT_LT(base.size(), 240u);
-    fs::create_directories(toPath(base));
+    ASSERT_TRUE(MakeFolders(dir.path(), base));
     const std::string relative = DeepFolder("here", 100);
     {
         CurrentFolder in(base);
@@ -111,7 +121,7 @@ TEST(LongPaths, ARelativePathLongOnlyOnceTheCurrentFolderIsJoinedTakesThePrefix)
         const fs::path folder = toPath(relative);
         ASSERT_TRUE(HasLongPrefix(folder)) << fromPath(folder);
         EXPECT_EQ(fromPath(folder), base + "\\" + relative);
-        fs::create_directories(folder);
+        ASSERT_TRUE(MakeFolders("", relative));  // each through the relative path
         std::ofstream(toPath(relative + "\\file.txt"), std::ios::binary) << "relative";
     }
     EXPECT_EQ(ReadAll(toPath(base + "\\" + relative + "\\file.txt")), "relative");
