@@ -5,6 +5,7 @@
 #   scripts/windows.sh deps    builds libdeflate and GoogleTest for Windows, once
 #   scripts/windows.sh build   the above, then the core and its tests into build-windows/
 #   scripts/windows.sh test    the above, then runs the tests under Wine
+#   scripts/windows.sh qt      builds Qt's base and SVG modules for Windows, once
 # The libraries are built into a cache outside the source tree, one folder per
 # set of versions (STOWAWAY_WINDOWS_CACHE, default ~/.cache/stowaway-windows);
 # Wine gets a prefix of its own there.
@@ -33,21 +34,26 @@ setup() {
   fi
 }
 
-# Debian's source of libdeflate, the version the Linux build uses.
-libdeflate_source() {
-  local version=$1 dir=$cache/src
-  if [ ! -d "$dir/libdeflate-$version" ]; then
-    if ! apt-get source --print-uris libdeflate >/dev/null 2>&1; then
-      local list=/etc/apt/sources.list.d/stowaway-deb-src.sources
-      sudo_cmd tee "$list" >/dev/null <<SOURCES
+# Lets apt-get fetch Debian's source packages, if it cannot yet.
+source_packages() {
+  if ! apt-get source --print-uris "$1" >/dev/null 2>&1; then
+    local list=/etc/apt/sources.list.d/stowaway-deb-src.sources
+    sudo_cmd tee "$list" >/dev/null <<SOURCES
 Types: deb-src
 URIs: http://deb.debian.org/debian
 Suites: bookworm
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SOURCES
-      sudo_cmd apt-get update -qq
-    fi
+    sudo_cmd apt-get update -qq
+  fi
+}
+
+# Debian's source of libdeflate, the version the Linux build uses.
+libdeflate_source() {
+  local version=$1 dir=$cache/src
+  if [ ! -d "$dir/libdeflate-$version" ]; then
+    source_packages libdeflate
     mkdir -p "$dir"
     (cd "$dir" && apt-get source -qq "libdeflate=$(dpkg-query -W -f='${Version}' libdeflate-dev 2>/dev/null || echo "")" \
        >/dev/null 2>&1 || apt-get source -qq libdeflate >/dev/null)
@@ -94,6 +100,70 @@ deps() {
   echo "Dependencies built in $((SECONDS - started)) s into $prefix"
 }
 
+# Debian's source of a Qt module, the version the Linux build uses.
+qt_source() {
+  local package=$1 version=$2 dir=$cache/src
+  if [ ! -d "$dir/$package-$version" ]; then
+    source_packages "$package"
+    mkdir -p "$dir"
+    (cd "$dir" && apt-get source -qq "$package" >/dev/null)
+    local found
+    found=$(find "$dir" -maxdepth 1 -type d -name "$package-$version*" | sort | tail -n 1)
+    mv "$found" "$dir/$package-$version"
+  fi
+  echo "$dir/$package-$version"
+}
+
+# Qt for Windows: only what the window needs (Core, Gui, Widgets, Network for
+# the single-instance socket, the qwindows plugin), shared, without OpenGL. The
+# host tools (moc, rcc, uic) are Debian's, of the same version. No Qt SVG: the
+# icons go in as PNGs drawn at build time.
+qt() {
+  setup
+  local packages=(qt6-base-dev qt6-base-dev-tools librsvg2-bin zip) missing=() p
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    DEBIAN_FRONTEND=noninteractive sudo_cmd apt-get install -y -qq "${missing[@]}" >/dev/null
+  fi
+  local qt_version
+  qt_version=$(upstream "$(dpkg-query -W -f='${Version}' qt6-base-dev)")
+  qt_version=${qt_version%+dfsg}
+  qt_prefix=$cache/qt-$qt_version
+  [ -f "$qt_prefix/.done" ] && return 0
+  local started=$SECONDS work=$cache/work-qt base_src
+  base_src=$(qt_source qt6-base "$qt_version")
+  # An interrupted build goes on where it stopped.
+  rm -rf "$qt_prefix"
+  mkdir -p "$work"
+  local host_cmake
+  host_cmake=$(dirname "$(dirname "$(dpkg -L qt6-base-dev | grep -m1 '/Qt6HostInfo/')")")
+  echo "Building Qt $qt_version for Windows"
+  # Tablet support needs wintab, which Debian strips from the source.
+  nice -n 10 cmake -S "$base_src" -B "$work/qtbase" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-w64.cmake" -DSTOWAWAY_MINGW_LIBRARY=ON \
+        -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON -DCMAKE_INSTALL_PREFIX="$qt_prefix" \
+        -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR="$host_cmake" \
+        -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DFEATURE_tabletevent=OFF \
+        -DFEATURE_opengl=OFF -DINPUT_opengl=no -DFEATURE_vulkan=OFF -DFEATURE_sql=OFF \
+        -DFEATURE_printsupport=OFF -DFEATURE_dbus=OFF -DFEATURE_testlib=OFF \
+        -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF -DFEATURE_ssl=OFF -DFEATURE_openssl=OFF \
+        -DFEATURE_networklistmanager=OFF -DFEATURE_pkg_config=OFF -DFEATURE_icu=OFF \
+        -DFEATURE_zstd=OFF -DFEATURE_brotli=OFF -DFEATURE_jpeg=OFF \
+        -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_png=OFF \
+        -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_freetype=OFF -DFEATURE_freetype=OFF \
+        -DFEATURE_direct2d=OFF -DFEATURE_schannel=OFF -DFEATURE_tuiotouch=OFF \
+        -DFEATURE_gif=OFF -DFEATURE_ico=OFF \
+        >"$work/qtbase-configure.log" 2>&1 || { echo "see $work/qtbase-configure.log" >&2; return 1; }
+  nice -n 10 cmake --build "$work/qtbase" -j "$jobs" >"$work/qtbase-build.log" 2>&1 ||
+    { echo "see $work/qtbase-build.log" >&2; return 1; }
+  cmake --install "$work/qtbase" >/dev/null
+  rm -rf "$work"
+  touch "$qt_prefix/.done"
+  echo "Qt built in $((SECONDS - started)) s into $qt_prefix"
+}
+
 build() {
   deps
   local launcher=()
@@ -104,15 +174,18 @@ build() {
   cmake --build "$build_dir" -j "$jobs"
 }
 
-run_tests() {
-  build
+wine_prefix() {
   export WINEPREFIX=$cache/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  unset DISPLAY WAYLAND_DISPLAY
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Making the Wine prefix $WINEPREFIX"
-    wineboot --init >/dev/null 2>&1
-    wineserver -w
+    (unset DISPLAY WAYLAND_DISPLAY; wineboot --init >/dev/null 2>&1; wineserver -w)
   fi
+}
+
+run_tests() {
+  build
+  wine_prefix
+  unset DISPLAY WAYLAND_DISPLAY
   local status=0 exe
   for exe in "$build_dir"/tests/*_tests.exe; do
     echo "== $(basename "$exe") under Wine"
@@ -129,7 +202,8 @@ run_tests() {
 case ${1:-test} in
   setup) setup ;;
   deps) deps ;;
+  qt) qt ;;
   build) build ;;
   test) shift || true; run_tests "$@" ;;
-  *) echo "usage: $0 [setup|deps|build|test [--gtest_filter=...]]" >&2; exit 2 ;;
+  *) echo "usage: $0 [setup|deps|build|test [--gtest_filter=...]|qt]" >&2; exit 2 ;;
 esac
