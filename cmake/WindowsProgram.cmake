@@ -1,5 +1,6 @@
 # The program on Windows: a window program (no console opens beside it) with the
 # program's icon, an .ico made at build time from resources/icons/stowaway.svg.
+enable_language(RC)
 find_program(STOWAWAY_RSVG_CONVERT rsvg-convert REQUIRED)
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 set(ico_dir ${CMAKE_CURRENT_BINARY_DIR}/program-icon)
