@@ -6,6 +6,7 @@
 #   scripts/windows.sh build   the above, then the core and its tests into build-windows/
 #   scripts/windows.sh test    the above, then runs the tests under Wine
 #   scripts/windows.sh qt      builds Qt's base and SVG modules for Windows, once
+#   scripts/windows.sh package the above, then the program and the zip of its folder
 # The libraries are built into a cache outside the source tree, one folder per
 # set of versions (STOWAWAY_WINDOWS_CACHE, default ~/.cache/stowaway-windows);
 # Wine gets a prefix of its own there.
@@ -174,6 +175,87 @@ build() {
   cmake --build "$build_dir" -j "$jobs"
 }
 
+# The DLLs a program or library imports, by name.
+imports() { "$triplet-objdump" -p "$1" | awk '/DLL Name:/ {print $3}'; }
+
+# Copies into the folder the DLLs its programs and plugins import from Qt and
+# the compiler, and theirs in turn; what Wine's system folder has, Windows has.
+copy_dlls() {
+  local folder=$1 system=$2 gcc_dir todo found missing=() dll dir
+  gcc_dir=$(dirname "$("$triplet-g++-posix" -print-libgcc-file-name)")
+  mapfile -t todo < <(find "$folder" -iname '*.exe' -o -iname '*.dll')
+  while [ ${#todo[@]} -gt 0 ]; do
+    local next=()
+    for binary in "${todo[@]}"; do
+      for dll in $(imports "$binary"); do
+        [ -e "$folder/$dll" ] && continue
+        [ -n "$(find "$system" -maxdepth 1 -iname "$dll" -print -quit)" ] && continue
+        found=""
+        for dir in "$qt_prefix/bin" "$gcc_dir" "/usr/$triplet/lib" "/usr/$triplet/bin"; do
+          [ -f "$dir/$dll" ] && { found=$dir/$dll; break; }
+        done
+        if [ -z "$found" ]; then missing+=("$dll (for $(basename "$binary"))"); continue; fi
+        cp "$found" "$folder/$dll"
+        next+=("$folder/$dll")
+      done
+    done
+    todo=("${next[@]}")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "Not found for the package: ${missing[*]}" >&2
+    return 1
+  fi
+}
+
+# The program with its window for Windows and the zip of its folder, which runs
+# where it is unpacked: the program, the tools, the help page, Qt's DLLs and
+# plugins, the compiler's run-time DLLs. STOWAWAY_TOOLS=OFF lays it out without
+# the archiver and the interpreter.
+package() {
+  qt
+  deps
+  local dir=$build_dir-package tools=${STOWAWAY_TOOLS:-ON} launcher=() host_cmake
+  if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+  host_cmake=$(dirname "$(dirname "$(dpkg -L qt6-base-dev | grep -m1 '/Qt6HostInfo/')")")
+  cmake -S "$source_dir" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-w64.cmake" \
+        -DSTOWAWAY_WINDOWS_PREFIX="$prefix;$qt_prefix" -DCMAKE_PREFIX_PATH="$qt_prefix" \
+        -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR="$host_cmake" \
+        -DSTOWAWAY_CORE_ONLY=OFF -DBUILD_TESTING=OFF -DSTOWAWAY_TOOLS="$tools" \
+        "${launcher[@]}" >/dev/null
+  local targets=(stowaway)
+  [ "$tools" = OFF ] || targets+=(PKZIP25 stowaway-cmd)
+  cmake --build "$dir" -j "$jobs" --target "${targets[@]}"
+  wine_prefix
+  local version name folder
+  version=$(sed -n 's/^project(Stowaway VERSION \([0-9.]*\).*/\1/p' "$source_dir/CMakeLists.txt")
+  name=Stowaway-$version-windows
+  folder=$dir/$name
+  rm -rf "$folder" "$dir/$name.zip"
+  mkdir -p "$folder/platforms" "$folder/styles"
+  # Built as the tests are (GCC 12 at -O3 warns falsely in std::string), without
+  # the debugging information in the package.
+  "$triplet-strip" -o "$folder/stowaway.exe" "$dir/program/stowaway.exe"
+  cp "$dir/program/Stowaway.html" "$folder/"
+  local tool
+  for tool in PKZIP25.EXE stowaway-cmd.exe; do
+    if [ -f "$dir/program/$tool" ]; then
+      "$triplet-strip" -o "$folder/$tool" "$dir/program/$tool"
+    else
+      echo "Left out: $tool (not built for Windows here)"
+    fi
+  done
+  cp "$qt_prefix/plugins/platforms/qwindows.dll" "$folder/platforms/"
+  cp "$qt_prefix/plugins/styles/qwindowsvistastyle.dll" "$folder/styles/"
+  # Plugins beside the program, and no path from the build machine.
+  printf '[Paths]\r\nPrefix = .\r\nPlugins = .\r\n' >"$folder/qt.conf"
+  copy_dlls "$folder" "$WINEPREFIX/drive_c/windows/system32"
+  find "$folder" -iname '*.dll' -exec "$triplet-strip" --strip-unneeded {} +
+  (cd "$dir" && zip -q -r -9 -X "$name.zip" "$name")
+  echo "Package: $dir/$name.zip, $(stat -c %s "$dir/$name.zip") bytes" \
+       "($(du -sb "$folder" | cut -f1) bytes unpacked)"
+}
+
 wine_prefix() {
   export WINEPREFIX=$cache/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
@@ -203,7 +285,8 @@ case ${1:-test} in
   setup) setup ;;
   deps) deps ;;
   qt) qt ;;
+  package) package ;;
   build) build ;;
   test) shift || true; run_tests "$@" ;;
-  *) echo "usage: $0 [setup|deps|build|test [--gtest_filter=...]|qt]" >&2; exit 2 ;;
+  *) echo "usage: $0 [setup|deps|build|test [--gtest_filter=...]|qt|package]" >&2; exit 2 ;;
 esac
