@@ -21,11 +21,15 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 # Wide-character entry points and the Windows 8 API (SetFileInformationByHandle,
-# GetTickCount64), with the Unicode function names.
-add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0602)
+# GetTickCount64), with the Unicode function names. Libraries built with this
+# file that set their own (Qt: it needs the whole of windows.h) leave them out
+# with -DSTOWAWAY_MINGW_LIBRARY=ON.
+if(NOT STOWAWAY_MINGW_LIBRARY)
+  add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0602)
+endif()
 
 # The cache of libraries built for Windows (scripts/windows.sh deps).
-list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES STOWAWAY_WINDOWS_PREFIX)
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES STOWAWAY_WINDOWS_PREFIX STOWAWAY_MINGW_LIBRARY)
 if(STOWAWAY_WINDOWS_PREFIX)
   list(APPEND CMAKE_FIND_ROOT_PATH ${STOWAWAY_WINDOWS_PREFIX})
   list(APPEND CMAKE_PREFIX_PATH ${STOWAWAY_WINDOWS_PREFIX})

@@ -6,6 +6,8 @@
 #                              for Windows, once
 #   scripts/windows.sh build   the above, then the core and its tests into build-windows/
 #   scripts/windows.sh test    the above, then runs the tests under Wine
+#   scripts/windows.sh qt      builds Qt's base for Windows, once
+#   scripts/windows.sh package the above, then the program and the zip of its folder
 # The libraries are built into a cache outside the source tree, one folder per
 # set of versions (STOWAWAY_WINDOWS_CACHE, default ~/.cache/stowaway-windows);
 # Wine gets a prefix of its own there.
@@ -147,6 +149,56 @@ PC
   echo "Dependencies built in $((SECONDS - started)) s into $prefix"
 }
 
+# Qt for Windows: only what the window needs (Core, Gui, Widgets, Network for
+# the single-instance socket, the qwindows plugin), shared, without OpenGL. The
+# host tools (moc, rcc, uic) are Debian's, of the same version. No Qt SVG: the
+# icons go in as PNGs drawn at build time.
+qt() {
+  setup
+  local packages=(qt6-base-dev qt6-base-dev-tools librsvg2-bin zip) missing=() p
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    DEBIAN_FRONTEND=noninteractive sudo_cmd apt-get install -y -qq "${missing[@]}" >/dev/null
+  fi
+  local qt_version
+  qt_version=$(upstream "$(dpkg-query -W -f='${Version}' qt6-base-dev)")
+  qt_version=${qt_version%+dfsg}
+  qt_prefix=$cache/qt-$qt_version
+  [ -f "$qt_prefix/.done" ] && return 0
+  local started=$SECONDS work=$cache/work-qt base_src
+  base_src=$(debian_source qt6-base "$qt_version")
+  # An interrupted build goes on where it stopped.
+  rm -rf "$qt_prefix"
+  mkdir -p "$work"
+  local host_cmake
+  host_cmake=$(dirname "$(dirname "$(dpkg -L qt6-base-dev | grep -m1 '/Qt6HostInfo/')")")
+  echo "Building Qt $qt_version for Windows"
+  # Tablet support needs wintab, which Debian strips from the source.
+  nice -n 10 cmake -S "$base_src" -B "$work/qtbase" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-w64.cmake" -DSTOWAWAY_MINGW_LIBRARY=ON \
+        -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON -DCMAKE_INSTALL_PREFIX="$qt_prefix" \
+        -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR="$host_cmake" \
+        -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DFEATURE_tabletevent=OFF \
+        -DFEATURE_opengl=OFF -DINPUT_opengl=no -DFEATURE_vulkan=OFF -DFEATURE_sql=OFF \
+        -DFEATURE_printsupport=OFF -DFEATURE_dbus=OFF -DFEATURE_testlib=OFF \
+        -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF -DFEATURE_ssl=OFF -DFEATURE_openssl=OFF \
+        -DFEATURE_networklistmanager=OFF -DFEATURE_pkg_config=OFF -DFEATURE_icu=OFF \
+        -DFEATURE_zstd=OFF -DFEATURE_brotli=OFF -DFEATURE_jpeg=OFF \
+        -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_png=OFF \
+        -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_freetype=OFF -DFEATURE_freetype=OFF \
+        -DFEATURE_direct2d=OFF -DFEATURE_schannel=OFF -DFEATURE_tuiotouch=OFF \
+        -DFEATURE_gif=OFF -DFEATURE_ico=OFF \
+        >"$work/qtbase-configure.log" 2>&1 || { echo "see $work/qtbase-configure.log" >&2; return 1; }
+  nice -n 10 cmake --build "$work/qtbase" -j "$jobs" >"$work/qtbase-build.log" 2>&1 ||
+    { echo "see $work/qtbase-build.log" >&2; return 1; }
+  cmake --install "$work/qtbase" >/dev/null
+  rm -rf "$work"
+  touch "$qt_prefix/.done"
+  echo "Qt built in $((SECONDS - started)) s into $qt_prefix"
+}
+
 build() {
   deps
   local launcher=()
@@ -157,15 +209,99 @@ build() {
   cmake --build "$build_dir" -j "$jobs"
 }
 
-run_tests() {
-  build
+# The DLLs a program or library imports, by name.
+imports() { "$triplet-objdump" -p "$1" | awk '/DLL Name:/ {print $3}'; }
+
+# Copies into the folder the DLLs its programs and plugins import from Qt and
+# the compiler, and theirs in turn; what Wine's system folder has, Windows has.
+copy_dlls() {
+  local folder=$1 system=$2 gcc_dir todo found missing=() dll dir
+  gcc_dir=$(dirname "$("$triplet-g++-posix" -print-libgcc-file-name)")
+  mapfile -t todo < <(find "$folder" -iname '*.exe' -o -iname '*.dll')
+  while [ ${#todo[@]} -gt 0 ]; do
+    local next=()
+    for binary in "${todo[@]}"; do
+      for dll in $(imports "$binary"); do
+        [ -e "$folder/$dll" ] && continue
+        [ -n "$(find "$system" -maxdepth 1 -iname "$dll" -print -quit)" ] && continue
+        found=""
+        for dir in "$qt_prefix/bin" "$gcc_dir" "/usr/$triplet/lib" "/usr/$triplet/bin"; do
+          [ -f "$dir/$dll" ] && { found=$dir/$dll; break; }
+        done
+        if [ -z "$found" ]; then missing+=("$dll (for $(basename "$binary"))"); continue; fi
+        cp "$found" "$folder/$dll"
+        next+=("$folder/$dll")
+      done
+    done
+    todo=("${next[@]}")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "Not found for the package: ${missing[*]}" >&2
+    return 1
+  fi
+}
+
+# The program with its window for Windows and the zip of its folder, which runs
+# where it is unpacked: the program, the tools, the help page, Qt's DLLs and
+# plugins, the compiler's run-time DLLs. STOWAWAY_TOOLS=OFF lays it out without
+# the archiver and the interpreter.
+package() {
+  qt
+  deps
+  local dir=$build_dir-package tools=${STOWAWAY_TOOLS:-ON} launcher=() host_cmake
+  if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+  host_cmake=$(dirname "$(dirname "$(dpkg -L qt6-base-dev | grep -m1 '/Qt6HostInfo/')")")
+  cmake -S "$source_dir" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-w64.cmake" \
+        -DSTOWAWAY_WINDOWS_PREFIX="$prefix;$qt_prefix" -DCMAKE_PREFIX_PATH="$qt_prefix" \
+        -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR="$host_cmake" \
+        -DSTOWAWAY_CORE_ONLY=OFF -DBUILD_TESTING=OFF -DSTOWAWAY_TOOLS="$tools" \
+        "${launcher[@]}" >/dev/null
+  local targets=(stowaway)
+  [ "$tools" = OFF ] || targets+=(PKZIP25 stowaway-cmd)
+  cmake --build "$dir" -j "$jobs" --target "${targets[@]}"
+  wine_prefix
+  local version name folder
+  version=$(sed -n 's/^project(Stowaway VERSION \([0-9.]*\).*/\1/p' "$source_dir/CMakeLists.txt")
+  name=Stowaway-$version-windows
+  folder=$dir/$name
+  rm -rf "$folder" "$dir/$name.zip"
+  mkdir -p "$folder/platforms" "$folder/styles"
+  # Built as the tests are (GCC 12 at -O3 warns falsely in std::string), without
+  # the debugging information in the package.
+  "$triplet-strip" -o "$folder/stowaway.exe" "$dir/program/stowaway.exe"
+  cp "$dir/program/Stowaway.html" "$folder/"
+  local tool
+  for tool in PKZIP25.EXE stowaway-cmd.exe; do
+    if [ -f "$dir/program/$tool" ]; then
+      "$triplet-strip" -o "$folder/$tool" "$dir/program/$tool"
+    else
+      echo "Left out: $tool (not built for Windows here)"
+    fi
+  done
+  cp "$qt_prefix/plugins/platforms/qwindows.dll" "$folder/platforms/"
+  cp "$qt_prefix/plugins/styles/qwindowsvistastyle.dll" "$folder/styles/"
+  # Plugins beside the program, and no path from the build machine.
+  printf '[Paths]\r\nPrefix = .\r\nPlugins = .\r\n' >"$folder/qt.conf"
+  copy_dlls "$folder" "$WINEPREFIX/drive_c/windows/system32"
+  find "$folder" -iname '*.dll' -exec "$triplet-strip" --strip-unneeded {} +
+  (cd "$dir" && zip -q -r -9 -X "$name.zip" "$name")
+  echo "Package: $dir/$name.zip, $(stat -c %s "$dir/$name.zip") bytes" \
+       "($(du -sb "$folder" | cut -f1) bytes unpacked)"
+}
+
+wine_prefix() {
   export WINEPREFIX=$cache/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  unset DISPLAY WAYLAND_DISPLAY
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Making the Wine prefix $WINEPREFIX"
-    wineboot --init >/dev/null 2>&1
-    wineserver -w
+    (unset DISPLAY WAYLAND_DISPLAY; wineboot --init >/dev/null 2>&1; wineserver -w)
   fi
+}
+
+run_tests() {
+  build
+  wine_prefix
+  unset DISPLAY WAYLAND_DISPLAY
   local status=0 exe
   for exe in "$build_dir"/tests/*_tests.exe; do
     echo "== $(basename "$exe") under Wine"
@@ -183,7 +319,9 @@ run_tests() {
 case ${1:-test} in
   setup) setup ;;
   deps) deps ;;
+  qt) qt ;;
+  package) package ;;
   build) build ;;
   test) shift || true; run_tests "$@" ;;
-  *) echo "usage: $0 [setup|deps|build|test [--gtest_filter=...]]" >&2; exit 2 ;;
+  *) echo "usage: $0 [setup|deps|build|test [--gtest_filter=...]|qt|package]" >&2; exit 2 ;;
 esac

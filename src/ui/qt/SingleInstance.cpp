@@ -1,11 +1,9 @@
 #include "ui/qt/SingleInstance.h"
 
-#include <unistd.h>
+#include "ui/qt/InstancePlace.h"
 
 #include <QCryptographicHash>
-#include <QDir>
 #include <QLocalSocket>
-#include <QStandardPaths>
 
 namespace stowaway {
 
@@ -19,8 +17,7 @@ SingleInstance::SingleInstance(const QString& folder, const QString& key)
     : lockPath_(folder + "/" + key + ".lock"), serverPath_(folder + "/" + key) {}
 
 QString SingleInstance::RuntimeFolder() {
-    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    return runtime.isEmpty() ? QDir::tempPath() : runtime;
+    return UserRuntimeFolder();
 }
 
 QString SingleInstance::KeyFor(const std::string& programFolder) {
@@ -29,7 +26,7 @@ QString SingleInstance::KeyFor(const std::string& programFolder) {
                                                            QCryptographicHash::Sha256)
                                       .toHex()
                                       .left(16);
-    return "stowaway-" + QString::number(::getuid()) + "-" + QString::fromLatin1(folderHash);
+    return "stowaway-" + UserKey() + "-" + QString::fromLatin1(folderHash);
 }
 
 bool SingleInstance::claim() {

@@ -10,7 +10,8 @@ namespace stowaway {
 // Turns SIGTERM, SIGHUP and SIGINT into a call on the event loop, so that the
 // program can end as if its window were closed. The handler only writes the
 // signal's number to a pipe (errno kept); a socket notifier reads it. One watch
-// at a time; the previous handlers come back when it goes.
+// at a time; the previous handlers come back when it goes. On Windows it
+// watches nothing: a window program gets no signals there.
 class TerminationWatch : public QObject {
   public:
     explicit TerminationWatch(std::function<void(int signal)> onSignal);
