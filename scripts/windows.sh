@@ -199,10 +199,19 @@ qt() {
   echo "Qt built in $((SECONDS - started)) s into $qt_prefix"
 }
 
+# ccache as scripts/build.sh sets it up: another clone finds the same objects.
+ccache_launcher() {
+  launcher=()
+  if command -v ccache >/dev/null; then
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    export CCACHE_BASEDIR="$source_dir" CCACHE_NOHASHDIR=1 CCACHE_SLOPPINESS=pch_defines,time_macros
+  fi
+}
+
 build() {
   deps
-  local launcher=()
-  if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+  local launcher
+  ccache_launcher
   cmake -S "$source_dir" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-w64.cmake" \
         -DSTOWAWAY_WINDOWS_PREFIX="$prefix" "${launcher[@]}" >/dev/null
@@ -248,8 +257,8 @@ copy_dlls() {
 package() {
   qt
   deps
-  local dir=$build_dir-package tools=${STOWAWAY_TOOLS:-ON} launcher=() host_cmake
-  if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+  local dir=$build_dir-package tools=${STOWAWAY_TOOLS:-ON} launcher host_cmake
+  ccache_launcher
   host_cmake=$(dirname "$(dirname "$(dpkg -L qt6-base-dev | grep -m1 '/Qt6HostInfo/')")")
   cmake -S "$source_dir" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-w64.cmake" \
