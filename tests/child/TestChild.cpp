@@ -8,8 +8,8 @@
 //   copy          standard input to standard output and standard error, whole
 //   tree          starts itself with "wait" (sharing its output) and waits too
 //   interrupt FILE  removes FILE when interrupted, says "ready" and waits
-//   hold FILE     opens FILE for reading and writing without letting others write
-//                 or delete it, says "holding", and waits for input
+//   hold FILE     opens FILE for reading and writing without letting others read,
+//                 write or delete it, says "holding", and waits for input
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -123,7 +123,7 @@ int main(int argc, char** argv) {
     if (first == "hold" && argc > 2) {
 #ifdef _WIN32
         const std::wstring path = stowaway::toWide(argv[2]);
-        HANDLE held = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+        HANDLE held = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                     nullptr, OPEN_EXISTING, 0, nullptr);
         std::cout << (held != INVALID_HANDLE_VALUE ? "holding" : "cannot hold") << std::endl;
 #else

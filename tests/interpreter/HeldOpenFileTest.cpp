@@ -64,7 +64,8 @@ TEST(HeldOpenFile, TheBackupReportsItClearlyAndStoresTheRest) {
                         "Options:\r\n  Update Only: 0\r\n  Multi-Disk Mode: 0\r\nCrate Data:\r\n"
                         "  Max Folders: 0\r\n  Max Files: 0\r\n");
 
-    // The holder: opened for reading and writing, sharing reading alone.
+    // The holder: opened for reading and writing, shared with no one (a file a
+    // program keeps to itself; one shared for reading is read as any other).
     SpawnSpec holding;
     holding.arguments = {In(NativePlatform::ExecutableFolder(), "stowaway_test_child.exe"), "hold",
                          held};
