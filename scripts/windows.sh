@@ -322,6 +322,14 @@ run_tests() {
     [ "$rc" -eq 0 ] || { echo "$(basename "$exe") failed (status $rc); the whole output is in $log"; status=1; }
   done
   wineserver -k >/dev/null 2>&1 || true
+  # The Windows archiver's archives read by the Linux tools, and theirs by it.
+  if [ -x "$source_dir/build/program/PKZIP25.EXE" ]; then
+    echo "== the Windows archiver and the Linux tools on each other's archives"
+    "$source_dir/scripts/windows_interop.sh" "$build_dir/program/PKZIP25.EXE" \
+        "$source_dir/build/program/PKZIP25.EXE" || status=1
+  else
+    echo "Left out: the archives' check against the Linux tools (no Linux build in build/)"
+  fi
   return "$status"
 }
 
