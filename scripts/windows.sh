@@ -169,6 +169,10 @@ qt() {
   [ -f "$qt_prefix/.done" ] && return 0
   local started=$SECONDS work=$cache/work-qt base_src
   base_src=$(debian_source qt6-base "$qt_version")
+  # Without Direct2D, Gui has no DirectWrite font database, which the platform
+  # plugin still asks for: the plugin goes without it and uses GDI's fonts.
+  sed -i 's|^#if QT_CONFIG(directwrite3)$|#if 0 // QT_CONFIG(directwrite3), built with Direct2D only|' \
+      "$base_src/src/plugins/platforms/windows/qwindowsintegration.cpp"
   # An interrupted build goes on where it stopped.
   rm -rf "$qt_prefix"
   mkdir -p "$work"
@@ -222,7 +226,8 @@ build() {
 imports() { "$triplet-objdump" -p "$1" | awk '/DLL Name:/ {print $3}'; }
 
 # Copies into the folder the DLLs its programs and plugins import from Qt and
-# the compiler, and theirs in turn; what Wine's system folder has, Windows has.
+# the compiler, and theirs in turn; what is not ours and Wine's system folder
+# has, Windows has.
 copy_dlls() {
   local folder=$1 system=$2 gcc_dir todo found missing=() dll dir
   gcc_dir=$(dirname "$("$triplet-g++-posix" -print-libgcc-file-name)")
@@ -232,12 +237,18 @@ copy_dlls() {
     for binary in "${todo[@]}"; do
       for dll in $(imports "$binary"); do
         [ -e "$folder/$dll" ] && continue
-        [ -n "$(find "$system" -maxdepth 1 -iname "$dll" -print -quit)" ] && continue
+        # API sets are names the Windows loader maps to its own DLLs.
+        case ${dll,,} in api-ms-win-* | ext-ms-win-*) continue ;; esac
+        # Ours first: Wine's system folder may hold a copy of zlib1.dll, Windows not.
         found=""
         for dir in "$qt_prefix/bin" "$gcc_dir" "/usr/$triplet/lib" "/usr/$triplet/bin"; do
           [ -f "$dir/$dll" ] && { found=$dir/$dll; break; }
         done
-        if [ -z "$found" ]; then missing+=("$dll (for $(basename "$binary"))"); continue; fi
+        if [ -z "$found" ]; then
+          [ -n "$(find "$system" -maxdepth 1 -iname "$dll" -print -quit)" ] ||
+            missing+=("$dll (for $(basename "$binary"))")
+          continue
+        fi
         cp "$found" "$folder/$dll"
         next+=("$folder/$dll")
       done
@@ -252,23 +263,20 @@ copy_dlls() {
 
 # The program with its window for Windows and the zip of its folder, which runs
 # where it is unpacked: the program, the tools, the help page, Qt's DLLs and
-# plugins, the compiler's run-time DLLs. STOWAWAY_TOOLS=OFF lays it out without
-# the archiver and the interpreter.
+# plugins, the compiler's run-time DLLs.
 package() {
   qt
   deps
-  local dir=$build_dir-package tools=${STOWAWAY_TOOLS:-ON} launcher host_cmake
+  local dir=$build_dir-package launcher host_cmake
   ccache_launcher
   host_cmake=$(dirname "$(dirname "$(dpkg -L qt6-base-dev | grep -m1 '/Qt6HostInfo/')")")
   cmake -S "$source_dir" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-w64.cmake" \
         -DSTOWAWAY_WINDOWS_PREFIX="$prefix;$qt_prefix" -DCMAKE_PREFIX_PATH="$qt_prefix" \
         -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR="$host_cmake" \
-        -DSTOWAWAY_CORE_ONLY=OFF -DBUILD_TESTING=OFF -DSTOWAWAY_TOOLS="$tools" \
+        -DSTOWAWAY_CORE_ONLY=OFF -DBUILD_TESTING=OFF \
         "${launcher[@]}" >/dev/null
-  local targets=(stowaway)
-  [ "$tools" = OFF ] || targets+=(PKZIP25 stowaway-cmd)
-  cmake --build "$dir" -j "$jobs" --target "${targets[@]}"
+  cmake --build "$dir" -j "$jobs" --target stowaway PKZIP25 stowaway-cmd
   wine_prefix
   local version name folder
   version=$(sed -n 's/^project(Stowaway VERSION \([0-9.]*\).*/\1/p' "$source_dir/CMakeLists.txt")
@@ -282,11 +290,7 @@ package() {
   cp "$dir/program/Stowaway.html" "$folder/"
   local tool
   for tool in PKZIP25.EXE stowaway-cmd.exe; do
-    if [ -f "$dir/program/$tool" ]; then
-      "$triplet-strip" -o "$folder/$tool" "$dir/program/$tool"
-    else
-      echo "Left out: $tool (not built for Windows here)"
-    fi
+    "$triplet-strip" -o "$folder/$tool" "$dir/program/$tool"
   done
   cp "$qt_prefix/plugins/platforms/qwindows.dll" "$folder/platforms/"
   cp "$qt_prefix/plugins/styles/qwindowsvistastyle.dll" "$folder/styles/"
