@@ -26,6 +26,8 @@ mkdir -p "$work/corpus" "$work/seeds"
 # reader comes to call.
 units=()
 while IFS= read -r unit; do units+=("$unit"); done < <(find "$src/archiver" -name '*.cpp' ! -name main.cpp | sort)
+# and the OS layer it stands on, this system's side of it
+while IFS= read -r unit; do units+=("$unit"); done < <(find "$src/../src/platform/os" -name '*.cpp' ! -name 'Win32*' | sort)
 clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
     -I"$src/archiver" -I"$src/interpreter" -I"$src/../src" \
     "$fuzzer" "${units[@]}" "$src/interpreter/PathCase.cpp" \
