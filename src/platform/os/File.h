@@ -73,8 +73,12 @@ inline std::int64_t Seconds(FileTime t) {
 inline std::uint32_t SubsecondNanos(FileTime t) {
     return static_cast<std::uint32_t>(t - Seconds(t) * kNanosPerSecond);
 }
+// Times outside 1678..2262 (an archive may claim any) are held at the nearest end.
 inline FileTime MakeTime(std::int64_t seconds, std::uint32_t nanos) {
-    return seconds * kNanosPerSecond + nanos;
+    constexpr std::int64_t kLast = INT64_MAX / kNanosPerSecond - 1;
+    if (seconds > kLast) return kLast * kNanosPerSecond;
+    if (seconds < -kLast) return -kLast * kNanosPerSecond;
+    return seconds * kNanosPerSecond + nanos % kNanosPerSecond;
 }
 FileTime Now();
 // The local calendar time of `seconds` since 1970; false when the system cannot tell.

@@ -80,6 +80,13 @@ TEST(OsFile, StatByHandleTellsSizeTypeTimeAndIdentity) {
     EXPECT_EQ(info.modified, when);
     EXPECT_EQ(os::Seconds(when), -86400 * 400 - 1);
     EXPECT_EQ(os::SubsecondNanos(when), 123456700u);
+    // An archive's NTFS time of 1601 or a DOS-less year 9999 is held at the
+    // nearest time the type keeps, in order, not wrapped round.
+    const os::FileTime first = os::MakeTime(-11644473600, 0);
+    const os::FileTime last = os::MakeTime(253402300799, 0);
+    EXPECT_LT(first, when);
+    EXPECT_GT(last, os::MakeTime(4102444800, 0));
+    EXPECT_EQ(os::Seconds(first), -os::Seconds(last));
     ASSERT_TRUE(os::Truncate(h, 2));
     ASSERT_TRUE(os::Stat(h, info));
     EXPECT_EQ(info.size, 2u);
