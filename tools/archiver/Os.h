@@ -3,6 +3,7 @@
 
 #include "platform/os/File.h"
 #include "platform/os/Interrupt.h"
+#include "platform/os/Program.h"
 #include "platform/os/Self.h"
 
 namespace pkzip {

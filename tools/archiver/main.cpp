@@ -16,7 +16,10 @@ int main(int argc, char** argv) {
     // failed write, reported like any other; the archive is still finished.
     stowaway::os::PrepareToolProcess();
 
-    std::vector<std::string> args(argv + 1, argv + argc);
+    // UTF-8 whatever the system hands main (Windows: the ANSI code page, which
+    // cannot spell most names).
+    std::vector<std::string> args = stowaway::os::ProgramArguments(argc, argv);
+    if (!args.empty()) args.erase(args.begin());
     pkzip::Options options;
     std::string error;
     if (!pkzip::ParseOptions(args, options, error)) {
