@@ -135,7 +135,7 @@ class BackupRun {
     std::vector<std::string> OldVolumePaths() const;
     bool PutInPlace(const commit::NewSet& set, std::string& why);
     void SayRemovedVolumes() const;
-    void RemoveBrokenOldVolumes(const std::vector<std::string>& newPaths);
+    void RemoveBrokenOldVolumes(const NewVolumes& volumes);
     int WriteVolumes(const std::string& comment);
     bool Replace(const std::string& path, const std::vector<std::string>& volumes,
                  const std::string& comment, const std::function<bool(std::string&)>& commit);
@@ -1033,11 +1033,14 @@ bool BackupRun::PutInPlace(const commit::NewSet& set, std::string& why) {
 
 // The old set lost its last volume to a swapped medium: what is left of it
 // can no longer be read, and beside the new volumes it would look like a set.
-void BackupRun::RemoveBrokenOldVolumes(const std::vector<std::string>& newPaths) {
+void BackupRun::RemoveBrokenOldVolumes(const NewVolumes& volumes) {
     os::FileInfo st;
-    if (os::StatPath(oldPath_, st, false)) return;  // the old set is whole
+    // Where a removed file keeps its name while it is open (Windows without POSIX
+    // deletes: FAT media), the name alone does not tell that it is gone.
+    if (!volumes.RemovedOldArchive() && os::StatPath(oldPath_, st, false))
+        return;  // the old set is whole
     std::vector<std::pair<uint64_t, uint64_t>> fresh;
-    for (const std::string& p : newPaths) {
+    for (const std::string& p : volumes.Paths()) {
         if (os::StatPath(p, st, false)) fresh.emplace_back(st.device, st.index);
     }
     std::vector<std::string> removed;
@@ -1101,7 +1104,7 @@ int BackupRun::WriteVolumes(const std::string& comment) {
         swapped_ = volumes.SwappedMedia();
         Problem("cannot write the new archive beside " + Shown(archive_) + ": " + e.what() + "; " +
                 OldFate());
-        if (swapped_) RemoveBrokenOldVolumes(volumes.Paths());
+        if (swapped_) RemoveBrokenOldVolumes(volumes);
         return kFatal;
     }
     swapped_ = volumes.SwappedMedia();

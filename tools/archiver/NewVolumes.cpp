@@ -130,7 +130,10 @@ void NewVolumes::MediumFull(uint32_t disk) {
     }
     // An older archive there cannot be kept: with the new volumes beside it,
     // it would look like the end of a set it does not belong to.
-    if (folder_ == FolderOf(archive_) && os::Remove(archive_)) {
+    // Once: where a removed file keeps its name while open (FAT media on
+    // Windows), it would seem to be there again at the next swap.
+    if (!removedOld_ && folder_ == FolderOf(archive_) && os::Remove(archive_)) {
+        removedOld_ = true;
         Line("The old archive " + Shown(archive_) +
              " on the full medium was removed: its medium was needed for the new set");
     }

@@ -46,6 +46,8 @@ class NewVolumes : public VolumeTarget {
     // Where each of `disks` volumes is now, disk 0 first.
     std::vector<std::string> Paths() const;
     bool SwappedMedia() const { return swapped_; }
+    // The old archive on a full medium was removed to make room for the set.
+    bool RemovedOldArchive() const { return removedOld_; }
     // Gives every volume `mode` and puts the set in place of the old one,
     // whose volumes are `oldVolumes` (see SetCommit).
     // `removed` gets the old volumes the new set did not replace.
@@ -67,6 +69,7 @@ class NewVolumes : public VolumeTarget {
     TempFile first_;
     std::vector<Volume> vols_;
     bool swapped_ = false;
+    bool removedOld_ = false;
     bool committed_ = false;
 };
 
