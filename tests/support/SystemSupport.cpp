@@ -31,6 +31,9 @@ std::string MissingFacility(Facility facility) {
             return "key files are not read on Windows yet (their access list is not checked)";
         case Facility::Shell:
             return "Windows has no /bin/sh and Unix tools for the test to call";
+        case Facility::PeerTools:
+            return "Windows has no unzip, 7-Zip, bsdtar or Python of its own to check archives "
+                   "with (the interoperability run has the host's read this archiver's)";
         case Facility::Tools:
             return "the archiver and the interpreter are not built for Windows yet";
         case Facility::PosixPaths:

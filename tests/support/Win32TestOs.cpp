@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "platform/NativeText.h"
+#include "support/SecretPipe.h"
 #include "support/TestPlatforms.h"
 
 namespace stowaway::test {
@@ -35,6 +36,39 @@ bool RunAsOrdinaryUser(const std::function<bool()>& check) {
 // No /bin/sh here; the tests that run shell commands are skipped on Windows.
 ShellRun RunShell(const std::string&) {
     return {};
+}
+
+SecretPipe::SecretPipe(const std::string& text) {
+    HANDLE read = nullptr, write = nullptr;
+    if (!::CreatePipe(&read, &write, nullptr, 65536)) return;
+    DWORD written = 0;
+    const bool whole =
+        text.size() <= 65536 &&
+        (text.empty() ||
+         (::WriteFile(write, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+          written == text.size()));
+    ::CloseHandle(write);
+    if (whole)
+        read_ = read;
+    else
+        ::CloseHandle(read);
+}
+
+SecretPipe::~SecretPipe() {
+    if (read_ != os::NoHandle) ::CloseHandle(read_);
+}
+
+SecretPipe::SecretPipe(SecretPipe&& other) noexcept : read_(other.read_) {
+    other.read_ = os::NoHandle;
+}
+
+SecretPipe& SecretPipe::operator=(SecretPipe&& other) noexcept {
+    if (this != &other) {
+        if (read_ != os::NoHandle) ::CloseHandle(read_);
+        read_ = other.read_;
+        other.read_ = os::NoHandle;
+    }
+    return *this;
 }
 
 }  // namespace stowaway::test

@@ -74,7 +74,7 @@ class ArchiverBackup : public ::testing::Test {
             {archive, header});
     }
 
-    long FilesInBackups() {
+    std::ptrdiff_t FilesInBackups() {
         return std::distance(fs::directory_iterator(toPath(dir / "Backups")),
                              fs::directory_iterator());
     }
@@ -103,11 +103,8 @@ class ArchiverBackup : public ::testing::Test {
     }
 };
 
-std::string Stored(const std::string& path) {
-    return path.substr(1);
-}
-
 TEST_F(ArchiverBackup, StoresEveryListedFileWithTheHeaderAsComment) {
+    STOWAWAY_NEEDS(PeerTools);
     const std::string a = AddFile("plain.txt", "plain text\n");
     const std::string b =
         AddFile("with blank & $dollar;semi|pipe`tick`*star.txt", std::string(200000, 'x') + "end");
@@ -121,7 +118,7 @@ TEST_F(ArchiverBackup, StoresEveryListedFileWithTheHeaderAsComment) {
     EXPECT_EQ(CountLinesWith(r.output, "done."), 4) << r.output;
     EXPECT_TRUE(ProblemLines(r.output).empty()) << r.output;
 
-    EXPECT_EQ(RunProgram({"/usr/bin/unzip", "-tq", archive}).status, 0);
+    EXPECT_EQ(UnzipTest(archive), 0);
     const RunResult py = PythonCheck();
     ASSERT_EQ(py.status, 0) << py.output;
     EXPECT_NE(py.output.find("comment-equal"), std::string::npos) << py.output;
@@ -156,10 +153,13 @@ TEST_F(ArchiverBackup, LowerCasedLineStillFindsProgramFilesAndFolders) {
     std::string lowerArchive = dir / "Backups/my backup.zip";
     EXPECT_TRUE(fs::exists(toPath(lowerArchive)));
     archive = lowerArchive;
-    EXPECT_NE(PythonCheck().output.find("comment-equal"), std::string::npos);
+    if (Has(stowaway::test::Facility::PeerTools)) {
+        EXPECT_NE(PythonCheck().output.find("comment-equal"), std::string::npos);
+    }
 }
 
 TEST_F(ArchiverBackup, UnreadableFilesAreReportedAndTheRestStored) {
+    STOWAWAY_NEEDS(PeerTools);
     const std::string a = AddFile("a.txt", "a");
     const std::string missing = dir / "data/gone done. pkzip: file.txt";
     const std::string folderless = dir / "data/no such folder/x.txt";
@@ -173,10 +173,11 @@ TEST_F(ArchiverBackup, UnreadableFilesAreReportedAndTheRestStored) {
     const auto problems = ProblemLines(r.output);
     ASSERT_EQ(problems.size(), 2u) << r.output;
     for (const std::string& p : problems) EXPECT_EQ(p.rfind("PKZIP: ", 0), 0u) << p;
-    EXPECT_EQ(RunProgram({"/usr/bin/unzip", "-tq", archive}).status, 0);
+    EXPECT_EQ(UnzipTest(archive), 0);
 }
 
 TEST_F(ArchiverBackup, UpdateAddsOnlyNewerFilesWhileAllReplacesEveryListedFile) {
+    STOWAWAY_NEEDS(PeerTools);
     const time_t old = 1500000000;
     const std::string same = AddFile("same.txt", "version 1");
     const std::string newer = AddFile("newer.txt", "version 1");
@@ -210,10 +211,11 @@ TEST_F(ArchiverBackup, UpdateAddsOnlyNewerFilesWhileAllReplacesEveryListedFile) 
     EXPECT_EQ(CountLinesWith(r.output, "done."), 3) << r.output;
     EXPECT_EQ(Python(readAll, {archive}).output,
               "added.txt new file\nnewer.txt version 2\nsame.txt version 2\nunlisted.txt kept\n");
-    EXPECT_EQ(RunProgram({"/usr/bin/unzip", "-tq", archive}).status, 0);
+    EXPECT_EQ(UnzipTest(archive), 0);
 }
 
 TEST_F(ArchiverBackup, ListingOfAnArchiveWithoutHeaderDoesNotShowTheMagicLine) {
+    STOWAWAY_NEEDS(PeerTools);
     ASSERT_EQ(Python("import sys, zipfile\nzipfile.ZipFile(sys.argv[1], 'w').writestr('x', 'y')",
                      {archive})
                   .status,
@@ -224,6 +226,7 @@ TEST_F(ArchiverBackup, ListingOfAnArchiveWithoutHeaderDoesNotShowTheMagicLine) {
 }
 
 TEST_F(ArchiverBackup, HeaderBeyondCommentSizeIsKeptWholeAndNeverRestored) {
+    STOWAWAY_NEEDS(PeerTools);
     const std::string a = AddFile("a.txt", "a");
     WriteList({a});
     const std::string text = MakeHeader(archive, 1500);  // about 100 KB
@@ -231,7 +234,7 @@ TEST_F(ArchiverBackup, HeaderBeyondCommentSizeIsKeptWholeAndNeverRestored) {
     WriteFile(header, text);
     const RunResult r = Backup(false);
     EXPECT_EQ(r.status, 0) << r.output;
-    EXPECT_EQ(RunProgram({"/usr/bin/unzip", "-tq", archive}).status, 0);
+    EXPECT_EQ(UnzipTest(archive), 0);
     ExpectListingHolds(text);
 
     // An update keeps the header whole too, and a restore writes only user files.
@@ -273,15 +276,22 @@ TEST_F(ArchiverBackup, KilledMidBackupLeavesTheOldArchiveByteIdentical) {
     const std::string big = AddFile("big.bin", Noise(48 << 20, 99));
     WriteList({a, big});
 
-    for (int sig : {SIGKILL, SIGTERM}) {
-        const pid_t pid = Start({Archiver(), "-add=all", "-header=@" + header, "-lev=9",
-                                 "-path=full", archive, "@" + list},
-                                dir / "kill.out");
-        // Wait until the new archive is being written, then kill.
+#ifdef _WIN32
+    // Ended from outside as Task Manager ends a program: no chance to clean up.
+    const std::vector<int> endings = {0};
+#else
+    const std::vector<int> endings = {SIGKILL, SIGTERM};
+#endif
+    for (int sig : endings) {
+        StartedProgram run({Archiver(), "-add=all", "-header=@" + header, "-lev=9", "-path=full",
+                            archive, "@" + list},
+                           dir / "kill.out");
+        // Wait until the new archive is being written, then end it.
         bool writing = false;
         for (int i = 0; i < 2000 && !writing; ++i) {
             for (const auto& e : fs::directory_iterator(toPath(dir / "Backups"))) {
-                if (fromPath(e.path().filename()).find(".pkzip-" + std::to_string(pid) + "@") !=
+                if (fromPath(e.path().filename())
+                            .find(".pkzip-" + std::to_string(run.Id()) + "@") !=
                         std::string::npos &&
                     fs::file_size(e.path()) > 0) {
                     writing = true;
@@ -289,20 +299,26 @@ TEST_F(ArchiverBackup, KilledMidBackupLeavesTheOldArchiveByteIdentical) {
             }
             if (!writing) std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
-        ::kill(pid, sig);
-        const int status = WaitStatus(pid);
+        const int status = run.End(sig);
         EXPECT_TRUE(writing);
-        EXPECT_EQ(status, 128 + sig);
+        if (sig != 0) {
+            EXPECT_EQ(status, 128 + sig);
+        }
+        EXPECT_NE(status, 0);
         EXPECT_EQ(ReadFile(archive), before) << "signal " << sig;
-        // SIGKILL leaves the work file beside the archive, SIGTERM removes it.
-        EXPECT_EQ(FilesInBackups(), sig == SIGKILL ? 2 : 1) << "signal " << sig;
+        // An abrupt end leaves the work file beside the archive, SIGTERM removes it.
+        EXPECT_EQ(FilesInBackups(), sig == kAbruptEnd ? 2 : 1) << "signal " << sig;
     }
-    EXPECT_EQ(RunProgram({"/usr/bin/unzip", "-tq", archive}).status, 0);
+    if (Has(stowaway::test::Facility::PeerTools)) {
+        EXPECT_EQ(UnzipTest(archive), 0);
+    }
     // The next run clears the work file that the killed run left.
     WriteList({a});
     ASSERT_EQ(Backup(false).status, 0);
     EXPECT_EQ(FilesInBackups(), 1);
-    EXPECT_EQ(RunProgram({"/usr/bin/unzip", "-tq", archive}).status, 0);
+    if (Has(stowaway::test::Facility::PeerTools)) {
+        EXPECT_EQ(UnzipTest(archive), 0);
+    }
 }
 
 }  // namespace

@@ -114,12 +114,14 @@ class ArchiverCarry : public ArchiverFixture {
 };
 
 TEST_F(ArchiverCarry, DataDescriptorsAreAsWideAsTheLocalHeaderSays) {
+    STOWAWAY_NEEDS(PeerTools);
     const std::string added = AddFile("added.txt", "added\n");
     WriteListFile(list, {added});
     for (const std::string kind : {"stream", "offset"}) {
         const std::string old = dir / ("out/" + kind + ".zip");
         ASSERT_EQ(Python(kForeign, {old, kind}).status, 0) << kind;
-        fs::copy_file(toPath(old), toPath(archive), fs::copy_options::overwrite_existing);
+        fs::remove(toPath(archive));  // MinGW's copy_file does not overwrite
+        fs::copy_file(toPath(old), toPath(archive));
         const RunResult r = Add("-add=update");
         EXPECT_EQ(r.status, 0) << kind << "\n" << r.output;
         EXPECT_EQ(Python(kSpansKept, {old, archive}).output, "True None\n") << kind;
@@ -135,6 +137,7 @@ TEST_F(ArchiverCarry, DataDescriptorsAreAsWideAsTheLocalHeaderSays) {
 // not where the next record begins, so the width cannot be trusted; the
 // update stops and the old archive stays.
 TEST_F(ArchiverCarry, ADescriptorThatDoesNotEndAtTheNextRecordStopsTheUpdate) {
+    STOWAWAY_NEEDS(PeerTools);
     WriteListFile(list, {AddFile("added.txt", "added\n")});
     ASSERT_EQ(Python(kForeign, {archive, "gap"}).status, 0);
     const std::string before = ReadFile(archive);
@@ -150,6 +153,7 @@ TEST_F(ArchiverCarry, ADescriptorThatDoesNotEndAtTheNextRecordStopsTheUpdate) {
 // One spoilt byte in an entry whose file has not changed: the update stores
 // it again from the file and says so, whether or not anything else is newer.
 TEST_F(ArchiverCarry, ADamagedEntryIsStoredAgainFromItsFile) {
+    STOWAWAY_NEEDS(PeerTools);
     const std::string a = AddFile("a.txt", Text(200000, 1));
     const std::string b = AddFile("b.txt", Text(150000, 2));
     const std::string c = AddFile("c.txt", Text(100000, 3));
@@ -159,7 +163,7 @@ TEST_F(ArchiverCarry, ADamagedEntryIsStoredAgainFromItsFile) {
         SetMtime(b, 1600000000);
         SetMtime(c, 1600000000);
         ASSERT_EQ(Add("-add=all").status, 0);
-        ASSERT_EQ(Python(kDamage, {archive, b.substr(1)}).status, 0);
+        ASSERT_EQ(Python(kDamage, {archive, Stored(b)}).status, 0);
         ASSERT_NE(RunProgram({"/usr/bin/unzip", "-tq", archive}).status, 0);
         if (otherNewer) SetMtime(c, 1700000000);
 
@@ -167,7 +171,7 @@ TEST_F(ArchiverCarry, ADamagedEntryIsStoredAgainFromItsFile) {
         EXPECT_EQ(r.status, 1) << r.output;
         const auto problems = ProblemLines(r.output);
         ASSERT_EQ(problems.size(), 1u) << r.output;
-        EXPECT_NE(problems[0].find("warning: the copy of " + b.substr(1)), std::string::npos)
+        EXPECT_NE(problems[0].find("warning: the copy of " + Stored(b)), std::string::npos)
             << problems[0];
         EXPECT_NE(problems[0].find("stored again"), std::string::npos) << problems[0];
         EXPECT_EQ(CountLinesWith(r.output, "done."), otherNewer ? 2 : 1) << r.output;
@@ -180,11 +184,12 @@ TEST_F(ArchiverCarry, ADamagedEntryIsStoredAgainFromItsFile) {
 // A damaged entry whose file is not listed cannot be mended: the run fails
 // and the old archive stays as it was, never carried on as if it were sound.
 TEST_F(ArchiverCarry, ADamagedEntryWithoutItsFileFailsTheRunAndKeepsTheArchive) {
+    STOWAWAY_NEEDS(PeerTools);
     const std::string a = AddFile("a.txt", Text(200000, 1));
     const std::string b = AddFile("b.txt", Text(150000, 2));
     WriteListFile(list, {a, b});
     ASSERT_EQ(Add("-add=all").status, 0);
-    ASSERT_EQ(Python(kDamage, {archive, b.substr(1)}).status, 0);
+    ASSERT_EQ(Python(kDamage, {archive, Stored(b)}).status, 0);
     const std::string before = ReadFile(archive);
     WriteListFile(list, {a, AddFile("new.txt", "new\n")});
     for (const std::string add : {"-add=update", "-add=all"}) {
@@ -192,8 +197,7 @@ TEST_F(ArchiverCarry, ADamagedEntryWithoutItsFileFailsTheRunAndKeepsTheArchive) 
         EXPECT_EQ(r.status, 2) << add << "\n" << r.output;
         const auto problems = ProblemLines(r.output);
         ASSERT_EQ(problems.size(), 1u) << r.output;
-        EXPECT_NE(problems[0].find("damaged entry " + b.substr(1)), std::string::npos)
-            << problems[0];
+        EXPECT_NE(problems[0].find("damaged entry " + Stored(b)), std::string::npos) << problems[0];
         EXPECT_NE(problems[0].find("left unchanged"), std::string::npos) << problems[0];
         EXPECT_EQ(ReadFile(archive), before) << add;
         EXPECT_EQ(
@@ -222,7 +226,9 @@ TEST_F(ArchiverCarry, TheCheckRefusesMisstatedLengthsAndCarriedRecords) {
     }
     // Without a fault the same update goes through.
     EXPECT_EQ(Add("-add=update").status, 0);
-    EXPECT_EQ(SameAsFiles({a, b}), "None True\n");
+    if (Has(stowaway::test::Facility::PeerTools)) {
+        EXPECT_EQ(SameAsFiles({a, b}), "None True\n");
+    }
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 // The AES entry's building blocks: the key derivation against OpenSSL's own
 // PBKDF2, the 0x9901 field as written and as read, and the password as it
 // comes from its descriptor.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
+#ifndef _WIN32
+#include <fcntl.h>
 #include <unistd.h>
+#endif
 
 #include <string>
 
@@ -83,6 +85,10 @@ TEST(ArchiverEncryptPieces, TheAesFieldIsWrittenAsAe2Aes256AndReadStrictly) {
 }
 
 TEST(ArchiverEncryptPieces, ThePasswordIsTheFirstLineOfItsDescriptorWhichIsThenClosed) {
+#ifdef _WIN32
+    GTEST_SKIP() << "descriptors of the C runtime's own are not checked here; ArchiverEncrypt "
+                    "hands the password over as the program does";
+#else
     int fds[2];
     ASSERT_EQ(::pipe(fds), 0);
     const std::string text = "pass word\r\nsecond line\n";
@@ -99,6 +105,7 @@ TEST(ArchiverEncryptPieces, ThePasswordIsTheFirstLineOfItsDescriptorWhichIsThenC
     Password none;
     EXPECT_FALSE(none.ReadFrom(fds[0], error));
     EXPECT_EQ(error, "the password is empty");
+#endif
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ class ArchiverEncryptSafety : public ArchiverFixture {
             {Archiver(), "-extract=all", "-dir=relative", kPasswordOption, archive, target},
             password);
     }
-    std::string Name(const std::string& rel) { return (dir / "data/" + rel).substr(1); }
+    std::string Name(const std::string& rel) { return Stored(dir / "data/" + rel); }
     std::string Restored(const std::string& rel) { return target + "/" + Name(rel); }
     EntryBytes Entry(const std::string& rel) { return FindEntry(ReadFile(archive), Name(rel)); }
 

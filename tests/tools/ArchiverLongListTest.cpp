@@ -19,7 +19,7 @@ class ArchiverLongList : public ArchiverFixture {
                            archive, "@" + list});
     }
     // The names that "Adding:" or "Updating:" lines name, in order.
-    static std::vector<std::string> Stored(const std::string& output) {
+    static std::vector<std::string> StoredNames(const std::string& output) {
         std::vector<std::string> names;
         for (const std::string& l : Lines(output)) {
             size_t at = l.find("Adding: ");
@@ -48,7 +48,7 @@ TEST_F(ArchiverLongList, ANameListedTwiceBlocksApartIsStoredOnceWhereFirstListed
             AddFile(deep + "f" + std::to_string(i / 100) + "/file-" + std::to_string(i) + ".txt",
                     "content " + std::to_string(i)));
         SetMtime(paths.back(), 1500000000);
-        names.push_back(paths.back().substr(1));
+        names.push_back(tooltest::Stored(paths.back()));
     }
     std::vector<std::string> listed = paths;
     // The same names again, spelt otherwise, and a missing file twice.
@@ -59,8 +59,10 @@ TEST_F(ArchiverLongList, ANameListedTwiceBlocksApartIsStoredOnceWhereFirstListed
 
     RunResult r = Add(false);
     EXPECT_EQ(r.status, 1) << r.output;  // the missing file
-    EXPECT_EQ(Stored(r.output), names);
-    EXPECT_EQ(Entries(), names);
+    EXPECT_EQ(StoredNames(r.output), names);
+    if (Has(stowaway::test::Facility::PeerTools)) {
+        EXPECT_EQ(Entries(), names);
+    }
     EXPECT_EQ(CountLinesWith(r.output, "gone.txt"), 1) << r.output;
 
     // Some files newer, among them ones listed twice, and new files listed
@@ -76,13 +78,15 @@ TEST_F(ArchiverLongList, ANameListedTwiceBlocksApartIsStoredOnceWhereFirstListed
     WriteListFile(list, listed);
     r = Add(true);
     EXPECT_EQ(r.status, 1) << r.output;
-    const std::vector<std::string> stored = Stored(r.output);
+    const std::vector<std::string> stored = StoredNames(r.output);
     ASSERT_FALSE(stored.empty());
-    EXPECT_EQ(stored.front(), fresh.substr(1));
+    EXPECT_EQ(stored.front(), tooltest::Stored(fresh));
     EXPECT_EQ(std::set<std::string>(stored.begin() + 1, stored.end()), newer);
     EXPECT_EQ(stored.size(), newer.size() + 1);
     EXPECT_EQ(CountLinesWith(r.output, "gone.txt"), 1) << r.output;
-    EXPECT_EQ(Entries().size(), names.size() + 1);
+    if (Has(stowaway::test::Facility::PeerTools)) {
+        EXPECT_EQ(Entries().size(), names.size() + 1);
+    }
 
     r = Add(true);
     EXPECT_NE(r.output.find("is up to date"), std::string::npos) << r.output;

@@ -36,12 +36,12 @@ class ArchiverMovedSet : public ::testing::Test {
     std::vector<std::string> Names(const std::string& folder) const {
         std::vector<std::string> out;
         for (const auto& e : fs::directory_iterator(toPath(folder)))
-            out.push_back(e.path().filename());
+            out.push_back(fromPath(e.path().filename()));
         std::sort(out.begin(), out.end());
         return out;
     }
     void ExpectRestored(const std::string& back) {
-        for (const std::string& f : files) EXPECT_EQ(ReadFile(back + f), ReadFile(f)) << f;
+        for (const std::string& f : files) EXPECT_EQ(ReadFile(Beneath(back, f)), ReadFile(f)) << f;
     }
 };
 

@@ -29,16 +29,20 @@ TEST_F(ArchiverNonAsciiNames, BackUpAndRestoreUnchangedThroughAnyLetterCase) {
     ASSERT_EQ(r.status, 0) << r.output;
     EXPECT_TRUE(ProblemLines(r.output).empty()) << r.output;
 
-    // Other readers see the same names (UTF-8, flagged as such).
-    r = Python(
-        "import sys, zipfile\n"
-        "for n in sorted(zipfile.ZipFile(sys.argv[1]).namelist()): print(n.rsplit('/', 1)[-1])\n",
-        {archive});
-    ASSERT_EQ(r.status, 0) << r.output;
-    std::set<std::string> listed;
-    for (const std::string& line : Lines(r.output)) listed.insert(line);
+    // Other readers see the same names (UTF-8, flagged as such); on Windows the
+    // interoperability run has them read what that archiver wrote.
     const std::vector<std::string> names = stowaway::test::NonAsciiFileNames();
-    EXPECT_EQ(listed, std::set<std::string>(names.begin(), names.end()));
+    if (Has(stowaway::test::Facility::PeerTools)) {
+        r = Python(
+            "import sys, zipfile\n"
+            "for n in sorted(zipfile.ZipFile(sys.argv[1]).namelist()): print(n.rsplit('/', "
+            "1)[-1])\n",
+            {archive});
+        ASSERT_EQ(r.status, 0) << r.output;
+        std::set<std::string> listed;
+        for (const std::string& line : Lines(r.output)) listed.insert(line);
+        EXPECT_EQ(listed, std::set<std::string>(names.begin(), names.end()));
+    }
 
     // The archive's folder and name lower-cased, as a Windows-style line has them.
     const std::string target = dir / "target";
@@ -49,7 +53,7 @@ TEST_F(ArchiverNonAsciiNames, BackUpAndRestoreUnchangedThroughAnyLetterCase) {
     ASSERT_EQ(r.status, 0) << r.output;
     EXPECT_TRUE(ProblemLines(r.output).empty()) << r.output;
     for (std::size_t i = 0; i < names.size(); ++i)
-        EXPECT_EQ(ReadFile(target + paths[i]), "content of " + names[i]) << names[i];
+        EXPECT_EQ(ReadFile(Beneath(target, paths[i])), "content of " + names[i]) << names[i];
     EXPECT_EQ(CountFiles(target), names.size());
 }
 

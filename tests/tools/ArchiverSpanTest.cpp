@@ -98,7 +98,12 @@ class ArchiverSpan : public ArchiverFixture {
         const std::string num = std::to_string(d);
         return dir / ("out/backup.z" + std::string(num.size() < 2 ? "0" : "") + num);
     }
-    std::string CheckSet() { return Python(kCheckSet, {archive}).output; }
+    // The set's layout as Python reads it, and 7-Zip's verdict: where neither can
+    // be called (Windows), the interoperability run checks the sets instead.
+    std::string CheckSet() {
+        if (!Has(stowaway::test::Facility::PeerTools)) return "ok\n";
+        return Python(kCheckSet, {archive}).output;
+    }
     // Everything in the archive's folder but the set itself.
     std::vector<std::string> Strays() const {
         std::vector<std::string> out;
@@ -109,12 +114,13 @@ class ArchiverSpan : public ArchiverFixture {
         return out;
     }
     RunResult SevenZip(const std::string& command, const std::string& outDir = "") {
+        if (!Has(stowaway::test::Facility::PeerTools)) return {0, "no 7-Zip to call here"};
         if (outDir.empty()) return tooltest::SevenZip(archive, {command});
         return tooltest::SevenZip(archive, {command, "-o" + outDir});
     }
     void ExpectRestoredSame(const std::string& target) {
         for (const std::string& f : files) {
-            EXPECT_EQ(ReadFile(target + f), ReadFile(f)) << f;
+            EXPECT_EQ(ReadFile(Beneath(target, f)), ReadFile(f)) << f;
         }
     }
 };
@@ -133,14 +139,14 @@ TEST_F(ArchiverSpan, VolumesOfAtMostSizeAreReadBy7ZipAndByOurListingAndRestore) 
     EXPECT_EQ(CheckSet(), "ok\n");
     EXPECT_TRUE(Strays().empty());
 
-    const RunResult t = SevenZip("t");
-    EXPECT_EQ(t.status, 0) << t.output;
-    char plain[] = "/tmp/span7z-out-XXXXXX";
-    ASSERT_NE(::mkdtemp(plain), nullptr);
-    const RunResult x = SevenZip("x", plain);
-    EXPECT_EQ(x.status, 0) << x.output;
-    ExpectRestoredSame(plain);
-    fs::remove_all(toPath(plain));
+    if (Has(stowaway::test::Facility::PeerTools)) {
+        const RunResult t = SevenZip("t");
+        EXPECT_EQ(t.status, 0) << t.output;
+        const stowaway::test::TempDir plain;  // 7-Zip reads '*' in a folder's name as a wildcard
+        const RunResult x = SevenZip("x", plain.path());
+        EXPECT_EQ(x.status, 0) << x.output;
+        ExpectRestoredSame(plain.path());
+    }
 
     // Our listing shows the header as the import reads it, our restore
     // counts each file.
@@ -157,6 +163,7 @@ TEST_F(ArchiverSpan, VolumesOfAtMostSizeAreReadBy7ZipAndByOurListingAndRestore) 
 // Info-ZIP joins a set back into one archive (its own joining copies an
 // entry wrongly once it runs over three volumes, so here no entry does).
 TEST_F(ArchiverSpan, InfoZipJoinsTheSetAndUnzipFindsTheHeaderAsComment) {
+    STOWAWAY_NEEDS(PeerTools);
     MakeFiles({200000, 100000}, {150000, 220000});
     const RunResult r = RunProgram(Args("-span=256k"));
     ASSERT_EQ(r.status, 0) << r.output;
@@ -177,7 +184,7 @@ TEST_F(ArchiverSpan, AnArchiveThatFitsStaysOnePlainFileAndSizesBelow64kAreRefuse
         ASSERT_EQ(r.status, 0) << span << r.output;
         EXPECT_TRUE(Volumes().empty()) << span;
         EXPECT_EQ(CheckSet(), "ok\n") << span;  // starts with a local header
-        EXPECT_EQ(RunProgram({"/usr/bin/unzip", "-tq", archive}).status, 0);
+        EXPECT_EQ(UnzipTest(archive), 0);
     }
     for (const char* bad : {"-span=63k", "-span=1000", "-span=x", "-span=10q", "-span="}) {
         const RunResult r = RunProgram(Args(bad));
@@ -215,7 +222,7 @@ TEST_F(ArchiverSpan, UpdateOnASetWritesANewSetAndOneFileLeavesNoOldVolumes) {
     const RunResult one = RunProgram(Args("", true));
     ASSERT_EQ(one.status, 0) << one.output;
     EXPECT_TRUE(Volumes().empty());
-    EXPECT_EQ(RunProgram({"/usr/bin/unzip", "-tq", archive}).status, 0);
+    EXPECT_EQ(UnzipTest(archive), 0);
     const RunResult e =
         RunProgram({Archiver(), "-extract=all", "-dir=relative", archive, dir / "back"});
     EXPECT_EQ(CountLinesWith(e.output, "Inflating:"), static_cast<int>(files.size()));
@@ -225,6 +232,7 @@ TEST_F(ArchiverSpan, UpdateOnASetWritesANewSetAndOneFileLeavesNoOldVolumes) {
 // A file-size limit (FAT32's, here the process's) ends a volume; -span goes
 // on in the next one, without -span the backup fails and changes nothing.
 TEST_F(ArchiverSpan, AFileSizeLimitMakesSpanGoOnInANewVolume) {
+    STOWAWAY_NEEDS(FileSizeLimit);
     MakeFiles({300000, 200000}, {300000});
     RunSetup limited;
     limited.maxFileBytes = 150000;
@@ -255,7 +263,9 @@ TEST_F(ArchiverSpan, AFullMediumAsksAndAnEmptyAnswerGoesOn) {
     RunSetup setup;
     setup.env = {"PKZIP_TEST_MEDIUM_BYTES=1500000"};
     setup.input = std::string("\n\n\n\n\n");
+#ifndef _WIN32
     setup.socketInput = true;
+#endif
     // The second time the old set lies on the medium that fills: it cannot
     // be kept, and the output says so.
     for (int run = 0; run < 2; ++run) {
@@ -332,6 +342,10 @@ TEST_F(ArchiverSpan, AFullMediumWithNoOneToAnswerStopsAndKeepsTheOldArchive) {
 // goes with the first one's work file; only the volume already final (its
 // medium was swapped) stays, and no NAME.zip makes it look like a set.
 TEST_F(ArchiverSpan, AnInterruptionAtThePromptLeavesNoWorkVolumes) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Ctrl+C reaches only programs sharing our console; Interrupt.* checks the "
+                    "handler on Windows";
+#else
     MakeFiles({400000}, {});
     int in[2];
     ASSERT_EQ(::pipe(in), 0);
@@ -369,6 +383,7 @@ TEST_F(ArchiverSpan, AnInterruptionAtThePromptLeavesNoWorkVolumes) {
     EXPECT_TRUE(Strays().empty());
     EXPECT_TRUE(fs::exists(toPath(VolumeName(1))));
     EXPECT_FALSE(fs::exists(toPath(archive)));
+#endif
 }
 
 // The central directory and a long header (the comment) that no longer fit
@@ -378,6 +393,7 @@ TEST_F(ArchiverSpan, ADirectoryThatDoesNotFitTheFirstVolumeStartsTheSet) {
     WriteFile(header, std::string(30000, 'H'));
     for (size_t size : {20000, 50000, 65000, 110000}) {
         for (bool known : {true, false}) {
+            if (!known && !Has(stowaway::test::Facility::FileSizeLimit)) continue;
             files.clear();
             fs::remove_all(toPath(dir / "out"));
             fs::create_directories(toPath(dir / "out"));
@@ -410,6 +426,7 @@ while pos + 46 <= len(cd) and cd[pos:pos+4] == b'PK\x01\x02':
 )PY";
 
 TEST(ArchiverMedia, AStoredEntryCutByAFullMediumGoesWholeToTheNextWithoutADescriptor) {
+    STOWAWAY_NEEDS(PeerTools);
     ScratchDir dir;
     fs::create_directories(toPath(dir / "out"));
     std::vector<std::string> files;

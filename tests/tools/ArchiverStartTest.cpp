@@ -27,7 +27,7 @@ TEST_F(ArchiverStart, ThroughTheDynamicLoaderByName) {
         RunProgram({loader, Archiver(), "-add=all", "-path=full", archive, "@" + list});
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(CountLinesWith(r.output, "done."), 1) << r.output;
-    EXPECT_EQ(RunProgram({"/usr/bin/unzip", "-tq", archive}).status, 0);
+    EXPECT_EQ(UnzipTest(archive), 0);
 }
 
 }  // namespace

@@ -10,8 +10,14 @@ namespace {
 
 using namespace tooltest;
 
+// Unix tools stand in for the programs a batch line starts; InterpreterProcess
+// checks the same rules on every system with a program of the tests' own.
 class InterpreterRun : public ::testing::Test {
   protected:
+    void SetUp() override {
+        if (!Has(stowaway::test::Facility::Shell))
+            GTEST_SKIP() << stowaway::test::MissingFacility(stowaway::test::Facility::Shell);
+    }
     ScratchDir dir;
     std::string batch = dir / "SWTemp.bat";
     std::string out = dir / "captured output.dat";

@@ -1,8 +1,6 @@
 // The volume writer on its own: where a volume is cut, and what a rollback
 // takes back with it.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -10,6 +8,7 @@
 #include "OutFile.h"
 #include "ZipFormat.h"
 #include "platform/NativeText.h"
+#include "support/TestPlatforms.h"
 
 namespace {
 
@@ -24,12 +23,13 @@ class FolderTarget : public VolumeTarget {
     explicit FolderTarget(std::string dir) : dir_(std::move(dir)) {}
     std::string Path(uint32_t disk) const { return dir_ + "/v" + std::to_string(disk); }
     stowaway::os::Handle Create(uint32_t disk) override {
-        return ::open(Path(disk).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        namespace os = stowaway::os;
+        return os::Open(Path(disk), os::kRead | os::kWrite | os::kCreate | os::kTruncate, 0600);
     }
     stowaway::os::Handle Reopen(uint32_t disk) override {
-        return ::open(Path(disk).c_str(), O_RDWR | O_CLOEXEC);
+        return stowaway::os::Open(Path(disk), stowaway::os::kRead | stowaway::os::kWrite);
     }
-    void Remove(uint32_t disk) override { ::unlink(Path(disk).c_str()); }
+    void Remove(uint32_t disk) override { stowaway::os::Remove(Path(disk)); }
     bool Sealed(uint32_t) const override { return false; }
     void MediumFull(uint32_t) override {}
 
@@ -39,12 +39,8 @@ class FolderTarget : public VolumeTarget {
 
 class OutFileTest : public ::testing::Test {
   protected:
-    std::string dir;
-    void SetUp() override {
-        char templ[] = "/tmp/outfile-XXXXXX";
-        dir = ::mkdtemp(templ);
-    }
-    void TearDown() override { fs::remove_all(toPath(dir)); }
+    stowaway::test::TempDir temp;
+    std::string dir = temp.path();
 };
 
 TEST_F(OutFileTest, AHeaderRolledBackNoLongerMovesTheCut) {

@@ -1,8 +1,9 @@
 // The commit of a new set, step by step: a failure at any step puts the old
 // set back, and a kill at any step is finished or undone by the next run.
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/wait.h>
-#include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <map>
@@ -13,6 +14,7 @@
 #include "commit/FileSteps.h"
 #include "commit/SetCommit.h"
 #include "commit/VolumePlan.h"
+#include "platform/os/Self.h"
 #include "support/TestPlatforms.h"
 
 namespace {
@@ -32,15 +34,9 @@ std::string Name(int disk, int disks) {
 
 class SetCommitTest : public ::testing::Test {
   protected:
-    std::string dir;
-    void SetUp() override {
-        char templ[] = "/tmp/setcommit-XXXXXX";
-        dir = ::mkdtemp(templ);
-    }
-    void TearDown() override {
-        SetFaultForTest("");
-        fs::remove_all(toPath(dir));
-    }
+    stowaway::test::TempDir temp;
+    std::string dir = temp.path();
+    void TearDown() override { SetFaultForTest(""); }
     std::string archive() const { return dir + "/set.zip"; }
 
     // An old set of `oldDisks` volumes in place, a new one of `newDisks`
@@ -112,6 +108,10 @@ TEST_F(SetCommitTest, AFailureAtEveryStepPutsTheOldSetBackAndSaysSo) {
 }
 
 TEST_F(SetCommitTest, AKillAtEveryStepIsUndoneOrFinishedByTheNextRun) {
+#ifdef _WIN32
+    GTEST_SKIP() << "a forked copy of this process is a POSIX thing; ArchiverCommit kills the "
+                    "archiver at every step on Windows";
+#else
     for (const auto& [oldDisks, newDisks] : kShapes) {
         for (size_t n = 1;; ++n) {
             SCOPED_TRACE(std::to_string(oldDisks) + " -> " + std::to_string(newDisks) + ", step " +
@@ -147,6 +147,7 @@ TEST_F(SetCommitTest, AKillAtEveryStepIsUndoneOrFinishedByTheNextRun) {
             EXPECT_EQ(Recover(archive(), report), Recovery::Nothing);
         }
     }
+#endif
 }
 
 TEST_F(SetCommitTest, TheJournalKeepsOddNamesAndACutJournalIsDropped) {
@@ -187,7 +188,7 @@ TEST_F(SetCommitTest, ALiveRunsJournalIsLeftAlone) {
     ASSERT_TRUE(WriteJournal(JournalPath(archive()), j, error));  // our own process: alive
     std::string report;
     EXPECT_EQ(Recover(archive(), report), Recovery::Busy);
-    EXPECT_NE(report.find(std::to_string(::getpid())), std::string::npos) << report;
+    EXPECT_NE(report.find(std::to_string(stowaway::os::ProcessId())), std::string::npos) << report;
     fs::remove(toPath(JournalPath(archive())));
     j.host = "another-machine";
     ASSERT_TRUE(WriteJournal(JournalPath(archive()), j, error));

@@ -3,65 +3,106 @@
 // item reader like the one that reads the archiver's listing.
 #pragma once
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <optional>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/NativeText.h"
+#include "platform/os/File.h"
+#include "platform/os/Process.h"
 #include "store/ItemReader.h"
+#include "support/SecretPipe.h"
+#include "support/SystemSupport.h"
 #include "support/TestPlatforms.h"
-
-extern char** environ;
 
 namespace tooltest {
 
 namespace fs = std::filesystem;
 
-inline std::string ProgramDir() {
-    return STOWAWAY_PROGRAM_DIR;
-}
-inline std::string Archiver() {
-    return ProgramDir() + "/PKZIP25.EXE";
-}
-inline std::string InterpreterPath() {
-    return ProgramDir() + "/stowaway-cmd";
-}
-
 using stowaway::fromPath;
 using stowaway::toPath;
+using stowaway::test::Has;
 using stowaway::test::ReadFile;
 using stowaway::test::WriteFile;
 
-// A scratch folder whose path holds a blank and shell characters, so every
-// test also checks that no path is handed through a shell.
+#ifdef _WIN32
+inline constexpr char kSeparator = '\\';
+inline const std::string kExe = ".exe";
+#else
+inline constexpr char kSeparator = '/';
+inline const std::string kExe;
+#endif
+
+// A path under `folder`, `rel` written with '/' between its parts.
+inline std::string Under(const std::string& folder, std::string rel) {
+    for (char& c : rel)
+        if (c == '/') c = kSeparator;
+    return folder + kSeparator + rel;
+}
+
+inline std::string ProgramDir() {
+#ifdef _WIN32
+    // Beside the tests' folder, wherever the build was copied to.
+    return Under(stowaway::NativePlatform::ExecutableFolder(), "../program");
+#else
+    return STOWAWAY_PROGRAM_DIR;
+#endif
+}
+inline std::string Archiver() {
+    return Under(ProgramDir(), "PKZIP25.EXE");
+}
+inline std::string InterpreterPath() {
+    return Under(ProgramDir(), "stowaway-cmd" + kExe);
+}
+
+// A scratch folder whose path holds a blank and shell characters (all a
+// system's names may hold), so every test also checks that no path is handed
+// through a shell.
 class ScratchDir {
   public:
     ScratchDir() {
-        std::string templ =
-            stowaway::fromPath(fs::temp_directory_path() / "Stow Tools $HOME;&|`x`*-XXXXXX");
+#ifdef _WIN32
+        // '*', '|' and '`'-quoted commands mean nothing to Windows names; '%' and '^' are cmd's.
+        const std::string base = fromPath(fs::temp_directory_path()) + "Stow Tools $HOME;&%x%^-";
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+            const std::string name = base + std::to_string(random() % 1000000000u);
+            std::error_code ec;
+            if (fs::create_directory(toPath(name), ec)) path_ = name;
+        }
+#else
+        std::string templ = fromPath(fs::temp_directory_path() / "Stow Tools $HOME;&|`x`*-XXXXXX");
         path_ = ::mkdtemp(templ.data());
+#endif
     }
     ~ScratchDir() {
         std::error_code ec;
-        fs::remove_all(stowaway::toPath(path_), ec);
+        fs::remove_all(toPath(path_), ec);
     }
-    const std::string& Path() const { return path_; }
-    std::string operator/(const std::string& rel) const { return path_ + "/" + rel; }
+    const std::string& Path() const {
+        return path_;
+    }
+    std::string operator/(const std::string& rel) const {
+        return Under(path_, rel);
+    }
 
   private:
     std::string path_;
@@ -72,6 +113,25 @@ struct RunResult {
     std::string output;
 };
 
+// How RunWith starts a program. Without `input` standard input is the null
+// device (no one to answer); with it, the text comes through a pipe (as the
+// console window forwards typed lines) or a socket. `env` adds NAME=VALUE entries.
+struct RunSetup {
+    std::optional<std::string> input{};
+    // The input through a socket, as the program's console window hands it over (POSIX).
+    bool socketInput = false;
+    std::vector<std::string> env{};
+    // A file-size limit when > 0: a stand-in for a full disk (POSIX).
+    long maxFileBytes = 0;
+    // A password and a newline readable on this descriptor, as the program hands it over.
+    std::optional<std::string> password{};
+    int passwordFd = 9;
+    // Runs in the child just before the program starts (limits, another user); the
+    // output file is writable by anyone, so a program run as another user can fill it (POSIX).
+    std::function<void()> inChild{};
+};
+
+#ifndef _WIN32
 inline int WaitStatus(pid_t pid) {
     int st = 0;
     while (::waitpid(pid, &st, 0) < 0) {
@@ -107,25 +167,8 @@ inline pid_t Start(const std::vector<std::string>& argv, const std::string& outF
     return pid;
 }
 
-// How RunWith starts a program. Without `input` standard input is /dev/null
-// (no one to answer); with it, the text comes through a pipe (as the console
-// window forwards typed lines) or a socket. `env` adds NAME=VALUE entries.
-struct RunSetup {
-    std::optional<std::string> input{};
-    // The input through a socket, as the program's console window hands it over.
-    bool socketInput = false;
-    std::vector<std::string> env{};
-    // A file-size limit when > 0: a stand-in for a full disk.
-    long maxFileBytes = 0;
-    // A password and a newline readable on this descriptor, as the program hands it over.
-    std::optional<std::string> password{};
-    int passwordFd = 9;
-    // Runs in the child just before the program starts (limits, another user); the
-    // output file is writable by anyone, so a program run as another user can fill it.
-    std::function<void()> inChild{};
-};
-
-// Runs argv with standard output and error captured.
+// Runs argv with standard output and error captured. The child is forked
+// here rather than spawned, so that `setup` can limit it or change its user.
 inline RunResult RunWith(const std::vector<std::string>& argv, const RunSetup& setup) {
     char templ[] = "/tmp/tooltest-out-XXXXXX";
     const int outFd = ::mkstemp(templ);
@@ -185,11 +228,6 @@ inline RunResult RunWith(const std::vector<std::string>& argv, const RunSetup& s
     return r;
 }
 
-// Runs argv with nobody at the console; `maxFileBytes` as for RunSetup.
-inline RunResult RunProgram(const std::vector<std::string>& argv, long maxFileBytes = 0) {
-    return RunWith(argv, RunSetup{.maxFileBytes = maxFileBytes});
-}
-
 // Runs argv in a child that `setup` prepares (limits, user) just before the program starts.
 inline RunResult RunLimited(const std::vector<std::string>& argv, std::function<void()> setup) {
     return RunWith(argv, RunSetup{.inChild = std::move(setup)});
@@ -201,6 +239,148 @@ inline pid_t DeadPid() {
     if (pid == 0) ::_exit(0);
     WaitStatus(pid);
     return pid;
+}
+#else
+// Runs argv with standard output and error captured, through the one spawn
+// helper the program uses. What only POSIX can set up for a child (limits,
+// another user, a socket) is refused: the tests that need it skip here first.
+inline RunResult RunWith(const std::vector<std::string>& argv, const RunSetup& setup) {
+    if (setup.socketInput || setup.maxFileBytes > 0 || setup.inChild) {
+        ADD_FAILURE() << "a socket, a limit or a change of user needs a POSIX child";
+        return {};
+    }
+    const stowaway::test::TempDir outDir;
+    stowaway::os::SpawnSpec spec;
+    spec.arguments = argv;
+    spec.input = setup.input ? stowaway::os::Stream::Pipe() : stowaway::os::Stream::Null();
+    spec.output = stowaway::os::Stream::ToFile(outDir / "output");
+    spec.error = stowaway::os::Stream::SameAsOutput();
+    spec.environment = setup.env;
+    stowaway::test::SecretPipe secret;
+    if (setup.password) {
+        secret = stowaway::test::SecretPipe(*setup.password + "\n");
+        spec.passed = secret.readEnd();
+        spec.passedAs = setup.passwordFd;
+    }
+    stowaway::os::SpawnFailure failure;
+    stowaway::os::Process process = stowaway::os::Process::Start(spec, &failure);
+    secret = {};
+    if (!process.started()) return {127, failure.file + ": " + failure.reason};
+    if (setup.input) {
+        process.writeInput(*setup.input);
+        process.closeInput();
+    }
+    RunResult r;
+    r.status = process.wait().status;
+    r.output = ReadFile(outDir / "output");
+    return r;
+}
+#endif
+
+// The status of an archiver that its test hook ended as abruptly as a kill
+// (128 + SIGKILL on POSIX; the same exit code on Windows).
+inline constexpr int kKilledStatus = 137;
+// The status of an archiver asked to end (SIGTERM; a console's Ctrl+C on Windows).
+#ifdef _WIN32
+inline constexpr int kInterruptedStatus = static_cast<int>(0xC000013Au);
+#else
+inline constexpr int kInterruptedStatus = 128 + SIGTERM;
+#endif
+
+// Where a restore with -dir=relative puts the file backed up from `absolute`
+// (stored without its drive) under `target`.
+inline std::string Beneath(const std::string& target, const std::string& absolute) {
+    return target + absolute.substr(stowaway::os::DriveLength(absolute));
+}
+
+// The name a file backed up from `absolute` is stored under (-path=full): no
+// drive, no leading separator, '/' between folders.
+inline std::string Stored(const std::string& absolute) {
+    std::string name = absolute.substr(stowaway::os::DriveLength(absolute));
+    stowaway::os::UsePortableSeparators(name);
+    return name.substr(name.find_first_not_of('/'));
+}
+
+// A program started with its output going to a file, to be ended from outside
+// while it works.
+#ifdef _WIN32
+inline constexpr int kAbruptEnd = 0;  // the job ended: no handler runs
+#else
+inline constexpr int kAbruptEnd = SIGKILL;
+#endif
+class StartedProgram {
+  public:
+    StartedProgram(const std::vector<std::string>& argv, const std::string& outFile,
+                   long maxFileBytes = 0) {
+#ifdef _WIN32
+        if (maxFileBytes > 0) ADD_FAILURE() << "a file-size limit needs a POSIX child";
+        stowaway::os::SpawnSpec spec;
+        spec.arguments = argv;
+        spec.input = stowaway::os::Stream::Null();
+        spec.output = stowaway::os::Stream::ToFile(outFile);
+        spec.error = stowaway::os::Stream::SameAsOutput();
+        process_ = stowaway::os::Process::Start(spec);
+#else
+        pid_ = Start(argv, outFile, maxFileBytes);
+#endif
+    }
+    long Id() const {
+#ifdef _WIN32
+        return process_.id();
+#else
+        return pid_;
+#endif
+    }
+    // Its status once ended, without waiting; nullopt while it runs.
+    std::optional<int> Ended() {
+#ifdef _WIN32
+        const auto ending = process_.poll();
+        return ending ? std::optional<int>(ending->status) : std::nullopt;
+#else
+        int st = 0;
+        if (::waitpid(pid_, &st, WNOHANG) != pid_) return std::nullopt;
+        reaped_ = true;
+        return WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+#endif
+    }
+    // Ends it with `signal` (kAbruptEnd: no chance to clean up) and waits.
+    int End(int signal = kAbruptEnd) {
+#ifdef _WIN32
+        (void)signal;
+        process_.terminate();
+        return process_.wait().status;
+#else
+        if (reaped_) return -1;
+        ::kill(pid_, signal);
+        reaped_ = true;
+        return WaitStatus(pid_);
+#endif
+    }
+
+  private:
+#ifdef _WIN32
+    stowaway::os::Process process_;
+#else
+    pid_t pid_ = -1;
+    bool reaped_ = false;
+#endif
+};
+
+#ifdef _WIN32
+// A process id that no process has now: a program that has ended.
+inline long DeadPid() {
+    stowaway::os::SpawnSpec spec;
+    spec.arguments = {Archiver()};
+    spec.input = spec.output = spec.error = stowaway::os::Stream::Null();
+    stowaway::os::Process process = stowaway::os::Process::Start(spec);
+    process.wait();
+    return process.id();
+}
+#endif
+
+// Runs argv with nobody at the console; `maxFileBytes` as for RunSetup.
+inline RunResult RunProgram(const std::vector<std::string>& argv, long maxFileBytes = 0) {
+    return RunWith(argv, RunSetup{.maxFileBytes = maxFileBytes});
 }
 
 // A file to back up, under DIR/data.
@@ -223,16 +403,30 @@ inline std::string Noise(size_t size, unsigned seed) {
 // the scratch folder has one: it is given the archive through a plainly named
 // link to its folder (which finds a set's other volumes too).
 inline RunResult SevenZip(const std::string& archive, const std::vector<std::string>& options) {
+#ifdef _WIN32
+    (void)archive, (void)options;
+    return {-1, stowaway::test::MissingFacility(stowaway::test::Facility::PeerTools)};
+#else
     char plain[] = "/tmp/tooltest7z-XXXXXX";
     if (!::mkdtemp(plain)) return {};
     const std::string link = std::string(plain) + "/folder";
-    fs::create_directory_symlink(stowaway::toPath(archive).parent_path(), stowaway::toPath(link));
+    fs::create_directory_symlink(toPath(archive).parent_path(), toPath(link));
     std::vector<std::string> argv = {"/usr/bin/7z"};
     argv.insert(argv.end(), options.begin(), options.end());
-    argv.push_back(link + "/" + stowaway::fromPath(stowaway::toPath(archive).filename()));
+    argv.push_back(link + "/" + fromPath(toPath(archive).filename()));
     RunResult r = RunProgram(argv);
-    fs::remove_all(stowaway::toPath(plain));
+    fs::remove_all(toPath(plain));
     return r;
+#endif
+}
+
+// unzip's test of an archive: its status; 0 where unzip cannot be called
+// (Windows: there the interoperability run has unzip read that archiver's archives).
+inline int UnzipTest(const std::string& archive) {
+    if (!Has(stowaway::test::Facility::PeerTools)) return 0;
+    const RunResult r = RunProgram({"/usr/bin/unzip", "-tq", archive});
+    if (r.status != 0) ADD_FAILURE() << r.output;
+    return r.status;
 }
 
 // Files (not folders) under `folder`, 0 when it is gone.
@@ -367,22 +561,32 @@ inline time_t MadeAt() {
     return ::mktime(&tm);
 }
 
-inline void SetMtime(const std::string& path, time_t t) {
-    const struct timespec times[2] = {{t, 0}, {t, 0}};
-    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+inline void SetMtime(const std::string& path, time_t t, std::uint32_t nanos = 0) {
+    namespace os = stowaway::os;
+    const os::Handle h = os::Open(path, os::kWrite);
+    EXPECT_TRUE(os::SetModified(h, os::MakeTime(t, nanos))) << path;
+    os::Close(h);
+}
+
+// A file's modification time in nanoseconds since 1970 (0 when it is missing).
+inline stowaway::os::FileTime MtimeNanos(const std::string& path) {
+    stowaway::os::FileInfo info;
+    return stowaway::os::StatPath(path, info) ? info.modified : 0;
 }
 
 inline time_t Mtime(const std::string& path) {
-    struct stat st {};
-    ::stat(path.c_str(), &st);
-    return st.st_mtime;
+    return static_cast<time_t>(stowaway::os::Seconds(MtimeNanos(path)));
 }
 
 // A scratch folder with an archive for the read side (made by Python's zipfile
 // through Make) and a target folder to restore into.
 class RestoreFixture : public ::testing::Test {
   protected:
-    void SetUp() override { fs::create_directories(target); }
+    void SetUp() override {
+        fs::create_directories(toPath(target));
+        // Python's zipfile makes and damages these archives.
+        STOWAWAY_NEEDS(PeerTools);
+    }
 
     // Python builds the archive, or `path`: `body` as for MakeZip.
     void Make(const std::string& body, const std::string& path = "") {
