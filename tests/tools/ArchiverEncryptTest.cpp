@@ -130,7 +130,6 @@ TEST_F(ArchiverEncrypt, RestoresSevenZipsOwnAesArchives) {
 }
 
 TEST_F(ArchiverEncrypt, SplitSetsAreEncryptedAndReadBack) {
-    STOWAWAY_NEEDS(PeerTools);
     const RunResult made = Backup({"-span=256k"});
     ASSERT_EQ(made.status, 0) << made.output;
     EXPECT_NE(made.output.find("volumes and checked"), std::string::npos) << made.output;
@@ -139,8 +138,10 @@ TEST_F(ArchiverEncrypt, SplitSetsAreEncryptedAndReadBack) {
     const RunResult r = Restore(target, kPassword);
     EXPECT_EQ(r.status, 0) << r.output;
     ExpectRestored(target);
-    const RunResult tested = SevenZip(archive, {"t", "-p" + kPassword});
-    EXPECT_NE(tested.output.find("Everything is Ok"), std::string::npos) << tested.output;
+    if (Has(stowaway::test::Facility::PeerTools)) {
+        const RunResult tested = SevenZip(archive, {"t", "-p" + kPassword});
+        EXPECT_NE(tested.output.find("Everything is Ok"), std::string::npos) << tested.output;
+    }
 }
 
 // A file past 4 GiB (sparse, so it costs little disk) gets Zip64 sizes; the

@@ -135,7 +135,6 @@ TEST_F(ArchiverUpdate, DatesOutsideThe32BitRangeSurviveAndAreNotStoredAgain) {
 
 // The nightly update with nothing newer leaves the archive file alone.
 TEST_F(ArchiverUpdate, UpdateWithNothingNewLeavesTheArchiveUntouched) {
-    STOWAWAY_NEEDS(PeerTools);
     const std::string header = dir / "header.dat";
     WriteFile(header, "header one\r\n");
     const std::string a = AddFile("a.txt", "a");
@@ -157,7 +156,9 @@ TEST_F(ArchiverUpdate, UpdateWithNothingNewLeavesTheArchiveUntouched) {
     WriteFile(header, "header two\r\n");
     r = Add(true, header);
     EXPECT_EQ(r.status, 0) << r.output;
-    EXPECT_EQ(Lines(Fields()).front(), "b'header two\\r\\n'");
+    if (Has(stowaway::test::Facility::PeerTools)) {
+        EXPECT_EQ(Lines(Fields()).front(), "b'header two\\r\\n'");
+    }
 }
 
 // The update looks at every listed file's date however the list is ordered

@@ -295,7 +295,6 @@ TEST_F(ArchiverWrite, FilesThatLieAboutTheirSizeOrGrowAreReadInWholePieces) {
 // It is read again until it holds still, and stored as last read with a
 // warning when it never does within three reads, small or large.
 TEST_F(ArchiverWrite, AFileRewrittenInPlaceWhileReadIsReadAgain) {
-    STOWAWAY_NEEDS(PeerTools);
     const std::string f = AddFile("doc.txt", Text(300000));
     WriteList({f});
     RunResult r = AddWith(6, {"PKZIP_TEST_CHANGE_ON_READ=rewrite:1"});
@@ -305,7 +304,9 @@ TEST_F(ArchiverWrite, AFileRewrittenInPlaceWhileReadIsReadAgain) {
     const std::string same =
         "import sys, zipfile\nprint(zipfile.ZipFile(sys.argv[1]).read(sys.argv[2][1:]) == "
         "open(sys.argv[2], 'rb').read())";
-    EXPECT_EQ(Python(same, {archive, f}).output, "True\n");
+    if (Has(stowaway::test::Facility::PeerTools)) {
+        EXPECT_EQ(Python(same, {archive, f}).output, "True\n");
+    }
 
     r = AddWith(6, {"PKZIP_TEST_CHANGE_ON_READ=rewrite:3"});
     EXPECT_EQ(r.status, 1) << r.output;
@@ -324,7 +325,9 @@ TEST_F(ArchiverWrite, AFileRewrittenInPlaceWhileReadIsReadAgain) {
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_TRUE(ProblemLines(r.output).empty()) << r.output;
     ASSERT_NE(ReadFile(large), Text(12 << 20)) << "the stand-in writer did not write";
-    EXPECT_EQ(Python(same, {archive, large}).output, "True\n");
+    if (Has(stowaway::test::Facility::PeerTools)) {
+        EXPECT_EQ(Python(same, {archive, large}).output, "True\n");
+    }
 
     r = AddWith(6, {"PKZIP_TEST_CHANGE_ON_READ=rewrite:1000"});
     EXPECT_EQ(r.status, 1) << r.output;
