@@ -21,6 +21,12 @@ std::recursive_mutex& InterruptLock() {
 // The process ends as a Ctrl+C ends a console program.
 constexpr UINT kInterruptedExit = 0xC000013A;
 
+// An interruption waits for the holds to end; the thread that ends the last one
+// then goes no further, as a POSIX thread whose blocked signal arrives the
+// moment it unblocks it, so the work it was held for is the last it does.
+std::atomic<bool> g_interrupting{false};
+thread_local int t_holds = 0;
+
 }  // namespace
 
 long ProcessId() {
@@ -47,13 +53,18 @@ void PrepareToolProcess() {}
 
 InterruptsHeld::InterruptsHeld() : saved_{} {
     InterruptLock().lock();
+    ++t_holds;
 }
 
 InterruptsHeld::~InterruptsHeld() {
+    --t_holds;
     InterruptLock().unlock();
+    if (t_holds == 0 && g_interrupting.load())
+        for (;;) ::Sleep(INFINITE);  // the interruption's thread ends the process
 }
 
 void InterruptsHeld::AwaitRelease() {
+    g_interrupting.store(true);
     std::lock_guard<std::recursive_mutex> held(InterruptLock());
 }
 
