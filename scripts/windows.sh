@@ -323,7 +323,12 @@ run_tests() {
     # Failures one per line, then GoogleTest's counts of tests run, passed and skipped.
     tr -d '\r' <"$log" |
       grep -E '^\[  FAILED  \] .*\(|^\[==========\]|^\[ +(PASSED|SKIPPED|FAILED) +\] [0-9]' || true
-    [ "$rc" -eq 0 ] || { echo "$(basename "$exe") failed (status $rc); the whole output is in $log"; status=1; }
+    if [ "$rc" -ne 0 ]; then
+      # What each failure said, so that a run elsewhere (CI) can be read without the log.
+      tr -d '\r' <"$log" | grep -a -A12 ': Failure$' | head -200 || true
+      echo "$(basename "$exe") failed (status $rc); the whole output is in $log"
+      status=1
+    fi
   done
   wineserver -k >/dev/null 2>&1 || true
   # The Windows archiver's archives read by the Linux tools, and theirs by it.
