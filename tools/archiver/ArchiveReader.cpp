@@ -11,6 +11,7 @@
 #include <system_error>
 #include <thread>
 
+#include "Reusable.h"
 #include "TempFile.h"
 #include "ZipFormat.h"
 #include "crypto/Aes2Entry.h"
@@ -800,14 +801,16 @@ ReadStatus ArchiveReader::ExtractToString(const ArchiveEntry& e, std::string& ou
 
 ReadStatus ArchiveReader::ExtractInMemory(const ArchiveEntry& e, const DataSink& sink,
                                           std::string& error) const {
-    thread_local Buffers buf;
-    thread_local Decompressor dec;
+    static Reusable<Buffers> buffers;
+    static Reusable<Decompressor> decompressors;
+    const Reusable<Buffers>::Lease buf(buffers);
+    const Reusable<Decompressor>::Lease dec(decompressors);
     const size_t comp = static_cast<size_t>(e.compSize), size = static_cast<size_t>(e.size);
     MemoryClaim claim(*this, comp + size);
     // One read for the local header, the data and a data descriptor, with
     // room for a local extra field somewhat longer than the central one.
     const size_t guess = 30 + e.name.size() + e.extra.size() + 64 + comp + 24;
-    unsigned char* block = buf.In(guess);
+    unsigned char* block = buf->In(guess);
     const uint64_t headerStart = e.localOffset + (volumes_.IsSplit() ? 0 : prefix_);
     const size_t got = e.diskStart < volumes_.DiskCount()
                            ? volumes_.ReadSome(e.diskStart, headerStart, block, guess)
@@ -818,7 +821,7 @@ ReadStatus ArchiveReader::ExtractInMemory(const ArchiveEntry& e, const DataSink&
     const unsigned char* in = block + loc.headerSize;
     std::string why;
     if (loc.headerSize + comp > got) {
-        unsigned char* again = buf.In(comp);  // the block is no longer needed
+        unsigned char* again = buf->In(comp);  // the block is no longer needed
         if (!ReadRaw(loc, 0, again, comp, why)) {
             error = "its data is cut short (" + why + ")";
             return ReadStatus::Damaged;
@@ -827,30 +830,30 @@ ReadStatus ArchiveReader::ExtractInMemory(const ArchiveEntry& e, const DataSink&
     }
     const unsigned char* data = in;
     if (e.method == kMethodDeflate) {
-        unsigned char* out = buf.Out(size);
+        unsigned char* out = buf->Out(size);
         size_t produced = 0, used = 0;
         const libdeflate_result r =
-            libdeflate_deflate_decompress_ex(dec.d, in, comp, out, size, &used, &produced);
+            libdeflate_deflate_decompress_ex(dec->d, in, comp, out, size, &used, &produced);
         if (r != LIBDEFLATE_SUCCESS || produced != size) {
             error = "its compressed data is damaged";
-            buf.Trim();
+            buf->Trim();
             return ReadStatus::Damaged;
         }
         if (exactLength_ && used != comp) {
             error = kEndsEarly;
-            buf.Trim();
+            buf->Trim();
             return ReadStatus::Damaged;
         }
         data = out;
     }
     if (libdeflate_crc32(0, data, size) != e.crc) {
         error = "CRC check failed";
-        buf.Trim();
+        buf->Trim();
         return ReadStatus::Damaged;
     }
     st = CheckDescriptor(e, loc, error);
     if (st == ReadStatus::Ok && !sink(data, size)) st = ReadStatus::SinkStopped;
-    buf.Trim();
+    buf->Trim();
     return st;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Aes2Entry.h"
+#include "Reusable.h"
 #include "ZipFormat.h"
 
 namespace pkzip::crypto {
@@ -20,7 +21,7 @@ struct Inflater {
     ~Inflater() { libdeflate_free_decompressor(d); }
 };
 
-// Per thread, and not kept large between entries.
+// One per thread at work, and not kept large between entries.
 struct Scratch {
     std::vector<unsigned char> in, out;
     void Trim() {
@@ -33,8 +34,11 @@ ReadStatus InMemory(const ArchiveReader& reader, const ArchiveEntry& e, const Ae
                     const DataLocation& loc, size_t head, Aes2Decryptor& dec,
                     const unsigned char* mac, bool exactLength, const DataSink& sink,
                     std::string& error) {
-    thread_local Scratch buf;
-    thread_local Inflater inflater;
+    static Reusable<Scratch> scratches;
+    static Reusable<Inflater> inflaters;
+    const Reusable<Scratch>::Lease lease(scratches);
+    const Reusable<Inflater>::Lease inflater(inflaters);
+    Scratch& buf = *lease;
     struct Trimmer {
         Scratch& s;
         ~Trimmer() { s.Trim(); }
@@ -57,7 +61,7 @@ ReadStatus InMemory(const ArchiveReader& reader, const ArchiveEntry& e, const Ae
         buf.out.resize(size);
         size_t used = 0, produced = 0;
         const libdeflate_result r = libdeflate_deflate_decompress_ex(
-            inflater.d, buf.in.data(), len, buf.out.data(), size, &used, &produced);
+            inflater->d, buf.in.data(), len, buf.out.data(), size, &used, &produced);
         if (r != LIBDEFLATE_SUCCESS || produced != size) {
             error = "its compressed data is damaged";
             return ReadStatus::Damaged;
