@@ -249,6 +249,12 @@ inline RunResult RunWith(const std::vector<std::string>& argv, const RunSetup& s
         ADD_FAILURE() << "a socket, a limit or a change of user needs a POSIX child";
         return {};
     }
+    // A Unix peer (Wine would start the host's, with paths it cannot open).
+    if (!argv.empty() && argv[0].rfind('/', 0) == 0) {
+        ADD_FAILURE() << argv[0] << ": "
+                      << stowaway::test::MissingFacility(stowaway::test::Facility::PeerTools);
+        return {127, {}};
+    }
     const stowaway::test::TempDir outDir;
     stowaway::os::SpawnSpec spec;
     spec.arguments = argv;

@@ -74,7 +74,9 @@ void KillSelf() {
 }
 
 void InterruptSelf() {
-    // As another process's request would: once nothing holds interruptions.
+    // As another process's request would: once nothing holds interruptions. It
+    // is pending from now, not from when its thread first runs.
+    g_interrupting.store(true);
     std::thread([] {
         InterruptsHeld::AwaitRelease();
         ::ExitProcess(kInterruptedExit);
