@@ -34,8 +34,6 @@ std::string MissingFacility(Facility facility) {
         case Facility::PeerTools:
             return "Windows has no unzip, 7-Zip, bsdtar or Python of its own to check archives "
                    "with (the interoperability run has the host's read this archiver's)";
-        case Facility::Tools:
-            return "the archiver and the interpreter are not built for Windows yet";
         case Facility::PosixPaths:
             return "the program's paths are Windows ones here, not the POSIX ones checked";
         case Facility::SymbolicLinks:

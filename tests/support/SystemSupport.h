@@ -19,7 +19,6 @@ enum class Facility {
     KeyFiles,       // key files whose owner and mode are checked
     Shell,          // /bin/sh and the Unix tools the tests call (unzip, 7z, bsdtar)
     PeerTools,      // unzip, 7-Zip, bsdtar and Python to check archives with
-    Tools,          // the archiver and the interpreter, built beside the program
     SymbolicLinks,  // symbolic links any user may make
     PosixPaths,     // the program's own paths are POSIX ones ("/" root, case kept)
 };
