@@ -9,13 +9,8 @@
 #include "platform/NativePlatform.h"
 #include "platform/NativeText.h"
 #include "platform/os/Process.h"
+#include "support/SecretPipe.h"
 #include "support/TestPlatforms.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace stowaway::os {
 namespace {
@@ -112,21 +107,9 @@ TEST_F(InterpreterProcess, FindsABareProgramNameBesideTheBatchFileInAnyCase) {
 
 // The password's pipe reaches only the line that names it, once.
 TEST_F(InterpreterProcess, APassedDescriptorGoesOnlyToTheLineNamingIt) {
-#ifdef _WIN32
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, FALSE};
-    HANDLE read = nullptr, write = nullptr;
-    ASSERT_TRUE(::CreatePipe(&read, &write, &inherit, 0));
-    DWORD written = 0;
-    ::WriteFile(write, "secret\n", 7, &written, nullptr);
-    ::CloseHandle(write);
-    const NativeHandle passed = read;
-#else
-    int fds[2];
-    ASSERT_EQ(::pipe(fds), 0);
-    ASSERT_EQ(::write(fds[1], "secret\n", 7), 7);
-    ::close(fds[1]);
-    const NativeHandle passed = fds[0];
-#endif
+    const test::SecretPipe secret("secret\n");
+    const NativeHandle passed = secret.readEnd();
+    ASSERT_NE(passed, NoHandle);
     const std::string first = dir.path() + kSlash + "first.dat";
     const std::string second = dir.path() + kSlash + "second.dat";
     const std::string third = dir.path() + kSlash + "third.dat";
@@ -139,11 +122,6 @@ TEST_F(InterpreterProcess, APassedDescriptorGoesOnlyToTheLineNamingIt) {
     EXPECT_EQ(test::ReadFile(first), "fd 3: closed\n");
     EXPECT_EQ(test::ReadFile(second), "fd 3: secret\n\n");
     EXPECT_EQ(test::ReadFile(third), "fd 3: closed\n");
-#ifdef _WIN32
-    ::CloseHandle(read);
-#else
-    ::close(fds[0]);
-#endif
 }
 
 }  // namespace

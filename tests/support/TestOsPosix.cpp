@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -6,6 +7,7 @@
 #include <stdexcept>
 
 #include "platform/os/Process.h"
+#include "support/SecretPipe.h"
 #include "support/TestPlatforms.h"
 
 namespace stowaway::test {
@@ -41,6 +43,22 @@ ShellRun RunShell(const std::string& command) {
     run.output = finished.output;
     run.status = finished.ending.signalled ? -1 : finished.ending.status;
     return run;
+}
+
+SecretPipe::SecretPipe(const std::string& text, bool inheritable) {
+    int fds[2];
+    if (::pipe2(fds, inheritable ? 0 : O_CLOEXEC) != 0) return;
+    const bool whole = text.size() <= 65536 && ::write(fds[1], text.data(), text.size()) ==
+                                                   static_cast<ssize_t>(text.size());
+    ::close(fds[1]);
+    if (whole)
+        read_ = fds[0];
+    else
+        ::close(fds[0]);
+}
+
+void SecretPipe::Close(os::NativeHandle handle) {
+    if (handle != os::NoHandle) ::close(handle);
 }
 
 }  // namespace stowaway::test

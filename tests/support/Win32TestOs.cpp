@@ -38,9 +38,10 @@ ShellRun RunShell(const std::string&) {
     return {};
 }
 
-SecretPipe::SecretPipe(const std::string& text) {
+SecretPipe::SecretPipe(const std::string& text, bool inheritable) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, inheritable ? TRUE : FALSE};
     HANDLE read = nullptr, write = nullptr;
-    if (!::CreatePipe(&read, &write, nullptr, 65536)) return;
+    if (!::CreatePipe(&read, &write, &inherit, 65536)) return;
     DWORD written = 0;
     const bool whole =
         text.size() <= 65536 &&
@@ -54,21 +55,8 @@ SecretPipe::SecretPipe(const std::string& text) {
         ::CloseHandle(read);
 }
 
-SecretPipe::~SecretPipe() {
-    if (read_ != os::NoHandle) ::CloseHandle(read_);
-}
-
-SecretPipe::SecretPipe(SecretPipe&& other) noexcept : read_(other.read_) {
-    other.read_ = os::NoHandle;
-}
-
-SecretPipe& SecretPipe::operator=(SecretPipe&& other) noexcept {
-    if (this != &other) {
-        if (read_ != os::NoHandle) ::CloseHandle(read_);
-        read_ = other.read_;
-        other.read_ = os::NoHandle;
-    }
-    return *this;
+void SecretPipe::Close(os::NativeHandle handle) {
+    if (handle != os::NoHandle) ::CloseHandle(handle);
 }
 
 }  // namespace stowaway::test

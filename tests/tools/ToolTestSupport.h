@@ -176,13 +176,10 @@ inline RunResult RunWith(const std::vector<std::string>& argv, const RunSetup& s
     int fds[2];
     if ((setup.socketInput ? ::socketpair(AF_UNIX, SOCK_STREAM, 0, fds) : ::pipe(fds)) != 0)
         return {};
-    int secret[2] = {-1, -1};
+    stowaway::test::SecretPipe secret;
     if (setup.password) {
-        const std::string line = *setup.password + "\n";
-        if (::pipe(secret) != 0 ||
-            ::write(secret[1], line.data(), line.size()) != static_cast<ssize_t>(line.size()))
-            return {};
-        ::close(secret[1]);
+        secret = stowaway::test::SecretPipe(*setup.password + "\n");
+        if (secret.readEnd() == stowaway::os::NoHandle) return {};
     }
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -197,7 +194,11 @@ inline RunResult RunWith(const std::vector<std::string>& argv, const RunSetup& s
         }
         ::close(fds[0]);
         ::close(fds[1]);
-        if (setup.password) ::dup2(secret[0], setup.passwordFd);
+        // The copy under the number is inherited; the pipe itself is close-on-exec.
+        if (setup.password && secret.readEnd() != setup.passwordFd)
+            ::dup2(secret.readEnd(), setup.passwordFd);
+        else if (setup.password)
+            ::fcntl(setup.passwordFd, F_SETFD, 0);
         ::dup2(outFd, 1);
         ::dup2(outFd, 2);
         for (const std::string& e : setup.env) ::putenv(const_cast<char*>(e.c_str()));
@@ -214,7 +215,7 @@ inline RunResult RunWith(const std::vector<std::string>& argv, const RunSetup& s
         ::_exit(127);
     }
     ::close(fds[0]);
-    if (setup.password) ::close(secret[0]);
+    secret = {};
     ::close(outFd);
     ::signal(SIGPIPE, SIG_IGN);
     if (setup.input && !setup.input->empty()) {

@@ -11,6 +11,7 @@
 #include "platform/NativePlatform.h"
 #include "platform/os/Interrupt.h"
 #include "platform/os/Process.h"
+#include "support/SecretPipe.h"
 #include "support/TestPlatforms.h"
 
 #ifdef _WIN32
@@ -237,21 +238,12 @@ TEST(Process, TerminateEndsEveryProgramItStarted) {
 // The password's pipe: one descriptor under the number the program is told, and
 // nothing else of ours, inheritable or not.
 TEST(Process, OnlyThePassedDescriptorIsInheritedUnderItsNumber) {
-#ifdef _WIN32
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE read = nullptr, write = nullptr;
-    ASSERT_TRUE(::CreatePipe(&read, &write, &inherit, 0));
-    DWORD written = 0;
-    ::WriteFile(write, "secret\n", 7, &written, nullptr);
-    ::CloseHandle(write);
-    const NativeHandle passed = read;
-#else
-    int fds[2];
-    ASSERT_EQ(::pipe(fds), 0);  // inheritable, as a careless caller's would be
-    ASSERT_EQ(::write(fds[1], "secret\n", 7), 7);
-    ::close(fds[1]);
+    // Inheritable, as a careless caller's would be.
+    const test::SecretPipe secret("secret\n", true);
+    const NativeHandle passed = secret.readEnd();
+    ASSERT_NE(passed, NoHandle);
+#ifndef _WIN32
     const int stray = ::open("/dev/null", O_RDONLY);  // inheritable too, and must not go
-    const NativeHandle passed = fds[0];
 #endif
     for (const int as : {3, 5}) {
         SpawnSpec spec = ChildSpec({"fd", std::to_string(as)});
@@ -261,10 +253,7 @@ TEST(Process, OnlyThePassedDescriptorIsInheritedUnderItsNumber) {
         EXPECT_EQ(output, as == 3 ? "fd 3: secret\n\n" : "fd 5: \n") << output;
     }
     EXPECT_EQ(RunChild(ChildSpec({"fd", "3"})).output, "fd 3: closed\n");
-#ifdef _WIN32
-    ::CloseHandle(read);
-#else
-    ::close(fds[0]);
+#ifndef _WIN32
     ::close(stray);
 #endif
 }
